@@ -1,0 +1,128 @@
+#pragma once
+// TIMDBImport: the one object that holds everything Korvid knows about the current lookup
+// on the movie database site: the film's fields, the search results, the page last
+// downloaded (as lines) and the XML and CSV documents. The windows and korvid-cli write
+// the three inputs Title, Host and AppDir, call the operations and read the fields.
+
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+
+#include "client/http.h"
+#include "common/line_list.h"
+#include "common/prompts.h"
+#include "common/short_string.h"
+
+namespace korvid {
+
+// The host name of the movie database site, unless KORVID_HOST names another.
+inline constexpr const char* DefaultHost = "www.imdb.com";
+std::string SiteHost();
+
+// The header row of the CSV document.
+inline constexpr const char* CsvHeaderRow =
+    "Productname~Owner~Image~CategoryID~Details~Quality~IMDB_NO";
+
+// The name of the temporary page file in the program's folder.
+inline constexpr const char* TempPageName = "imdbtemp.htm";
+
+// Copies the body of an absolute "http://" address into a file, in chunks of at most
+// 1024 bytes. Returns false, creating no file, when no connection could be made; otherwise
+// the body the server sent (whatever its status, and as far as it arrived when the transfer
+// broke) is in the file and the result is true. A file that cannot be created or written
+// raises IoError after the transfer has been released.
+bool DownloadToFile(const ShortString& address, const ShortString& file_name,
+                    const ProgressCallback& progress = {}, TransferInfo* info = nullptr);
+
+// The free cleaners of page text: remove every "<...>" run, or every "&...;" run.
+ShortString StripTags(const ShortString& text);
+ShortString StripEntities(const ShortString& text);
+
+class TIMDBImport {
+public:
+    // Supplies the current time for the scan date of the XML document.
+    using Clock = std::function<std::time_t()>;
+
+    explicit TIMDBImport(Prompts& prompts);
+    ~TIMDBImport();
+    TIMDBImport(const TIMDBImport&) = delete;
+    TIMDBImport& operator=(const TIMDBImport&) = delete;
+
+    // ---- Fields, in declaration order ----
+    ShortString Title;
+    ShortString Year;
+    ShortString Director;
+    ShortString LeadRole;
+    ShortString Rated;
+    ShortString Genre;
+    ShortString TagLine;
+    ShortString Plot;
+    ShortString PosterFile;
+    ShortString RunningTime;
+    ShortString Host;
+    ShortString AppDir;
+    ShortString MovieUrl;
+    std::int32_t GenreSlot = 0;
+    ShortString CastTrueName;
+    ShortString CastName;
+    // Slots 1 to 10 hold genre names; slot 0 is never used.
+    std::array<ShortString, 11> Genres;
+    LineList ResultTitles;
+    LineList ResultUrls;
+    bool MovieFound = false;
+    LineList PageLines;
+    LineList XmlLines;
+    LineList CsvLines;
+    std::int32_t LineIndex = 0;
+    ShortString PosterUrl;
+    ShortString CsvRow;
+
+    // ---- Page fetching ----
+    void ClearMovieData();
+    // Downloads the address into AppDir + "imdbtemp.htm" and loads it into PageLines.
+    // Never raises and shows no message.
+    bool FetchPage(const ShortString& address);
+    // The address of the page FetchPage received last, after redirects.
+    const std::string& LastFetchedUrl() const { return last_fetched_url_; }
+
+    // ---- Line finder and extractors ----
+    void FindLine(const ShortString& marker, std::int32_t start_index);
+    ShortString ExtractBetween(const ShortString& source, const ShortString& start_marker,
+                               const ShortString& end_marker) const;
+    ShortString ExtractLinkText(const ShortString& source, const ShortString& start_marker,
+                                const ShortString& end_marker) const;
+    ShortString RemoveText(const ShortString& source, const ShortString& text) const;
+
+    // ---- Title search and result list ----
+    bool SearchTitle();
+    void ParseResultList();
+    bool ImportResult(std::int32_t index);
+
+    // ---- Film page ----
+    void ParseMoviePage();
+    bool DownloadPoster(const ShortString& address, const ShortString& file_name);
+
+    // ---- Export documents ----
+    void StartXmlDocument();
+    void FinishCsvRow();
+    void SaveXml(const ShortString& file_name) const;
+    void SaveCsv(const ShortString& file_name) const;
+
+    // ---- Hooks for the front ends ----
+    // Called with the bytes received so far during every download.
+    void SetProgress(ProgressCallback progress) { progress_ = std::move(progress); }
+    void SetClock(Clock clock) { clock_ = std::move(clock); }
+    Prompts& UserPrompts() const { return prompts_; }
+
+private:
+    std::string TempPagePath() const;
+
+    Prompts& prompts_;
+    ProgressCallback progress_;
+    Clock clock_;
+    std::string last_fetched_url_;
+};
+
+}  // namespace korvid

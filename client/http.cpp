@@ -1,0 +1,175 @@
+#include "client/http.h"
+
+#include <curl/curl.h>
+
+#include <stdexcept>
+#include <utility>
+
+namespace korvid {
+namespace {
+
+// Owns one libcurl easy handle. Move-only: the handle is released exactly once.
+class CurlEasy {
+public:
+    CurlEasy() : handle_(curl_easy_init()) {
+        if (handle_ == nullptr) {
+            throw std::runtime_error("Cannot start an HTTP transfer");
+        }
+    }
+    CurlEasy(CurlEasy&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    CurlEasy& operator=(CurlEasy&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            handle_ = std::exchange(other.handle_, nullptr);
+        }
+        return *this;
+    }
+    CurlEasy(const CurlEasy&) = delete;
+    CurlEasy& operator=(const CurlEasy&) = delete;
+    ~CurlEasy() { Reset(); }
+
+    template <typename T>
+    void SetOption(CURLoption option, T value) {
+        const CURLcode code = curl_easy_setopt(handle_, option, value);
+        if (code != CURLE_OK) {
+            throw std::runtime_error(std::string("HTTP setup failed: ") + curl_easy_strerror(code));
+        }
+    }
+
+    CURL* Get() const noexcept { return handle_; }
+
+private:
+    void Reset() noexcept {
+        if (handle_ != nullptr) {
+            curl_easy_cleanup(handle_);
+            handle_ = nullptr;
+        }
+    }
+    CURL* handle_;
+};
+
+// Owns a curl_slist.
+class HeaderList {
+public:
+    HeaderList() = default;
+    HeaderList(const HeaderList&) = delete;
+    HeaderList& operator=(const HeaderList&) = delete;
+    ~HeaderList() { curl_slist_free_all(list_); }
+    void Append(const char* header) {
+        curl_slist* appended = curl_slist_append(list_, header);
+        if (appended == nullptr) {
+            throw std::bad_alloc();
+        }
+        list_ = appended;
+    }
+    curl_slist* Get() const noexcept { return list_; }
+
+private:
+    curl_slist* list_ = nullptr;
+};
+
+struct TransferState {
+    const ChunkSink* sink;
+    const ProgressCallback* progress;
+    std::uint64_t received = 0;
+    bool stopped_by_sink = false;
+};
+
+extern "C" std::size_t WriteChunk(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* state = static_cast<TransferState*>(user);
+    const std::size_t bytes = size * count;
+    if (!(*state->sink)(data, bytes)) {
+        state->stopped_by_sink = true;
+        return 0;  // makes libcurl end the transfer with CURLE_WRITE_ERROR
+    }
+    state->received += bytes;
+    if (*state->progress) {
+        (*state->progress)(state->received);
+    }
+    return bytes;
+}
+
+bool MustEncode(unsigned char byte) {
+    if (byte < 33 || byte >= 127) {
+        return true;
+    }
+    switch (byte) {
+        case '"': case '#': case '<': case '>': case '\\':
+        case '^': case '`': case '{': case '|': case '}':
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+std::string EncodeRequestTarget(std::string_view address) {
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(address.size());
+    for (const char c : address) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (MustEncode(byte)) {
+            out += '%';
+            out += Hex[byte >> 4];
+            out += Hex[byte & 0x0F];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+void HttpGlobalInit() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+
+TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
+                     const ProgressCallback& progress) {
+    TransferInfo info;
+    TransferState state{&sink, &progress};
+    const std::string url = EncodeRequestTarget(address);
+
+    CurlEasy easy;
+    HeaderList headers;
+    headers.Append("Accept:");  // libcurl adds "Accept: */*" by default; the request carries none
+    char error_buffer[CURL_ERROR_SIZE] = {};
+
+    easy.SetOption(CURLOPT_URL, url.c_str());
+    easy.SetOption(CURLOPT_USERAGENT, "Korvid.exe");
+    easy.SetOption(CURLOPT_HTTPHEADER, headers.Get());
+    easy.SetOption(CURLOPT_FOLLOWLOCATION, 1L);
+    easy.SetOption(CURLOPT_MAXREDIRS, 20L);
+    easy.SetOption(CURLOPT_BUFFERSIZE, 1024L);
+    easy.SetOption(CURLOPT_CONNECTTIMEOUT, 30L);
+    easy.SetOption(CURLOPT_LOW_SPEED_LIMIT, 1L);
+    easy.SetOption(CURLOPT_LOW_SPEED_TIME, 60L);
+    easy.SetOption(CURLOPT_NOSIGNAL, 1L);
+    easy.SetOption(CURLOPT_WRITEFUNCTION, &WriteChunk);
+    easy.SetOption(CURLOPT_WRITEDATA, static_cast<void*>(&state));
+    easy.SetOption(CURLOPT_ERRORBUFFER, error_buffer);
+
+    const CURLcode code = curl_easy_perform(easy.Get());
+
+    long status = 0;
+    curl_easy_getinfo(easy.Get(), CURLINFO_RESPONSE_CODE, &status);
+    char* effective = nullptr;
+    curl_easy_getinfo(easy.Get(), CURLINFO_EFFECTIVE_URL, &effective);
+
+    curl_off_t connect_time = 0;
+    curl_easy_getinfo(easy.Get(), CURLINFO_CONNECT_TIME_T, &connect_time);
+
+    info.status = status;
+    info.effective_url = effective != nullptr ? effective : url;
+    info.complete = code == CURLE_OK;
+    // A server that answered with any status counts as reached; so does one that accepted
+    // the connection and then sent nothing usable.
+    info.connected = status != 0 || connect_time > 0 || code == CURLE_OK || code == CURLE_GOT_NOTHING ||
+                     code == CURLE_RECV_ERROR || code == CURLE_PARTIAL_FILE ||
+                     (code == CURLE_WRITE_ERROR && state.stopped_by_sink);
+    if (code != CURLE_OK) {
+        info.error = error_buffer[0] != '\0' ? error_buffer : curl_easy_strerror(code);
+    }
+    return info;
+}
+
+}  // namespace korvid

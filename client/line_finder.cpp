@@ -1,0 +1,104 @@
+// The line finder and the field extractors: all page reading is built from these. The
+// finder ignores letter case (a to z only); the extractors compare bytes exactly.
+
+#include <algorithm>
+#include <optional>
+
+#include "client/IMDBImport.h"
+
+namespace korvid {
+namespace {
+
+char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// True when the text holds the already upper-cased needle, ignoring a to z case.
+bool ContainsIgnoringCase(std::string_view text, std::string_view upper_needle) {
+    const auto it = std::search(text.begin(), text.end(), upper_needle.begin(), upper_needle.end(),
+                                [](char a, char b) { return UpperAscii(a) == b; });
+    return it != text.end();
+}
+
+// Removes every run from an opening character to the next closing character after it.
+ShortString StripRuns(const ShortString& text, char open, char close) {
+    std::string s = text.str();
+    for (;;) {
+        const std::size_t start = s.find(open);
+        if (start == std::string::npos) {
+            break;
+        }
+        const std::size_t end = s.find(close, start + 1);
+        if (end == std::string::npos) {
+            break;
+        }
+        s.erase(start, end - start + 1);
+    }
+    return s;
+}
+
+// The text between the first start marker and the first end marker after it; no value
+// when either is missing or empty.
+std::optional<std::string_view> Between(std::string_view source, std::string_view start_marker,
+                                        std::string_view end_marker) {
+    if (start_marker.empty() || end_marker.empty()) {
+        return std::nullopt;
+    }
+    const std::size_t start = source.find(start_marker);
+    if (start == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view rest = source.substr(start + start_marker.size());
+    const std::size_t end = rest.find(end_marker);
+    if (end == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return rest.substr(0, end);
+}
+
+}  // namespace
+
+void TIMDBImport::FindLine(const ShortString& marker, std::int32_t start_index) {
+    std::string upper_marker = marker.str();
+    std::transform(upper_marker.begin(), upper_marker.end(), upper_marker.begin(), UpperAscii);
+    LineIndex = -1;
+    if (upper_marker.empty() || start_index < 0) {
+        return;
+    }
+    const std::vector<std::string>& lines = PageLines.Lines();
+    for (std::size_t i = static_cast<std::size_t>(start_index); i < lines.size(); ++i) {
+        if (ContainsIgnoringCase(lines[i], upper_marker)) {
+            LineIndex = static_cast<std::int32_t>(i);
+            return;
+        }
+    }
+}
+
+ShortString TIMDBImport::ExtractBetween(const ShortString& source, const ShortString& start_marker,
+                                        const ShortString& end_marker) const {
+    return Between(source.str(), start_marker.str(), end_marker.str()).value_or("");
+}
+
+ShortString TIMDBImport::ExtractLinkText(const ShortString& source, const ShortString& start_marker,
+                                         const ShortString& end_marker) const {
+    const std::string_view inner =
+        Between(source.str(), start_marker.str(), end_marker.str()).value_or("");
+    const std::size_t close = inner.find('>');
+    return close == std::string_view::npos ? inner : inner.substr(close + 1);
+}
+
+ShortString TIMDBImport::RemoveText(const ShortString& source, const ShortString& text) const {
+    // Leaves the source as it is when the text is empty or absent, so a title without a
+    // year keeps its title.
+    const std::size_t at = text.empty() ? std::string::npos : source.str().find(text.str());
+    if (at == std::string::npos) {
+        return source;
+    }
+    std::string result = source.str();
+    result.erase(at, text.size());
+    return result;
+}
+
+ShortString StripTags(const ShortString& text) { return StripRuns(text, '<', '>'); }
+
+ShortString StripEntities(const ShortString& text) { return StripRuns(text, '&', ';'); }
+
+}  // namespace korvid

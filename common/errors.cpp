@@ -1,0 +1,46 @@
+#include "common/errors.h"
+
+#include <cerrno>
+
+namespace korvid {
+
+IoError::IoError(int code) : std::runtime_error(TextForCode(code)), code_(code) {}
+
+int IoError::CodeFromErrno(int error_number) noexcept {
+    switch (error_number) {
+        case ENOENT: return 2;
+        case ENAMETOOLONG: return 3;
+        case EMFILE:
+        case ENFILE: return 4;
+        case EACCES:
+        case EPERM:
+        case EROFS: return 5;
+        default: return error_number;
+    }
+}
+
+std::string IoError::TextForCode(int code) {
+    switch (code) {
+        case 2: return "File not found";
+        case 3: return "Invalid filename";
+        case 4: return "Too many open files";
+        case 5: return "File access denied";
+        case 100: return "Read beyond end of file";
+        case 101: return "Disk full";
+        default: return "I/O error " + std::to_string(code);
+    }
+}
+
+FileOpenError::FileOpenError(const std::string& file_name)
+    : std::runtime_error("Cannot open file " + file_name) {}
+
+FileCreateError::FileCreateError(const std::string& file_name)
+    : std::runtime_error("Cannot create file " + file_name) {}
+
+ListIndexError::ListIndexError(long long index)
+    : std::runtime_error("List index out of bounds (" + std::to_string(index) + ")") {}
+
+JpegError::JpegError(int message_code)
+    : std::runtime_error("JPEG error #" + std::to_string(message_code)), message_code_(message_code) {}
+
+}  // namespace korvid

@@ -1,0 +1,63 @@
+#pragma once
+// The error types of Korvid. Every one derives from std::runtime_error and carries the
+// text the user sees. SilentAbort is the one error that is never shown.
+
+#include <stdexcept>
+#include <string>
+
+namespace korvid {
+
+// An input/output failure with a numeric code. The text follows from the code:
+// 2 "File not found", 3 "Invalid filename", 4 "Too many open files",
+// 5 "File access denied", 100 "Read beyond end of file", 101 "Disk full",
+// "I/O error %d" for every other code.
+class IoError : public std::runtime_error {
+public:
+    explicit IoError(int code);
+    int Code() const noexcept { return code_; }
+
+    // The code for a POSIX errno value: ENOENT 2, ENAMETOOLONG 3, EMFILE and ENFILE 4,
+    // EACCES, EPERM and EROFS 5; any other value keeps its number.
+    static int CodeFromErrno(int error_number) noexcept;
+    static IoError FromErrno(int error_number) { return IoError(CodeFromErrno(error_number)); }
+    static std::string TextForCode(int code);
+
+private:
+    int code_;
+};
+
+// "Cannot open file %s"
+class FileOpenError : public std::runtime_error {
+public:
+    explicit FileOpenError(const std::string& file_name);
+};
+
+// "Cannot create file %s"
+class FileCreateError : public std::runtime_error {
+public:
+    explicit FileCreateError(const std::string& file_name);
+};
+
+// "List index out of bounds (%d)"
+class ListIndexError : public std::runtime_error {
+public:
+    explicit ListIndexError(long long index);
+};
+
+// "JPEG error #%d" with the decoder's message code.
+class JpegError : public std::runtime_error {
+public:
+    explicit JpegError(int message_code);
+    int MessageCode() const noexcept { return message_code_; }
+
+private:
+    int message_code_;
+};
+
+// Ends an action without telling the user anything.
+class SilentAbort : public std::runtime_error {
+public:
+    SilentAbort() : std::runtime_error("Operation aborted") {}
+};
+
+}  // namespace korvid

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, every Debian 12 package that building and testing Korvid needs.
+# Packages already present are left alone; nothing is done when all of them are there.
+set -euo pipefail
+
+packages=(
+    build-essential cmake make pkg-config
+    libcurl4-openssl-dev   # HTTP
+    nlohmann-json3-dev     # JSON output of korvid-cli
+    libgtest-dev libgmock-dev libbenchmark-dev
+    id3v2                  # writes real ID3v1 tags for the tag tests
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO=sudo
+else
+    SUDO=
+fi
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,249 @@
+#include "tests/support/loopback_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+#include <strings.h>
+
+namespace korvid::testing {
+namespace {
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    int Get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+bool SendAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t sent = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (sent < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += sent;
+        size -= static_cast<std::size_t>(sent);
+    }
+    return true;
+}
+
+std::string Trim(std::string s) {
+    const auto first = s.find_first_not_of(" \t");
+    const auto last = s.find_last_not_of(" \t\r");
+    return first == std::string::npos ? std::string() : s.substr(first, last - first + 1);
+}
+
+// Reads up to the blank line that ends the request head; false when the peer went away.
+bool ReadHead(int fd, std::string& head) {
+    char buffer[4096];
+    while (head.find("\r\n\r\n") == std::string::npos) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 5000) <= 0) {
+            return false;
+        }
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got <= 0) {
+            return false;
+        }
+        head.append(buffer, static_cast<std::size_t>(got));
+        if (head.size() > 1 << 20) {
+            return false;
+        }
+    }
+    return true;
+}
+
+HttpRequest ParseHead(const std::string& head) {
+    HttpRequest request;
+    std::size_t pos = head.find("\r\n");
+    request.request_line = head.substr(0, pos);
+    const std::size_t sp1 = request.request_line.find(' ');
+    const std::size_t sp2 = request.request_line.rfind(' ');
+    if (sp1 != std::string::npos && sp2 > sp1) {
+        request.method = request.request_line.substr(0, sp1);
+        request.target = request.request_line.substr(sp1 + 1, sp2 - sp1 - 1);
+    }
+    pos += 2;
+    while (pos < head.size()) {
+        const std::size_t end = head.find("\r\n", pos);
+        if (end == std::string::npos || end == pos) {
+            break;
+        }
+        const std::string line = head.substr(pos, end - pos);
+        const std::size_t colon = line.find(':');
+        if (colon != std::string::npos) {
+            request.headers.emplace_back(line.substr(0, colon), Trim(line.substr(colon + 1)));
+        }
+        pos = end + 2;
+    }
+    return request;
+}
+
+}  // namespace
+
+std::string HttpRequest::Header(const std::string& name) const {
+    for (const auto& [key, value] : headers) {
+        if (::strcasecmp(key.c_str(), name.c_str()) == 0) {
+            return value;
+        }
+    }
+    return {};
+}
+
+HttpResponse HttpResponse::Ok(std::string body, std::string content_type) {
+    HttpResponse response;
+    response.body = std::move(body);
+    response.headers.emplace_back("Content-Type", std::move(content_type));
+    return response;
+}
+
+HttpResponse HttpResponse::WithStatus(int status, std::string reason, std::string body) {
+    HttpResponse response = Ok(std::move(body));
+    response.status = status;
+    response.reason = std::move(reason);
+    return response;
+}
+
+HttpResponse HttpResponse::Redirect(std::string location, int status) {
+    HttpResponse response = WithStatus(status, "Found", "");
+    response.headers.emplace_back("Location", std::move(location));
+    return response;
+}
+
+LoopbackServer::LoopbackServer(HttpHandler handler, std::uint16_t port)
+    : handler_(std::move(handler)) {
+    listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listen_fd_ < 0) {
+        throw std::runtime_error("socket failed");
+    }
+    const int yes = 1;
+    ::setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    if (::bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listen_fd_, 16) != 0 || ::pipe(wake_pipe_) != 0) {
+        const std::string reason = std::strerror(errno);
+        ::close(listen_fd_);
+        throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + reason);
+    }
+    socklen_t length = sizeof address;
+    ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+}
+
+LoopbackServer::~LoopbackServer() {
+    const char stop = 's';
+    (void)!::write(wake_pipe_[1], &stop, 1);
+    thread_.join();
+    ::close(listen_fd_);
+    ::close(wake_pipe_[0]);
+    ::close(wake_pipe_[1]);
+}
+
+std::string LoopbackServer::HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
+
+std::string LoopbackServer::BaseUrl() const { return "http://" + HostPort(); }
+
+std::vector<HttpRequest> LoopbackServer::Requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+std::uint16_t LoopbackServer::UnusedPort() {
+    Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    ::bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
+}
+
+void LoopbackServer::Serve() {
+    for (;;) {
+        pollfd fds[2] = {{listen_fd_, POLLIN, 0}, {wake_pipe_[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return;
+        }
+        if (fds[1].revents != 0) {
+            return;
+        }
+        if ((fds[0].revents & POLLIN) != 0) {
+            const int client = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client >= 0) {
+                Fd owned(client);
+                Answer(client);
+            }
+        }
+    }
+}
+
+void LoopbackServer::Answer(int client) {
+    std::string head;
+    if (!ReadHead(client, head)) {
+        return;
+    }
+    const HttpRequest request = ParseHead(head);
+    {
+        std::lock_guard lock(mutex_);
+        requests_.push_back(request);
+    }
+    HttpResponse response;
+    try {
+        response = handler_(request);
+    } catch (const std::exception& e) {
+        response = HttpResponse::WithStatus(500, "Internal Server Error", e.what());
+    }
+
+    std::string out = "HTTP/1.1 " + std::to_string(response.status) + " " + response.reason + "\r\n";
+    for (const auto& [key, value] : response.headers) {
+        out += key + ": " + value + "\r\n";
+    }
+    out += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
+    out += "Connection: close\r\n\r\n";
+    if (!SendAll(client, out.data(), out.size())) {
+        return;
+    }
+    const std::size_t to_send = std::min(response.cut_after, response.body.size());
+    const std::size_t piece = response.piece_size > 0 ? response.piece_size : to_send;
+    for (std::size_t sent = 0; sent < to_send; sent += piece) {
+        if (response.piece_delay.count() > 0) {
+            pollfd p{wake_pipe_[0], POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(response.piece_delay.count())) > 0) {
+                return;  // the server is stopping
+            }
+        }
+        if (!SendAll(client, response.body.data() + sent, std::min(piece, to_send - sent))) {
+            return;
+        }
+    }
+    ::shutdown(client, SHUT_WR);
+}
+
+}  // namespace korvid::testing

@@ -1,0 +1,79 @@
+#pragma once
+// A small HTTP/1.1 server on 127.0.0.1 for tests and the sample site. It listens on a port
+// the system picks (port 0) unless told otherwise, answers each connection on its own thread
+// one at a time, closes the connection after every answer, and records what it received.
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace korvid::testing {
+
+struct HttpRequest {
+    std::string request_line;  // "GET /path HTTP/1.1"
+    std::string method;
+    std::string target;        // the request target exactly as sent
+    std::vector<std::pair<std::string, std::string>> headers;  // in the order received
+
+    // The value of the first header of that name (ignoring case), or empty.
+    std::string Header(const std::string& name) const;
+};
+
+struct HttpResponse {
+    int status = 200;
+    std::string reason = "OK";
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string body;
+    // Send only this many bytes of the body (Content-Length still announces all of it),
+    // then close the connection: a transfer cut off midway.
+    std::size_t cut_after = static_cast<std::size_t>(-1);
+    // Send the body in pieces of this size with this pause before each: a slow body.
+    std::size_t piece_size = 0;
+    std::chrono::milliseconds piece_delay{0};
+
+    static HttpResponse Ok(std::string body, std::string content_type = "text/html");
+    static HttpResponse WithStatus(int status, std::string reason, std::string body);
+    static HttpResponse Redirect(std::string location, int status = 302);
+};
+
+using HttpHandler = std::function<HttpResponse(const HttpRequest&)>;
+
+class LoopbackServer {
+public:
+    explicit LoopbackServer(HttpHandler handler, std::uint16_t port = 0);
+    ~LoopbackServer();
+    LoopbackServer(const LoopbackServer&) = delete;
+    LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+    std::uint16_t Port() const { return port_; }
+    // "127.0.0.1:PORT", what Korvid takes as its site host.
+    std::string HostPort() const;
+    // "http://127.0.0.1:PORT"
+    std::string BaseUrl() const;
+
+    std::vector<HttpRequest> Requests() const;
+
+    // A loopback port on which nothing listens (bound once, then released).
+    static std::uint16_t UnusedPort();
+
+private:
+    void Serve();
+    void Answer(int client);
+
+    HttpHandler handler_;
+    int listen_fd_ = -1;
+    int wake_pipe_[2] = {-1, -1};
+    std::uint16_t port_ = 0;
+    mutable std::mutex mutex_;
+    std::vector<HttpRequest> requests_;
+    std::thread thread_;
+};
+
+}  // namespace korvid::testing
