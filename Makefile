@@ -31,7 +31,7 @@ sanitize: deps
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVID_TESTS=ON -DKORVID_BENCH=ON $(CMAKE_ARGS)
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
-	for b in $(BENCH_BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
+	for b in $(BENCH_BUILD)/bench/bench_*; do if [ -x "$$b" ]; then "$$b" || exit 1; fi; done
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
