@@ -1,0 +1,54 @@
+#pragma once
+// A Prompts implementation for tests: records every message and question, answers
+// questions and file dialogs from queues set up by the test (OK / no file when empty).
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/prompts.h"
+
+namespace korvid::testing {
+
+class ScriptedPrompts : public Prompts {
+public:
+    struct Question {
+        std::string caption;
+        std::string text;
+    };
+
+    std::vector<std::string> messages;
+    std::vector<Question> questions;
+    std::deque<PromptAnswer> answers;
+    std::deque<std::optional<std::string>> file_names;
+
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+
+    PromptAnswer AskOkCancel(const std::string& caption, const std::string& text) override {
+        questions.push_back({caption, text});
+        return Next(answers, PromptAnswer::Ok);
+    }
+
+    std::optional<std::string> AskOpenFileName(const std::string& /*filter*/) override {
+        return Next(file_names, std::optional<std::string>());
+    }
+
+    std::optional<std::string> AskSaveFileName(const std::string& /*filter*/,
+                                               const std::string& /*extension*/) override {
+        return Next(file_names, std::optional<std::string>());
+    }
+
+private:
+    template <typename T>
+    static T Next(std::deque<T>& queue, T fallback) {
+        if (queue.empty()) {
+            return fallback;
+        }
+        T value = std::move(queue.front());
+        queue.pop_front();
+        return value;
+    }
+};
+
+}  // namespace korvid::testing
