@@ -9,6 +9,7 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "client/http.h"
 #include "common/line_list.h"
@@ -39,6 +40,9 @@ bool DownloadToFile(const ShortString& address, const ShortString& file_name,
 // The free cleaners of page text: remove every "<...>" run, or every "&...;" run.
 ShortString StripTags(const ShortString& text);
 ShortString StripEntities(const ShortString& text);
+
+// The text without its leading and trailing characters of code 32 and below.
+std::string TrimControls(std::string_view text);
 
 class TIMDBImport {
 public:

@@ -1,0 +1,203 @@
+// The film page parser. The page is read by line markers, without an HTML parser: each
+// field is cut out of the first line holding its marker (or the line after it) by the texts
+// that surround the value. Two chains of searches continue from the line the previous
+// search found, so a missing link hides the later ones: poster, then director; and genre,
+// then tag line, then plot, then running time. Everything else is searched from line 0.
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "client/IMDBImport.h"
+
+namespace korvid {
+namespace {
+
+// The last slot of Genres; slot 0 is never used.
+constexpr std::int32_t LastGenreSlot = 10;
+
+// Characters a cast line carries before its first cast entry.
+constexpr std::size_t CastLinePrefix = 382;
+
+// Drops the first count characters of the text (all of it when it is shorter).
+void DropFront(std::string& text, std::size_t count) { text.erase(0, std::min(count, text.size())); }
+
+// The 1-based position of the first occurrence of the needle, 0 when it is absent.
+std::size_t Position(std::string_view text, std::string_view needle) {
+    const std::size_t at = text.find(needle);
+    return at == std::string_view::npos ? 0 : at + 1;
+}
+
+// The cover address of a poster line: the text after `src="` up to `" height`, both the
+// first of their kind in the whole line. Empty when `src="` is missing or the end stands
+// before the start.
+std::string PosterAddress(std::string_view line) {
+    constexpr std::string_view start_text = "src=\"";
+    const std::size_t start = line.find(start_text);
+    const std::size_t end = line.find("\" height");
+    if (start == std::string_view::npos || end == std::string_view::npos ||
+        end <= start + start_text.size()) {
+        return "";
+    }
+    const std::size_t from = start + start_text.size();
+    return std::string(line.substr(from, end - from));
+}
+
+// The part of a path after its last path delimiter.
+std::string FileNamePart(std::string_view path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+}  // namespace
+
+void TIMDBImport::ParseMoviePage() {
+    // The next line after the cursor; reading past the last line raises the list's index
+    // error and ends the parse.
+    const auto next_line = [this]() -> const std::string& {
+        ++LineIndex;
+        return PageLines[LineIndex];
+    };
+    const auto append_to_row = [this](std::string_view piece) { CsvRow = CsvRow + piece; };
+
+    // 1. Begin: the documents restart, and no value of the film read before survives.
+    CsvRow = "";
+    CsvLines.Clear();
+    CsvLines.Add(CsvHeaderRow);
+    MovieFound = true;
+    GenreSlot = 1;
+    StartXmlDocument();  // line 8 holds Title as the last search or parse left it
+    Year = "";
+    Director = "";
+    Genre = "";
+    std::fill(Genres.begin(), Genres.end(), ShortString());
+    TagLine = "";
+    Plot = "";
+    RunningTime = "";
+    Rated = "";
+    PosterUrl = "";
+    PosterFile = "";
+    CastTrueName = "";
+    CastName = "";
+    LeadRole = "";
+    XmlLines.Add("<Movie_Data>");
+
+    // 2. Title and year. The extraction matches "<title>" in lower case only.
+    FindLine("<TITLE>", 0);
+    if (LineIndex < 0) {
+        ClearMovieData();
+        return;
+    }
+    Title = ExtractLinkText(PageLines[LineIndex], "<title>", "</title>");
+    Year = ExtractBetween(Title, "(", ")");
+    Title = RemoveText(Title, "(" + Year + ")");
+    XmlLines.Add("<Movie_Title>" + Title + "</Movie_Title>");
+    XmlLines.Add("<Year>" + Year + "</Year>");
+    CsvRow = Title;
+    append_to_row("~1");
+
+    // 3. Cover image, read from the whole poster line (the address may stand past 255).
+    FindLine("\"poster\"", LineIndex);
+    if (LineIndex >= 0) {
+        PosterUrl = PosterAddress(PageLines[LineIndex]);
+        DownloadPoster(PosterUrl, Title + ".jpg");
+        XmlLines.Add("<Poster_Image>" + PosterFile + "</Poster_Image>");
+        append_to_row("~" + FileNamePart(PosterFile.str()));
+    } else {
+        append_to_row("~");
+    }
+
+    // 4. Director: the first link on the line after "Directed by".
+    FindLine("Directed by", LineIndex);
+    if (LineIndex >= 0) {
+        Director = ExtractLinkText(ShortString(next_line()), "<a", "</a>");
+        XmlLines.Add("<Director>" + Director + "</Director>");
+    }
+
+    // 5. Genres: the links of the line after the genre marker, up to "(more)".
+    XmlLines.Add("<Movie_Genre>");
+    FindLine("\"ch\">Genre:", 0);
+    if (LineIndex >= 0) {
+        std::string rest = next_line();
+        for (;;) {
+            Genre = ExtractLinkText(ShortString(rest), "<a", "</a>");
+            const std::size_t link_end = Position(rest, "</a>");
+            if (Genre == "(more)" || link_end == 0) {
+                break;
+            }
+            // Only ten slots exist: later genres are listed in the document but not kept.
+            if (GenreSlot <= LastGenreSlot) {
+                Genres[static_cast<std::size_t>(GenreSlot)] = Genre;
+                ++GenreSlot;
+            }
+            DropFront(rest, link_end + 4);  // through "</a>" and the one character after it
+            XmlLines.Add("<Genre>" + Genre + "</Genre>");
+        }
+        Genre = Genres[1];
+        append_to_row("~6");
+    } else {
+        append_to_row("~");
+    }
+    XmlLines.Add("</Movie_Genre>");
+    XmlLines.Add("<Additional_Info>");
+
+    // 6. Tag line.
+    FindLine("Tagline:", LineIndex);
+    if (LineIndex >= 0) {
+        TagLine = ExtractBetween(PageLines[LineIndex], "b>", "<a");
+        XmlLines.Add("<Tag_Line>" + TagLine + "</Tag_Line>");
+    }
+
+    // 7. Plot outline; the CSV "Details" column joins it with the director.
+    FindLine("Plot Outline:", LineIndex);
+    if (LineIndex >= 0) {
+        Plot = ExtractBetween(PageLines[LineIndex], "b>", "<a");
+        XmlLines.Add("<Plot>" + Plot + "</Plot>");
+        append_to_row("~" + Plot + " Directed By : " + Director);
+    } else {
+        append_to_row("~");
+    }
+    XmlLines.Add("</Additional_Info>");
+
+    // 8. Running time: the whole line after "Runtime:", trimmed.
+    FindLine("Runtime:", LineIndex);
+    if (LineIndex >= 0) {
+        RunningTime = TrimControls(next_line());
+        XmlLines.Add("<Running_Time>" + RunningTime + "</Running_Time>");
+    }
+
+    // 9. The first cast entry, which follows the cast table's fixed opening markup.
+    XmlLines.Add("<Cast_Members>");
+    FindLine("Cast overview", 0);
+    if (LineIndex >= 0) {
+        std::string rest = PageLines[LineIndex];
+        DropFront(rest, CastLinePrefix);
+        CastTrueName = ExtractLinkText(ShortString(rest), "<a href=\"/name/", "</a>");
+        DropFront(rest, Position(rest, "....") + 9);
+        CastName = ExtractLinkText(ShortString(rest), "<td valign", "</td>");
+        LeadRole = CastTrueName + " as " + CastName;
+        XmlLines.Add("<Main_Cast_Member>");
+        XmlLines.Add("    <True_Name>" + CastTrueName + "</True_Name>");
+        XmlLines.Add("    <Cast_Name>" + CastName + "</Cast_Name>");
+        XmlLines.Add(" </Main_Cast_Member>");
+    }
+    XmlLines.Add("</Cast_Members>");
+
+    // 10. User rating, as the page prints it.
+    FindLine("/10</b>", 0);
+    if (LineIndex >= 0) {
+        Rated = ExtractLinkText(PageLines[LineIndex], "<b>", "</b>");
+        XmlLines.Add("<Rating>" + Rated + "</Rating>");
+        append_to_row("~" + Rated);
+    } else {
+        append_to_row("~");
+    }
+
+    // 11. Close both documents.
+    append_to_row("~" + MovieUrl);
+    XmlLines.Add("  </Movie_Data>");
+    XmlLines.Add("</DVD_Data>");
+    FinishCsvRow();
+}
+
+}  // namespace korvid

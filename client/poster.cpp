@@ -1,0 +1,44 @@
+// The cover download: fetches the film's cover image into the program's folder under the
+// name the parser gives it, and remembers its path in PosterFile.
+
+#include <exception>
+#include <string>
+
+#include "client/IMDBImport.h"
+
+namespace korvid {
+namespace {
+
+// The name comes from the page (the film's title), so it must name a file directly inside
+// the program's folder: a path delimiter could lead anywhere, and an embedded NUL would
+// make the system see a shorter name than the one checked here.
+bool IsPlainFileName(std::string_view name) {
+    return name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+}
+
+}  // namespace
+
+bool TIMDBImport::DownloadPoster(const ShortString& address, const ShortString& file_name) {
+    PosterFile = "";
+    const std::string name = TrimControls(file_name.str());
+    if (!IsPlainFileName(name)) {
+        return false;
+    }
+    const ShortString path = TrimControls(ShortString(AppDir + name).str());
+    // The cut to 255 characters must leave the folder whole and some of the name after it.
+    if (path.size() <= AppDir.size() || path.str().compare(0, AppDir.size(), AppDir.str()) != 0) {
+        return false;
+    }
+    try {
+        if (!DownloadToFile(address, path, progress_)) {
+            return false;
+        }
+    } catch (const std::exception&) {
+        // The file could not be created or written: no cover, and the parse goes on.
+        return false;
+    }
+    PosterFile = path;
+    return true;
+}
+
+}  // namespace korvid
