@@ -4,6 +4,7 @@
 
 #include <compare>
 #include <cstddef>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,7 @@ public:
     bool operator==(const ShortString&) const = default;
     bool operator==(std::string_view other) const { return text_ == other; }
     bool operator==(const char* other) const { return text_ == other; }
+    bool operator==(const std::string& other) const { return text_ == other; }
 
 private:
     std::string text_;
@@ -39,6 +41,10 @@ inline std::string operator+(const ShortString& a, std::string_view b) { return 
 inline std::string operator+(std::string_view a, const ShortString& b) { return std::string(a) + b.str(); }
 inline std::string operator+(const ShortString& a, const ShortString& b) { return a.str() + b.str(); }
 inline std::string operator+(const ShortString& a, const char* b) { return a.str() + b; }
+inline std::string operator+(const ShortString& a, const std::string& b) { return a.str() + b; }
+inline std::string operator+(const std::string& a, const ShortString& b) { return a + b.str(); }
 inline std::string operator+(const char* a, const ShortString& b) { return a + b.str(); }
+
+inline std::ostream& operator<<(std::ostream& out, const ShortString& s) { return out << s.str(); }
 
 }  // namespace korvid

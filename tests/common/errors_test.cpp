@@ -1,0 +1,41 @@
+#include "common/errors.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+namespace korvid {
+namespace {
+
+TEST(IoErrorTest, SystemErrorsMapToCodesAndTexts) {
+    struct Case {
+        int error_number;
+        int code;
+        const char* text;
+    };
+    for (const Case c : {Case{ENOENT, 2, "File not found"}, Case{ENAMETOOLONG, 3, "Invalid filename"},
+                         Case{EMFILE, 4, "Too many open files"}, Case{ENFILE, 4, "Too many open files"},
+                         Case{EACCES, 5, "File access denied"}, Case{EPERM, 5, "File access denied"},
+                         Case{EROFS, 5, "File access denied"}, Case{ENOSPC, ENOSPC, "I/O error 28"},
+                         Case{EINVAL, EINVAL, "I/O error 22"}}) {
+        const IoError error = IoError::FromErrno(c.error_number);
+        EXPECT_EQ(error.Code(), c.code) << c.error_number;
+        EXPECT_STREQ(error.what(), c.text) << c.error_number;
+    }
+}
+
+TEST(IoErrorTest, ReadAndWriteShortfallCodesHaveTheirOwnTexts) {
+    EXPECT_STREQ(IoError(100).what(), "Read beyond end of file");
+    EXPECT_STREQ(IoError(101).what(), "Disk full");
+    EXPECT_STREQ(IoError(131).what(), "I/O error 131");
+}
+
+TEST(ErrorTextTest, FileAndListErrorsCarryTheirArgument) {
+    EXPECT_STREQ(FileOpenError("/m/film.avi").what(), "Cannot open file /m/film.avi");
+    EXPECT_STREQ(FileCreateError("/x/out.xml").what(), "Cannot create file /x/out.xml");
+    EXPECT_STREQ(ListIndexError(-1).what(), "List index out of bounds (-1)");
+    EXPECT_STREQ(JpegError(42).what(), "JPEG error #42");
+}
+
+}  // namespace
+}  // namespace korvid
