@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "client/IMDBImport.h"
@@ -165,6 +167,51 @@ TEST(StripTest, AnyBytesAreHandledWithoutHarm) {
     std::string expected_entities = all_bytes.substr(0, 255);
     expected_entities.erase(38, 22);
     EXPECT_EQ(StripEntities(text), expected_entities);
+}
+
+}  // namespace
+}  // namespace korvid
+
+namespace korvid {
+namespace {
+
+// Random pages of any bytes (NUL, CR, LF, 0x80 to 0xFF, long lines) through the loader, the
+// finder and the extractors: results stay inside the source and inside 255 bytes.
+TEST(LineFinderRobustnessTest, RandomPagesKeepEveryResultInsideItsSource) {
+    std::mt19937 generator(20261207);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::uniform_int_distribution<int> length(0, 3000);
+    const char alphabet[] = "<>&;()/\"\r\n aT";
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 2);
+    testing::ScriptedPrompts prompts;
+    TIMDBImport importer(prompts);
+    for (int round = 0; round < 300; ++round) {
+        std::string page(static_cast<std::size_t>(length(generator)), '\0');
+        for (char& c : page) {
+            // Mostly the characters the extractors look for, so that they find something.
+            c = byte(generator) < 160 ? alphabet[pick(generator)] : static_cast<char>(byte(generator));
+        }
+        importer.PageLines.SetText(page);
+        for (const char* marker : {"<", "(", "a>", "\xE9", "T"}) {
+            importer.FindLine(marker, round % 3 - 1);
+            ASSERT_GE(importer.LineIndex, -1);
+            ASSERT_LT(importer.LineIndex, importer.PageLines.Count());
+        }
+        for (const std::string& line : importer.PageLines.Lines()) {
+            ASSERT_EQ(line.find_first_of(std::string("\r\n\0", 3)), std::string::npos);
+            const ShortString source(line);
+            for (const auto& [start, end] : {std::pair{"(", ")"}, std::pair{"<a", "</a>"}, std::pair{"<", ">"}}) {
+                const ShortString between = importer.ExtractBetween(source, start, end);
+                EXPECT_NE(source.str().find(between.str()), std::string::npos);
+                const ShortString link = importer.ExtractLinkText(source, start, end);
+                EXPECT_NE(between.str().find(link.str()), std::string::npos);
+            }
+            EXPECT_LE(StripTags(source).size(), source.size());
+            EXPECT_LE(StripEntities(source).size(), source.size());
+            EXPECT_EQ(importer.RemoveText(source, "(").size() + (source.str().find('(') != std::string::npos),
+                      source.size());
+        }
+    }
 }
 
 }  // namespace
