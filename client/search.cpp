@@ -1,0 +1,172 @@
+// The title search and the result list: SearchTitle sends the typed title to the site's
+// title search and reads whatever page comes back; ImportResult fetches and reads the film
+// page of one entry of the list.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "client/IMDBImport.h"
+
+namespace korvid {
+namespace {
+
+constexpr std::string_view DownloadFailedMessage = "Cannot Download Page From Website !";
+
+std::string UpperAscii(std::string_view text) {
+    std::string upper(text);
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; });
+    return upper;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The text of the title element on an upper-cased title line: after "<TITLE>" up to
+// "</TITLE>", or to the end of the line when the element is not closed there.
+std::string_view TitleElementText(std::string_view upper_line) {
+    const std::size_t open = upper_line.find("<TITLE>");
+    if (open == std::string_view::npos) {
+        return {};
+    }
+    std::string_view text = upper_line.substr(open + 7);
+    return text.substr(0, text.find("</TITLE>"));
+}
+
+// True when the text holds "(" followed by four digits, the year group of a film title.
+bool HasYearGroup(std::string_view text) {
+    for (std::size_t at = text.find('('); at != std::string_view::npos; at = text.find('(', at + 1)) {
+        if (at + 4 < text.size() && IsDigit(text[at + 1]) && IsDigit(text[at + 2]) &&
+            IsDigit(text[at + 3]) && IsDigit(text[at + 4])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+enum class PageKind { ResultList, NoResult, FilmPage };
+
+// Decides the kind of page by its title line. The site's no-result page has a title that
+// begins with "The"; a film whose title begins with those letters still carries its year
+// group, e.g. "The Matrix (1999)" or "Them! (1954)", and is read as a film page.
+PageKind ClassifyTitleLine(std::string_view line) {
+    const std::string upper = UpperAscii(line);
+    if (upper.find(">IMDB") != std::string::npos) {
+        return PageKind::ResultList;
+    }
+    if (upper.find("<TITLE>THE") != std::string::npos && !HasYearGroup(TitleElementText(upper))) {
+        return PageKind::NoResult;
+    }
+    return PageKind::FilmPage;
+}
+
+}  // namespace
+
+bool TIMDBImport::SearchTitle() {
+    ClearMovieData();
+    if (Title.empty()) {
+        return false;
+    }
+    const ShortString address = "http://" + Host + "/find?s=all&q=" + Title;
+    if (!FetchPage(address)) {
+        UserPrompts().ShowMessage(std::string(DownloadFailedMessage));
+        return false;
+    }
+
+    bool found = false;
+    FindLine("<TITLE>", 0);
+    if (LineIndex >= 0) {
+        found = true;
+        switch (ClassifyTitleLine(PageLines[LineIndex])) {
+            case PageKind::ResultList:
+                ParseResultList();
+                break;
+            case PageKind::NoResult:
+                MovieFound = false;
+                break;
+            case PageKind::FilmPage:
+                // The film's own address, so the CSV row and the tag name this film and not
+                // the one imported before; a redirect from the search gives the film page's.
+                MovieUrl = LastFetchedUrl();
+                ParseMoviePage();
+                break;
+        }
+    }
+    ::unlink(TempPagePath().c_str());  // a failure to delete is ignored
+    return found;
+}
+
+void TIMDBImport::ParseResultList() {
+    MovieFound = false;
+    FindLine("<h2>Popular Results", 0);
+    if (LineIndex < 0) {
+        return;
+    }
+    const auto has_line = [this](std::int32_t index) { return index < PageLines.Count(); };
+
+    ++LineIndex;  // the heading line itself holds no entry
+    if (!has_line(LineIndex)) {
+        return;
+    }
+    for (;;) {
+        const std::string line = TrimControls(PageLines[LineIndex]);
+        const std::size_t link = UpperAscii(line).find("/TITLE");
+        if (link != std::string::npos) {
+            // From the link path on, letter case unchanged.
+            std::string text(line.substr(link));
+            const std::size_t quote = text.find('"');
+            const std::string path = quote == std::string::npos ? std::string() : text.substr(0, quote);
+            const std::size_t tag_end = text.find('>');
+            if (tag_end != std::string::npos) {
+                text.erase(0, tag_end + 1);
+            }
+            std::size_t item_end = text.find("</li>");
+            if (item_end == std::string::npos) {
+                // The entry goes on on the next line; that line is read again on its own.
+                if (!has_line(LineIndex + 1)) {
+                    return;
+                }
+                text += ' ';
+                text += TrimControls(PageLines[LineIndex + 1]);
+                item_end = text.find("</li>");
+            }
+            const ShortString raw_title =
+                item_end == std::string::npos ? std::string() : text.substr(0, item_end);
+            const ShortString title = StripEntities(StripTags(raw_title));
+            if (!title.empty()) {
+                ResultTitles.Add(title.str());
+                ResultUrls.Add("http://" + Host + path);
+            }
+        }
+        ++LineIndex;
+        if (!has_line(LineIndex)) {
+            return;
+        }
+        const std::string upper = UpperAscii(PageLines[LineIndex]);
+        if (upper.find("COMPANIES") != std::string::npos || upper.find("<NAMES") != std::string::npos) {
+            PageLines.Clear();
+            return;
+        }
+    }
+}
+
+bool TIMDBImport::ImportResult(std::int32_t index) {
+    MovieFound = false;
+    if (index > ResultTitles.Count() - 1) {
+        return false;
+    }
+    // A negative index raises the line list's index error, which the caller handles.
+    const ShortString address = ResultUrls[index];
+    if (!FetchPage(address)) {
+        UserPrompts().ShowMessage(std::string(DownloadFailedMessage));
+        return false;
+    }
+    MovieUrl = address;
+    ParseMoviePage();
+    MovieFound = true;
+    return true;
+}
+
+}  // namespace korvid
