@@ -1,0 +1,257 @@
+#include "tag/movie_tag.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+#include "common/errors.h"
+
+namespace korvid {
+
+static_assert(sizeof(off_t) == 8, "tag positions need 64-bit file offsets");
+
+namespace {
+
+// Owns one open file descriptor; closes it on every path.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int Get() const noexcept { return fd_; }
+    bool IsOpen() const noexcept { return fd_ >= 0; }
+
+    // Closes now and gives the errno of a failed close, or 0.
+    int Close() noexcept {
+        const int fd = std::exchange(fd_, -1);
+        if (fd >= 0 && ::close(fd) != 0) {
+            return errno;
+        }
+        return 0;
+    }
+
+private:
+    int fd_;
+};
+
+struct TransferResult {
+    std::size_t count = 0;  // bytes moved before the transfer stopped
+    int error = 0;          // errno of the call that failed, 0 when it only came up short
+};
+
+// Reads up to size bytes at position, continuing after partial reads, until the end of the
+// file or an error.
+TransferResult ReadAt(int fd, char* buffer, std::size_t size, off_t position) {
+    TransferResult result;
+    while (result.count < size) {
+        const ssize_t n = ::pread(fd, buffer + result.count, size - result.count,
+                                  position + static_cast<off_t>(result.count));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            result.error = errno;
+            break;
+        }
+        if (n == 0) {
+            break;
+        }
+        result.count += static_cast<std::size_t>(n);
+    }
+    return result;
+}
+
+TransferResult WriteAt(int fd, const char* buffer, std::size_t size, off_t position) {
+    TransferResult result;
+    while (result.count < size) {
+        const ssize_t n = ::pwrite(fd, buffer + result.count, size - result.count,
+                                   position + static_cast<off_t>(result.count));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            result.error = errno;
+            break;
+        }
+        if (n == 0) {
+            break;
+        }
+        result.count += static_cast<std::size_t>(n);
+    }
+    return result;
+}
+
+// The code of a write that stored fewer than 128 bytes: 101 ("Disk full") when the system
+// ran out of room or simply stopped, the system's own code otherwise.
+int ShortWriteCode(int error) {
+    if (error == 0 || error == ENOSPC || error == EDQUOT || error == EFBIG) {
+        return 101;
+    }
+    return IoError::CodeFromErrno(error);
+}
+
+bool IsAtMostSpace(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+}  // namespace
+
+int FindGenre(std::string_view text) {
+    for (std::size_t i = 0; i < GenreNames.size(); ++i) {
+        const std::string_view name = GenreNames[i];
+        if (name.size() == text.size() &&
+            std::equal(name.begin(), name.end(), text.begin(),
+                       [](char a, char b) { return UpperAscii(a) == UpperAscii(b); })) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+std::string GenreDisplayText(std::uint8_t number) {
+    if (number < GenreNames.size()) {
+        return std::string(GenreNames[number]);
+    }
+    return std::to_string(number);
+}
+
+MovieTag::MovieTag() { bytes_.fill(' '); }
+
+MovieTag MovieTag::FromBytes(std::string_view raw) {
+    MovieTag tag;
+    const std::size_t count = std::min(raw.size(), Size);
+    std::copy_n(raw.begin(), count, tag.bytes_.begin());
+    return tag;
+}
+
+MovieTag MovieTag::Render(const MovieTagValues& values) {
+    using namespace tag_layout;
+    MovieTag tag;
+    tag.PutText(MarkerOffset, MarkerWidth, TagMarker);
+    tag.PutText(TitleOffset, TitleWidth, values.title);
+    tag.PutText(DirectorOffset, DirectorWidth, values.director);
+    tag.PutText(CommentOffset, CommentWidth, values.comment);
+    tag.PutText(ImdbOffset, ImdbWidth, values.imdb);
+    tag.PutText(YearOffset, YearWidth, values.year);
+    // The low eight bits of the index: -1 (nothing chosen) becomes 255.
+    tag.bytes_[GenreOffset] = static_cast<char>(static_cast<std::uint8_t>(values.genre_index));
+    return tag;
+}
+
+void MovieTag::PutText(std::size_t offset, std::size_t width, std::string_view text) {
+    const std::size_t count = std::min(text.size(), width);
+    std::copy_n(text.begin(), count, bytes_.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+bool MovieTag::HasMarker() const { return View().substr(0, TagMarker.size()) == TagMarker; }
+
+std::string MovieTag::DecodeText(std::size_t offset, std::size_t width) const {
+    std::string_view field = View().substr(offset, width);
+    field = field.substr(0, field.find('\0'));
+    const auto first = std::find_if_not(field.begin(), field.end(), IsAtMostSpace);
+    const auto last = std::find_if_not(field.rbegin(), field.rend(), IsAtMostSpace).base();
+    return first < last ? std::string(first, last) : std::string();
+}
+
+std::string MovieTag::Title() const {
+    return DecodeText(tag_layout::TitleOffset, tag_layout::TitleWidth);
+}
+std::string MovieTag::Director() const {
+    return DecodeText(tag_layout::DirectorOffset, tag_layout::DirectorWidth);
+}
+std::string MovieTag::Comment() const {
+    return DecodeText(tag_layout::CommentOffset, tag_layout::CommentWidth);
+}
+std::string MovieTag::Imdb() const {
+    return DecodeText(tag_layout::ImdbOffset, tag_layout::ImdbWidth);
+}
+std::string MovieTag::Year() const {
+    return DecodeText(tag_layout::YearOffset, tag_layout::YearWidth);
+}
+std::uint8_t MovieTag::GenreNumber() const {
+    return static_cast<std::uint8_t>(bytes_[tag_layout::GenreOffset]);
+}
+
+MovieTag ReadLastTagBytes(const ShortString& file_name) {
+    // The desktop reader wants the file to itself while it looks. POSIX has no exclusive open,
+    // so the file is simply opened read-only; other programs may still have it open.
+    // O_NONBLOCK keeps a named pipe from stalling the open; it is refused below.
+    FileDescriptor file(::open(file_name.str().c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!file.IsOpen()) {
+        throw FileOpenError(file_name);
+    }
+    struct stat info {};
+    if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        throw FileOpenError(file_name);
+    }
+    // A file shorter than 128 bytes is read from its start; what is not read stays spaces,
+    // and a failed read is no error.
+    const off_t position = std::max<off_t>(info.st_size - static_cast<off_t>(MovieTag::Size), 0);
+    MovieTag::Bytes buffer;
+    buffer.fill(' ');
+    ReadAt(file.Get(), buffer.data(), buffer.size(), position);
+    return MovieTag(buffer);
+}
+
+TagPlacement WriteTag(const MovieTag& tag, const ShortString& file_name) {
+    // Other programs may read and write the file meanwhile: no lock is taken. No O_CREAT: a
+    // missing file is an error, never a new file.
+    FileDescriptor file(::open(file_name.str().c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+    if (!file.IsOpen()) {
+        throw IoError::FromErrno(errno);
+    }
+    struct stat info {};
+    if (::fstat(file.Get(), &info) != 0) {
+        throw IoError::FromErrno(errno);
+    }
+    const off_t size = info.st_size;
+    const off_t tag_position = size - static_cast<off_t>(MovieTag::Size);
+    if (tag_position < 0) {
+        // The position lies before the start of the file; lseek refuses it the same way.
+        throw IoError::FromErrno(EINVAL);
+    }
+
+    MovieTag::Bytes old_bytes;
+    const TransferResult read = ReadAt(file.Get(), old_bytes.data(), old_bytes.size(), tag_position);
+    if (read.error != 0) {
+        throw IoError::FromErrno(read.error);
+    }
+    if (read.count < old_bytes.size()) {
+        throw IoError(100);
+    }
+
+    const bool replace = MovieTag(old_bytes).HasMarker();
+    const off_t position = replace ? tag_position : size;
+    const TransferResult written = WriteAt(file.Get(), tag.bytes().data(), MovieTag::Size, position);
+    if (written.count < MovieTag::Size) {
+        // Undo a partly written record so the file keeps its movie data and old tag intact:
+        // cut an appended fragment off again, or put the old tag's bytes back.
+        if (written.count > 0) {
+            if (replace) {
+                WriteAt(file.Get(), old_bytes.data(), written.count, position);
+            } else if (::ftruncate(file.Get(), size) != 0) {
+                // Nothing more can be done; the write error below is what the user needs.
+            }
+        }
+        throw IoError(ShortWriteCode(written.error));
+    }
+
+    // A failing close can mean the record never reached the disk (network file systems).
+    if (const int close_error = file.Close(); close_error != 0) {
+        throw IoError(ShortWriteCode(close_error));
+    }
+    return replace ? TagPlacement::Replaced : TagPlacement::Appended;
+}
+
+}  // namespace korvid
