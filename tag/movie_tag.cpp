@@ -19,7 +19,7 @@ namespace {
 
 // Owns one open file descriptor; closes it on every path.
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
     ~FileDescriptor() {
         if (fd_ >= 0) {
@@ -41,7 +41,7 @@ public:
         return 0;
     }
 
-private:
+  private:
     int fd_;
 };
 
@@ -101,9 +101,13 @@ int ShortWriteCode(int error) {
     return IoError::CodeFromErrno(error);
 }
 
-bool IsAtMostSpace(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+bool IsAtMostSpace(char c) {
+    return static_cast<unsigned char>(c) <= 0x20;
+}
 
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char UpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 }  // namespace
 
@@ -126,7 +130,9 @@ std::string GenreDisplayText(std::uint8_t number) {
     return std::to_string(number);
 }
 
-MovieTag::MovieTag() { bytes_.fill(' '); }
+MovieTag::MovieTag() {
+    bytes_.fill(' ');
+}
 
 MovieTag MovieTag::FromBytes(std::string_view raw) {
     MovieTag tag;
@@ -154,7 +160,9 @@ void MovieTag::PutText(std::size_t offset, std::size_t width, std::string_view t
     std::copy_n(text.begin(), count, bytes_.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
-bool MovieTag::HasMarker() const { return View().substr(0, TagMarker.size()) == TagMarker; }
+bool MovieTag::HasMarker() const {
+    return View().substr(0, TagMarker.size()) == TagMarker;
+}
 
 std::string MovieTag::DecodeText(std::size_t offset, std::size_t width) const {
     std::string_view field = View().substr(offset, width);
@@ -223,7 +231,8 @@ TagPlacement WriteTag(const MovieTag& tag, const ShortString& file_name) {
     }
 
     MovieTag::Bytes old_bytes;
-    const TransferResult read = ReadAt(file.Get(), old_bytes.data(), old_bytes.size(), tag_position);
+    const TransferResult read =
+        ReadAt(file.Get(), old_bytes.data(), old_bytes.size(), tag_position);
     if (read.error != 0) {
         throw IoError::FromErrno(read.error);
     }
@@ -233,7 +242,8 @@ TagPlacement WriteTag(const MovieTag& tag, const ShortString& file_name) {
 
     const bool replace = MovieTag(old_bytes).HasMarker();
     const off_t position = replace ? tag_position : size;
-    const TransferResult written = WriteAt(file.Get(), tag.bytes().data(), MovieTag::Size, position);
+    const TransferResult written =
+        WriteAt(file.Get(), tag.bytes().data(), MovieTag::Size, position);
     if (written.count < MovieTag::Size) {
         // Undo a partly written record so the file keeps its movie data and old tag intact:
         // cut an appended fragment off again, or put the old tag's bytes back.

@@ -49,10 +49,10 @@ inline constexpr std::uint8_t NoGenre = 255;
 // The fixed genre list of the tag editor. The position of a name is the genre number stored
 // in the tag; the order is not alphabetical and must never change.
 inline constexpr std::array<std::string_view, 27> GenreNames = {
-    "Action",    "Adventure", "Animation",   "Biography", "Comedy",  "Crime",      "Documentary",
-    "Drama",     "Family",    "Fantasy",     "Film-Noir", "Game-Show", "History",  "Horror",
-    "Music",     "Musical",   "Mystery",     "News",      "Reality-TV", "Romance", "Sci-Fi",
-    "Short",     "Sport",     "Talk-Show",   "Thriller",  "War",     "Western"};
+    "Action", "Adventure", "Animation", "Biography", "Comedy",     "Crime",   "Documentary",
+    "Drama",  "Family",    "Fantasy",   "Film-Noir", "Game-Show",  "History", "Horror",
+    "Music",  "Musical",   "Mystery",   "News",      "Reality-TV", "Romance", "Sci-Fi",
+    "Short",  "Sport",     "Talk-Show", "Thriller",  "War",        "Western"};
 
 // The index of the genre whose name equals text, ignoring the case of the letters a to z
 // (other bytes compare unchanged); the first match from the start of the list, or -1.
@@ -73,7 +73,7 @@ struct MovieTagValues {
 };
 
 class MovieTag {
-public:
+  public:
     static constexpr std::size_t Size = tag_layout::RecordSize;
     using Bytes = std::array<char, Size>;
 
@@ -105,7 +105,7 @@ public:
 
     bool operator==(const MovieTag&) const = default;
 
-private:
+  private:
     std::string DecodeText(std::size_t offset, std::size_t width) const;
     void PutText(std::size_t offset, std::size_t width, std::string_view text);
 

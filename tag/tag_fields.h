@@ -11,7 +11,7 @@
 namespace korvid {
 
 class TagTextField {
-public:
+  public:
     virtual ~TagTextField() = default;
     virtual std::string Text() const = 0;
     virtual void SetText(const std::string& text) = 0;
@@ -23,7 +23,7 @@ public:
 //    selection and empties the text; to an item it selects it and shows its name.
 //  - SetText changes the text only, never the selection.
 class TagGenreBox {
-public:
+  public:
     virtual ~TagGenreBox() = default;
     virtual int ItemIndex() const = 0;
     virtual void SetItemIndex(int index) = 0;
@@ -43,25 +43,25 @@ struct TagFields {
 };
 
 class PlainTextField : public TagTextField {
-public:
+  public:
     PlainTextField() = default;
     explicit PlainTextField(std::string text) : text_(std::move(text)) {}
     std::string Text() const override { return text_; }
     void SetText(const std::string& text) override { text_ = text; }
 
-private:
+  private:
     std::string text_;
 };
 
 class PlainGenreBox : public TagGenreBox {
-public:
+  public:
     int ItemIndex() const override { return index_; }
     // An index outside the list removes the selection, as -1 does.
     void SetItemIndex(int index) override;
     std::string Text() const override { return text_; }
     void SetText(const std::string& text) override { text_ = text; }
 
-private:
+  private:
     int index_ = -1;
     std::string text_;
 };

@@ -1,13 +1,13 @@
 // The record itself: building the 128 bytes from six values and decoding them again, the
 // genre list and its lookup. No files here.
 
+#include "tag/movie_tag.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
 #include <utility>
-
-#include "tag/movie_tag.h"
 
 namespace korvid {
 namespace {
@@ -16,7 +16,9 @@ std::string Field(const MovieTag& tag, std::size_t offset, std::size_t width) {
     return std::string(tag.View().substr(offset, width));
 }
 
-std::string Spaces(std::size_t count) { return std::string(count, ' '); }
+std::string Spaces(std::size_t count) {
+    return std::string(count, ' ');
+}
 
 TEST(MovieTagRender, EmptyValuesGiveMarkerSpacesAndGenre255) {
     const MovieTag tag = MovieTag::Render({});
@@ -77,8 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(CutCase{"", Spaces(30), "", Spaces(4)},
                       CutCase{std::string(29, 'a'), std::string(29, 'a') + " ", "199", "199 "},
                       CutCase{std::string(30, 'b'), std::string(30, 'b'), "2001", "2001"},
-                      CutCase{std::string(31, 'c') + "XYZ", std::string(30, 'c'), "20011",
-                              "2001"},
+                      CutCase{std::string(31, 'c') + "XYZ", std::string(30, 'c'), "20011", "2001"},
                       CutCase{std::string(300, 'd'), std::string(30, 'd'), "1999-2004", "1999"}));
 
 TEST(MovieTagRender, GenreIndexIsStoredAsItsLowEightBits) {
@@ -108,8 +109,12 @@ TEST(MovieTagMarker, OnlyTheExactUpperCaseBytesCount) {
 }
 
 TEST(MovieTagDecode, RoundTripsRenderedValues) {
-    MovieTagValues values{"The Third Man", "Carol Reed", "Joseph Cotten .... Holly Martins",
-                          "imdb.com/title/tt0041959/", "1949", 10};
+    MovieTagValues values{"The Third Man",
+                          "Carol Reed",
+                          "Joseph Cotten .... Holly Martins",
+                          "imdb.com/title/tt0041959/",
+                          "1949",
+                          10};
     const MovieTag tag = MovieTag::Render(values);
     EXPECT_EQ(tag.Title(), "The Third Man");
     EXPECT_EQ(tag.Director(), "Carol Reed");
@@ -125,10 +130,12 @@ TEST(MovieTagDecode, ZeroByteEndsTheFieldAndEdgesAreTrimmed) {
         raw.replace(offset, bytes.size(), bytes);
     };
     put(3, std::string_view("  Heat\0Junk   ", 14));  // zero byte inside the title
-    put(33, "\t\x01 Michael ");                        // control bytes at the start
-    put(63, std::string(30, '\0'));                    // only zero bytes
+    put(33, "\t\x01 Michael ");                       // control bytes at the start
+    put(63, std::string(30, '\0'));                   // only zero bytes
     put(93, "   tt0113277" + std::string(18, '\x1f'));
-    put(123, std::string_view("19\0" "5", 4));
+    put(123, std::string_view("19\0"
+                              "5",
+                              4));
     raw[127] = 5;
     const MovieTag tag = MovieTag::FromBytes(raw);
     EXPECT_EQ(tag.Title(), "Heat");

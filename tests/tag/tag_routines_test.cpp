@@ -1,12 +1,13 @@
 // The routines between a movie file and the editor's six fields, on real files, with the
 // plain in-memory fields and prompts that answer from a script.
 
+#include "tag/tag_routines.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "common/errors.h"
-#include "tag/tag_routines.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tag/tag_test_helpers.h"
 
@@ -33,7 +34,7 @@ std::ostream& operator<<(std::ostream& out, const FieldValues& v) {
 }
 
 FieldValues ValuesOf(PlainTagFields& f) {
-    return {f.title.Text(), f.director.Text(), f.imdb.Text(),        f.year.Text(),
+    return {f.title.Text(),   f.director.Text(),   f.imdb.Text(), f.year.Text(),
             f.comment.Text(), f.genre.ItemIndex(), f.genre.Text()};
 }
 
@@ -49,8 +50,9 @@ void Fill(PlainTagFields& f, const FieldValues& v) {
     }
 }
 
-const FieldValues NewFilm{"Alien", "Ridley Scott", "imdb.com/title/tt0078748/", "1979",
-                          "Sigourney Weaver .... Ripley", 13, "Horror"};
+const FieldValues NewFilm{
+    "Alien", "Ridley Scott", "imdb.com/title/tt0078748/", "1979", "Sigourney Weaver .... Ripley",
+    13,      "Horror"};
 
 MovieTag OldTag(int genre) {
     return MovieTag::Render({"Old Title", "Old Director", "Old Comment", "old-id", "1950", genre});
@@ -118,7 +120,9 @@ struct UrlCase {
     std::string id;
 };
 
-void PrintTo(const UrlCase& c, std::ostream* out) { *out << '"' << c.url << '"'; }
+void PrintTo(const UrlCase& c, std::ostream* out) {
+    *out << '"' << c.url << '"';
+}
 
 class ImdbIdFromUrl : public ::testing::TestWithParam<UrlCase> {};
 
@@ -163,7 +167,7 @@ TEST(FillFieldsFromFilm, UnknownGenreSelectsNothing) {
 // ---- Routines on files ----
 
 class TagRoutinesTest : public ::testing::Test {
-protected:
+  protected:
     std::string MakeFile(const std::string& name, const std::string& bytes) {
         const std::string path = dir_.File(name);
         WriteFileBytes(path, bytes);

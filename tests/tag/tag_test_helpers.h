@@ -2,6 +2,7 @@
 // Small helpers shared by the tag tests: movie-like file contents, a hash of bytes, running a
 // real program, and prompts that answer from a script and record what they were asked.
 
+#include <grp.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <random>
 #include <string>
@@ -78,9 +80,38 @@ inline int RunProgram(const std::vector<std::string>& argv) {
     return WEXITSTATUS(status);
 }
 
+// Runs check and gives its result. When the tests run as root, who may open any file, check
+// runs in a child process under the unprivileged user and group 65534 ("nobody") instead;
+// 98 means check threw, 99 that the user could not be changed.
+inline int RunUnprivileged(const std::function<int()>& check) {
+    if (::geteuid() != 0) {
+        return check();
+    }
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        return 99;
+    }
+    if (pid == 0) {
+        int result = 99;
+        if (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0) {
+            try {
+                result = check();
+            } catch (...) {
+                result = 98;
+            }
+        }
+        ::_exit(result);
+    }
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+        return 99;
+    }
+    return WEXITSTATUS(status);
+}
+
 // Answers AskOkCancel from a queue (OK when it runs out) and records every question.
 class ScriptedPrompts : public Prompts {
-public:
+  public:
     struct Question {
         std::string caption;
         std::string text;
@@ -100,14 +131,12 @@ public:
         answers_.pop_front();
         return answer;
     }
-    std::optional<std::string> AskOpenFileName(const std::string&) override {
-        return std::nullopt;
-    }
+    std::optional<std::string> AskOpenFileName(const std::string&) override { return std::nullopt; }
     std::optional<std::string> AskSaveFileName(const std::string&, const std::string&) override {
         return std::nullopt;
     }
 
-private:
+  private:
     std::deque<PromptAnswer> answers_;
     std::vector<Question> questions_;
     std::vector<std::string> messages_;
