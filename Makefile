@@ -33,5 +33,20 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	for b in $(BENCH_BUILD)/bench/bench_*; do if [ -x "$$b" ]; then "$$b" || exit 1; fi; done
 
+# The sample site on loopback, a stand-in for the movie database site. The desktop window
+# does not exist yet, so this prints how to point korvid-cli at the site, then serves it
+# until Ctrl-C.
+DEMO_PORT ?= 8642
+demo: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
+	cmake --build $(BUILD) -j $(JOBS) --target korvid-sample-site korvid-cli
+	@echo
+	@echo "Look films up on the sample site with korvid-cli, in another terminal:"
+	@echo "  $(BUILD)/cli/korvid-cli search --host 127.0.0.1:$(DEMO_PORT) orchard"
+	@echo "  $(BUILD)/cli/korvid-cli search --host 127.0.0.1:$(DEMO_PORT) --pick 1 --dir /tmp orchard"
+	@echo "  KORVID_HOST=127.0.0.1:$(DEMO_PORT) $(BUILD)/cli/korvid-cli search 'glass orchard'"
+	@echo
+	BUILD=$(BUILD) sample-site/serve --port $(DEMO_PORT)
+
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)

@@ -1,0 +1,86 @@
+#pragma once
+// The sample site: a stand-in for the movie database site that Korvid, korvid-cli, the tests
+// and the benchmarks use on loopback. It serves the title search, a dozen invented films and
+// their covers from the files under sample-site/pages, in the page forms Korvid reads:
+//
+//   /find?s=all&q=TITLE   a result list, the no-result page, or, when exactly one film
+//                         matches, a redirect to that film's page
+//   /title/ttNNNNNNN/     the film's page
+//   /covers/ttNNNNNNN.jpg the film's cover
+//   /                     a small index of the films
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tests/support/loopback_server.h"
+
+namespace korvid::sample {
+
+// How a film's entry is written in the result list.
+enum class EntryForm {
+    Plain,  // one link and the year on one line
+    Image,  // a cover link and a text link on one line
+    Split,  // the entry ends on the line after its link
+};
+
+struct Film {
+    std::string id;     // "tt9000001"
+    std::string title;  // as a person types it, in Latin-1
+    std::string year;
+    EntryForm form = EntryForm::Plain;
+    bool has_cover = false;
+};
+
+// The folder of the pages in the source tree.
+std::string DefaultPagesDir();
+
+class SampleSite {
+public:
+    // Reads the catalogue, the pages and the covers from the folder; throws
+    // std::runtime_error naming the file when one is missing or unreadable.
+    explicit SampleSite(const std::string& pages_dir = DefaultPagesDir());
+
+    testing::HttpResponse Answer(const testing::HttpRequest& request) const;
+
+    const std::vector<Film>& Films() const { return films_; }
+
+    // The films whose title holds the query, ignoring the case of a to z.
+    std::vector<const Film*> Find(std::string_view query) const;
+
+    // The title searched for in a request target: the percent-decoded text after "q=".
+    static std::string QueryOf(std::string_view target);
+
+private:
+    testing::HttpResponse Search(const std::string& host, std::string_view target) const;
+    std::string ResultList(const std::string& host, const std::vector<const Film*>& films) const;
+    std::string Index() const;
+
+    std::vector<Film> films_;
+    std::map<std::string, std::string> film_pages_;  // id -> page with the host placeholder
+    std::map<std::string, std::string> covers_;      // id -> JPEG bytes
+    std::string list_head_;
+    std::string list_foot_;
+    std::string no_result_;
+};
+
+// The sample site served on 127.0.0.1; port 0 lets the system choose a free port.
+class RunningSampleSite {
+public:
+    explicit RunningSampleSite(std::uint16_t port = 0, const std::string& pages_dir = DefaultPagesDir());
+
+    // "127.0.0.1:PORT", the value for --host or KORVID_HOST.
+    std::string HostPort() const { return server_->HostPort(); }
+    std::string BaseUrl() const { return server_->BaseUrl(); }
+    std::uint16_t Port() const { return server_->Port(); }
+    const SampleSite& Site() const { return *site_; }
+
+private:
+    std::unique_ptr<SampleSite> site_;
+    std::unique_ptr<testing::LoopbackServer> server_;
+};
+
+}  // namespace korvid::sample
