@@ -43,9 +43,8 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
 // names cover_host, or is empty when cover_host is.
 void FillPage(TIMDBImport& importer, const std::string& cover_host) {
     std::string page = ReadSamplePage();
-    page = cover_host.empty()
-               ? ReplaceAll(page, "http://@HOST@/covers/silent-orchard.jpg", "")
-               : ReplaceAll(page, "@HOST@", cover_host);
+    page = cover_host.empty() ? ReplaceAll(page, "http://@HOST@/covers/silent-orchard.jpg", "")
+                              : ReplaceAll(page, "@HOST@", cover_host);
     const std::string filler_line =
         "<tr class=\"even\"><td class=\"nm\"><a href=\"/name/nm0999999/\">Crowd Extra</a></td>"
         "<td class=\"ddd\"> ... </td><td class=\"char\">Passer-by</td></tr>\r\n";
@@ -91,7 +90,8 @@ BENCHMARK(BM_ParseMoviePage);
 // The same with the cover downloaded from a loopback server on every parse.
 void BM_ParseMoviePageWithCover(benchmark::State& state) {
     const std::string cover(20 * 1024, '\x5A');
-    LoopbackServer server([&cover](const HttpRequest&) { return HttpResponse::Ok(cover, "image/jpeg"); });
+    LoopbackServer server(
+        [&cover](const HttpRequest&) { return HttpResponse::Ok(cover, "image/jpeg"); });
     ScriptedPrompts prompts;
     TIMDBImport importer(prompts);
     TempDir app_dir;

@@ -10,7 +10,9 @@
 namespace korvid {
 namespace {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
 
 // The local date of the moment in the locale's short date form ("%x"), no time of day.
 std::string ShortDate(std::time_t moment) {
@@ -55,7 +57,8 @@ void TIMDBImport::StartXmlDocument() {
     XmlLines.Add("</Software_Info>");
     XmlLines.Add("<Scan_Data>");
     XmlLines.Add("  <Scanned_Data>" + Title + "</Scanned_Data>");
-    XmlLines.Add("  <Date_Scanned>" + ShortDate(clock_()) + "</Date_Scanned>");
+    const std::time_t now = clock_ ? clock_() : std::time(nullptr);
+    XmlLines.Add("  <Date_Scanned>" + ShortDate(now) + "</Date_Scanned>");
     XmlLines.Add("</Scan_Data>");
 }
 
@@ -67,8 +70,12 @@ void TIMDBImport::FinishCsvRow() {
     CsvRow = "";
 }
 
-void TIMDBImport::SaveXml(const ShortString& file_name) const { SaveLines(XmlLines, file_name); }
+void TIMDBImport::SaveXml(const ShortString& file_name) const {
+    SaveLines(XmlLines, file_name);
+}
 
-void TIMDBImport::SaveCsv(const ShortString& file_name) const { SaveLines(CsvLines, file_name); }
+void TIMDBImport::SaveCsv(const ShortString& file_name) const {
+    SaveLines(CsvLines, file_name);
+}
 
 }  // namespace korvid

@@ -20,7 +20,9 @@ constexpr std::int32_t LastGenreSlot = 10;
 constexpr std::size_t CastLinePrefix = 382;
 
 // Drops the first count characters of the text (all of it when it is shorter).
-void DropFront(std::string& text, std::size_t count) { text.erase(0, std::min(count, text.size())); }
+void DropFront(std::string& text, std::size_t count) {
+    text.erase(0, std::min(count, text.size()));
+}
 
 // The 1-based position of the first occurrence of the needle, 0 when it is absent.
 std::size_t Position(std::string_view text, std::string_view needle) {

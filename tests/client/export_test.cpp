@@ -16,20 +16,22 @@
 namespace korvid {
 namespace {
 
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using testing::FileExists;
 using testing::ReadFileBytes;
 using testing::ScriptedPrompts;
 using testing::TempDir;
 using testing::WriteFileBytes;
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 
 // 1999-12-31 12:00 UTC.
 constexpr std::time_t NoonOnNewYearsEve = 946641600;
 
 class ExportTest : public ::testing::Test {
-protected:
-    ExportTest() : importer_(prompts_) { importer_.SetClock([] { return NoonOnNewYearsEve; }); }
+  protected:
+    ExportTest() : importer_(prompts_) {
+        importer_.SetClock([] { return NoonOnNewYearsEve; });
+    }
 
     void SaveAndExpectCreateError(bool xml, const std::string& name) {
         try {
@@ -82,14 +84,13 @@ TEST_P(FinishCsvRowTest, CleansTheRowAndAddsIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, FinishCsvRowTest,
-    ::testing::Values(
-        RowCase{"EveryApostropheGoes", "it's Bob's 'film'~1", "its Bobs film~1"},
-        RowCase{"TrimsSpacesAndControls", std::string(" \t\x01 Title ~1~\r\n \x1F", 15),
-                "Title ~1~"},
-        RowCase{"KeepsHighBytesAtTheEnds", "\xE9t\xE9~1~\xA0", "\xE9t\xE9~1~\xA0"},
-        RowCase{"KeepsInnerSpacesAndTildes", "A  B~~~~", "A  B~~~~"},
-        RowCase{"OnlyApostrophesAndSpaces", " ' '' ", ""},
-        RowCase{"FullLengthRow", std::string(255, 'r'), std::string(255, 'r')}),
+    ::testing::Values(RowCase{"EveryApostropheGoes", "it's Bob's 'film'~1", "its Bobs film~1"},
+                      RowCase{"TrimsSpacesAndControls",
+                              std::string(" \t\x01 Title ~1~\r\n \x1F", 15), "Title ~1~"},
+                      RowCase{"KeepsHighBytesAtTheEnds", "\xE9t\xE9~1~\xA0", "\xE9t\xE9~1~\xA0"},
+                      RowCase{"KeepsInnerSpacesAndTildes", "A  B~~~~", "A  B~~~~"},
+                      RowCase{"OnlyApostrophesAndSpaces", " ' '' ", ""},
+                      RowCase{"FullLengthRow", std::string(255, 'r'), std::string(255, 'r')}),
     [](const ::testing::TestParamInfo<RowCase>& info) { return std::string(info.param.name); });
 
 TEST_F(ExportTest, SavingBeforeAnyFilmWritesHeaderOrNothing) {

@@ -18,6 +18,7 @@
 namespace korvid {
 namespace {
 
+using ::testing::ElementsAreArray;
 using testing::FileExists;
 using testing::HttpRequest;
 using testing::HttpResponse;
@@ -25,7 +26,6 @@ using testing::LoopbackServer;
 using testing::ReadFileBytes;
 using testing::ScriptedPrompts;
 using testing::TempDir;
-using ::testing::ElementsAreArray;
 
 // 2026-03-14 12:00 UTC: the same calendar day in every time zone from UTC-11 to UTC+11.
 constexpr std::time_t ScanTime = 1773489600;
@@ -70,7 +70,7 @@ std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<st
 // Serves the sample pages under /title/<file> (with @HOST@ replaced by the server's
 // address) and the cover under /covers/<anything>.
 class FilmPageTest : public ::testing::Test {
-protected:
+  protected:
     FilmPageTest()
         : server_([this](const HttpRequest& request) { return Answer(request); }),
           importer_(prompts_) {
@@ -101,7 +101,9 @@ protected:
         importer_.ParseMoviePage();
     }
 
-    std::string PageUrl(const std::string& name) const { return server_.BaseUrl() + "/title/" + name; }
+    std::string PageUrl(const std::string& name) const {
+        return server_.BaseUrl() + "/title/" + name;
+    }
 
     std::vector<std::string> CoverRequests() const {
         std::vector<std::string> targets;
@@ -142,11 +144,12 @@ TEST_F(FilmPageTest, FilmWithEveryFieldFillsFieldsDocumentsAndCover) {
     EXPECT_EQ(importer_.Director, "Ilse Varenne");
     EXPECT_EQ(importer_.Genre, "Drama");
     EXPECT_EQ(importer_.GenreSlot, 4);
-    EXPECT_THAT(GenreSlots(), ElementsAreArray({"Drama", "Mystery", "Romance", "", "", "", "", "",
-                                                "", ""}));
+    EXPECT_THAT(GenreSlots(),
+                ElementsAreArray({"Drama", "Mystery", "Romance", "", "", "", "", "", "", ""}));
     EXPECT_EQ(importer_.TagLine, " Some things grow back. ");
-    EXPECT_EQ(importer_.Plot,
-              " A widowed beekeeper finds a letter that was never sent, and it's addressed to her. ");
+    EXPECT_EQ(
+        importer_.Plot,
+        " A widowed beekeeper finds a letter that was never sent, and it's addressed to her. ");
     EXPECT_EQ(importer_.RunningTime, "104 min");
     EXPECT_EQ(importer_.CastTrueName, "Marten Holloway");
     EXPECT_EQ(importer_.CastName, "Aldo Brenn");
@@ -204,27 +207,27 @@ TEST_F(FilmPageTest, NoPosterLineHidesTheDirector) {
     EXPECT_TRUE(importer_.Director.empty());  // "Directed by" is on the page
     EXPECT_TRUE(importer_.PosterUrl.empty());
     EXPECT_TRUE(importer_.PosterFile.empty());
-    const std::vector<std::string> xml =
-        Concat(XmlHead("brass"), {"<Movie_Title>Brass Lanterns </Movie_Title>",
-                                  "<Year>2004</Year>",
-                                  "<Movie_Genre>",
-                                  "<Genre>Comedy</Genre>",
-                                  "<Genre>Family</Genre>",
-                                  "</Movie_Genre>",
-                                  "<Additional_Info>",
-                                  "<Tag_Line> Light the way home. </Tag_Line>",
-                                  "<Plot> Two rival lamp makers share a shop for one winter. </Plot>",
-                                  "</Additional_Info>",
-                                  "<Running_Time>91 min</Running_Time>",
-                                  "<Cast_Members>",
-                                  "<Main_Cast_Member>",
-                                  "    <True_Name>Piet Olander</True_Name>",
-                                  "    <Cast_Name>Hugo Vos</Cast_Name>",
-                                  " </Main_Cast_Member>",
-                                  "</Cast_Members>",
-                                  "<Rating>6.4/10</Rating>",
-                                  "  </Movie_Data>",
-                                  "</DVD_Data>"});
+    const std::vector<std::string> xml = Concat(
+        XmlHead("brass"), {"<Movie_Title>Brass Lanterns </Movie_Title>",
+                           "<Year>2004</Year>",
+                           "<Movie_Genre>",
+                           "<Genre>Comedy</Genre>",
+                           "<Genre>Family</Genre>",
+                           "</Movie_Genre>",
+                           "<Additional_Info>",
+                           "<Tag_Line> Light the way home. </Tag_Line>",
+                           "<Plot> Two rival lamp makers share a shop for one winter. </Plot>",
+                           "</Additional_Info>",
+                           "<Running_Time>91 min</Running_Time>",
+                           "<Cast_Members>",
+                           "<Main_Cast_Member>",
+                           "    <True_Name>Piet Olander</True_Name>",
+                           "    <Cast_Name>Hugo Vos</Cast_Name>",
+                           " </Main_Cast_Member>",
+                           "</Cast_Members>",
+                           "<Rating>6.4/10</Rating>",
+                           "  </Movie_Data>",
+                           "</DVD_Data>"});
     EXPECT_THAT(importer_.XmlLines.Lines(), ElementsAreArray(xml));
     EXPECT_THAT(importer_.CsvLines.Lines(),
                 ElementsAreArray({std::string(CsvHeaderRow),
@@ -247,30 +250,20 @@ TEST_F(FilmPageTest, NoGenreLineHidesTagLinePlotAndRunningTime) {
     EXPECT_EQ(importer_.GenreSlot, 1);
 
     const std::string cover_path = app_dir_.Dir() + "Kettle & Crow .jpg";
-    const std::vector<std::string> xml =
-        Concat(XmlHead("kettle"), {"<Movie_Title>Kettle & Crow </Movie_Title>",
-                                   "<Year>1962</Year>",
-                                   "<Poster_Image>" + cover_path + "</Poster_Image>",
-                                   "<Director>Anselm Drury</Director>",
-                                   "<Movie_Genre>",
-                                   "</Movie_Genre>",
-                                   "<Additional_Info>",
-                                   "</Additional_Info>",
-                                   "<Cast_Members>",
-                                   "<Main_Cast_Member>",
-                                   "    <True_Name>Wendel Pike</True_Name>",
-                                   "    <Cast_Name>The Tinker</Cast_Name>",
-                                   " </Main_Cast_Member>",
-                                   "</Cast_Members>",
-                                   "<Rating>8.1/10</Rating>",
-                                   "  </Movie_Data>",
-                                   "</DVD_Data>"});
+    const std::vector<std::string> xml = Concat(
+        XmlHead("kettle"),
+        {"<Movie_Title>Kettle & Crow </Movie_Title>", "<Year>1962</Year>",
+         "<Poster_Image>" + cover_path + "</Poster_Image>", "<Director>Anselm Drury</Director>",
+         "<Movie_Genre>", "</Movie_Genre>", "<Additional_Info>", "</Additional_Info>",
+         "<Cast_Members>", "<Main_Cast_Member>", "    <True_Name>Wendel Pike</True_Name>",
+         "    <Cast_Name>The Tinker</Cast_Name>", " </Main_Cast_Member>", "</Cast_Members>",
+         "<Rating>8.1/10</Rating>", "  </Movie_Data>", "</DVD_Data>"});
     EXPECT_THAT(importer_.XmlLines.Lines(), ElementsAreArray(xml));
     // "&" stands unescaped in both documents; category and details columns are empty.
     EXPECT_THAT(importer_.CsvLines.Lines(),
-                ElementsAreArray({std::string(CsvHeaderRow),
-                                  "Kettle & Crow ~1~Kettle & Crow .jpg~~~8.1/10~" +
-                                      PageUrl("film-no-genre.html")}));
+                ElementsAreArray(
+                    {std::string(CsvHeaderRow), "Kettle & Crow ~1~Kettle & Crow .jpg~~~8.1/10~" +
+                                                    PageUrl("film-no-genre.html")}));
     EXPECT_EQ(ReadFileBytes(cover_path), CoverBytes);
 }
 
@@ -282,9 +275,9 @@ TEST_F(FilmPageTest, TitleWithoutYearKeepsItsTitleAndElevenGenresFillTenSlots) {
     EXPECT_EQ(importer_.PosterFile, app_dir_.Dir() + "Harbour of Small Hours.jpg");
     EXPECT_EQ(ReadFileBytes(app_dir_.Dir() + "Harbour of Small Hours.jpg"), CoverBytes);
 
-    const std::vector<std::string> all = {"Action",  "Adventure", "Comedy",  "Crime",
-                                          "Drama",   "Family",    "Fantasy", "History",
-                                          "Horror",  "Music",     "Mystery"};
+    const std::vector<std::string> all = {"Action", "Adventure", "Comedy",  "Crime",
+                                          "Drama",  "Family",    "Fantasy", "History",
+                                          "Horror", "Music",     "Mystery"};
     // Ten slots keep the first ten; the document still lists all eleven.
     EXPECT_THAT(GenreSlots(), ElementsAreArray(all.begin(), all.begin() + 10));
     EXPECT_TRUE(importer_.Genres[0].empty());
@@ -298,9 +291,9 @@ TEST_F(FilmPageTest, TitleWithoutYearKeepsItsTitleAndElevenGenresFillTenSlots) {
     }
     ASSERT_EQ(genre_lines.size(), all.size());
     EXPECT_EQ(genre_lines.back(), "<Genre>Mystery</Genre>");
-    EXPECT_EQ(importer_.CsvLines[1].rfind("Harbour of Small Hours~1~Harbour of Small Hours.jpg~6~",
-                                          0),
-              0u);
+    EXPECT_EQ(
+        importer_.CsvLines[1].rfind("Harbour of Small Hours~1~Harbour of Small Hours.jpg~6~", 0),
+        0u);
 }
 
 // ---- No film data survives from the film read before ----
@@ -352,8 +345,8 @@ TEST_P(TitleLineTest, SplitsTitleAndYear) {
     ParseText(GetParam().page);
     EXPECT_EQ(importer_.Title, GetParam().title);
     EXPECT_EQ(importer_.Year, GetParam().year);
-    EXPECT_EQ(importer_.XmlLines[11], std::string("<Movie_Title>") + GetParam().title +
-                                          "</Movie_Title>");
+    EXPECT_EQ(importer_.XmlLines[11],
+              std::string("<Movie_Title>") + GetParam().title + "</Movie_Title>");
     EXPECT_EQ(importer_.XmlLines[12], std::string("<Year>") + GetParam().year + "</Year>");
     EXPECT_EQ(importer_.XmlLines.Lines().back(), "</DVD_Data>");
 }
@@ -365,7 +358,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TitleCase{"<title>No Year At All</title>", "No Year At All", ""},
                       TitleCase{"<Title>Mixed Case (1990)</Title>", "", ""},
                       TitleCase{"<head>\n<TITLE>Capitals (1990)</TITLE>", "", ""},
-                      TitleCase{"<title> Leading Space (1980)</title>", " Leading Space ", "1980"}));
+                      TitleCase{"<title> Leading Space (1980)</title>", " Leading Space ",
+                                "1980"}));
 
 TEST_F(FilmPageTest, PageWithoutTitleLineClearsAndStopsAfterMovieData) {
     importer_.Title = "typed";
@@ -432,8 +426,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "<a>Crime</a><a>Noir</a>",
                   // deleting the character after "</a>" eats the "<" of the second link
                   {"Crime", ""}},
-        GenreCase{"LinkTextKeepsInnerMarkup", "<a href=\"/g\"><i>Western</i></a>",
-                  {"<i>Western</i>"}}),
+        GenreCase{
+            "LinkTextKeepsInnerMarkup", "<a href=\"/g\"><i>Western</i></a>", {"<i>Western</i>"}}),
     [](const ::testing::TestParamInfo<GenreCase>& info) { return std::string(info.param.name); });
 
 // ---- Cursor chains and the search starts ----
@@ -481,9 +475,9 @@ TEST_F(FilmPageTest, CastLineOf382CharactersOrFewerGivesEmptyNames) {
     const auto open = std::find(xml.begin(), xml.end(), "<Cast_Members>");
     ASSERT_NE(open, xml.end());
     EXPECT_EQ(std::vector<std::string>(open, open + 6),
-              (std::vector<std::string>{"<Cast_Members>", "<Main_Cast_Member>",
-                                        "    <True_Name></True_Name>", "    <Cast_Name></Cast_Name>",
-                                        " </Main_Cast_Member>", "</Cast_Members>"}));
+              (std::vector<std::string>{
+                  "<Cast_Members>", "<Main_Cast_Member>", "    <True_Name></True_Name>",
+                  "    <Cast_Name></Cast_Name>", " </Main_Cast_Member>", "</Cast_Members>"}));
 }
 
 TEST_F(FilmPageTest, CastEntryIsReadPastTheFirst382Characters) {
@@ -501,8 +495,8 @@ TEST_F(FilmPageTest, CastEntryIsReadPastTheFirst382Characters) {
 
 struct LastLineCase {
     const char* name;
-    const char* page;       // ends with the marker's line
-    const char* last_xml;   // the last XML line added before the error
+    const char* page;      // ends with the marker's line
+    const char* last_xml;  // the last XML line added before the error
 };
 
 class MarkerOnLastLineTest : public FilmPageTest,
@@ -535,18 +529,23 @@ INSTANTIATE_TEST_SUITE_P(
                      "<title>Edge (2020)</title>\n<b class=\"ch\">Genre:</b>\n\nTagline:\n"
                      "Plot Outline:\nRuntime:",
                      "</Additional_Info>"}),
-    [](const ::testing::TestParamInfo<LastLineCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<LastLineCase>& info) {
+        return std::string(info.param.name);
+    });
 
 // ---- The CSV row ----
 
 TEST_F(FilmPageTest, RowIsCutAt255Characters) {
     const std::string plot(200, 'p');
     importer_.MovieUrl = "http://127.0.0.1:1/title/tt7777777/";
-    ParseText("<title>Long Row (2015)</title>\n<b class=\"ch\">Genre:</b>\n<a>Drama</a>\n"
-              "Tagline: b>tag<a\nPlot Outline: b>" + plot + "<a href=\"x\">more</a>\n"
-              "<b>6.6/10</b>\n");
-    const std::string full = "Long Row ~1~~6~" + plot + " Directed By : ~6.6/10~" +
-                             importer_.MovieUrl.str();
+    ParseText(
+        "<title>Long Row (2015)</title>\n<b class=\"ch\">Genre:</b>\n<a>Drama</a>\n"
+        "Tagline: b>tag<a\nPlot Outline: b>" +
+        plot +
+        "<a href=\"x\">more</a>\n"
+        "<b>6.6/10</b>\n");
+    const std::string full =
+        "Long Row ~1~~6~" + plot + " Directed By : ~6.6/10~" + importer_.MovieUrl.str();
     ASSERT_GT(full.size(), 255u);
     EXPECT_EQ(importer_.CsvLines[1], full.substr(0, 255));
     EXPECT_EQ(importer_.CsvLines[1].find("tt7777777"), std::string::npos);

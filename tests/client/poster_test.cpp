@@ -15,6 +15,7 @@
 namespace korvid {
 namespace {
 
+using ::testing::ElementsAre;
 using testing::FileExists;
 using testing::HttpRequest;
 using testing::HttpResponse;
@@ -23,12 +24,11 @@ using testing::ReadFileBytes;
 using testing::ScriptedPrompts;
 using testing::TempDir;
 using testing::WriteFileBytes;
-using ::testing::ElementsAre;
 
 const std::string CoverBytes = std::string("\xFF\xD8\xFF\xE0\0\r\n", 7) + "cover" + "\xFF\xD9";
 
 class PosterTest : public ::testing::Test {
-protected:
+  protected:
     PosterTest()
         : server_([](const HttpRequest& request) {
               if (request.target.rfind("/missing", 0) == 0) {
@@ -120,14 +120,16 @@ TEST_P(RefusedNameTest, WritesNothingAndLeavesPosterFileEmpty) {
     EXPECT_TRUE(prompts_.messages.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, RefusedNameTest,
-    ::testing::Values(RefusedName{"Slash", "AC/DC .jpg"}, RefusedName{"ParentFolder", "../up.jpg"},
-                      RefusedName{"Backslash", "..\\up.jpg"},
-                      RefusedName{"AbsolutePath", "/tmp/up.jpg"},
-                      RefusedName{"NulByte", std::string("up\0/x.jpg", 9)},
-                      RefusedName{"Blank", " \t "}, RefusedName{"Empty", ""}),
-    [](const ::testing::TestParamInfo<RefusedName>& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Names, RefusedNameTest,
+                         ::testing::Values(RefusedName{"Slash", "AC/DC .jpg"},
+                                           RefusedName{"ParentFolder", "../up.jpg"},
+                                           RefusedName{"Backslash", "..\\up.jpg"},
+                                           RefusedName{"AbsolutePath", "/tmp/up.jpg"},
+                                           RefusedName{"NulByte", std::string("up\0/x.jpg", 9)},
+                                           RefusedName{"Blank", " \t "}, RefusedName{"Empty", ""}),
+                         [](const ::testing::TestParamInfo<RefusedName>& info) {
+                             return std::string(info.param.label);
+                         });
 
 TEST_F(PosterTest, FolderThatCannotTakeTheFileGivesFalseWithoutMessage) {
     importer_.AppDir = app_dir_.Dir() + "no-such-folder/";
