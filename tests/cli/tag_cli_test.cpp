@@ -1,0 +1,492 @@
+// korvid-cli tag and show-tag, run as a child process on real files in a temporary folder;
+// the lookup runs against the sample site started on loopback by the test.
+
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tests/support/loopback_server.h"
+#include "tests/support/temp_dir.h"
+
+extern char** environ;
+
+namespace korvid {
+namespace {
+
+using testing::FileExists;
+using testing::ReadFileBytes;
+using testing::TempDir;
+using testing::WriteFileBytes;
+
+const std::string CliPath = KORVID_BINARY_DIR "/cli/korvid-cli";
+const std::string SampleSitePath = KORVID_BINARY_DIR "/sample-site/korvid-sample-site";
+
+struct CliResult {
+    int exit_code = -1;
+    std::string out;
+    std::string err;
+};
+
+// The environment of the child: this one, with KORVID_HOST pointing at a loopback port where
+// nothing listens, so no lookup can leave the machine by accident.
+std::vector<std::string> ChildEnvironment() {
+    std::vector<std::string> env;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::strncmp(*entry, "KORVID_HOST=", 12) != 0) {
+            env.emplace_back(*entry);
+        }
+    }
+    env.push_back("KORVID_HOST=127.0.0.1:" + std::to_string(testing::LoopbackServer::UnusedPort()));
+    return env;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (std::string& text : texts) {
+        pointers.push_back(text.data());
+    }
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// Runs korvid-cli with the arguments in the folder work_dir and collects what it printed.
+// as_nobody runs it under the unprivileged user and group 65534 when the tests run as root.
+CliResult RunCli(std::vector<std::string> args, const std::string& work_dir,
+                 bool as_nobody = false) {
+    TempDir output;
+    const std::string out_path = output.File("stdout");
+    const std::string err_path = output.File("stderr");
+    args.insert(args.begin(), CliPath);
+    std::vector<std::string> env = ChildEnvironment();
+    std::vector<char*> argv = Pointers(args);
+    std::vector<char*> envp = Pointers(env);
+    const int out_fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int err_fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int in_fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (out_fd < 0 || err_fd < 0 || in_fd < 0) {
+        throw std::runtime_error("cannot open the output files");
+    }
+    const bool drop_root = as_nobody && geteuid() == 0;
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Only calls that are safe between fork and exec.
+        if (dup2(in_fd, 0) < 0 || dup2(out_fd, 1) < 0 || dup2(err_fd, 2) < 0 ||
+            chdir(work_dir.c_str()) != 0) {
+            _exit(126);
+        }
+        if (drop_root && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
+            _exit(126);
+        }
+        execve(CliPath.c_str(), argv.data(), envp.data());
+        _exit(127);
+    }
+    close(out_fd);
+    close(err_fd);
+    close(in_fd);
+    if (pid < 0) {
+        throw std::runtime_error("cannot start " + CliPath);
+    }
+    int status = 0;
+    CliResult result;
+    if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+        result.exit_code = WEXITSTATUS(status);
+    }
+    result.out = ReadFileBytes(out_path);
+    result.err = ReadFileBytes(err_path);
+    return result;
+}
+
+// korvid-sample-site started on a free loopback port, stopped again at the end.
+class SampleSiteProcess {
+  public:
+    SampleSiteProcess() {
+        int pipe_fds[2];
+        if (pipe(pipe_fds) != 0) {
+            throw std::runtime_error("pipe failed");
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
+        posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+        posix_spawn_file_actions_addclose(&actions, pipe_fds[1]);
+        std::vector<std::string> args = {SampleSitePath, "--port", "0"};
+        std::vector<char*> argv = Pointers(args);
+        const int error =
+            posix_spawn(&pid_, SampleSitePath.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(pipe_fds[1]);
+        if (error != 0) {
+            close(pipe_fds[0]);
+            throw std::runtime_error("cannot start " + SampleSitePath);
+        }
+        // The first line names the address: "Korvid sample site: http://127.0.0.1:PORT/".
+        std::string line;
+        char c = 0;
+        while (read(pipe_fds[0], &c, 1) == 1 && c != '\n') {
+            line += c;
+        }
+        close(pipe_fds[0]);
+        const std::string prefix = "http://";
+        const std::size_t at = line.find(prefix);
+        if (at == std::string::npos) {
+            Stop();
+            throw std::runtime_error("the sample site did not start: " + line);
+        }
+        host_ = line.substr(at + prefix.size());
+        host_ = host_.substr(0, host_.find('/'));
+    }
+    ~SampleSiteProcess() { Stop(); }
+    SampleSiteProcess(const SampleSiteProcess&) = delete;
+    SampleSiteProcess& operator=(const SampleSiteProcess&) = delete;
+
+    const std::string& HostPort() const { return host_; }
+
+  private:
+    void Stop() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+            pid_ = 0;
+        }
+    }
+
+    pid_t pid_ = 0;
+    std::string host_;
+};
+
+std::string MovieData(std::size_t size, char fill = 'm') {
+    std::string data(size, fill);
+    for (std::size_t i = 0; i < size; i += 7) {
+        data[i] = static_cast<char>(i % 251);
+    }
+    return data;
+}
+
+std::string Tail(const std::string& bytes) {
+    return bytes.substr(bytes.size() - 128);
+}
+
+std::string Padded(const std::string& text, std::size_t width) {
+    return text + std::string(width - text.size(), ' ');
+}
+
+class TagCliTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(FileExists(CliPath)) << CliPath << " is not built"; }
+    std::string MakeMovie(const std::string& name, std::size_t size = 4000) {
+        const std::string path = dir_.File(name);
+        WriteFileBytes(path, MovieData(size));
+        return path;
+    }
+    CliResult Run(const std::vector<std::string>& args) { return RunCli(args, dir_.Path()); }
+
+    TempDir dir_;
+};
+
+TEST_F(TagCliTest, TagsAFileFromOptionsAndShowsIt) {
+    const std::string movie = MakeMovie("alien.avi");
+    const std::string before = ReadFileBytes(movie);
+
+    const CliResult tagged =
+        Run({"tag", "--title", "Alien", "--director", "Ridley Scott", "--comment",
+             "Sigourney Weaver .... Ripley", "--imdb", "imdb.com/title/tt0078748/", "--year",
+             "1979", "--genre", "horror", movie});
+    EXPECT_EQ(tagged.exit_code, 0) << tagged.err;
+    EXPECT_EQ(tagged.out, movie + ": tag appended\n");
+    EXPECT_EQ(tagged.err, "");
+
+    const std::string after = ReadFileBytes(movie);
+    ASSERT_EQ(after.size(), before.size() + 128);
+    EXPECT_EQ(after.substr(0, before.size()), before);
+    EXPECT_EQ(Tail(after), "TAG" + Padded("Alien", 30) + Padded("Ridley Scott", 30) +
+                               Padded("Sigourney Weaver .... Ripley", 30) +
+                               Padded("imdb.com/title/tt0078748/", 30) + "1979" + "\x0d");
+
+    const CliResult shown = Run({"show-tag", movie});
+    EXPECT_EQ(shown.exit_code, 0) << shown.err;
+    EXPECT_EQ(shown.out, "File:     " + movie +
+                             "\n"
+                             "Title:    Alien\n"
+                             "Director: Ridley Scott\n"
+                             "IMDB ID:  imdb.com/title/tt0078748/\n"
+                             "Year:     1979\n"
+                             "Genre:    Horror\n"
+                             "Comment:  Sigourney Weaver .... Ripley\n");
+
+    const CliResult json = Run({"show-tag", "--json", movie});
+    EXPECT_EQ(json.exit_code, 0) << json.err;
+    const auto object = nlohmann::json::parse(json.out);
+    EXPECT_EQ(object.at("file"), movie);
+    EXPECT_EQ(object.at("title"), "Alien");
+    EXPECT_EQ(object.at("director"), "Ridley Scott");
+    EXPECT_EQ(object.at("comment"), "Sigourney Weaver .... Ripley");
+    EXPECT_EQ(object.at("imdb"), "imdb.com/title/tt0078748/");
+    EXPECT_EQ(object.at("year"), "1979");
+    EXPECT_EQ(object.at("genre"), "Horror");
+}
+
+TEST_F(TagCliTest, SecondTagReplacesTheFirstInPlace) {
+    const std::string movie = MakeMovie("twice.mpg");
+    ASSERT_EQ(Run({"tag", "--title", "First", "--year", "20011", movie}).exit_code, 0);
+    const std::size_t size = ReadFileBytes(movie).size();
+
+    const CliResult second = Run({"tag", "--title", std::string(40, 'S'), movie});
+    EXPECT_EQ(second.exit_code, 0) << second.err;
+    EXPECT_EQ(second.out, movie + ": tag replaced\n");
+    const std::string after = ReadFileBytes(movie);
+    ASSERT_EQ(after.size(), size);
+    // A fresh tag: the title cut at 30, everything else empty, no genre.
+    EXPECT_EQ(Tail(after), "TAG" + std::string(30, 'S') + std::string(94, ' ') + "\xff");
+}
+
+TEST_F(TagCliTest, SeveralFilesOneAfterTheOtherAFailureDoesNotStopTheRest) {
+    const std::string first = MakeMovie("a.avi");
+    const std::string missing = dir_.File("missing.avi");
+    const std::string tiny = MakeMovie("tiny.avi", 20);
+    const std::string last = MakeMovie("b.avi", 128);
+
+    const CliResult result = Run({"tag", "--title", "Batch", first, missing, tiny, last});
+
+    EXPECT_EQ(result.exit_code, 3);
+    EXPECT_EQ(result.out, first + ": tag appended\n" + last + ": tag appended\n");
+    EXPECT_EQ(result.err, "Cannot open file " + missing + "\n" + tiny + ": I/O error 22\n");
+    EXPECT_EQ(ReadFileBytes(first).size(), 4000u + 128);
+    EXPECT_EQ(ReadFileBytes(last).size(), 256u);
+    EXPECT_EQ(ReadFileBytes(tiny), MovieData(20));
+    EXPECT_FALSE(FileExists(missing));
+
+    const CliResult shown = Run({"show-tag", "--json", first, missing, last});
+    EXPECT_EQ(shown.exit_code, 3);
+    EXPECT_EQ(shown.err, "Cannot open file " + missing + "\n");
+    std::istringstream lines(shown.out);
+    std::string line;
+    std::vector<nlohmann::json> objects;
+    while (std::getline(lines, line)) {
+        objects.push_back(nlohmann::json::parse(line));
+    }
+    ASSERT_EQ(objects.size(), 2u);
+    EXPECT_EQ(objects[0].at("file"), first);
+    EXPECT_EQ(objects[1].at("file"), last);
+    EXPECT_EQ(objects[1].at("title"), "Batch");
+    EXPECT_EQ(objects[1].at("genre"), "255");
+}
+
+TEST_F(TagCliTest, ShowTagOfAnUntaggedFileShowsItsLastBytes) {
+    std::string tail(128, ' ');
+    tail.replace(3, 12, "  loose text");
+    tail.replace(33, 8, "ctl\x1b[2Jx");  // a terminal escape inside a field
+    tail.replace(63, 6, "caf\xe9  ");    // a Latin-1 byte
+    tail[127] = static_cast<char>(200);
+    const std::string path = dir_.File("raw.avi");
+    WriteFileBytes(path, MovieData(300) + tail);
+
+    const CliResult text = Run({"show-tag", path});
+    EXPECT_EQ(text.exit_code, 0);
+    EXPECT_NE(text.out.find("Title:    loose text\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("Director: ctl?[2Jx\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("Genre:    200\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("Comment:  caf\xe9\n"), std::string::npos) << text.out;
+
+    const CliResult json = Run({"show-tag", "--json", path});
+    EXPECT_EQ(json.exit_code, 0);
+    const auto object = nlohmann::json::parse(json.out);
+    EXPECT_EQ(object.at("director"), "ctl\x1b[2Jx");
+    EXPECT_EQ(object.at("comment"), "caf\xc3\xa9");  // as UTF-8
+    EXPECT_EQ(object.at("genre"), "200");
+    EXPECT_EQ(object.size(), 7u);
+    // Reading writes nothing.
+    EXPECT_EQ(ReadFileBytes(path), MovieData(300) + tail);
+}
+
+TEST_F(TagCliTest, ShowTagOfEmptyFile) {
+    const std::string path = dir_.File("empty.avi");
+    WriteFileBytes(path, "");
+    const CliResult json = Run({"show-tag", "--json", path});
+    EXPECT_EQ(json.exit_code, 0);
+    const auto object = nlohmann::json::parse(json.out);
+    EXPECT_EQ(object.at("title"), "");
+    EXPECT_EQ(object.at("genre"), "32");
+
+    const CliResult tag = Run({"tag", "--title", "X", path});
+    EXPECT_EQ(tag.exit_code, 3);
+    EXPECT_EQ(tag.err, path + ": I/O error 22\n");
+    EXPECT_EQ(ReadFileBytes(path), "");
+}
+
+TEST_F(TagCliTest, GenreNamesIgnoreCase) {
+    struct Case {
+        std::vector<std::string> genre_args;
+        unsigned char stored;
+    };
+    const Case cases[] = {{{"--genre", "Sci-Fi"}, 20}, {{"--genre", "sci-fi"}, 20},
+                          {{"--genre=WESTERN"}, 26},   {{"--genre", "action"}, 0},
+                          {{"--genre", ""}, 255},      {{}, 255}};
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string movie = MakeMovie("g" + std::to_string(n++) + ".avi");
+        std::vector<std::string> args = {"tag"};
+        args.insert(args.end(), c.genre_args.begin(), c.genre_args.end());
+        args.push_back(movie);
+        const CliResult result = Run(args);
+        EXPECT_EQ(result.exit_code, 0) << result.err;
+        EXPECT_EQ(static_cast<unsigned char>(ReadFileBytes(movie).back()), c.stored)
+            << (c.genre_args.empty() ? "no genre" : c.genre_args.back());
+    }
+}
+
+TEST_F(TagCliTest, UsageErrorsTouchNoFile) {
+    const std::string movie = MakeMovie("keep.avi");
+    const std::string before = ReadFileBytes(movie);
+    const std::vector<std::vector<std::string>> bad = {
+        {"tag"},
+        {"tag", "--title", "X"},
+        {"tag", "--genre", "Kung-Fu", movie},
+        {"tag", "--pick", "1", movie},
+        {"tag", "--search", "x", "--pick", "one", movie},
+        {"tag", "--search", "x", "--dir", dir_.File("no-such-folder"), movie},
+        {"tag", "--rating", "5", movie},
+        {"show-tag"},
+        {"show-tag", "--xml", movie},
+    };
+    for (const auto& args : bad) {
+        const CliResult result = Run(args);
+        EXPECT_EQ(result.exit_code, 2) << args.back();
+        EXPECT_NE(result.err.find("Usage:"), std::string::npos) << result.err;
+        EXPECT_EQ(result.out, "");
+    }
+    EXPECT_EQ(ReadFileBytes(movie), before);
+}
+
+TEST_F(TagCliTest, OverlongPathIsRefusedNotCut) {
+    // A path of 300 characters whose first 255 name an existing file must not tag that file.
+    const std::string short_name = dir_.File(std::string(255 - dir_.Path().size() - 1, 'p'));
+    WriteFileBytes(short_name, MovieData(500));
+    ASSERT_EQ(short_name.size(), 255u);
+    const std::string long_path = short_name + std::string(45, 'q');
+
+    const CliResult result = Run({"tag", "--title", "X", long_path});
+    EXPECT_EQ(result.exit_code, 3);
+    EXPECT_EQ(result.err, long_path + ": Invalid filename\n");
+    EXPECT_EQ(ReadFileBytes(short_name), MovieData(500));
+}
+
+TEST_F(TagCliTest, FileWithoutWritePermission) {
+    // The unprivileged user must reach the folder; it may only read the file.
+    std::filesystem::permissions(
+        dir_.Path(), std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
+        std::filesystem::perm_options::add);
+    const std::string movie = MakeMovie("locked.avi");
+    std::filesystem::permissions(
+        movie, std::filesystem::perms::owner_read | std::filesystem::perms::others_read);
+
+    const CliResult result = RunCli({"tag", "--title", "X", movie}, dir_.Path(), true);
+    EXPECT_EQ(result.exit_code, 3);
+    EXPECT_EQ(result.err, movie + ": File access denied\n");
+    EXPECT_EQ(ReadFileBytes(movie), MovieData(4000));
+
+    const CliResult shown = RunCli({"show-tag", movie}, dir_.Path(), true);
+    EXPECT_EQ(shown.exit_code, 0) << shown.err;
+}
+
+// ---- Lookup on the sample site ----
+
+class TagLookupTest : public TagCliTest {
+  protected:
+    void SetUp() override {
+        TagCliTest::SetUp();
+        ASSERT_TRUE(FileExists(SampleSitePath)) << SampleSitePath << " is not built";
+        site_ = std::make_unique<SampleSiteProcess>();
+    }
+    std::unique_ptr<SampleSiteProcess> site_;
+};
+
+TEST_F(TagLookupTest, SingleMatchFillsTheFieldsFromTheFilmPage) {
+    const std::string movie = MakeMovie("kites.avi");
+    const CliResult result =
+        Run({"tag", "--search", "Paper Kites", "--host", site_->HostPort(), movie});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+
+    const CliResult shown = Run({"show-tag", "--json", movie});
+    const auto tag = nlohmann::json::parse(shown.out);
+    EXPECT_EQ(tag.at("title"), "Paper Kites");
+    EXPECT_EQ(tag.at("year"), "1979");
+    EXPECT_EQ(tag.at("comment"), "Pim Nolet as Jasper");
+    EXPECT_EQ(tag.at("genre"), "Family");
+    // The film's address from its 12th character: "http://127." is dropped.
+    EXPECT_EQ(tag.at("imdb"), ("http://" + site_->HostPort() + "/title/tt9000007/").substr(11, 29));
+}
+
+TEST_F(TagLookupTest, ListNeedsAPickAndThePickTagsTheChosenFilm) {
+    const std::string movie = MakeMovie("ferry.avi");
+    const CliResult list =
+        Run({"tag", "--search", "Night Ferry", "--host", site_->HostPort(), movie});
+    EXPECT_EQ(list.exit_code, 1);
+    EXPECT_NE(list.err.find("--pick"), std::string::npos) << list.err;
+    EXPECT_NE(list.err.find("Night Ferry to Tangier"), std::string::npos) << list.err;
+    EXPECT_EQ(ReadFileBytes(movie), MovieData(4000));
+
+    // --dir is where the importer keeps its page and the cover.
+    TempDir work;
+    const CliResult picked = Run({"tag", "--search", "Night Ferry", "--pick", "0", "--host",
+                                  site_->HostPort(), "--dir", work.Path(), movie});
+    ASSERT_EQ(picked.exit_code, 0) << picked.err;
+    const auto tag = nlohmann::json::parse(Run({"show-tag", "--json", movie}).out);
+    EXPECT_EQ(tag.at("title"), "Night Ferry");
+    EXPECT_EQ(tag.at("director"), "Sylvia March");
+    EXPECT_EQ(tag.at("comment").get<std::string>().substr(0, 11), "Victor Lane");
+    EXPECT_EQ(tag.at("year"), "1964");
+    EXPECT_EQ(tag.at("genre"), "Crime");
+    // The importer worked in --dir, not in the current folder.
+    EXPECT_TRUE(FileExists(work.File("imdbtemp.htm")));
+    EXPECT_FALSE(FileExists(dir_.File("imdbtemp.htm")));
+
+    // Options beside the lookup override what it found.
+    const CliResult overridden =
+        Run({"tag", "--search", "Night Ferry", "--pick", "1", "--host", site_->HostPort(), "--dir",
+             work.Path(), "--year", "2000", "--genre", "war", movie});
+    ASSERT_EQ(overridden.exit_code, 0) << overridden.err;
+    EXPECT_EQ(overridden.out, movie + ": tag replaced\n");
+    const auto second = nlohmann::json::parse(Run({"show-tag", "--json", movie}).out);
+    EXPECT_EQ(second.at("title"), "Night Ferry to Tangier");
+    EXPECT_EQ(second.at("year"), "2000");
+    EXPECT_EQ(second.at("genre"), "War");
+}
+
+TEST_F(TagLookupTest, NoMatchAndPickOutOfRange) {
+    const std::string movie = MakeMovie("none.avi");
+    const CliResult none =
+        Run({"tag", "--search", "Zebra Crossing", "--host", site_->HostPort(), movie});
+    EXPECT_EQ(none.exit_code, 1);
+    EXPECT_NE(none.err.find("No film found"), std::string::npos) << none.err;
+
+    const CliResult out_of_range =
+        Run({"tag", "--search", "Night Ferry", "--pick", "9", "--host", site_->HostPort(), movie});
+    EXPECT_EQ(out_of_range.exit_code, 2);
+    EXPECT_EQ(ReadFileBytes(movie), MovieData(4000));
+}
+
+TEST_F(TagCliTest, LookupWithoutASiteIsADownloadFailure) {
+    const std::string movie = MakeMovie("offline.avi");
+    const std::string host = "127.0.0.1:" + std::to_string(testing::LoopbackServer::UnusedPort());
+    const CliResult result = Run({"tag", "--search", "Alien", "--host", host, movie});
+    EXPECT_EQ(result.exit_code, 3);
+    EXPECT_EQ(result.err, "Cannot Download Page From Website !\n");
+    EXPECT_EQ(ReadFileBytes(movie), MovieData(4000));
+}
+
+}  // namespace
+}  // namespace korvid
