@@ -59,6 +59,8 @@ int main(int argc, char** argv) {
     sigaddset(&stop_signals, SIGTERM);
     sigaddset(&stop_signals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+    // Whoever started the server may stop reading what it prints.
+    std::signal(SIGPIPE, SIG_IGN);
 
     try {
         const korvid::sample::RunningSampleSite site(static_cast<std::uint16_t>(port), pages);

@@ -282,8 +282,7 @@ std::string SampleSite::ResultList(const std::string& host, const std::vector<co
                 break;
             case EntryForm::Split:
                 page += "<li>" + text + "\r\n";
-                page += "    (" + film->year + ") <small>(also shown as " + HtmlEscape(film->title) +
-                        ")</small></li>\r\n";
+                page += "    (" + film->year + ")</li>\r\n";
                 break;
         }
     }

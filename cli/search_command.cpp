@@ -1,0 +1,212 @@
+// korvid-cli search: sends a title to the site's title search and prints the result list, or
+// the film's fields when the site answered with a film page; --pick imports one entry of the
+// list. The film read can be saved as the XML and CSV documents.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_common.h"
+#include "client/IMDBImport.h"
+#include "common/short_string.h"
+
+namespace korvid::cli {
+namespace {
+
+constexpr const char* SearchUsage =
+    "Usage: korvid-cli search [--pick N] [--xml FILE] [--csv FILE] [--dir DIR] [--host HOST] TITLE\n"
+    "\n"
+    "Searches the site for TITLE and prints the result list, numbered from 0, or the film's\n"
+    "fields when the site answers with a film page.\n"
+    "  --pick N    read entry N of the result list and print its film\n"
+    "  --xml FILE  save the film read as the XML document\n"
+    "  --csv FILE  save the film read as the CSV document\n"
+    "  --dir DIR   the folder for the temporary page and the cover (default: the current folder)\n"
+    "  --host HOST the site, e.g. 127.0.0.1:8642 (default: KORVID_HOST, else www.imdb.com)\n"
+    "Exit codes: 0 success, 1 nothing found, 2 usage error, 3 a download or a file failed.\n";
+
+// Korvid holds text as single bytes, shown as Latin-1. The terminal speaks UTF-8: a title
+// typed there is taken into Latin-1 (a character outside it becomes "?", as in the window),
+// and text from the site is shown back in UTF-8. Bytes that are not UTF-8 are kept.
+std::string Utf8ToLatin1(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
+                                              : (lead >> 3) == 0x1E ? 4 : 0;
+        if (length == 0 || i + length > text.size()) {
+            return text;
+        }
+        unsigned int code = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) {
+                return text;
+            }
+            code = (code << 6) | (next & 0x3F);
+        }
+        out += code <= 0xFF ? static_cast<char>(code) : '?';
+        i += length;
+    }
+    return out;
+}
+
+// Control bytes from a page would act on the terminal: they show as "?".
+std::string ForTerminal(const std::string& bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && byte < 0xA0)) {
+            out += '?';
+        } else if (byte < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return out;
+}
+
+// The folder for the temporary page and the cover, with a trailing "/". The importer keeps
+// paths as short strings, so a folder whose files would not fit in 255 characters is refused
+// rather than cut to some other folder.
+std::string WorkFolder(const ParsedArgs& parsed) {
+    std::string dir = parsed.Value("--dir").value_or("");
+    if (dir.empty()) {
+        char* cwd = ::getcwd(nullptr, 0);
+        dir = cwd != nullptr ? cwd : ".";
+        std::free(cwd);
+    }
+    struct stat info {};
+    if (::stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        throw UsageError("no folder " + dir);
+    }
+    if (dir.back() != '/') {
+        dir += '/';
+    }
+    if (dir.size() + std::string_view(TempPageName).size() > ShortString::MaxLength) {
+        throw UsageError("the folder path is too long (its files must fit in 255 characters): " + dir);
+    }
+    return dir;
+}
+
+std::optional<std::string> OutputFile(const ParsedArgs& parsed, const std::string& option) {
+    const std::optional<std::string> file = parsed.Value(option);
+    if (file && (file->empty() || file->size() > ShortString::MaxLength)) {
+        throw UsageError(option + " needs a file name of 1 to 255 characters");
+    }
+    return file;
+}
+
+void PrintList(const TIMDBImport& importer, std::ostream& out) {
+    for (int i = 0; i < importer.ResultTitles.Count(); ++i) {
+        out << i << '\t' << ForTerminal(importer.ResultTitles[i]) << '\t'
+            << ForTerminal(importer.ResultUrls[i]) << '\n';
+    }
+}
+
+void PrintFilm(const TIMDBImport& importer, std::ostream& out) {
+    std::string genres;
+    for (std::int32_t slot = 1; slot < importer.GenreSlot && slot < 11; ++slot) {
+        genres += (genres.empty() ? "" : " / ") + importer.Genres[static_cast<std::size_t>(slot)].str();
+    }
+    const std::vector<std::pair<const char*, std::string>> fields = {
+        {"Title", importer.Title},         {"Year", importer.Year},
+        {"Director", importer.Director},   {"Genres", genres},
+        {"TagLine", importer.TagLine},     {"Plot", importer.Plot},
+        {"RunningTime", importer.RunningTime}, {"LeadRole", importer.LeadRole},
+        {"Rated", importer.Rated},         {"PosterFile", importer.PosterFile},
+        {"MovieUrl", importer.MovieUrl},
+    };
+    for (const auto& [name, value] : fields) {
+        out << name << ": " << ForTerminal(value) << '\n';
+    }
+}
+
+}  // namespace
+
+int RunSearchCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const ParsedArgs parsed =
+        ParseArgs(args, {"--pick", "--xml", "--csv", "--dir", "--host"}, {"--help", "--version"});
+    if (parsed.Has("--help")) {
+        out << SearchUsage;
+        return ExitOk;
+    }
+    if (parsed.Has("--version")) {
+        out << "korvid-cli (Korvid 1.1.1.0)\n";
+        return ExitOk;
+    }
+    if (parsed.positional.size() != 1 || parsed.positional.front().empty()) {
+        throw UsageError("search needs one TITLE (quote a title of several words)");
+    }
+    std::optional<int> pick;
+    if (const auto value = parsed.Value("--pick")) {
+        pick = ParseIndex("--pick", *value);
+        if (*pick < 0) {
+            throw UsageError("--pick needs an entry number from 0 on");
+        }
+    }
+    const std::optional<std::string> xml_file = OutputFile(parsed, "--xml");
+    const std::optional<std::string> csv_file = OutputFile(parsed, "--csv");
+    const std::string host = parsed.Value("--host").value_or(SiteHost());
+    if (host.empty()) {
+        throw UsageError("--host needs a host name");
+    }
+
+    TerminalPrompts prompts(err);
+    TIMDBImport importer(prompts);
+    importer.AppDir = WorkFolder(parsed);
+    importer.Title = Utf8ToLatin1(parsed.positional.front());
+    importer.Host = host;
+    const std::string title = ForTerminal(importer.Title);
+
+    if (!importer.SearchTitle()) {
+        if (prompts.MessagesShown() > 0) {
+            return ExitFailure;  // "Cannot Download Page From Website !" is out already
+        }
+        err << "korvid-cli: the site's answer for \"" << title << "\" is not a page Korvid knows\n";
+        return ExitNotFound;
+    }
+    if (!importer.MovieFound) {
+        const int count = importer.ResultTitles.Count();
+        if (count == 0) {
+            err << "korvid-cli: no film found for \"" << title << "\"\n";
+            return ExitNotFound;
+        }
+        if (!pick) {
+            PrintList(importer, out);
+            if (xml_file || csv_file) {
+                err << "korvid-cli: several films match; choose one with --pick N to save it\n";
+                return ExitNotFound;
+            }
+            return ExitOk;
+        }
+        if (*pick >= count) {
+            throw UsageError("--pick " + std::to_string(*pick) + " is not in the list (0 to " +
+                             std::to_string(count - 1) + ")");
+        }
+        if (!importer.ImportResult(*pick)) {
+            return ExitFailure;
+        }
+    } else if (pick) {
+        err << "korvid-cli: the site answered with the film's page; --pick is not needed\n";
+    }
+
+    PrintFilm(importer, out);
+    if (xml_file) {
+        importer.SaveXml(*xml_file);
+    }
+    if (csv_file) {
+        importer.SaveCsv(*csv_file);
+    }
+    return ExitOk;
+}
+
+}  // namespace korvid::cli

@@ -1,0 +1,389 @@
+// korvid-cli search, run as a child process against the sample site's server, itself run as
+// a child process on a free loopback port; files land in temporary folders.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tests/support/loopback_server.h"
+#include "tests/support/temp_dir.h"
+
+extern char** environ;
+
+namespace korvid {
+namespace {
+
+using testing::FileExists;
+using testing::ReadFileBytes;
+using testing::TempDir;
+
+const std::string Cli = KORVID_BINARY_DIR "/cli/korvid-cli";
+const std::string SiteServer = KORVID_BINARY_DIR "/sample-site/korvid-sample-site";
+const std::string Covers = KORVID_SOURCE_DIR "/sample-site/pages/covers/";
+
+struct CliRun {
+    int exit_code = -1;
+    std::string out;
+    std::string err;
+};
+
+std::vector<char*> CStrings(std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (std::string& text : texts) {
+        pointers.push_back(text.data());
+    }
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// This process's environment with KORVID_HOST replaced: by the given host, or by a loopback
+// port where nothing listens, so that no run can reach past the machine.
+std::vector<std::string> Environment(const std::optional<std::string>& korvid_host) {
+    std::vector<std::string> env;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::strncmp(*entry, "KORVID_HOST=", 12) != 0) {
+            env.emplace_back(*entry);
+        }
+    }
+    env.push_back("KORVID_HOST=" +
+                  korvid_host.value_or("127.0.0.1:" + std::to_string(testing::LoopbackServer::UnusedPort())));
+    return env;
+}
+
+CliRun RunCli(std::vector<std::string> args, const std::string& work_dir,
+           const std::optional<std::string>& korvid_host = std::nullopt) {
+    TempDir output;
+    const std::string out_path = output.File("out");
+    const std::string err_path = output.File("err");
+    args.insert(args.begin(), Cli);
+    std::vector<std::string> env = Environment(korvid_host);
+    std::vector<char*> argv = CStrings(args);
+    std::vector<char*> envp = CStrings(env);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addchdir_np(&actions, work_dir.c_str());
+    pid_t pid = 0;
+    const int error = posix_spawn(&pid, Cli.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) {
+        throw std::runtime_error("cannot start " + Cli + ": " + std::strerror(error));
+    }
+    CliRun run;
+    int status = 0;
+    if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+        run.exit_code = WEXITSTATUS(status);
+    }
+    run.out = ReadFileBytes(out_path);
+    run.err = ReadFileBytes(err_path);
+    return run;
+}
+
+// korvid-sample-site on a port the system picks; the port is read from what it prints.
+class SiteProcess {
+public:
+    SiteProcess() {
+        int fds[2];
+        if (::pipe(fds) != 0) {
+            throw std::runtime_error("pipe failed");
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        posix_spawn_file_actions_addclose(&actions, fds[1]);
+        std::vector<std::string> args = {SiteServer, "--port", "0"};
+        std::vector<char*> argv = CStrings(args);
+        const int error = posix_spawn(&pid_, SiteServer.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[1]);
+        if (error != 0) {
+            ::close(fds[0]);
+            pid_ = 0;
+            throw std::runtime_error("cannot start " + SiteServer + ": " + std::strerror(error));
+        }
+        std::string printed;
+        char c = 0;
+        while (::read(fds[0], &c, 1) == 1 && c != '\n') {
+            printed += c;
+        }
+        ::close(fds[0]);
+        const std::string marker = "http://127.0.0.1:";
+        const std::size_t at = printed.find(marker);
+        if (at == std::string::npos) {
+            Stop();
+            throw std::runtime_error("the sample site printed no address: " + printed);
+        }
+        const std::string port = printed.substr(at + marker.size(), printed.find('/', at + marker.size()) -
+                                                                         (at + marker.size()));
+        host_ = "127.0.0.1:" + port;
+    }
+    ~SiteProcess() { Stop(); }
+    SiteProcess(const SiteProcess&) = delete;
+    SiteProcess& operator=(const SiteProcess&) = delete;
+
+    const std::string& Host() const { return host_; }
+
+private:
+    void Stop() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+            pid_ = 0;
+        }
+    }
+    pid_t pid_ = 0;
+    std::string host_;
+};
+
+class SearchCliTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { site_ = new SiteProcess(); }
+    static void TearDownTestSuite() {
+        delete site_;
+        site_ = nullptr;
+    }
+
+    // korvid-cli search with --host naming the sample site, run in the temporary folder.
+    CliRun Search(std::vector<std::string> args) {
+        args.insert(args.begin(), {"search", "--host", Host()});
+        return RunCli(args, dir_.Path());
+    }
+    static const std::string& Host() { return site_->Host(); }
+    std::string Address(const std::string& film) const { return "http://" + Host() + "/title/" + film + "/"; }
+
+    static SiteProcess* site_;
+    TempDir dir_;
+};
+
+SiteProcess* SearchCliTest::site_ = nullptr;
+
+std::string FilmOutput(const std::vector<std::string>& values) {
+    static const char* const names[] = {"Title",    "Year",        "Director", "Genres",
+                                        "TagLine",  "Plot",        "RunningTime", "LeadRole",
+                                        "Rated",    "PosterFile",  "MovieUrl"};
+    std::string out;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        out += std::string(names[i]) + ": " + values[i] + "\n";
+    }
+    return out;
+}
+
+// ---- Searches that end on a list ----
+
+struct ListCase {
+    const char* title;
+    std::vector<std::pair<const char*, const char*>> entries;  // title, film
+};
+
+class SearchListTest : public SearchCliTest, public ::testing::WithParamInterface<ListCase> {};
+
+TEST_P(SearchListTest, PrintsTheNumberedList) {
+    const CliRun run = Search({GetParam().title});
+    std::string expected;
+    int number = 0;
+    for (const auto& [title, film] : GetParam().entries) {
+        expected += std::to_string(number++) + "\t" + title + "\t" + Address(film) + "\n";
+    }
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out, expected);
+    EXPECT_EQ(run.err, "");
+    EXPECT_FALSE(FileExists(dir_.File("imdbtemp.htm"))) << "the search deletes the temporary page";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SampleSite, SearchListTest,
+    ::testing::Values(
+        // A cover link and a text link on one line.
+        ListCase{"orchard", {{"The Glass Orchard (2003)", "tt9000003"}, {"Winter Orchard (2009)", "tt9000010"}}},
+        // The second entry ends on the line after its link.
+        ListCase{"night ferry", {{"Night Ferry (1964)", "tt9000008"}, {"Night Ferry to Tangier (1966)", "tt9000009"}}},
+        // "&amp;" is an entity, and entities are removed from the list's titles.
+        ListCase{"pe",
+                 {{"Salt  Pepper Diner (1996)", "tt9000005"},
+                  {"Paper Kites (1979)", "tt9000007"},
+                  {"Copper Canyon Express (1972)", "tt9000011"}}},
+        // Titles beginning with "The" in a list are ordinary entries.
+        ListCase{"THE",
+                 {{"The Glass Orchard (2003)", "tt9000003"},
+                  {"Them Below (1958)", "tt9000004"},
+                  {"The Last Signal (2015)", "tt9000012"}}}));
+
+TEST_F(SearchCliTest, KorvidHostNamesTheSiteWhenNoHostIsGiven) {
+    const CliRun run = RunCli({"search", "harbour"}, dir_.Path(), Host());
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out, "0\tHarbour Lights (1987)\t" + Address("tt9000001") + "\n1\tHarbour Lights Revisited (1994)\t" +
+                           Address("tt9000002") + "\n");
+}
+
+// ---- A pick and a direct hit ----
+
+TEST_F(SearchCliTest, PickImportsTheEntryAndSavesItsCover) {
+    TempDir work;
+    const CliRun run = Search({"--pick", "1", "--dir", work.Path(), "orchard"});
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out, FilmOutput({"Winter Orchard ", "2009", "Anke Vos", "Drama", "The apples do not wait.",
+                                   "A family of growers has one frost-bitten season to save the farm their "
+                                   "grandmother planted.",
+                                   "110 min", "Mila Dekker as Ria", "7.4/10", work.File("Winter Orchard .jpg"),
+                                   Address("tt9000010")}));
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(ReadFileBytes(work.File("Winter Orchard .jpg")), ReadFileBytes(Covers + "tt9000010.jpg"));
+    EXPECT_TRUE(FileExists(work.File("imdbtemp.htm"))) << "an import keeps the temporary page";
+    EXPECT_FALSE(FileExists(dir_.File("imdbtemp.htm"))) << "nothing is written outside --dir";
+}
+
+TEST_F(SearchCliTest, DirectHitOnATitleBeginningWithTheIsReadAsAFilm) {
+    const CliRun run = Search({"glass orchard"});
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out, FilmOutput({"The Glass Orchard ", "2003", "Oren Falk", "Mystery / Thriller / Drama",
+                                   "Nothing grows behind glass by accident.",
+                                   "A botanist inherits a greenhouse estate and finds its records stop on the "
+                                   "day her aunt vanished.",
+                                   "117 min", "Cora Lindqvist as Dr. Hanna Reel", "7.8/10",
+                                   dir_.File("The Glass Orchard .jpg"), Address("tt9000003")}));
+    EXPECT_EQ(ReadFileBytes(dir_.File("The Glass Orchard .jpg")), ReadFileBytes(Covers + "tt9000003.jpg"));
+    EXPECT_FALSE(FileExists(dir_.File("imdbtemp.htm")));
+}
+
+TEST_F(SearchCliTest, DirectHitOnThemBelow) {
+    const CliRun run = Search({"Them Below"});
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_NE(run.out.find("Title: Them Below \nYear: 1958\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("MovieUrl: " + Address("tt9000004") + "\n"), std::string::npos);
+}
+
+TEST_F(SearchCliTest, FilmWithoutCoverHasNoPosterFile) {
+    const CliRun run = Search({"paper kites"});
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    // Without the poster line the director's line is not reached either.
+    EXPECT_NE(run.out.find("Title: Paper Kites \nYear: 1979\nDirector: \nGenres: Family / Adventure\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("\nPosterFile: \nMovieUrl: " + Address("tt9000007") + "\n"), std::string::npos);
+}
+
+TEST_F(SearchCliTest, AccentedTitleTypedInUtf8FindsTheLatin1Film) {
+    const CliRun run = Search({"caf\xC3\xA9 nocturne"});
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_NE(run.out.find("Title: Caf\xC3\xA9 Nocturne \n"), std::string::npos) << run.out;
+    // The cover is named after the title's bytes, one Latin-1 byte for the accented letter.
+    EXPECT_EQ(ReadFileBytes(dir_.File("Caf\xE9 Nocturne .jpg")), ReadFileBytes(Covers + "tt9000006.jpg"));
+}
+
+TEST_F(SearchCliTest, PickAfterADirectHitIsNotNeeded) {
+    const CliRun run = Search({"--pick", "3", "glass orchard"});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_NE(run.out.find("Title: The Glass Orchard \n"), std::string::npos);
+    EXPECT_NE(run.err.find("--pick is not needed"), std::string::npos) << run.err;
+}
+
+// ---- Nothing found, failures ----
+
+TEST_F(SearchCliTest, NoResultExitsWithOne) {
+    const CliRun run = Search({"no such film anywhere"});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "korvid-cli: no film found for \"no such film anywhere\"\n");
+    EXPECT_FALSE(FileExists(dir_.File("imdbtemp.htm")));
+}
+
+TEST_F(SearchCliTest, UnreachableHostExitsWithThreeAndTheMessage) {
+    const std::string nowhere = "127.0.0.1:" + std::to_string(testing::LoopbackServer::UnusedPort());
+    for (const CliRun& run : {RunCli({"search", "--host", nowhere, "orchard"}, dir_.Path()),
+                           RunCli({"search", "orchard"}, dir_.Path(), nowhere)}) {
+        EXPECT_EQ(run.exit_code, 3);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "Cannot Download Page From Website !\n");
+    }
+    EXPECT_FALSE(FileExists(dir_.File("imdbtemp.htm")));
+}
+
+// ---- The documents ----
+
+TEST_F(SearchCliTest, SavesTheXmlAndCsvDocumentsOfTheFilmRead) {
+    const CliRun run = Search({"--xml", dir_.File("film.xml"), "--csv", "film.csv", "Salt & Pepper"});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(ReadFileBytes(dir_.File("film.csv")),
+              "Productname~Owner~Image~CategoryID~Details~Quality~IMDB_NO\r\n"
+              "Salt & Pepper Diner ~1~Salt & Pepper Diner .jpg~6~Two cooks who cannot stand each other run "
+              "the only diner on a highway that nobody uses any more. Directed By : Lena Ostrova~6.8/10~" +
+                  Address("tt9000005") + "\r\n");
+    const std::string xml = ReadFileBytes(dir_.File("film.xml"));
+    EXPECT_EQ(xml.rfind("<DVD_Data>\r\n", 0), 0u) << xml;
+    for (const std::string line :
+         {"  <Scanned_Data>Salt & Pepper</Scanned_Data>", "<Movie_Title>Salt & Pepper Diner </Movie_Title>",
+          "<Year>1996</Year>", "<Director>Lena Ostrova</Director>", "<Genre>Comedy</Genre>",
+          "<Rating>6.8/10</Rating>", "</DVD_Data>"}) {
+        EXPECT_NE(xml.find("\r\n" + line + "\r\n"), std::string::npos) << line;
+    }
+    EXPECT_NE(xml.find("<Poster_Image>" + dir_.File("Salt & Pepper Diner .jpg") + "</Poster_Image>"),
+              std::string::npos);
+}
+
+TEST_F(SearchCliTest, DocumentThatCannotBeCreatedExitsWithThree) {
+    const std::string csv = dir_.File("missing-folder/film.csv");
+    const CliRun run = Search({"--csv", csv, "glass orchard"});
+    EXPECT_EQ(run.exit_code, 3);
+    EXPECT_EQ(run.err, "Cannot create file " + csv + "\n");
+    EXPECT_NE(run.out.find("Title: The Glass Orchard \n"), std::string::npos) << "the film is still shown";
+}
+
+TEST_F(SearchCliTest, DocumentsAreNotWrittenWhenNoFilmWasRead) {
+    const CliRun run = Search({"--xml", "film.xml", "orchard"});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(run.out.find("0\tThe Glass Orchard (2003)"), std::string::npos);
+    EXPECT_FALSE(FileExists(dir_.File("film.xml")));
+}
+
+// ---- The command line ----
+
+TEST_F(SearchCliTest, UsageErrorsExitWithTwo) {
+    // A folder whose temporary page path would pass 255 characters.
+    const std::string deep = dir_.File(std::string(200, 'd')) + "/" + std::string(40, 'e');
+    std::filesystem::create_directories(deep);
+    const std::vector<std::vector<std::string>> cases = {
+        {},                                        // no title
+        {""},                                      // an empty title
+        {"two", "titles"},                         // a title of several words, not quoted
+        {"--pick", "-1", "orchard"},               // a negative entry
+        {"--pick", "one", "orchard"},              // not a number
+        {"--pick", "2", "orchard"},                // past the end of a list of two
+        {"--dir", dir_.File("missing"), "orchard"},  // no such folder
+        {"--dir", deep, "orchard"},
+        {"--xml", std::string(300, 'x'), "orchard"},
+        {"--frobnicate", "orchard"},
+        {"orchard", "--pick"},                     // an option without its value
+    };
+    for (const std::vector<std::string>& args : cases) {
+        const CliRun run = Search(args);
+        EXPECT_EQ(run.exit_code, 2) << ::testing::PrintToString(args) << run.err;
+        EXPECT_NE(run.err.find("Usage: korvid-cli search"), std::string::npos) << run.err;
+    }
+    EXPECT_FALSE(FileExists(dir_.File("missing")));
+}
+
+TEST_F(SearchCliTest, HelpAndVersion) {
+    const CliRun help = RunCli({"search", "--help"}, dir_.Path());
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_EQ(help.out.rfind("Usage: korvid-cli search", 0), 0u) << help.out;
+    const CliRun version = RunCli({"search", "--version"}, dir_.Path());
+    EXPECT_EQ(version.exit_code, 0);
+    EXPECT_EQ(version.out, "korvid-cli (Korvid 1.1.1.0)\n");
+}
+
+}  // namespace
+}  // namespace korvid
