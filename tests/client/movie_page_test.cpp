@@ -480,16 +480,43 @@ TEST_F(FilmPageTest, CastLineOf382CharactersOrFewerGivesEmptyNames) {
                   "    <Cast_Name></Cast_Name>", " </Main_Cast_Member>", "</Cast_Members>"}));
 }
 
-TEST_F(FilmPageTest, CastEntryIsReadPastTheFirst382Characters) {
+struct CastCase {
+    const char* name;
+    std::size_t link_at;  // where the actor link starts in the line
+    const char* after_dots;
+    const char* true_name;
+    const char* cast_name;
+};
+
+class CastEntryTest : public FilmPageTest, public ::testing::WithParamInterface<CastCase> {};
+
+// The first 382 characters are dropped, then everything through the six characters after
+// "....": a link that starts one character too early is lost, and the role cell must begin
+// exactly where that cut ends.
+TEST_P(CastEntryTest, ReadsActorAndRoleAfterTheFixedCuts) {
     std::string cast = "<table>Cast overview";
-    cast.resize(382, '-');
-    cast += "<a href=\"/name/nm9/\">Far Along</a></td><td class=\"ddd\"> .... </td>";
-    cast += "<td valign=\"top\">The Stranger</td>";
+    cast.resize(GetParam().link_at, '-');
+    cast += "<a href=\"/name/nm9/\">Far Along</a></td><td class=\"ddd\"> ....";
+    cast += GetParam().after_dots;
     ParseText("<title>Long Cast (1990)</title>\n" + cast + "\n");
-    EXPECT_EQ(importer_.CastTrueName, "Far Along");
-    EXPECT_EQ(importer_.CastName, "The Stranger");
-    EXPECT_EQ(importer_.LeadRole, "Far Along as The Stranger");
+    EXPECT_EQ(importer_.CastTrueName, GetParam().true_name);
+    EXPECT_EQ(importer_.CastName, GetParam().cast_name);
+    EXPECT_EQ(importer_.LeadRole,
+              std::string(GetParam().true_name) + " as " + GetParam().cast_name);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, CastEntryTest,
+    ::testing::Values(CastCase{"LinkAt382", 382, " </td><td valign=\"top\">The Stranger</td>",
+                               "Far Along", "The Stranger"},
+                      CastCase{"LinkAt381", 381, " </td><td valign=\"top\">The Stranger</td>", "",
+                               "The Stranger"},
+                      CastCase{
+                          "CutEndsSixAfterTheDots", 400,
+                          "12345<td valign=\"x\">Cut Cell</td><td valign=\"top\">Next Cell</td>",
+                          "Far Along", "Next Cell"},
+                      CastCase{"NoRoleCell", 382, "", "Far Along", ""}),
+    [](const ::testing::TestParamInfo<CastCase>& info) { return std::string(info.param.name); });
 
 // ---- A marker on the last line ----
 
@@ -584,6 +611,10 @@ TEST_F(FilmPageTest, PosterLineWithoutSourceGivesNoAddress) {
 }
 
 TEST_F(FilmPageTest, TitleWithPathDelimiterWritesNoCover) {
+    // The program's folder two levels down, so an escape would still land in the test's folder.
+    const std::filesystem::path program_dir = std::filesystem::path(app_dir_.Path()) / "a" / "b";
+    std::filesystem::create_directories(program_dir);
+    importer_.AppDir = program_dir.string() + "/";
     for (const std::string title : {"AC/DC Live", "..\\..\\escape", "../../escape"}) {
         SCOPED_TRACE(title);
         ParseText("<title>" + title + " (1991)</title>\n<a name=\"poster\"><img src=\"http://" +
@@ -595,8 +626,8 @@ TEST_F(FilmPageTest, TitleWithPathDelimiterWritesNoCover) {
     EXPECT_TRUE(CoverRequests().empty());
     EXPECT_TRUE(prompts_.messages.empty());
     // Nothing was written in the program's folder or above it.
-    EXPECT_TRUE(std::filesystem::is_empty(app_dir_.Path()));
-    EXPECT_FALSE(FileExists(std::filesystem::path(app_dir_.Path()).parent_path() / "escape .jpg"));
+    EXPECT_TRUE(std::filesystem::is_empty(program_dir));
+    EXPECT_FALSE(FileExists(app_dir_.File("escape .jpg")));
 }
 
 TEST_F(FilmPageTest, FailedCoverDownloadLeavesEmptyImageAndGoesOn) {
