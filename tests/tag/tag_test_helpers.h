@@ -3,10 +3,12 @@
 // real program, and prompts that answer from a script and record what they were asked.
 
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <deque>
@@ -44,6 +46,20 @@ inline std::uint64_t HashBytes(std::string_view bytes) {
         hash *= 1099511628211ull;
     }
     return hash;
+}
+
+// Equal bytes; on a difference it names the sizes and the first differing offset instead of
+// printing kilobytes of binary data.
+inline ::testing::AssertionResult SameBytes(std::string_view actual, std::string_view expected) {
+    if (actual == expected) {
+        return ::testing::AssertionSuccess();
+    }
+    const auto [a, e] =
+        std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
+    return ::testing::AssertionFailure()
+           << "sizes " << actual.size() << " and " << expected.size() << ", first difference at "
+           << (a - actual.begin()) << ", hashes " << HashBytes(actual) << " and "
+           << HashBytes(expected);
 }
 
 // The full path of a program found on PATH, if any.
