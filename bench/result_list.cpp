@@ -30,8 +30,8 @@ void FillList(TIMDBImport& importer, int entries) {
             importer.PageLines.Add("    (1990)</li>");
         } else if (i % 2 == 0) {
             importer.PageLines.Add("<li>" + link + "<img src=\"http://127.0.0.1/covers/" + id +
-                                   ".jpg\" width=\"23\" height=\"32\" alt=\"cover\"></a>" + link + title +
-                                   "</a> (1990)</li>");
+                                   ".jpg\" width=\"23\" height=\"32\" alt=\"cover\"></a>" + link +
+                                   title + "</a> (1990)</li>");
         } else {
             importer.PageLines.Add("<li>" + link + title + "</a> (1990)</li>");
         }
@@ -57,7 +57,11 @@ void BM_ParseResultList(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * entries);
     state.SetComplexityN(entries);
 }
-BENCHMARK(BM_ParseResultList)->Arg(1000)->Arg(10000)->Complexity(benchmark::oN)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ParseResultList)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

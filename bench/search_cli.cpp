@@ -60,8 +60,8 @@ int RunCli(const std::vector<std::string>& args) {
 
 void BM_KorvidCliSearchPick(benchmark::State& state) {
     korvid::testing::TempDir dir;
-    const std::vector<std::string> args = {"search", "--host", Site().HostPort(), "--pick", "0",
-                                           "--dir",  dir.Path(), Title};
+    const std::vector<std::string> args = {"search", "--host", Site().HostPort(), "--pick",
+                                           "0",      "--dir",  dir.Path(),        Title};
     for (auto _ : state) {
         if (RunCli(args) != 0) {
             state.SkipWithError("korvid-cli search failed");
@@ -107,7 +107,8 @@ std::size_t CurlGet(const std::string& url) {
 
 void BM_CurlBaseline(benchmark::State& state) {
     const std::string base = Site().BaseUrl();
-    const std::vector<std::string> urls = {base + "/find?s=all&q=" + Title, base + "/title/tt9000003/",
+    const std::vector<std::string> urls = {base + "/find?s=all&q=" + Title,
+                                           base + "/title/tt9000003/",
                                            base + "/covers/tt9000003.jpg"};
     std::size_t bytes = 0;
     for (auto _ : state) {
@@ -125,19 +126,22 @@ void BM_CurlBaseline(benchmark::State& state) {
 BENCHMARK(BM_CurlBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The same three addresses through Korvid's own HTTP layer, into memory: the difference to
-// the libcurl baseline is the cost of its settings, the rest of the importer's is files and parsing.
+// the libcurl baseline is the cost of its settings, the rest of the importer's is files and
+// parsing.
 void BM_HttpLayerBaseline(benchmark::State& state) {
     const std::string base = Site().BaseUrl();
-    const std::vector<std::string> urls = {base + "/find?s=all&q=" + Title, base + "/title/tt9000003/",
+    const std::vector<std::string> urls = {base + "/find?s=all&q=" + Title,
+                                           base + "/title/tt9000003/",
                                            base + "/covers/tt9000003.jpg"};
     std::size_t bytes = 0;
     for (auto _ : state) {
         for (const std::string& url : urls) {
             std::size_t got = 0;
-            const korvid::TransferInfo info = korvid::HttpGet(url, [&got](const char*, std::size_t size) {
-                got += size;
-                return true;
-            });
+            const korvid::TransferInfo info =
+                korvid::HttpGet(url, [&got](const char*, std::size_t size) {
+                    got += size;
+                    return true;
+                });
             if (!info.complete || got == 0) {
                 state.SkipWithError("a download failed");
                 break;

@@ -19,7 +19,8 @@ namespace korvid::cli {
 namespace {
 
 constexpr const char* SearchUsage =
-    "Usage: korvid-cli search [--pick N] [--xml FILE] [--csv FILE] [--dir DIR] [--host HOST] TITLE\n"
+    "Usage: korvid-cli search [--pick N] [--xml FILE] [--csv FILE] [--dir DIR] [--host HOST] "
+    "TITLE\n"
     "\n"
     "Searches the site for TITLE and prints the result list, numbered from 0, or the film's\n"
     "fields when the site answers with a film page.\n"
@@ -37,8 +38,11 @@ std::string Utf8ToLatin1(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
-                                              : (lead >> 3) == 0x1E ? 4 : 0;
+        std::size_t length = lead < 0x80           ? 1
+                             : (lead >> 5) == 0x6  ? 2
+                             : (lead >> 4) == 0xE  ? 3
+                             : (lead >> 3) == 0x1E ? 4
+                                                   : 0;
         if (length == 0 || i + length > text.size()) {
             return text;
         }
@@ -92,7 +96,8 @@ std::string WorkFolder(const ParsedArgs& parsed) {
         dir += '/';
     }
     if (dir.size() + std::string_view(TempPageName).size() > ShortString::MaxLength) {
-        throw UsageError("the folder path is too long (its files must fit in 255 characters): " + dir);
+        throw UsageError("the folder path is too long (its files must fit in 255 characters): " +
+                         dir);
     }
     return dir;
 }
@@ -115,14 +120,20 @@ void PrintList(const TIMDBImport& importer, std::ostream& out) {
 void PrintFilm(const TIMDBImport& importer, std::ostream& out) {
     std::string genres;
     for (std::int32_t slot = 1; slot < importer.GenreSlot && slot < 11; ++slot) {
-        genres += (genres.empty() ? "" : " / ") + importer.Genres[static_cast<std::size_t>(slot)].str();
+        genres +=
+            (genres.empty() ? "" : " / ") + importer.Genres[static_cast<std::size_t>(slot)].str();
     }
     const std::vector<std::pair<const char*, std::string>> fields = {
-        {"Title", importer.Title},         {"Year", importer.Year},
-        {"Director", importer.Director},   {"Genres", genres},
-        {"TagLine", importer.TagLine},     {"Plot", importer.Plot},
-        {"RunningTime", importer.RunningTime}, {"LeadRole", importer.LeadRole},
-        {"Rated", importer.Rated},         {"PosterFile", importer.PosterFile},
+        {"Title", importer.Title},
+        {"Year", importer.Year},
+        {"Director", importer.Director},
+        {"Genres", genres},
+        {"TagLine", importer.TagLine},
+        {"Plot", importer.Plot},
+        {"RunningTime", importer.RunningTime},
+        {"LeadRole", importer.LeadRole},
+        {"Rated", importer.Rated},
+        {"PosterFile", importer.PosterFile},
         {"MovieUrl", importer.MovieUrl},
     };
     for (const auto& [name, value] : fields) {

@@ -17,12 +17,15 @@ constexpr std::string_view DownloadFailedMessage = "Cannot Download Page From We
 
 std::string UpperAscii(std::string_view text) {
     std::string upper(text);
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; });
+    std::transform(upper.begin(), upper.end(), upper.begin(), [](char c) {
+        return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    });
     return upper;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The text of the title element on an upper-cased title line: after "<TITLE>" up to
 // "</TITLE>", or to the end of the line when the element is not closed there.
@@ -37,7 +40,8 @@ std::string_view TitleElementText(std::string_view upper_line) {
 
 // True when the text holds "(" followed by four digits, the year group of a film title.
 bool HasYearGroup(std::string_view text) {
-    for (std::size_t at = text.find('('); at != std::string_view::npos; at = text.find('(', at + 1)) {
+    for (std::size_t at = text.find('('); at != std::string_view::npos;
+         at = text.find('(', at + 1)) {
         if (at + 4 < text.size() && IsDigit(text[at + 1]) && IsDigit(text[at + 2]) &&
             IsDigit(text[at + 3]) && IsDigit(text[at + 4])) {
             return true;
@@ -117,7 +121,8 @@ void TIMDBImport::ParseResultList() {
             // From the link path on, letter case unchanged.
             std::string text(line.substr(link));
             const std::size_t quote = text.find('"');
-            const std::string path = quote == std::string::npos ? std::string() : text.substr(0, quote);
+            const std::string path =
+                quote == std::string::npos ? std::string() : text.substr(0, quote);
             const std::size_t tag_end = text.find('>');
             if (tag_end != std::string::npos) {
                 text.erase(0, tag_end + 1);
@@ -145,7 +150,8 @@ void TIMDBImport::ParseResultList() {
             return;
         }
         const std::string upper = UpperAscii(PageLines[LineIndex]);
-        if (upper.find("COMPANIES") != std::string::npos || upper.find("<NAMES") != std::string::npos) {
+        if (upper.find("COMPANIES") != std::string::npos ||
+            upper.find("<NAMES") != std::string::npos) {
             PageLines.Clear();
             return;
         }

@@ -20,7 +20,8 @@ int ParsePort(const std::string& text) {
     char* end = nullptr;
     const long port = std::strtol(text.c_str(), &end, 10);
     if (text.empty() || *end != '\0' || port < 0 || port > 65535) {
-        throw std::invalid_argument("the port must be a number from 0 to 65535, not \"" + text + "\"");
+        throw std::invalid_argument("the port must be a number from 0 to 65535, not \"" + text +
+                                    "\"");
     }
     return static_cast<int>(port);
 }

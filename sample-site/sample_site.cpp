@@ -23,7 +23,9 @@ std::string ReadWholeFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool FileExists(const std::string& path) { return std::ifstream(path, std::ios::binary).good(); }
+bool FileExists(const std::string& path) {
+    return std::ifstream(path, std::ios::binary).good();
+}
 
 // Folds a to z and the Latin-1 capitals (except the multiplication sign) to lower case.
 unsigned char FoldCase(unsigned char c) {
@@ -41,9 +43,12 @@ bool ContainsFolded(std::string_view text, std::string_view needle) {
 }
 
 int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -74,7 +79,8 @@ std::string Utf8ToLatin1(const std::string& text) {
             out += text[i];
         } else if ((c == 0xC2 || c == 0xC3) && i + 1 < text.size() &&
                    (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
-            out += static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3F));
+            out += static_cast<char>(((c & 0x03) << 6) |
+                                     (static_cast<unsigned char>(text[i + 1]) & 0x3F));
             ++i;
             converted = true;
         } else {
@@ -97,18 +103,28 @@ std::string HtmlEscape(std::string_view text) {
     std::string out;
     for (const char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
 }
 
 std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
         text.replace(at, from.size(), to);
     }
     return text;
@@ -118,12 +134,11 @@ std::string ReplaceAll(std::string text, std::string_view from, std::string_view
 // the characters of a host name and port are accepted.
 std::string RequestHost(const HttpRequest& request) {
     const std::string host = request.Header("Host");
-    const bool plain = !host.empty() && host.size() < 256 &&
-                       std::all_of(host.begin(), host.end(), [](char c) {
-                           return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                                  (c >= '0' && c <= '9') || c == '.' || c == '-' || c == ':' ||
-                                  c == '[' || c == ']';
-                       });
+    const bool plain =
+        !host.empty() && host.size() < 256 && std::all_of(host.begin(), host.end(), [](char c) {
+            return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                   c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
+        });
     return plain ? host : "127.0.0.1";
 }
 
@@ -143,9 +158,12 @@ std::vector<std::string> SplitFields(const std::string& line) {
 }
 
 EntryForm ParseForm(const std::string& text, const std::string& line) {
-    if (text == "plain") return EntryForm::Plain;
-    if (text == "image") return EntryForm::Image;
-    if (text == "split") return EntryForm::Split;
+    if (text == "plain")
+        return EntryForm::Plain;
+    if (text == "image")
+        return EntryForm::Image;
+    if (text == "split")
+        return EntryForm::Split;
     throw std::runtime_error("sample site: unknown entry form in films.txt: " + line);
 }
 
@@ -158,7 +176,9 @@ HttpResponse NotFound() {
 
 }  // namespace
 
-std::string DefaultPagesDir() { return KORVID_SAMPLE_PAGES_DIR; }
+std::string DefaultPagesDir() {
+    return KORVID_SAMPLE_PAGES_DIR;
+}
 
 SampleSite::SampleSite(const std::string& pages_dir) {
     std::istringstream catalogue(ReadWholeFile(pages_dir + "/films.txt"));
@@ -242,7 +262,8 @@ HttpResponse SampleSite::Answer(const HttpRequest& request) const {
     constexpr std::string_view cover_prefix = "/covers/";
     if (path.substr(0, cover_prefix.size()) == cover_prefix && path.size() > 4 &&
         path.substr(path.size() - 4) == ".jpg") {
-        const std::string id(path.substr(cover_prefix.size(), path.size() - cover_prefix.size() - 4));
+        const std::string id(
+            path.substr(cover_prefix.size(), path.size() - cover_prefix.size() - 4));
         const auto cover = covers_.find(id);
         if (cover != covers_.end()) {
             return HttpResponse::Ok(cover->second, "image/jpeg");
@@ -263,7 +284,8 @@ HttpResponse SampleSite::Search(const std::string& host, std::string_view target
     return HttpResponse::Ok(ResultList(host, found), HtmlType);
 }
 
-std::string SampleSite::ResultList(const std::string& host, const std::vector<const Film*>& films) const {
+std::string SampleSite::ResultList(const std::string& host,
+                                   const std::vector<const Film*>& films) const {
     std::string page = list_head_;
     for (const Film* film : films) {
         const std::string link = "<a href=\"/title/" + film->id + "/\">";
@@ -277,8 +299,8 @@ std::string SampleSite::ResultList(const std::string& host, const std::vector<co
                 break;
             case EntryForm::Image:
                 page += "<li>" + link + "<img src=\"http://" + host + "/covers/" + film->id +
-                        ".jpg\" width=\"23\" height=\"32\" alt=\"cover\"></a>" + text + " (" + film->year +
-                        ")</li>\r\n";
+                        ".jpg\" width=\"23\" height=\"32\" alt=\"cover\"></a>" + text + " (" +
+                        film->year + ")</li>\r\n";
                 break;
             case EntryForm::Split:
                 page += "<li>" + text + "\r\n";
@@ -295,11 +317,12 @@ std::string SampleSite::Index() const {
         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\"></head>\r\n"
         "<body>\r\n<h1>Korvid sample site</h1>\r\n"
         "<form action=\"/find\" method=\"get\"><input type=\"hidden\" name=\"s\" value=\"all\">"
-        "<input type=\"text\" name=\"q\" size=\"24\"><input type=\"submit\" value=\"Find\"></form>\r\n"
+        "<input type=\"text\" name=\"q\" size=\"24\"><input type=\"submit\" "
+        "value=\"Find\"></form>\r\n"
         "<p>Invented films, for trying Korvid out:</p>\r\n<ul>\r\n";
     for (const Film& film : films_) {
-        page += "<li><a href=\"/title/" + film.id + "/\">" + HtmlEscape(film.title) + "</a> (" + film.year +
-                ")" + (film.has_cover ? "" : " - no cover") + "</li>\r\n";
+        page += "<li><a href=\"/title/" + film.id + "/\">" + HtmlEscape(film.title) + "</a> (" +
+                film.year + ")" + (film.has_cover ? "" : " - no cover") + "</li>\r\n";
     }
     return page + "</ul>\r\n</body>\r\n</html>\r\n";
 }

@@ -39,7 +39,7 @@ struct Film {
 std::string DefaultPagesDir();
 
 class SampleSite {
-public:
+  public:
     // Reads the catalogue, the pages and the covers from the folder; throws
     // std::runtime_error naming the file when one is missing or unreadable.
     explicit SampleSite(const std::string& pages_dir = DefaultPagesDir());
@@ -54,7 +54,7 @@ public:
     // The title searched for in a request target: the percent-decoded text after "q=".
     static std::string QueryOf(std::string_view target);
 
-private:
+  private:
     testing::HttpResponse Search(const std::string& host, std::string_view target) const;
     std::string ResultList(const std::string& host, const std::vector<const Film*>& films) const;
     std::string Index() const;
@@ -69,8 +69,9 @@ private:
 
 // The sample site served on 127.0.0.1; port 0 lets the system choose a free port.
 class RunningSampleSite {
-public:
-    explicit RunningSampleSite(std::uint16_t port = 0, const std::string& pages_dir = DefaultPagesDir());
+  public:
+    explicit RunningSampleSite(std::uint16_t port = 0,
+                               const std::string& pages_dir = DefaultPagesDir());
 
     // "127.0.0.1:PORT", the value for --host or KORVID_HOST.
     std::string HostPort() const { return server_->HostPort(); }
@@ -78,7 +79,7 @@ public:
     std::uint16_t Port() const { return server_->Port(); }
     const SampleSite& Site() const { return *site_; }
 
-private:
+  private:
     std::unique_ptr<SampleSite> site_;
     std::unique_ptr<testing::LoopbackServer> server_;
 };

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "client/http.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/temp_dir.h"
 
@@ -55,13 +56,14 @@ std::vector<std::string> Environment(const std::optional<std::string>& korvid_ho
             env.emplace_back(*entry);
         }
     }
-    env.push_back("KORVID_HOST=" +
-                  korvid_host.value_or("127.0.0.1:" + std::to_string(testing::LoopbackServer::UnusedPort())));
+    env.push_back(
+        "KORVID_HOST=" +
+        korvid_host.value_or("127.0.0.1:" + std::to_string(testing::LoopbackServer::UnusedPort())));
     return env;
 }
 
 CliRun RunCli(std::vector<std::string> args, const std::string& work_dir,
-           const std::optional<std::string>& korvid_host = std::nullopt) {
+              const std::optional<std::string>& korvid_host = std::nullopt) {
     TempDir output;
     const std::string out_path = output.File("out");
     const std::string err_path = output.File("err");
@@ -73,8 +75,10 @@ CliRun RunCli(std::vector<std::string> args, const std::string& work_dir,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     posix_spawn_file_actions_addchdir_np(&actions, work_dir.c_str());
     pid_t pid = 0;
     const int error = posix_spawn(&pid, Cli.c_str(), &actions, nullptr, argv.data(), envp.data());
@@ -94,7 +98,7 @@ CliRun RunCli(std::vector<std::string> args, const std::string& work_dir,
 
 // korvid-sample-site on a port the system picks; the port is read from what it prints.
 class SiteProcess {
-public:
+  public:
     SiteProcess() {
         int fds[2];
         if (::pipe(fds) != 0) {
@@ -107,7 +111,8 @@ public:
         posix_spawn_file_actions_addclose(&actions, fds[1]);
         std::vector<std::string> args = {SiteServer, "--port", "0"};
         std::vector<char*> argv = CStrings(args);
-        const int error = posix_spawn(&pid_, SiteServer.c_str(), &actions, nullptr, argv.data(), environ);
+        const int error =
+            posix_spawn(&pid_, SiteServer.c_str(), &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         ::close(fds[1]);
         if (error != 0) {
@@ -127,8 +132,8 @@ public:
             Stop();
             throw std::runtime_error("the sample site printed no address: " + printed);
         }
-        const std::string port = printed.substr(at + marker.size(), printed.find('/', at + marker.size()) -
-                                                                         (at + marker.size()));
+        const std::string port = printed.substr(
+            at + marker.size(), printed.find('/', at + marker.size()) - (at + marker.size()));
         host_ = "127.0.0.1:" + port;
     }
     ~SiteProcess() { Stop(); }
@@ -137,7 +142,7 @@ public:
 
     const std::string& Host() const { return host_; }
 
-private:
+  private:
     void Stop() {
         if (pid_ > 0) {
             ::kill(pid_, SIGTERM);
@@ -150,7 +155,7 @@ private:
 };
 
 class SearchCliTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { site_ = new SiteProcess(); }
     static void TearDownTestSuite() {
         delete site_;
@@ -163,7 +168,9 @@ protected:
         return RunCli(args, dir_.Path());
     }
     static const std::string& Host() { return site_->Host(); }
-    std::string Address(const std::string& film) const { return "http://" + Host() + "/title/" + film + "/"; }
+    std::string Address(const std::string& film) const {
+        return "http://" + Host() + "/title/" + film + "/";
+    }
 
     static SiteProcess* site_;
     TempDir dir_;
@@ -172,9 +179,9 @@ protected:
 SiteProcess* SearchCliTest::site_ = nullptr;
 
 std::string FilmOutput(const std::vector<std::string>& values) {
-    static const char* const names[] = {"Title",    "Year",        "Director", "Genres",
-                                        "TagLine",  "Plot",        "RunningTime", "LeadRole",
-                                        "Rated",    "PosterFile",  "MovieUrl"};
+    static const char* const names[] = {"Title",   "Year",       "Director",    "Genres",
+                                        "TagLine", "Plot",       "RunningTime", "LeadRole",
+                                        "Rated",   "PosterFile", "MovieUrl"};
     std::string out;
     for (std::size_t i = 0; i < values.size(); ++i) {
         out += std::string(names[i]) + ": " + values[i] + "\n";
@@ -208,9 +215,13 @@ INSTANTIATE_TEST_SUITE_P(
     SampleSite, SearchListTest,
     ::testing::Values(
         // A cover link and a text link on one line.
-        ListCase{"orchard", {{"The Glass Orchard (2003)", "tt9000003"}, {"Winter Orchard (2009)", "tt9000010"}}},
+        ListCase{
+            "orchard",
+            {{"The Glass Orchard (2003)", "tt9000003"}, {"Winter Orchard (2009)", "tt9000010"}}},
         // The second entry ends on the line after its link.
-        ListCase{"night ferry", {{"Night Ferry (1964)", "tt9000008"}, {"Night Ferry to Tangier (1966)", "tt9000009"}}},
+        ListCase{
+            "night ferry",
+            {{"Night Ferry (1964)", "tt9000008"}, {"Night Ferry to Tangier (1966)", "tt9000009"}}},
         // "&amp;" is an entity, and entities are removed from the list's titles.
         ListCase{"pe",
                  {{"Salt  Pepper Diner (1996)", "tt9000005"},
@@ -225,8 +236,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SearchCliTest, KorvidHostNamesTheSiteWhenNoHostIsGiven) {
     const CliRun run = RunCli({"search", "harbour"}, dir_.Path(), Host());
     EXPECT_EQ(run.exit_code, 0) << run.err;
-    EXPECT_EQ(run.out, "0\tHarbour Lights (1987)\t" + Address("tt9000001") + "\n1\tHarbour Lights Revisited (1994)\t" +
-                           Address("tt9000002") + "\n");
+    EXPECT_EQ(run.out, "0\tHarbour Lights (1987)\t" + Address("tt9000001") +
+                           "\n1\tHarbour Lights Revisited (1994)\t" + Address("tt9000002") + "\n");
 }
 
 // ---- A pick and a direct hit ----
@@ -235,13 +246,15 @@ TEST_F(SearchCliTest, PickImportsTheEntryAndSavesItsCover) {
     TempDir work;
     const CliRun run = Search({"--pick", "1", "--dir", work.Path(), "orchard"});
     EXPECT_EQ(run.exit_code, 0) << run.err;
-    EXPECT_EQ(run.out, FilmOutput({"Winter Orchard ", "2009", "Anke Vos", "Drama", "The apples do not wait.",
-                                   "A family of growers has one frost-bitten season to save the farm their "
-                                   "grandmother planted.",
-                                   "110 min", "Mila Dekker as Ria", "7.4/10", work.File("Winter Orchard .jpg"),
-                                   Address("tt9000010")}));
+    EXPECT_EQ(run.out,
+              FilmOutput({"Winter Orchard ", "2009", "Anke Vos", "Drama", "The apples do not wait.",
+                          "A family of growers has one frost-bitten season to save the farm their "
+                          "grandmother planted.",
+                          "110 min", "Mila Dekker as Ria", "7.4/10",
+                          work.File("Winter Orchard .jpg"), Address("tt9000010")}));
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(ReadFileBytes(work.File("Winter Orchard .jpg")), ReadFileBytes(Covers + "tt9000010.jpg"));
+    EXPECT_EQ(ReadFileBytes(work.File("Winter Orchard .jpg")),
+              ReadFileBytes(Covers + "tt9000010.jpg"));
     EXPECT_TRUE(FileExists(work.File("imdbtemp.htm"))) << "an import keeps the temporary page";
     EXPECT_FALSE(FileExists(dir_.File("imdbtemp.htm"))) << "nothing is written outside --dir";
 }
@@ -249,13 +262,16 @@ TEST_F(SearchCliTest, PickImportsTheEntryAndSavesItsCover) {
 TEST_F(SearchCliTest, DirectHitOnATitleBeginningWithTheIsReadAsAFilm) {
     const CliRun run = Search({"glass orchard"});
     EXPECT_EQ(run.exit_code, 0) << run.err;
-    EXPECT_EQ(run.out, FilmOutput({"The Glass Orchard ", "2003", "Oren Falk", "Mystery / Thriller / Drama",
-                                   "Nothing grows behind glass by accident.",
-                                   "A botanist inherits a greenhouse estate and finds its records stop on the "
-                                   "day her aunt vanished.",
-                                   "117 min", "Cora Lindqvist as Dr. Hanna Reel", "7.8/10",
-                                   dir_.File("The Glass Orchard .jpg"), Address("tt9000003")}));
-    EXPECT_EQ(ReadFileBytes(dir_.File("The Glass Orchard .jpg")), ReadFileBytes(Covers + "tt9000003.jpg"));
+    EXPECT_EQ(
+        run.out,
+        FilmOutput({"The Glass Orchard ", "2003", "Oren Falk", "Mystery / Thriller / Drama",
+                    "Nothing grows behind glass by accident.",
+                    "A botanist inherits a greenhouse estate and finds its records stop on the "
+                    "day her aunt vanished.",
+                    "117 min", "Cora Lindqvist as Dr. Hanna Reel", "7.8/10",
+                    dir_.File("The Glass Orchard .jpg"), Address("tt9000003")}));
+    EXPECT_EQ(ReadFileBytes(dir_.File("The Glass Orchard .jpg")),
+              ReadFileBytes(Covers + "tt9000003.jpg"));
     EXPECT_FALSE(FileExists(dir_.File("imdbtemp.htm")));
 }
 
@@ -270,10 +286,12 @@ TEST_F(SearchCliTest, FilmWithoutCoverHasNoPosterFile) {
     const CliRun run = Search({"paper kites"});
     EXPECT_EQ(run.exit_code, 0) << run.err;
     // Without the poster line the director's line is not reached either.
-    EXPECT_NE(run.out.find("Title: Paper Kites \nYear: 1979\nDirector: \nGenres: Family / Adventure\n"),
-              std::string::npos)
+    EXPECT_NE(
+        run.out.find("Title: Paper Kites \nYear: 1979\nDirector: \nGenres: Family / Adventure\n"),
+        std::string::npos)
         << run.out;
-    EXPECT_NE(run.out.find("\nPosterFile: \nMovieUrl: " + Address("tt9000007") + "\n"), std::string::npos);
+    EXPECT_NE(run.out.find("\nPosterFile: \nMovieUrl: " + Address("tt9000007") + "\n"),
+              std::string::npos);
 }
 
 TEST_F(SearchCliTest, AccentedTitleTypedInUtf8FindsTheLatin1Film) {
@@ -281,7 +299,8 @@ TEST_F(SearchCliTest, AccentedTitleTypedInUtf8FindsTheLatin1Film) {
     EXPECT_EQ(run.exit_code, 0) << run.err;
     EXPECT_NE(run.out.find("Title: Caf\xC3\xA9 Nocturne \n"), std::string::npos) << run.out;
     // The cover is named after the title's bytes, one Latin-1 byte for the accented letter.
-    EXPECT_EQ(ReadFileBytes(dir_.File("Caf\xE9 Nocturne .jpg")), ReadFileBytes(Covers + "tt9000006.jpg"));
+    EXPECT_EQ(ReadFileBytes(dir_.File("Caf\xE9 Nocturne .jpg")),
+              ReadFileBytes(Covers + "tt9000006.jpg"));
 }
 
 TEST_F(SearchCliTest, PickAfterADirectHitIsNotNeeded) {
@@ -302,9 +321,10 @@ TEST_F(SearchCliTest, NoResultExitsWithOne) {
 }
 
 TEST_F(SearchCliTest, UnreachableHostExitsWithThreeAndTheMessage) {
-    const std::string nowhere = "127.0.0.1:" + std::to_string(testing::LoopbackServer::UnusedPort());
+    const std::string nowhere =
+        "127.0.0.1:" + std::to_string(testing::LoopbackServer::UnusedPort());
     for (const CliRun& run : {RunCli({"search", "--host", nowhere, "orchard"}, dir_.Path()),
-                           RunCli({"search", "orchard"}, dir_.Path(), nowhere)}) {
+                              RunCli({"search", "orchard"}, dir_.Path(), nowhere)}) {
         EXPECT_EQ(run.exit_code, 3);
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, "Cannot Download Page From Website !\n");
@@ -315,23 +335,28 @@ TEST_F(SearchCliTest, UnreachableHostExitsWithThreeAndTheMessage) {
 // ---- The documents ----
 
 TEST_F(SearchCliTest, SavesTheXmlAndCsvDocumentsOfTheFilmRead) {
-    const CliRun run = Search({"--xml", dir_.File("film.xml"), "--csv", "film.csv", "Salt & Pepper"});
+    const CliRun run =
+        Search({"--xml", dir_.File("film.xml"), "--csv", "film.csv", "Salt & Pepper"});
     ASSERT_EQ(run.exit_code, 0) << run.err;
     EXPECT_EQ(ReadFileBytes(dir_.File("film.csv")),
               "Productname~Owner~Image~CategoryID~Details~Quality~IMDB_NO\r\n"
-              "Salt & Pepper Diner ~1~Salt & Pepper Diner .jpg~6~Two cooks who cannot stand each other run "
-              "the only diner on a highway that nobody uses any more. Directed By : Lena Ostrova~6.8/10~" +
+              "Salt & Pepper Diner ~1~Salt & Pepper Diner .jpg~6~Two cooks who cannot stand each "
+              "other run "
+              "the only diner on a highway that nobody uses any more. Directed By : Lena "
+              "Ostrova~6.8/10~" +
                   Address("tt9000005") + "\r\n");
     const std::string xml = ReadFileBytes(dir_.File("film.xml"));
     EXPECT_EQ(xml.rfind("<DVD_Data>\r\n", 0), 0u) << xml;
     for (const std::string line :
-         {"  <Scanned_Data>Salt & Pepper</Scanned_Data>", "<Movie_Title>Salt & Pepper Diner </Movie_Title>",
-          "<Year>1996</Year>", "<Director>Lena Ostrova</Director>", "<Genre>Comedy</Genre>",
-          "<Rating>6.8/10</Rating>", "</DVD_Data>"}) {
+         {"  <Scanned_Data>Salt & Pepper</Scanned_Data>",
+          "<Movie_Title>Salt & Pepper Diner </Movie_Title>", "<Year>1996</Year>",
+          "<Director>Lena Ostrova</Director>", "<Genre>Comedy</Genre>", "<Rating>6.8/10</Rating>",
+          "</DVD_Data>"}) {
         EXPECT_NE(xml.find("\r\n" + line + "\r\n"), std::string::npos) << line;
     }
-    EXPECT_NE(xml.find("<Poster_Image>" + dir_.File("Salt & Pepper Diner .jpg") + "</Poster_Image>"),
-              std::string::npos);
+    EXPECT_NE(
+        xml.find("<Poster_Image>" + dir_.File("Salt & Pepper Diner .jpg") + "</Poster_Image>"),
+        std::string::npos);
 }
 
 TEST_F(SearchCliTest, DocumentThatCannotBeCreatedExitsWithThree) {
@@ -339,7 +364,8 @@ TEST_F(SearchCliTest, DocumentThatCannotBeCreatedExitsWithThree) {
     const CliRun run = Search({"--csv", csv, "glass orchard"});
     EXPECT_EQ(run.exit_code, 3);
     EXPECT_EQ(run.err, "Cannot create file " + csv + "\n");
-    EXPECT_NE(run.out.find("Title: The Glass Orchard \n"), std::string::npos) << "the film is still shown";
+    EXPECT_NE(run.out.find("Title: The Glass Orchard \n"), std::string::npos)
+        << "the film is still shown";
 }
 
 TEST_F(SearchCliTest, DocumentsAreNotWrittenWhenNoFilmWasRead) {
@@ -349,6 +375,51 @@ TEST_F(SearchCliTest, DocumentsAreNotWrittenWhenNoFilmWasRead) {
     EXPECT_FALSE(FileExists(dir_.File("film.xml")));
 }
 
+// ---- The sample site's own answers ----
+
+struct Fetched {
+    korvid::TransferInfo info;
+    std::string body;
+};
+
+Fetched Fetch(const std::string& address) {
+    Fetched fetched;
+    fetched.info = HttpGet(address, [&fetched](const char* data, std::size_t size) {
+        fetched.body.append(data, size);
+        return true;
+    });
+    return fetched;
+}
+
+TEST_F(SearchCliTest, SiteServesCoversByteForByte) {
+    const Fetched cover = Fetch("http://" + Host() + "/covers/tt9000012.jpg");
+    EXPECT_EQ(cover.info.status, 200);
+    EXPECT_EQ(cover.body, ReadFileBytes(Covers + "tt9000012.jpg"));
+    EXPECT_EQ(cover.body.substr(0, 3), "\xFF\xD8\xFF") << "a JPEG file";
+    EXPECT_EQ(Fetch("http://" + Host() + "/covers/tt9000007.jpg").info.status, 404)
+        << "the film without a cover";
+}
+
+TEST_F(SearchCliTest, SiteRedirectsASingleMatchToTheFilmPage) {
+    // "+" and percent escapes are decoded; the query runs to the end of the address.
+    for (const std::string query : {"glass+orchard", "GLASS%20Orchard", "glass orchard "}) {
+        const Fetched page = Fetch("http://" + Host() + "/find?s=all&q=" + query);
+        EXPECT_EQ(page.info.effective_url, Address("tt9000003")) << query;
+        EXPECT_NE(page.body.find("<title>The Glass Orchard (2003)</title>"), std::string::npos);
+        EXPECT_NE(page.body.find("src=\"http://" + Host() + "/covers/tt9000003.jpg\" height"),
+                  std::string::npos);
+    }
+}
+
+TEST_F(SearchCliTest, SiteAnswersUnknownPagesWithNotFound) {
+    for (const std::string path : {"/title/tt0000000/", "/title/", "/covers/../films.txt", "/nothing"}) {
+        EXPECT_EQ(Fetch("http://" + Host() + path).info.status, 404) << path;
+    }
+    const Fetched index = Fetch("http://" + Host() + "/");
+    EXPECT_EQ(index.info.status, 200);
+    EXPECT_NE(index.body.find("Paper Kites</a> (1979) - no cover"), std::string::npos);
+}
+
 // ---- The command line ----
 
 TEST_F(SearchCliTest, UsageErrorsExitWithTwo) {
@@ -356,17 +427,17 @@ TEST_F(SearchCliTest, UsageErrorsExitWithTwo) {
     const std::string deep = dir_.File(std::string(200, 'd')) + "/" + std::string(40, 'e');
     std::filesystem::create_directories(deep);
     const std::vector<std::vector<std::string>> cases = {
-        {},                                        // no title
-        {""},                                      // an empty title
-        {"two", "titles"},                         // a title of several words, not quoted
-        {"--pick", "-1", "orchard"},               // a negative entry
-        {"--pick", "one", "orchard"},              // not a number
-        {"--pick", "2", "orchard"},                // past the end of a list of two
+        {},                                          // no title
+        {""},                                        // an empty title
+        {"two", "titles"},                           // a title of several words, not quoted
+        {"--pick", "-1", "orchard"},                 // a negative entry
+        {"--pick", "one", "orchard"},                // not a number
+        {"--pick", "2", "orchard"},                  // past the end of a list of two
         {"--dir", dir_.File("missing"), "orchard"},  // no such folder
         {"--dir", deep, "orchard"},
         {"--xml", std::string(300, 'x'), "orchard"},
         {"--frobnicate", "orchard"},
-        {"orchard", "--pick"},                     // an option without its value
+        {"orchard", "--pick"},  // an option without its value
     };
     for (const std::vector<std::string>& args : cases) {
         const CliRun run = Search(args);

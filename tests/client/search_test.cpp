@@ -52,9 +52,10 @@ const std::string ListPage = Page({
 
 // A site with a fixed set of pages; "/find" answers with the page set for the search.
 class SiteFixture : public ::testing::Test {
-protected:
+  protected:
     SiteFixture()
-        : server_([this](const HttpRequest& request) { return Answer(request); }), importer_(prompts_) {
+        : server_([this](const HttpRequest& request) { return Answer(request); }),
+          importer_(prompts_) {
         importer_.AppDir = dir_.Dir();
         importer_.Host = server_.HostPort();
     }
@@ -153,10 +154,10 @@ class PageKindTest : public SiteFixture, public ::testing::WithParamInterface<Ki
 
 TEST_P(PageKindTest, ClassifiesThePageByItsTitleLine) {
     const KindCase& c = GetParam();
-    SetFindAnswer(HttpResponse::Ok(Page({"<html><head>", c.title_line, "</head><body>",
-                                         "<h2>Popular Results</h2>",
-                                         "<li><a href=\"/title/tt0000001/\">Alien</a> (1979)</li>",
-                                         "<b>7.5/10</b>", "</body></html>"})));
+    SetFindAnswer(HttpResponse::Ok(
+        Page({"<html><head>", c.title_line, "</head><body>", "<h2>Popular Results</h2>",
+              "<li><a href=\"/title/tt0000001/\">Alien</a> (1979)</li>", "<b>7.5/10</b>",
+              "</body></html>"})));
     importer_.Title = "anything";
     importer_.MovieFound = true;
     ASSERT_TRUE(importer_.SearchTitle());
@@ -184,24 +185,23 @@ TEST_P(PageKindTest, ClassifiesThePageByItsTitleLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     TitleLines, PageKindTest,
-    ::testing::Values(
-        KindCase{"<title>IMDb Search</title>", KindCase::List},
-        KindCase{"<TITLE>imdb search results</TITLE>", KindCase::List},
-        // ">IMDB" is tested first, ahead of the no-result test and the year group.
-        KindCase{"<title>The list</title><b>IMDb</b>", KindCase::List},
-        KindCase{"<title>IMDb Search (2004)</title>", KindCase::List},
-        KindCase{"<title>The Movie Database: no match</title>", KindCase::NoResult},
-        KindCase{"<TITLE>THE SEARCH FOUND NOTHING</TITLE>", KindCase::NoResult},
-        KindCase{"<title>The Matrix</title>", KindCase::NoResult},
-        KindCase{"<title>Theatre (TV 1999)</title>", KindCase::NoResult},
-        KindCase{"<title>The Year (19)</title>", KindCase::NoResult},
-        // A year group outside the title element does not count.
-        KindCase{"<title>The End</title> (1999)", KindCase::NoResult},
-        KindCase{"<title>Alien (1979)</title>", KindCase::Film},
-        KindCase{"<title>The Matrix (1999)</title>", KindCase::Film},
-        KindCase{"<title>Them! (1954)</title>", KindCase::Film},
-        KindCase{"<TITLE>THE MATRIX (1999/I)</TITLE>", KindCase::Film},
-        KindCase{"<title>The Great Film (2001) (V)</title>", KindCase::Film}));
+    ::testing::Values(KindCase{"<title>IMDb Search</title>", KindCase::List},
+                      KindCase{"<TITLE>imdb search results</TITLE>", KindCase::List},
+                      // ">IMDB" is tested first, ahead of the no-result test and the year group.
+                      KindCase{"<title>The list</title><b>IMDb</b>", KindCase::List},
+                      KindCase{"<title>IMDb Search (2004)</title>", KindCase::List},
+                      KindCase{"<title>The Movie Database: no match</title>", KindCase::NoResult},
+                      KindCase{"<TITLE>THE SEARCH FOUND NOTHING</TITLE>", KindCase::NoResult},
+                      KindCase{"<title>The Matrix</title>", KindCase::NoResult},
+                      KindCase{"<title>Theatre (TV 1999)</title>", KindCase::NoResult},
+                      KindCase{"<title>The Year (19)</title>", KindCase::NoResult},
+                      // A year group outside the title element does not count.
+                      KindCase{"<title>The End</title> (1999)", KindCase::NoResult},
+                      KindCase{"<title>Alien (1979)</title>", KindCase::Film},
+                      KindCase{"<title>The Matrix (1999)</title>", KindCase::Film},
+                      KindCase{"<title>Them! (1954)</title>", KindCase::Film},
+                      KindCase{"<TITLE>THE MATRIX (1999/I)</TITLE>", KindCase::Film},
+                      KindCase{"<title>The Great Film (2001) (V)</title>", KindCase::Film}));
 
 TEST_F(SiteFixture, PageWithoutTitleLineGivesFalseSilentlyAndDeletesTheTemporaryPage) {
     SetFindAnswer(HttpResponse::Ok(Page({"<html><body>", "no head here", "</body></html>"})));
@@ -214,8 +214,9 @@ TEST_F(SiteFixture, PageWithoutTitleLineGivesFalseSilentlyAndDeletesTheTemporary
 }
 
 TEST_F(SiteFixture, ResultListWithoutHeadingGivesNoEntriesButTrue) {
-    SetFindAnswer(HttpResponse::Ok(Page({"<title>IMDb Search</title>",
-                                         "<li><a href=\"/title/tt0000001/\">Alien</a> (1979)</li>"})));
+    SetFindAnswer(
+        HttpResponse::Ok(Page({"<title>IMDb Search</title>",
+                               "<li><a href=\"/title/tt0000001/\">Alien</a> (1979)</li>"})));
     importer_.Title = "Alien";
     EXPECT_TRUE(importer_.SearchTitle());
     EXPECT_FALSE(importer_.MovieFound);
@@ -354,7 +355,7 @@ TEST_F(SiteFixture, ImportResultCutsALongAddressAt255Characters) {
 // ---- The result lines ----
 
 class ResultListTest : public ::testing::Test {
-protected:
+  protected:
     ResultListTest() : importer_(prompts_) { importer_.Host = "www.example.test"; }
 
     void Parse(const std::vector<std::string>& lines) {
@@ -405,7 +406,8 @@ TEST_F(ResultListTest, EntrySplitOverTwoLinesJoinsThemAndReadsTheSecondAgain) {
 
 TEST_F(ResultListTest, TitleLinkPastCharacter300IsFound) {
     const std::string padding = "<li class=\"" + std::string(300, 'p') + "\">";
-    Parse({"<h2>Popular Results</h2>", padding + "<a href=\"/title/tt0000007/\">Far Away</a> (2001)</li>"});
+    Parse({"<h2>Popular Results</h2>",
+           padding + "<a href=\"/title/tt0000007/\">Far Away</a> (2001)</li>"});
     EXPECT_EQ(Titles(), std::vector<std::string>{"Far Away (2001)"});
     EXPECT_EQ(Urls(), std::vector<std::string>{"http://www.example.test/title/tt0000007/"});
 }
@@ -429,7 +431,8 @@ TEST_F(ResultListTest, EntitiesAndTagsAreRemovedFromTheTitle) {
 TEST_F(ResultListTest, TitleIsCutAt255CharactersBeforeTagsAreRemoved) {
     // The cut falls inside the closing tag, which is then an unclosed "<" and stays.
     const std::string name(252, 'n');
-    Parse({"<h2>Popular Results</h2>", "<li><a href=\"/title/tt0000006/\">" + name + "</a> (1999)</li>"});
+    Parse({"<h2>Popular Results</h2>",
+           "<li><a href=\"/title/tt0000006/\">" + name + "</a> (1999)</li>"});
     ASSERT_EQ(Titles().size(), 1u);
     EXPECT_EQ(Titles()[0], name + "</a");
 }
@@ -462,13 +465,11 @@ TEST_P(ResultListStopTest, StopsFromTheSecondLineAfterTheHeadingOn) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(StopLines, ResultListStopTest,
-                         ::testing::Values(StopCase{"<h2>Companies</h2>", true},
-                                           StopCase{"<p>companies", true},
-                                           StopCase{"<names>", true},
-                                           StopCase{"<NAMES id=\"n\">", true},
-                                           StopCase{"<h2>Names</h2>", false},
-                                           StopCase{"<p>company</p>", false}));
+INSTANTIATE_TEST_SUITE_P(
+    StopLines, ResultListStopTest,
+    ::testing::Values(StopCase{"<h2>Companies</h2>", true}, StopCase{"<p>companies", true},
+                      StopCase{"<names>", true}, StopCase{"<NAMES id=\"n\">", true},
+                      StopCase{"<h2>Names</h2>", false}, StopCase{"<p>company</p>", false}));
 
 TEST_F(ResultListTest, StopLineHoldingAnEntryIsNotRead) {
     Parse({"<h2>Popular Results</h2>", "<li><a href=\"/title/tt0000001/\">One</a></li>",
