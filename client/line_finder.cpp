@@ -2,6 +2,7 @@
 // finder ignores letter case (a to z only); the extractors compare bytes exactly.
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 #include "client/IMDBImport.h"
@@ -11,11 +12,39 @@ namespace {
 
 char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-// True when the text holds the already upper-cased needle, ignoring a to z case.
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The next occurrence of byte c in [from, end), or end.
+const char* Next(const char* from, const char* end, char c) {
+    const void* found = std::memchr(from, c, static_cast<std::size_t>(end - from));
+    return found != nullptr ? static_cast<const char*>(found) : end;
+}
+
+// True when the text holds the already upper-cased needle, ignoring a to z case. Candidates
+// for the needle's first byte are found with memchr, in both cases of a letter.
 bool ContainsIgnoringCase(std::string_view text, std::string_view upper_needle) {
-    const auto it = std::search(text.begin(), text.end(), upper_needle.begin(), upper_needle.end(),
-                                [](char a, char b) { return UpperAscii(a) == b; });
-    return it != text.end();
+    if (upper_needle.size() > text.size()) {
+        return false;
+    }
+    const char first_upper = upper_needle.front();
+    const char first_lower = LowerAscii(first_upper);
+    const std::string_view rest = upper_needle.substr(1);
+    const char* end = text.data() + (text.size() - upper_needle.size() + 1);  // last start + 1
+    const char* next_upper = Next(text.data(), end, first_upper);
+    const char* next_lower = first_lower != first_upper ? Next(text.data(), end, first_lower) : end;
+    while (next_upper != end || next_lower != end) {
+        const char* candidate = std::min(next_upper, next_lower);
+        if (std::equal(rest.begin(), rest.end(), candidate + 1,
+                       [](char needle, char c) { return needle == UpperAscii(c); })) {
+            return true;
+        }
+        if (candidate == next_upper) {
+            next_upper = Next(candidate + 1, end, first_upper);
+        } else {
+            next_lower = Next(candidate + 1, end, first_lower);
+        }
+    }
+    return false;
 }
 
 // Removes every run from an opening character to the next closing character after it.

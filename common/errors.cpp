@@ -6,7 +6,10 @@ namespace korvid {
 
 IoError::IoError(int code) : std::runtime_error(TextForCode(code)), code_(code) {}
 
-int IoError::CodeFromErrno(int error_number) noexcept {
+namespace {
+
+// The code of an errno value that has one of the fixed codes, 0 for any other.
+int MappedCode(int error_number) noexcept {
     switch (error_number) {
         case ENOENT: return 2;
         case ENAMETOOLONG: return 3;
@@ -15,8 +18,23 @@ int IoError::CodeFromErrno(int error_number) noexcept {
         case EACCES:
         case EPERM:
         case EROFS: return 5;
-        default: return error_number;
+        default: return 0;
     }
+}
+
+}  // namespace
+
+int IoError::CodeFromErrno(int error_number) noexcept {
+    const int code = MappedCode(error_number);
+    return code != 0 ? code : error_number;
+}
+
+IoError IoError::FromErrno(int error_number) {
+    const int code = MappedCode(error_number);
+    if (code == 0) {
+        return IoError(error_number, "I/O error " + std::to_string(error_number));
+    }
+    return IoError(code);
 }
 
 std::string IoError::TextForCode(int code) {

@@ -19,10 +19,13 @@ public:
     // The code for a POSIX errno value: ENOENT 2, ENAMETOOLONG 3, EMFILE and ENFILE 4,
     // EACCES, EPERM and EROFS 5; any other value keeps its number.
     static int CodeFromErrno(int error_number) noexcept;
-    static IoError FromErrno(int error_number) { return IoError(CodeFromErrno(error_number)); }
+    // The error for a POSIX errno value. An errno without its own code keeps its number and
+    // reads "I/O error %d", also where that number equals one of the codes above (EIO is 5).
+    static IoError FromErrno(int error_number);
     static std::string TextForCode(int code);
 
 private:
+    IoError(int code, const std::string& text) : std::runtime_error(text), code_(code) {}
     int code_;
 };
 

@@ -92,13 +92,13 @@ TransferResult WriteAt(int fd, const char* buffer, std::size_t size, off_t posit
     return result;
 }
 
-// The code of a write that stored fewer than 128 bytes: 101 ("Disk full") when the system
-// ran out of room or simply stopped, the system's own code otherwise.
-int ShortWriteCode(int error) {
+// The error of a write that stored fewer than 128 bytes: 101 ("Disk full") when the system
+// ran out of room or simply stopped, the system's own error otherwise.
+IoError ShortWriteError(int error) {
     if (error == 0 || error == ENOSPC || error == EDQUOT || error == EFBIG) {
-        return 101;
+        return IoError(101);
     }
-    return IoError::CodeFromErrno(error);
+    return IoError::FromErrno(error);
 }
 
 bool IsAtMostSpace(char c) {
@@ -254,12 +254,12 @@ TagPlacement WriteTag(const MovieTag& tag, const ShortString& file_name) {
                 // Nothing more can be done; the write error below is what the user needs.
             }
         }
-        throw IoError(ShortWriteCode(written.error));
+        throw ShortWriteError(written.error);
     }
 
     // A failing close can mean the record never reached the disk (network file systems).
     if (const int close_error = file.Close(); close_error != 0) {
-        throw IoError(ShortWriteCode(close_error));
+        throw ShortWriteError(close_error);
     }
     return replace ? TagPlacement::Replaced : TagPlacement::Appended;
 }
