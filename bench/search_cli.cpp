@@ -1,7 +1,8 @@
 // korvid-cli search with --pick, end to end against the sample site on loopback: a process
 // start, the search page, the film page and the cover, the parse and the printed film. Beside
-// it in the same run: the same lookup in-process through the importer (no process start),
-// and a baseline that fetches the same three addresses with libcurl alone.
+// it in the same run: the process start alone, the same lookup in-process through the
+// importer, and baselines that fetch the same three addresses with libcurl alone and with
+// Korvid's HTTP layer.
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
@@ -70,6 +71,18 @@ void BM_KorvidCliSearchPick(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_KorvidCliSearchPick)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The process start alone: korvid-cli search --help loads the same libraries and downloads
+// nothing.
+void BM_KorvidCliStartOnly(benchmark::State& state) {
+    for (auto _ : state) {
+        if (RunCli({"search", "--help"}) != 0) {
+            state.SkipWithError("korvid-cli did not start");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_KorvidCliStartOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ImporterSearchPick(benchmark::State& state) {
     korvid::testing::TempDir dir;
