@@ -194,6 +194,8 @@ std::string FilmOutput(const std::vector<std::string>& values) {
 struct ListCase {
     const char* title;
     std::vector<std::pair<const char*, const char*>> entries;  // title, film
+
+    friend void PrintTo(const ListCase& c, std::ostream* os) { *os << c.title; }
 };
 
 class SearchListTest : public SearchCliTest, public ::testing::WithParamInterface<ListCase> {};

@@ -148,6 +148,8 @@ TEST_F(SiteFixture, EmptyTitleFetchesNothingAndShowsNothing) {
 struct KindCase {
     const char* title_line;
     enum Kind { List, NoResult, Film } kind;
+
+    friend void PrintTo(const KindCase& c, std::ostream* os) { *os << c.title_line; }
 };
 
 class PageKindTest : public SiteFixture, public ::testing::WithParamInterface<KindCase> {};
@@ -446,6 +448,8 @@ TEST_F(ResultListTest, LineWithoutDoubleQuoteGivesAnEmptyPath) {
 struct StopCase {
     const char* stop_line;
     bool stops;
+
+    friend void PrintTo(const StopCase& c, std::ostream* os) { *os << c.stop_line; }
 };
 
 class ResultListStopTest : public ResultListTest, public ::testing::WithParamInterface<StopCase> {};
