@@ -27,14 +27,10 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// The text of the title element on an upper-cased title line: after "<TITLE>" up to
-// "</TITLE>", or to the end of the line when the element is not closed there.
-std::string_view TitleElementText(std::string_view upper_line) {
-    const std::size_t open = upper_line.find("<TITLE>");
-    if (open == std::string_view::npos) {
-        return {};
-    }
-    std::string_view text = upper_line.substr(open + 7);
+// The text of the title element that opens at the given position of an upper-cased title
+// line: up to "</TITLE>", or to the end of the line when the element is not closed there.
+std::string_view TitleElementText(std::string_view upper_line, std::size_t open) {
+    const std::string_view text = upper_line.substr(open + std::string_view("<TITLE>").size());
     return text.substr(0, text.find("</TITLE>"));
 }
 
@@ -60,7 +56,8 @@ PageKind ClassifyTitleLine(std::string_view line) {
     if (upper.find(">IMDB") != std::string::npos) {
         return PageKind::ResultList;
     }
-    if (upper.find("<TITLE>THE") != std::string::npos && !HasYearGroup(TitleElementText(upper))) {
+    const std::size_t the = upper.find("<TITLE>THE");
+    if (the != std::string::npos && !HasYearGroup(TitleElementText(upper, the))) {
         return PageKind::NoResult;
     }
     return PageKind::FilmPage;
