@@ -203,7 +203,13 @@ int RunSearchCommand(const std::vector<std::string>& args, std::ostream& out, st
             throw UsageError("--pick " + std::to_string(*pick) + " is not in the list (0 to " +
                              std::to_string(count - 1) + ")");
         }
+        const std::string address = importer.ResultUrls[*pick];
         if (!importer.ImportResult(*pick)) {
+            return ExitFailure;
+        }
+        // A page without a title line empties the result list: no film was read from it.
+        if (importer.ResultTitles.Empty()) {
+            err << "korvid-cli: no film could be read from " << ForTerminal(address) << '\n';
             return ExitFailure;
         }
     } else if (pick) {

@@ -334,6 +334,46 @@ TEST_F(SearchCliTest, UnreachableHostExitsWithThreeAndTheMessage) {
     EXPECT_FALSE(FileExists(dir_.File("imdbtemp.htm")));
 }
 
+// ---- Sites that answer oddly ----
+
+TEST_F(SearchCliTest, PageWithoutTitleLineExitsWithOne) {
+    testing::LoopbackServer odd([](const testing::HttpRequest&) {
+        return testing::HttpResponse::Ok("<html><body>Service resting</body></html>\r\n");
+    });
+    const CliRun run = RunCli({"search", "--host", odd.HostPort(), "orchard"}, dir_.Path());
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("is not a page Korvid knows"), std::string::npos) << run.err;
+    EXPECT_FALSE(FileExists(dir_.File("imdbtemp.htm")));
+}
+
+TEST_F(SearchCliTest, PickWhosePageHoldsNoFilmExitsWithThree) {
+    const std::string nowhere =
+        "127.0.0.1:" + std::to_string(testing::LoopbackServer::UnusedPort());
+    // The entry's page: one without a title line, and one redirected to where nothing listens.
+    for (const bool redirect : {false, true}) {
+        testing::LoopbackServer site([&](const testing::HttpRequest& request) {
+            if (request.target.rfind("/find", 0) == 0) {
+                return testing::HttpResponse::Ok(
+                    "<title>IMDb Search</title>\r\n<h2>Popular Results</h2>\r\n"
+                    "<li><a href=\"/title/tt0000001/\">Alien</a> (1979)</li>\r\n");
+            }
+            return redirect ? testing::HttpResponse::Redirect("http://" + nowhere + request.target)
+                            : testing::HttpResponse::Ok("<html><body>Resting</body></html>\r\n");
+        });
+        const CliRun listed = RunCli({"search", "--host", site.HostPort(), "alien"}, dir_.Path());
+        EXPECT_EQ(listed.exit_code, 0);
+        EXPECT_EQ(listed.out, "0\tAlien (1979)\thttp://" + site.HostPort() + "/title/tt0000001/\n");
+
+        const CliRun picked =
+            RunCli({"search", "--host", site.HostPort(), "--pick", "0", "alien"}, dir_.Path());
+        EXPECT_EQ(picked.exit_code, 3) << "redirect " << redirect;
+        EXPECT_EQ(picked.out, "");
+        EXPECT_EQ(picked.err, "korvid-cli: no film could be read from http://" + site.HostPort() +
+                                  "/title/tt0000001/\n");
+    }
+}
+
 // ---- The documents ----
 
 TEST_F(SearchCliTest, SavesTheXmlAndCsvDocumentsOfTheFilmRead) {
@@ -414,7 +454,8 @@ TEST_F(SearchCliTest, SiteRedirectsASingleMatchToTheFilmPage) {
 }
 
 TEST_F(SearchCliTest, SiteAnswersUnknownPagesWithNotFound) {
-    for (const std::string path : {"/title/tt0000000/", "/title/", "/covers/../films.txt", "/nothing"}) {
+    for (const std::string path :
+         {"/title/tt0000000/", "/title/", "/covers/../films.txt", "/nothing"}) {
         EXPECT_EQ(Fetch("http://" + Host() + path).info.status, 404) << path;
     }
     const Fetched index = Fetch("http://" + Host() + "/");
