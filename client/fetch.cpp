@@ -76,6 +76,7 @@ public:
     }
 
     int Error() const { return error_; }
+    bool IsOpen() const { return fd_ >= 0; }
 
 private:
     std::string path_;
@@ -96,7 +97,7 @@ bool DownloadToFile(const ShortString& address, const ShortString& file_name,
     if (info != nullptr) {
         *info = transfer;
     }
-    if (file.Error() == 0 && !transfer.connected) {
+    if (file.Error() == 0 && !file.IsOpen() && !transfer.connected) {
         return false;
     }
     // A server that answered with an empty body still gives an (empty) file.

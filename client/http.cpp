@@ -155,17 +155,17 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
     char* effective = nullptr;
     curl_easy_getinfo(easy.Get(), CURLINFO_EFFECTIVE_URL, &effective);
 
-    curl_off_t connect_time = 0;
-    curl_easy_getinfo(easy.Get(), CURLINFO_CONNECT_TIME_T, &connect_time);
 
     info.status = status;
     info.effective_url = effective != nullptr ? effective : url;
     info.complete = code == CURLE_OK;
-    // A server that answered with any status counts as reached; so does one that accepted
-    // the connection and then sent nothing usable.
-    info.connected = status != 0 || connect_time > 0 || code == CURLE_OK || code == CURLE_GOT_NOTHING ||
-                     code == CURLE_RECV_ERROR || code == CURLE_PARTIAL_FILE ||
-                     (code == CURLE_WRITE_ERROR && state.stopped_by_sink);
+    // No connection could be made to the page's server, the first one or one a redirect
+    // led to: the host did not resolve, refused, or did not answer in time.
+    const bool no_connection = code == CURLE_COULDNT_RESOLVE_HOST ||
+                               code == CURLE_COULDNT_RESOLVE_PROXY || code == CURLE_COULDNT_CONNECT ||
+                               code == CURLE_URL_MALFORMAT || code == CURLE_UNSUPPORTED_PROTOCOL ||
+                               (code == CURLE_OPERATION_TIMEDOUT && status == 0 && state.received == 0);
+    info.connected = !no_connection;
     if (code != CURLE_OK) {
         info.error = error_buffer[0] != '\0' ? error_buffer : curl_easy_strerror(code);
     }

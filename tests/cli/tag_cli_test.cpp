@@ -2,10 +2,7 @@
 // the lookup runs against the sample site started on loopback by the test.
 
 #include <fcntl.h>
-#include <grp.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,13 +12,14 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <stdexcept>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "tests/support/child_process.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/temp_dir.h"
-
-extern char** environ;
 
 namespace korvid {
 namespace {
@@ -34,139 +32,13 @@ using testing::WriteFileBytes;
 const std::string CliPath = KORVID_BINARY_DIR "/cli/korvid-cli";
 const std::string SampleSitePath = KORVID_BINARY_DIR "/sample-site/korvid-sample-site";
 
-struct CliResult {
-    int exit_code = -1;
-    std::string out;
-    std::string err;
-};
+using CliResult = testing::ChildResult;
 
-// The environment of the child: this one, with KORVID_HOST pointing at a loopback port where
-// nothing listens, so no lookup can leave the machine by accident.
-std::vector<std::string> ChildEnvironment() {
-    std::vector<std::string> env;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "KORVID_HOST=", 12) != 0) {
-            env.emplace_back(*entry);
-        }
-    }
-    env.push_back("KORVID_HOST=127.0.0.1:" + std::to_string(testing::LoopbackServer::UnusedPort()));
-    return env;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& texts) {
-    std::vector<char*> pointers;
-    for (std::string& text : texts) {
-        pointers.push_back(text.data());
-    }
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-// Runs korvid-cli with the arguments in the folder work_dir and collects what it printed.
-// as_nobody runs it under the unprivileged user and group 65534 when the tests run as root.
-CliResult RunCli(std::vector<std::string> args, const std::string& work_dir,
+// Runs korvid-cli in work_dir; as_nobody drops root so that file permissions apply.
+CliResult RunCli(const std::vector<std::string>& args, const std::string& work_dir,
                  bool as_nobody = false) {
-    TempDir output;
-    const std::string out_path = output.File("stdout");
-    const std::string err_path = output.File("stderr");
-    args.insert(args.begin(), CliPath);
-    std::vector<std::string> env = ChildEnvironment();
-    std::vector<char*> argv = Pointers(args);
-    std::vector<char*> envp = Pointers(env);
-    const int out_fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const int err_fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const int in_fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (out_fd < 0 || err_fd < 0 || in_fd < 0) {
-        throw std::runtime_error("cannot open the output files");
-    }
-    const bool drop_root = as_nobody && geteuid() == 0;
-
-    const pid_t pid = fork();
-    if (pid == 0) {
-        // Only calls that are safe between fork and exec.
-        if (dup2(in_fd, 0) < 0 || dup2(out_fd, 1) < 0 || dup2(err_fd, 2) < 0 ||
-            chdir(work_dir.c_str()) != 0) {
-            _exit(126);
-        }
-        if (drop_root && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
-            _exit(126);
-        }
-        execve(CliPath.c_str(), argv.data(), envp.data());
-        _exit(127);
-    }
-    close(out_fd);
-    close(err_fd);
-    close(in_fd);
-    if (pid < 0) {
-        throw std::runtime_error("cannot start " + CliPath);
-    }
-    int status = 0;
-    CliResult result;
-    if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
-        result.exit_code = WEXITSTATUS(status);
-    }
-    result.out = ReadFileBytes(out_path);
-    result.err = ReadFileBytes(err_path);
-    return result;
+    return testing::RunChild(CliPath, args, work_dir, {std::nullopt, as_nobody});
 }
-
-// korvid-sample-site started on a free loopback port, stopped again at the end.
-class SampleSiteProcess {
-  public:
-    SampleSiteProcess() {
-        int pipe_fds[2];
-        if (pipe(pipe_fds) != 0) {
-            throw std::runtime_error("pipe failed");
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
-        posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
-        posix_spawn_file_actions_addclose(&actions, pipe_fds[1]);
-        std::vector<std::string> args = {SampleSitePath, "--port", "0"};
-        std::vector<char*> argv = Pointers(args);
-        const int error =
-            posix_spawn(&pid_, SampleSitePath.c_str(), &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(pipe_fds[1]);
-        if (error != 0) {
-            close(pipe_fds[0]);
-            throw std::runtime_error("cannot start " + SampleSitePath);
-        }
-        // The first line names the address: "Korvid sample site: http://127.0.0.1:PORT/".
-        std::string line;
-        char c = 0;
-        while (read(pipe_fds[0], &c, 1) == 1 && c != '\n') {
-            line += c;
-        }
-        close(pipe_fds[0]);
-        const std::string prefix = "http://";
-        const std::size_t at = line.find(prefix);
-        if (at == std::string::npos) {
-            Stop();
-            throw std::runtime_error("the sample site did not start: " + line);
-        }
-        host_ = line.substr(at + prefix.size());
-        host_ = host_.substr(0, host_.find('/'));
-    }
-    ~SampleSiteProcess() { Stop(); }
-    SampleSiteProcess(const SampleSiteProcess&) = delete;
-    SampleSiteProcess& operator=(const SampleSiteProcess&) = delete;
-
-    const std::string& HostPort() const { return host_; }
-
-  private:
-    void Stop() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-            pid_ = 0;
-        }
-    }
-
-    pid_t pid_ = 0;
-    std::string host_;
-};
 
 std::string MovieData(std::size_t size, char fill = 'm') {
     std::string data(size, fill);
@@ -409,9 +281,9 @@ class TagLookupTest : public TagCliTest {
     void SetUp() override {
         TagCliTest::SetUp();
         ASSERT_TRUE(FileExists(SampleSitePath)) << SampleSitePath << " is not built";
-        site_ = std::make_unique<SampleSiteProcess>();
+        site_ = std::make_unique<testing::SampleSiteProcess>(SampleSitePath);
     }
-    std::unique_ptr<SampleSiteProcess> site_;
+    std::unique_ptr<testing::SampleSiteProcess> site_;
 };
 
 TEST_F(TagLookupTest, SingleMatchFillsTheFieldsFromTheFilmPage) {

@@ -160,6 +160,27 @@ TEST(DownloadToFileTest, NoConnectionGivesFalseAndNoFile) {
     EXPECT_FALSE(FileExists(path));
 }
 
+TEST(DownloadToFileTest, ARedirectToAnUnreachableHostGivesFalseAndNoFile) {
+    const std::uint16_t unused = LoopbackServer::UnusedPort();
+    LoopbackServer server([unused](const HttpRequest&) {
+        return HttpResponse::Redirect("http://127.0.0.1:" + std::to_string(unused) + "/title/tt0000001/");
+    });
+    TempDir dir;
+    EXPECT_FALSE(DownloadToFile(server.BaseUrl() + "/find?s=all&q=x", dir.File("p.htm")));
+    EXPECT_FALSE(FileExists(dir.File("p.htm")));
+}
+
+TEST(DownloadToFileTest, AServerThatClosesWithoutAnAnswerStillGivesAnEmptyFile) {
+    LoopbackServer server([](const HttpRequest&) {
+        HttpResponse response = HttpResponse::Ok("");
+        response.close_without_answer = true;
+        return response;
+    });
+    TempDir dir;
+    EXPECT_TRUE(DownloadToFile(server.BaseUrl() + "/", dir.File("p.htm")));
+    EXPECT_EQ(ReadFileBytes(dir.File("p.htm")), "");
+}
+
 TEST(DownloadToFileTest, AFileThatCannotBeCreatedRaisesAnIoError) {
     LoopbackServer server = ServeBody("body");
     TempDir dir;

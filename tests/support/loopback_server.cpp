@@ -212,6 +212,9 @@ void LoopbackServer::Answer(int client) {
     const HttpRequest request = ParseHead(head);
     {
         std::lock_guard lock(mutex_);
+        if (requests_.size() == MaxRecorded) {
+            requests_.erase(requests_.begin());  // a long-running sample site keeps only the latest
+        }
         requests_.push_back(request);
     }
     HttpResponse response;
@@ -221,6 +224,9 @@ void LoopbackServer::Answer(int client) {
         response = HttpResponse::WithStatus(500, "Internal Server Error", e.what());
     }
 
+    if (response.close_without_answer) {
+        return;
+    }
     std::string out = "HTTP/1.1 " + std::to_string(response.status) + " " + response.reason + "\r\n";
     for (const auto& [key, value] : response.headers) {
         out += key + ": " + value + "\r\n";

@@ -37,6 +37,8 @@ struct HttpResponse {
     // Send the body in pieces of this size with this pause before each: a slow body.
     std::size_t piece_size = 0;
     std::chrono::milliseconds piece_delay{0};
+    // Close the connection without sending anything.
+    bool close_without_answer = false;
 
     static HttpResponse Ok(std::string body, std::string content_type = "text/html");
     static HttpResponse WithStatus(int status, std::string reason, std::string body);
@@ -58,7 +60,9 @@ public:
     // "http://127.0.0.1:PORT"
     std::string BaseUrl() const;
 
+    // What the server received, oldest first (at most the last MaxRecorded requests).
     std::vector<HttpRequest> Requests() const;
+    static constexpr std::size_t MaxRecorded = 1000;
 
     // A loopback port on which nothing listens (bound once, then released).
     static std::uint16_t UnusedPort();
