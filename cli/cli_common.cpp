@@ -1,7 +1,13 @@
 #include "cli/cli_common.h"
 
 #include <charconv>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
 #include <ostream>
+
+#include "client/IMDBImport.h"
+#include "common/short_string.h"
 
 namespace korvid::cli {
 
@@ -54,6 +60,27 @@ int ParseIndex(const std::string& option, const std::string& text) {
         throw UsageError(option + " needs a whole number, not \"" + text + "\"");
     }
     return value;
+}
+
+std::string WorkFolder(const ParsedArgs& parsed) {
+    std::string dir = parsed.Value("--dir").value_or("");
+    std::error_code error;
+    if (dir.empty()) {
+        dir = std::filesystem::current_path(error).string();
+        if (error || dir.empty()) {
+            dir = ".";
+        }
+    }
+    if (!std::filesystem::is_directory(dir, error)) {
+        throw UsageError("no folder " + dir);
+    }
+    if (dir.back() != '/') {
+        dir += '/';
+    }
+    if (dir.size() + std::string_view(TempPageName).size() > ShortString::MaxLength) {
+        throw UsageError("the folder path is too long (its files must fit in 255 characters): " + dir);
+    }
+    return dir;
 }
 
 void TerminalPrompts::ShowMessage(const std::string& text) {

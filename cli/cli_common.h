@@ -45,6 +45,11 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::set<std::s
 // Parses a whole decimal number of type int; throws UsageError naming the option otherwise.
 int ParseIndex(const std::string& option, const std::string& text);
 
+// The folder for the temporary page and the cover, with a trailing "/": --dir, or the
+// current folder. The importer keeps paths as short strings, so a folder whose files would
+// not fit in 255 characters is refused (UsageError) rather than cut to some other folder.
+std::string WorkFolder(const ParsedArgs& parsed);
+
 // Messages go to the error stream in the system's own words; the replace question gets
 // the answer given on the command line (OK unless told otherwise); no file dialogs.
 class TerminalPrompts : public Prompts {

@@ -2,16 +2,13 @@
 // the film's fields when the site answered with a film page; --pick imports one entry of the
 // list. The film read can be saved as the XML and CSV documents.
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "cli/cli_common.h"
+#include "cli/terminal_text.h"
 #include "client/IMDBImport.h"
 #include "common/short_string.h"
 
@@ -30,77 +27,6 @@ constexpr const char* SearchUsage =
     "  --dir DIR   the folder for the temporary page and the cover (default: the current folder)\n"
     "  --host HOST the site, e.g. 127.0.0.1:8642 (default: KORVID_HOST, else www.imdb.com)\n"
     "Exit codes: 0 success, 1 nothing found, 2 usage error, 3 a download or a file failed.\n";
-
-// Korvid holds text as single bytes, shown as Latin-1. The terminal speaks UTF-8: a title
-// typed there is taken into Latin-1 (a character outside it becomes "?", as in the window),
-// and text from the site is shown back in UTF-8. Bytes that are not UTF-8 are kept.
-std::string Utf8ToLatin1(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = lead < 0x80           ? 1
-                             : (lead >> 5) == 0x6  ? 2
-                             : (lead >> 4) == 0xE  ? 3
-                             : (lead >> 3) == 0x1E ? 4
-                                                   : 0;
-        if (length == 0 || i + length > text.size()) {
-            return text;
-        }
-        unsigned int code = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                return text;
-            }
-            code = (code << 6) | (next & 0x3F);
-        }
-        out += code <= 0xFF ? static_cast<char>(code) : '?';
-        i += length;
-    }
-    return out;
-}
-
-// Control bytes from a page would act on the terminal: they show as "?".
-std::string ForTerminal(const std::string& bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && byte < 0xA0)) {
-            out += '?';
-        } else if (byte < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (byte >> 6));
-            out += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return out;
-}
-
-// The folder for the temporary page and the cover, with a trailing "/". The importer keeps
-// paths as short strings, so a folder whose files would not fit in 255 characters is refused
-// rather than cut to some other folder.
-std::string WorkFolder(const ParsedArgs& parsed) {
-    std::string dir = parsed.Value("--dir").value_or("");
-    if (dir.empty()) {
-        char* cwd = ::getcwd(nullptr, 0);
-        dir = cwd != nullptr ? cwd : ".";
-        std::free(cwd);
-    }
-    struct stat info {};
-    if (::stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        throw UsageError("no folder " + dir);
-    }
-    if (dir.back() != '/') {
-        dir += '/';
-    }
-    if (dir.size() + std::string_view(TempPageName).size() > ShortString::MaxLength) {
-        throw UsageError("the folder path is too long (its files must fit in 255 characters): " +
-                         dir);
-    }
-    return dir;
-}
 
 std::optional<std::string> OutputFile(const ParsedArgs& parsed, const std::string& option) {
     const std::optional<std::string> file = parsed.Value(option);

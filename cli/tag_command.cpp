@@ -1,16 +1,15 @@
 // korvid-cli tag and show-tag: write the EKT tag of movie files from options or from a lookup
 // on the movie database site, and show what a file's last 128 bytes hold.
 
-#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "cli/cli_common.h"
+#include "cli/terminal_text.h"
 #include "client/IMDBImport.h"
 #include "common/errors.h"
 #include "common/short_string.h"
@@ -39,43 +38,6 @@ std::string AllGenreNames() {
     return names;
 }
 
-// The folder the importer works in, with a trailing "/": --dir, or the current folder. It
-// must exist, and its files must fit in 255 characters, or the importer would cut their
-// paths to some other place.
-std::string LookupFolder(const ParsedArgs& parsed) {
-    std::string dir = parsed.Value("--dir").value_or("");
-    if (dir.empty()) {
-        std::error_code error;
-        dir = std::filesystem::current_path(error).string();
-        if (error || dir.empty()) {
-            dir = ".";
-        }
-    }
-    std::error_code error;
-    if (!std::filesystem::is_directory(dir, error)) {
-        throw UsageError("no folder " + dir);
-    }
-    if (dir.back() != '/') {
-        dir += '/';
-    }
-    if (dir.size() + std::string_view(TempPageName).size() > ShortString::MaxLength) {
-        throw UsageError("the folder path is too long (its files must fit in 255 characters): " +
-                         dir);
-    }
-    return dir;
-}
-
-// Control bytes would act on the terminal; they show as "?".
-std::string Printable(std::string text) {
-    for (char& c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            c = '?';
-        }
-    }
-    return text;
-}
-
 // Looks the film up and fills the fields from it. Returns an exit code when there is no
 // single film to take the fields from.
 std::optional<int> FillFromLookup(const ParsedArgs& parsed, const TagFields& fields,
@@ -89,8 +51,8 @@ std::optional<int> FillFromLookup(const ParsedArgs& parsed, const TagFields& fie
     TerminalPrompts prompts(err);
     TIMDBImport importer(prompts);
     importer.Host = parsed.Value("--host").value_or(SiteHost());
-    importer.AppDir = LookupFolder(parsed);
-    importer.Title = title;
+    importer.AppDir = WorkFolder(parsed);
+    importer.Title = Utf8ToLatin1(title);
 
     const bool answered = importer.SearchTitle();
     if (!answered && prompts.MessagesShown() > 0) {
@@ -99,9 +61,9 @@ std::optional<int> FillFromLookup(const ParsedArgs& parsed, const TagFields& fie
     if (answered && !importer.MovieFound && importer.ResultTitles.Count() > 0) {
         const int count = importer.ResultTitles.Count();
         if (!pick) {
-            err << "Several films match \"" << title << "\"; choose one with --pick N:\n";
+            err << "Several films match \"" << ForTerminal(importer.Title) << "\"; choose one with --pick N:\n";
             for (int i = 0; i < count; ++i) {
-                err << "  " << i << "  " << Printable(importer.ResultTitles[i]) << '\n';
+                err << "  " << i << "  " << ForTerminal(importer.ResultTitles[i]) << '\n';
             }
             return ExitNotFound;
         }
@@ -114,30 +76,13 @@ std::optional<int> FillFromLookup(const ParsedArgs& parsed, const TagFields& fie
         }
     }
     if (!importer.MovieFound) {
-        err << "No film found for \"" << title << "\"\n";
+        err << "No film found for \"" << ForTerminal(importer.Title) << "\"\n";
         return ExitNotFound;
     }
     FillFieldsFromFilm({importer.Title, importer.Director, importer.LeadRole, importer.MovieUrl,
                         importer.Year, importer.Genre},
                        fields);
     return std::nullopt;
-}
-
-// Tag bytes are single-byte characters, shown as Latin-1 as the editor shows them; JSON wants
-// UTF-8.
-std::string Latin1ToUtf8(const std::string& bytes) {
-    std::string utf8;
-    utf8.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            utf8 += c;
-        } else {
-            utf8 += static_cast<char>(0xc0 | (byte >> 6));
-            utf8 += static_cast<char>(0x80 | (byte & 0x3f));
-        }
-    }
-    return utf8;
 }
 
 }  // namespace
@@ -247,13 +192,13 @@ int RunShowTagCommand(const std::vector<std::string>& args, std::ostream& out, s
             out << '\n';
         }
         first = false;
-        out << "File:     " << Printable(file) << '\n'
-            << "Title:    " << Printable(shown.title.Text()) << '\n'
-            << "Director: " << Printable(shown.director.Text()) << '\n'
-            << "IMDB ID:  " << Printable(shown.imdb.Text()) << '\n'
-            << "Year:     " << Printable(shown.year.Text()) << '\n'
-            << "Genre:    " << Printable(shown.genre.Text()) << '\n'
-            << "Comment:  " << Printable(shown.comment.Text()) << '\n';
+        out << "File:     " << ForTerminal(file) << '\n'
+            << "Title:    " << ForTerminal(shown.title.Text()) << '\n'
+            << "Director: " << ForTerminal(shown.director.Text()) << '\n'
+            << "IMDB ID:  " << ForTerminal(shown.imdb.Text()) << '\n'
+            << "Year:     " << ForTerminal(shown.year.Text()) << '\n'
+            << "Genre:    " << ForTerminal(shown.genre.Text()) << '\n'
+            << "Comment:  " << ForTerminal(shown.comment.Text()) << '\n';
     }
     return failures == 0 ? ExitOk : ExitFailure;
 }
