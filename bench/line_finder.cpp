@@ -3,9 +3,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstring>
 #include <string>
 
+#include "bench/page_baseline.h"
 #include "client/IMDBImport.h"
 #include "tests/support/scripted_prompts.h"
 
@@ -26,14 +26,6 @@ void FillPage(TIMDBImport& importer) {
     importer.PageLines.Add("<b>8.1/10</b>");
 }
 
-std::int64_t PageBytes(const TIMDBImport& importer) {
-    std::int64_t bytes = 0;
-    for (const std::string& line : importer.PageLines.Lines()) {
-        bytes += static_cast<std::int64_t>(line.size());
-    }
-    return bytes;
-}
-
 void BM_FindLine(benchmark::State& state) {
     korvid::testing::ScriptedPrompts prompts;
     TIMDBImport importer(prompts);
@@ -45,7 +37,7 @@ void BM_FindLine(benchmark::State& state) {
     if (importer.LineIndex != importer.PageLines.Count() - 1) {
         state.SkipWithError("marker not found on the last line");
     }
-    state.SetBytesProcessed(state.iterations() * PageBytes(importer));
+    state.SetBytesProcessed(state.iterations() * korvid::bench::PageBytes(importer.PageLines));
 }
 BENCHMARK(BM_FindLine);
 
@@ -53,18 +45,7 @@ void BM_MemchrBaseline(benchmark::State& state) {
     korvid::testing::ScriptedPrompts prompts;
     TIMDBImport importer(prompts);
     FillPage(importer);
-    for (auto _ : state) {
-        int found = -1;
-        const auto& lines = importer.PageLines.Lines();
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            if (std::memchr(lines[i].data(), '\x01', lines[i].size()) != nullptr) {
-                found = static_cast<int>(i);
-                break;
-            }
-        }
-        benchmark::DoNotOptimize(found);
-    }
-    state.SetBytesProcessed(state.iterations() * PageBytes(importer));
+    korvid::bench::RunMemchrBaseline(state, importer.PageLines);
 }
 BENCHMARK(BM_MemchrBaseline);
 

@@ -4,11 +4,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "bench/page_baseline.h"
 #include "client/IMDBImport.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/scripted_prompts.h"
@@ -57,14 +57,6 @@ void FillPage(TIMDBImport& importer, const std::string& cover_host) {
     importer.PageLines.SetText(page);
 }
 
-std::int64_t PageBytes(const TIMDBImport& importer) {
-    std::int64_t bytes = 0;
-    for (const std::string& line : importer.PageLines.Lines()) {
-        bytes += static_cast<std::int64_t>(line.size());
-    }
-    return bytes;
-}
-
 // The parse empties PageLines only for a page without a title line; a real film page stays.
 void RunParse(benchmark::State& state, TIMDBImport& importer) {
     for (auto _ : state) {
@@ -74,7 +66,7 @@ void RunParse(benchmark::State& state, TIMDBImport& importer) {
     if (importer.Rated != "7.9/10" || importer.CastTrueName != "Marten Holloway") {
         state.SkipWithError("the page was not read as expected");
     }
-    state.SetBytesProcessed(state.iterations() * PageBytes(importer));
+    state.SetBytesProcessed(state.iterations() * korvid::bench::PageBytes(importer.PageLines));
 }
 
 void BM_ParseMoviePage(benchmark::State& state) {
@@ -108,18 +100,7 @@ void BM_MemchrBaseline(benchmark::State& state) {
     ScriptedPrompts prompts;
     TIMDBImport importer(prompts);
     FillPage(importer, "");
-    for (auto _ : state) {
-        int found = -1;
-        const auto& lines = importer.PageLines.Lines();
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            if (std::memchr(lines[i].data(), '\x01', lines[i].size()) != nullptr) {
-                found = static_cast<int>(i);
-                break;
-            }
-        }
-        benchmark::DoNotOptimize(found);
-    }
-    state.SetBytesProcessed(state.iterations() * PageBytes(importer));
+    korvid::bench::RunMemchrBaseline(state, importer.PageLines);
 }
 BENCHMARK(BM_MemchrBaseline);
 

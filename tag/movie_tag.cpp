@@ -50,13 +50,14 @@ struct TransferResult {
     int error = 0;          // errno of the call that failed, 0 when it only came up short
 };
 
-// Reads up to size bytes at position, continuing after partial reads, until the end of the
-// file or an error.
-TransferResult ReadAt(int fd, char* buffer, std::size_t size, off_t position) {
+// Moves up to size bytes at position with pread or pwrite, continuing after partial
+// transfers, until done, the end of the file or an error.
+template <typename Buffer, typename Call>
+TransferResult TransferAt(Call call, int fd, Buffer* buffer, std::size_t size, off_t position) {
     TransferResult result;
     while (result.count < size) {
-        const ssize_t n = ::pread(fd, buffer + result.count, size - result.count,
-                                  position + static_cast<off_t>(result.count));
+        const ssize_t n = call(fd, buffer + result.count, size - result.count,
+                               position + static_cast<off_t>(result.count));
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -72,24 +73,12 @@ TransferResult ReadAt(int fd, char* buffer, std::size_t size, off_t position) {
     return result;
 }
 
+TransferResult ReadAt(int fd, char* buffer, std::size_t size, off_t position) {
+    return TransferAt(::pread, fd, buffer, size, position);
+}
+
 TransferResult WriteAt(int fd, const char* buffer, std::size_t size, off_t position) {
-    TransferResult result;
-    while (result.count < size) {
-        const ssize_t n = ::pwrite(fd, buffer + result.count, size - result.count,
-                                   position + static_cast<off_t>(result.count));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            result.error = errno;
-            break;
-        }
-        if (n == 0) {
-            break;
-        }
-        result.count += static_cast<std::size_t>(n);
-    }
-    return result;
+    return TransferAt(::pwrite, fd, buffer, size, position);
 }
 
 // The error of a write that stored fewer than 128 bytes: 101 ("Disk full") when the system
