@@ -2,9 +2,9 @@
 
 #include <charconv>
 #include <filesystem>
+#include <ostream>
 #include <string_view>
 #include <system_error>
-#include <ostream>
 
 #include "client/IMDBImport.h"
 #include "common/short_string.h"
@@ -19,7 +19,8 @@ std::optional<std::string> ParsedArgs::Value(const std::string& option) const {
     return it->second;
 }
 
-ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::set<std::string>& value_options,
+ParsedArgs ParseArgs(const std::vector<std::string>& args,
+                     const std::set<std::string>& value_options,
                      const std::set<std::string>& flag_options) {
     ParsedArgs parsed;
     bool options_ended = false;
@@ -78,7 +79,8 @@ std::string WorkFolder(const ParsedArgs& parsed) {
         dir += '/';
     }
     if (dir.size() + std::string_view(TempPageName).size() > ShortString::MaxLength) {
-        throw UsageError("the folder path is too long (its files must fit in 255 characters): " + dir);
+        throw UsageError("the folder path is too long (its files must fit in 255 characters): " +
+                         dir);
     }
     return dir;
 }
@@ -88,7 +90,8 @@ void TerminalPrompts::ShowMessage(const std::string& text) {
     err_ << text << '\n';
 }
 
-PromptAnswer TerminalPrompts::AskOkCancel(const std::string& /*caption*/, const std::string& /*text*/) {
+PromptAnswer TerminalPrompts::AskOkCancel(const std::string& /*caption*/,
+                                          const std::string& /*text*/) {
     return answer_;
 }
 

@@ -23,7 +23,7 @@ enum ExitCode : int {
 
 // A command line that cannot be used; main prints its text and the usage line, exit 2.
 class UsageError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -32,14 +32,17 @@ struct ParsedArgs {
     std::set<std::string> flags;                // "--json"
     std::vector<std::string> positional;
 
-    bool Has(const std::string& option) const { return values.count(option) + flags.count(option) > 0; }
+    bool Has(const std::string& option) const {
+        return values.count(option) + flags.count(option) > 0;
+    }
     std::optional<std::string> Value(const std::string& option) const;
 };
 
 // Splits the arguments into options that take a value ("--pick 2" or "--pick=2"), flags and
 // positional arguments. "--" ends the options. An unknown option or a missing value throws
 // UsageError.
-ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::set<std::string>& value_options,
+ParsedArgs ParseArgs(const std::vector<std::string>& args,
+                     const std::set<std::string>& value_options,
                      const std::set<std::string>& flag_options);
 
 // Parses a whole decimal number of type int; throws UsageError naming the option otherwise.
@@ -53,7 +56,7 @@ std::string WorkFolder(const ParsedArgs& parsed);
 // Messages go to the error stream in the system's own words; the replace question gets
 // the answer given on the command line (OK unless told otherwise); no file dialogs.
 class TerminalPrompts : public Prompts {
-public:
+  public:
     explicit TerminalPrompts(std::ostream& err, PromptAnswer answer = PromptAnswer::Ok)
         : err_(err), answer_(answer) {}
 
@@ -66,7 +69,7 @@ public:
     // How many messages were shown; a command that showed one reports failure.
     int MessagesShown() const { return messages_; }
 
-private:
+  private:
     std::ostream& err_;
     PromptAnswer answer_;
     int messages_ = 0;

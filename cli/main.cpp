@@ -1,6 +1,7 @@
 // korvid-cli: looks up films and reads and writes EKT tags from the command line, on the
 // same core as the desktop program.
 
+#include <clocale>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -11,9 +12,11 @@
 namespace {
 
 constexpr const char* Usage =
-    "Usage: korvid-cli search [--pick N] [--xml FILE] [--csv FILE] [--dir DIR] [--host HOST] TITLE\n"
+    "Usage: korvid-cli search [--pick N] [--xml FILE] [--csv FILE] [--dir DIR] [--host HOST] "
+    "TITLE\n"
     "       korvid-cli tag [--title T] [--director D] [--comment C] [--imdb ID] [--year Y]\n"
-    "                      [--genre NAME] [--search TITLE [--pick N]] [--dir DIR] [--host HOST] FILE...\n"
+    "                      [--genre NAME] [--search TITLE [--pick N]] [--dir DIR] [--host HOST] "
+    "FILE...\n"
     "       korvid-cli show-tag [--json] FILE...\n"
     "       korvid-cli --help | --version\n"
     "\n"
@@ -39,6 +42,7 @@ int main(int argc, char** argv) {
         std::cout << "korvid-cli (Korvid 1.1.1.0)\n";
         return ExitOk;
     }
+    std::setlocale(LC_TIME, "");  // the scan date of the XML document uses the user's short date
     korvid::HttpGlobalInit();
     try {
         if (command == "search") {

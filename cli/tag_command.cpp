@@ -61,7 +61,8 @@ std::optional<int> FillFromLookup(const ParsedArgs& parsed, const TagFields& fie
     if (answered && !importer.MovieFound && importer.ResultTitles.Count() > 0) {
         const int count = importer.ResultTitles.Count();
         if (!pick) {
-            err << "Several films match \"" << ForTerminal(importer.Title) << "\"; choose one with --pick N:\n";
+            err << "Several films match \"" << ForTerminal(importer.Title)
+                << "\"; choose one with --pick N:\n";
             for (int i = 0; i < count; ++i) {
                 err << "  " << i << "  " << ForTerminal(importer.ResultTitles[i]) << '\n';
             }

@@ -45,7 +45,7 @@ ShortString StripEntities(const ShortString& text);
 std::string TrimControls(std::string_view text);
 
 class TIMDBImport {
-public:
+  public:
     // Supplies the current time for the scan date of the XML document.
     using Clock = std::function<std::time_t()>;
 
@@ -120,7 +120,7 @@ public:
     void SetClock(Clock clock) { clock_ = std::move(clock); }
     Prompts& UserPrompts() const { return prompts_; }
 
-private:
+  private:
     std::string TempPagePath() const;
 
     Prompts& prompts_;

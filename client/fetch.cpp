@@ -17,7 +17,7 @@ namespace {
 // The output file of a download. It is created only when the first bytes arrive (or when
 // the server answered with an empty body), so an unreachable address leaves no file behind.
 class DownloadFile {
-public:
+  public:
     explicit DownloadFile(std::string path) : path_(std::move(path)) {}
     DownloadFile(const DownloadFile&) = delete;
     DownloadFile& operator=(const DownloadFile&) = delete;
@@ -78,13 +78,15 @@ public:
     int Error() const { return error_; }
     bool IsOpen() const { return fd_ >= 0; }
 
-private:
+  private:
     std::string path_;
     int fd_ = -1;
     int error_ = 0;
 };
 
-bool FileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+bool FileExists(const std::string& path) {
+    return ::access(path.c_str(), F_OK) == 0;
+}
 
 }  // namespace
 
@@ -92,8 +94,8 @@ bool DownloadToFile(const ShortString& address, const ShortString& file_name,
                     const ProgressCallback& progress, TransferInfo* info) {
     DownloadFile file(file_name.str());
     const TransferInfo transfer = HttpGet(
-        address.str(), [&file](const char* data, std::size_t size) { return file.Write(data, size); },
-        progress);
+        address.str(),
+        [&file](const char* data, std::size_t size) { return file.Write(data, size); }, progress);
     if (info != nullptr) {
         *info = transfer;
     }
@@ -110,7 +112,9 @@ bool DownloadToFile(const ShortString& address, const ShortString& file_name,
     return true;
 }
 
-std::string TIMDBImport::TempPagePath() const { return ShortString(AppDir + TempPageName).str(); }
+std::string TIMDBImport::TempPagePath() const {
+    return ShortString(AppDir + TempPageName).str();
+}
 
 bool TIMDBImport::FetchPage(const ShortString& address) {
     const std::string path = TempPagePath();

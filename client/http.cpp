@@ -10,7 +10,7 @@ namespace {
 
 // Owns one libcurl easy handle. Move-only: the handle is released exactly once.
 class CurlEasy {
-public:
+  public:
     CurlEasy() : handle_(curl_easy_init()) {
         if (handle_ == nullptr) {
             throw std::runtime_error("Cannot start an HTTP transfer");
@@ -38,7 +38,7 @@ public:
 
     CURL* Get() const noexcept { return handle_; }
 
-private:
+  private:
     void Reset() noexcept {
         if (handle_ != nullptr) {
             curl_easy_cleanup(handle_);
@@ -50,7 +50,7 @@ private:
 
 // Owns a curl_slist.
 class HeaderList {
-public:
+  public:
     HeaderList() = default;
     HeaderList(const HeaderList&) = delete;
     HeaderList& operator=(const HeaderList&) = delete;
@@ -64,7 +64,7 @@ public:
     }
     curl_slist* Get() const noexcept { return list_; }
 
-private:
+  private:
     curl_slist* list_ = nullptr;
 };
 
@@ -94,8 +94,16 @@ bool MustEncode(unsigned char byte) {
         return true;
     }
     switch (byte) {
-        case '"': case '#': case '<': case '>': case '\\':
-        case '^': case '`': case '{': case '|': case '}':
+        case '"':
+        case '#':
+        case '<':
+        case '>':
+        case '\\':
+        case '^':
+        case '`':
+        case '{':
+        case '|':
+        case '}':
             return true;
         default:
             return false;
@@ -121,7 +129,9 @@ std::string EncodeRequestTarget(std::string_view address) {
     return out;
 }
 
-void HttpGlobalInit() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+void HttpGlobalInit() {
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+}
 
 TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
                      const ProgressCallback& progress) {
@@ -155,16 +165,16 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
     char* effective = nullptr;
     curl_easy_getinfo(easy.Get(), CURLINFO_EFFECTIVE_URL, &effective);
 
-
     info.status = status;
     info.effective_url = effective != nullptr ? effective : url;
     info.complete = code == CURLE_OK;
     // No connection could be made to the page's server, the first one or one a redirect
     // led to: the host did not resolve, refused, or did not answer in time.
-    const bool no_connection = code == CURLE_COULDNT_RESOLVE_HOST ||
-                               code == CURLE_COULDNT_RESOLVE_PROXY || code == CURLE_COULDNT_CONNECT ||
-                               code == CURLE_URL_MALFORMAT || code == CURLE_UNSUPPORTED_PROTOCOL ||
-                               (code == CURLE_OPERATION_TIMEDOUT && status == 0 && state.received == 0);
+    const bool no_connection =
+        code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_COULDNT_RESOLVE_PROXY ||
+        code == CURLE_COULDNT_CONNECT || code == CURLE_URL_MALFORMAT ||
+        code == CURLE_UNSUPPORTED_PROTOCOL ||
+        (code == CURLE_OPERATION_TIMEDOUT && status == 0 && state.received == 0);
     info.connected = !no_connection;
     if (code != CURLE_OK) {
         info.error = error_buffer[0] != '\0' ? error_buffer : curl_easy_strerror(code);

@@ -18,11 +18,11 @@ using ProgressCallback = std::function<void(std::uint64_t bytes_received)>;
 using ChunkSink = std::function<bool(const char* data, std::size_t size)>;
 
 struct TransferInfo {
-    bool connected = false;      // a server answered (any status)
-    long status = 0;             // the final HTTP status, 0 when none arrived
-    bool complete = false;       // the whole body arrived
-    std::string effective_url;   // the address of the final page, after redirects
-    std::string error;           // libcurl's description of a failure, empty on success
+    bool connected = false;     // a server answered (any status)
+    long status = 0;            // the final HTTP status, 0 when none arrived
+    bool complete = false;      // the whole body arrived
+    std::string effective_url;  // the address of the final page, after redirects
+    std::string error;          // libcurl's description of a failure, empty on success
 };
 
 // The address with every byte that cannot stand in an HTTP request target

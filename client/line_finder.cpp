@@ -10,9 +10,13 @@
 namespace korvid {
 namespace {
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // The next occurrence of byte c in [from, end), or end.
 const char* Next(const char* from, const char* end, char c) {
@@ -126,8 +130,12 @@ ShortString TIMDBImport::RemoveText(const ShortString& source, const ShortString
     return result;
 }
 
-ShortString StripTags(const ShortString& text) { return StripRuns(text, '<', '>'); }
+ShortString StripTags(const ShortString& text) {
+    return StripRuns(text, '<', '>');
+}
 
-ShortString StripEntities(const ShortString& text) { return StripRuns(text, '&', ';'); }
+ShortString StripEntities(const ShortString& text) {
+    return StripRuns(text, '&', ';');
+}
 
 }  // namespace korvid

@@ -11,14 +11,19 @@ namespace {
 // The code of an errno value that has one of the fixed codes, 0 for any other.
 int MappedCode(int error_number) noexcept {
     switch (error_number) {
-        case ENOENT: return 2;
-        case ENAMETOOLONG: return 3;
+        case ENOENT:
+            return 2;
+        case ENAMETOOLONG:
+            return 3;
         case EMFILE:
-        case ENFILE: return 4;
+        case ENFILE:
+            return 4;
         case EACCES:
         case EPERM:
-        case EROFS: return 5;
-        default: return 0;
+        case EROFS:
+            return 5;
+        default:
+            return 0;
     }
 }
 
@@ -39,13 +44,20 @@ IoError IoError::FromErrno(int error_number) {
 
 std::string IoError::TextForCode(int code) {
     switch (code) {
-        case 2: return "File not found";
-        case 3: return "Invalid filename";
-        case 4: return "Too many open files";
-        case 5: return "File access denied";
-        case 100: return "Read beyond end of file";
-        case 101: return "Disk full";
-        default: return "I/O error " + std::to_string(code);
+        case 2:
+            return "File not found";
+        case 3:
+            return "Invalid filename";
+        case 4:
+            return "Too many open files";
+        case 5:
+            return "File access denied";
+        case 100:
+            return "Read beyond end of file";
+        case 101:
+            return "Disk full";
+        default:
+            return "I/O error " + std::to_string(code);
     }
 }
 
@@ -59,6 +71,7 @@ ListIndexError::ListIndexError(long long index)
     : std::runtime_error("List index out of bounds (" + std::to_string(index) + ")") {}
 
 JpegError::JpegError(int message_code)
-    : std::runtime_error("JPEG error #" + std::to_string(message_code)), message_code_(message_code) {}
+    : std::runtime_error("JPEG error #" + std::to_string(message_code)),
+      message_code_(message_code) {}
 
 }  // namespace korvid

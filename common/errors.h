@@ -12,7 +12,7 @@ namespace korvid {
 // 5 "File access denied", 100 "Read beyond end of file", 101 "Disk full",
 // "I/O error %d" for every other code.
 class IoError : public std::runtime_error {
-public:
+  public:
     explicit IoError(int code);
     int Code() const noexcept { return code_; }
 
@@ -24,42 +24,42 @@ public:
     static IoError FromErrno(int error_number);
     static std::string TextForCode(int code);
 
-private:
+  private:
     IoError(int code, const std::string& text) : std::runtime_error(text), code_(code) {}
     int code_;
 };
 
 // "Cannot open file %s"
 class FileOpenError : public std::runtime_error {
-public:
+  public:
     explicit FileOpenError(const std::string& file_name);
 };
 
 // "Cannot create file %s"
 class FileCreateError : public std::runtime_error {
-public:
+  public:
     explicit FileCreateError(const std::string& file_name);
 };
 
 // "List index out of bounds (%d)"
 class ListIndexError : public std::runtime_error {
-public:
+  public:
     explicit ListIndexError(long long index);
 };
 
 // "JPEG error #%d" with the decoder's message code.
 class JpegError : public std::runtime_error {
-public:
+  public:
     explicit JpegError(int message_code);
     int MessageCode() const noexcept { return message_code_; }
 
-private:
+  private:
     int message_code_;
 };
 
 // Ends an action without telling the user anything.
 class SilentAbort : public std::runtime_error {
-public:
+  public:
     SilentAbort() : std::runtime_error("Operation aborted") {}
 };
 

@@ -11,7 +11,7 @@
 namespace korvid {
 
 class LineList {
-public:
+  public:
     int Count() const noexcept { return static_cast<int>(lines_.size()); }
     bool Empty() const noexcept { return lines_.empty(); }
 
@@ -31,7 +31,7 @@ public:
 
     const std::vector<std::string>& Lines() const noexcept { return lines_; }
 
-private:
+  private:
     std::vector<std::string> lines_;
 };
 

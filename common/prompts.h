@@ -11,7 +11,7 @@ namespace korvid {
 enum class PromptAnswer { Ok, Cancel };
 
 class Prompts {
-public:
+  public:
     virtual ~Prompts() = default;
 
     // A message box with one OK button.

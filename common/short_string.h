@@ -11,7 +11,7 @@
 namespace korvid {
 
 class ShortString {
-public:
+  public:
     static constexpr std::size_t MaxLength = 255;
 
     ShortString() = default;
@@ -32,19 +32,35 @@ public:
     bool operator==(const char* other) const { return text_ == other; }
     bool operator==(const std::string& other) const { return text_ == other; }
 
-private:
+  private:
     std::string text_;
 };
 
 // Concatenation gives a plain std::string; storing it into a ShortString cuts it.
-inline std::string operator+(const ShortString& a, std::string_view b) { return a.str() + std::string(b); }
-inline std::string operator+(std::string_view a, const ShortString& b) { return std::string(a) + b.str(); }
-inline std::string operator+(const ShortString& a, const ShortString& b) { return a.str() + b.str(); }
-inline std::string operator+(const ShortString& a, const char* b) { return a.str() + b; }
-inline std::string operator+(const ShortString& a, const std::string& b) { return a.str() + b; }
-inline std::string operator+(const std::string& a, const ShortString& b) { return a + b.str(); }
-inline std::string operator+(const char* a, const ShortString& b) { return a + b.str(); }
+inline std::string operator+(const ShortString& a, std::string_view b) {
+    return a.str() + std::string(b);
+}
+inline std::string operator+(std::string_view a, const ShortString& b) {
+    return std::string(a) + b.str();
+}
+inline std::string operator+(const ShortString& a, const ShortString& b) {
+    return a.str() + b.str();
+}
+inline std::string operator+(const ShortString& a, const char* b) {
+    return a.str() + b;
+}
+inline std::string operator+(const ShortString& a, const std::string& b) {
+    return a.str() + b;
+}
+inline std::string operator+(const std::string& a, const ShortString& b) {
+    return a + b.str();
+}
+inline std::string operator+(const char* a, const ShortString& b) {
+    return a + b.str();
+}
 
-inline std::ostream& operator<<(std::ostream& out, const ShortString& s) { return out << s.str(); }
+inline std::ostream& operator<<(std::ostream& out, const ShortString& s) {
+    return out << s.str();
+}
 
 }  // namespace korvid

@@ -9,11 +9,11 @@
 
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
-#include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 

@@ -1,9 +1,8 @@
 // Page fetching against a real HTTP server on loopback.
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <random>
@@ -64,13 +63,11 @@ TEST(DownloadToFileTest, SavesTheBodyByteForByte) {
         TempDir dir;
         const std::string path = dir.File("body.bin");
         std::uint64_t last_progress = 0;
-        ASSERT_TRUE(DownloadToFile(server.BaseUrl() + "/x", path,
-                                   [&](std::uint64_t received) {
-                                       EXPECT_GT(received, last_progress);
-                                       EXPECT_LE(received - last_progress, 1024u);
-                                       last_progress = received;
-                                   }))
-            << size;
+        ASSERT_TRUE(DownloadToFile(server.BaseUrl() + "/x", path, [&](std::uint64_t received) {
+            EXPECT_GT(received, last_progress);
+            EXPECT_LE(received - last_progress, 1024u);
+            last_progress = received;
+        })) << size;
         ASSERT_TRUE(FileExists(path)) << size;
         EXPECT_EQ(ReadFileBytes(path), body) << size;
         EXPECT_EQ(last_progress, size);
@@ -97,7 +94,8 @@ TEST(DownloadToFileTest, FollowsRedirectsAndReportsTheFinalAddress) {
     });
     TempDir dir;
     TransferInfo info;
-    ASSERT_TRUE(DownloadToFile(server.BaseUrl() + "/find?s=all&q=Alien", dir.File("p.htm"), {}, &info));
+    ASSERT_TRUE(
+        DownloadToFile(server.BaseUrl() + "/find?s=all&q=Alien", dir.File("p.htm"), {}, &info));
     EXPECT_EQ(ReadFileBytes(dir.File("p.htm")), "film page");
     EXPECT_EQ(info.effective_url, server.BaseUrl() + "/title/tt0000001/");
     EXPECT_EQ(info.status, 200);
@@ -163,7 +161,8 @@ TEST(DownloadToFileTest, NoConnectionGivesFalseAndNoFile) {
 TEST(DownloadToFileTest, ARedirectToAnUnreachableHostGivesFalseAndNoFile) {
     const std::uint16_t unused = LoopbackServer::UnusedPort();
     LoopbackServer server([unused](const HttpRequest&) {
-        return HttpResponse::Redirect("http://127.0.0.1:" + std::to_string(unused) + "/title/tt0000001/");
+        return HttpResponse::Redirect("http://127.0.0.1:" + std::to_string(unused) +
+                                      "/title/tt0000001/");
     });
     TempDir dir;
     EXPECT_FALSE(DownloadToFile(server.BaseUrl() + "/find?s=all&q=x", dir.File("p.htm")));
@@ -220,7 +219,7 @@ TEST(DownloadToFileTest, ATitleWithSpacesAndLatin1ReachesTheServerPercentEncoded
 }
 
 class FetchPageTest : public ::testing::Test {
-protected:
+  protected:
     ScriptedPrompts prompts;
     TIMDBImport importer{prompts};
     TempDir dir;
@@ -235,7 +234,8 @@ TEST_F(FetchPageTest, LoadsThePageAsLinesWhateverTheLineEnds) {
                                     std::string("<html>\r<title>A</title>\rend\r")}) {
         LoopbackServer server = ServeBody(body);
         ASSERT_TRUE(importer.FetchPage(server.BaseUrl() + "/"));
-        EXPECT_EQ(importer.PageLines.Lines(), (std::vector<std::string>{"<html>", "<title>A</title>", "end"}));
+        EXPECT_EQ(importer.PageLines.Lines(),
+                  (std::vector<std::string>{"<html>", "<title>A</title>", "end"}));
         EXPECT_EQ(ReadFileBytes(TempPage()), body);
     }
     EXPECT_TRUE(prompts.messages.empty());
@@ -250,7 +250,8 @@ TEST_F(FetchPageTest, TheTextEndsAtTheFirstNulByte) {
 TEST_F(FetchPageTest, AnUnreachableHostGivesFalseNoFileAndKeepsTheLines) {
     importer.PageLines.Add("previous page");
     WriteFileBytes(TempPage(), "old temporary page");
-    const std::string address = "http://127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort()) + "/";
+    const std::string address =
+        "http://127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort()) + "/";
     EXPECT_FALSE(importer.FetchPage(address));
     EXPECT_FALSE(FileExists(TempPage()));  // the old one was deleted before the download
     EXPECT_EQ(importer.PageLines.Lines(), std::vector<std::string>{"previous page"});

@@ -12,8 +12,9 @@ namespace {
 TEST(ImporterTest, ANewImporterHoldsOnlyTheCsvHeaderRow) {
     testing::ScriptedPrompts prompts;
     const TIMDBImport importer(prompts);
-    EXPECT_EQ(importer.CsvLines.Lines(),
-              std::vector<std::string>{"Productname~Owner~Image~CategoryID~Details~Quality~IMDB_NO"});
+    EXPECT_EQ(
+        importer.CsvLines.Lines(),
+        std::vector<std::string>{"Productname~Owner~Image~CategoryID~Details~Quality~IMDB_NO"});
     EXPECT_TRUE(importer.ResultTitles.Empty());
     EXPECT_TRUE(importer.ResultUrls.Empty());
     EXPECT_TRUE(importer.PageLines.Empty());
@@ -27,11 +28,11 @@ TEST(ImporterTest, ANewImporterHoldsOnlyTheCsvHeaderRow) {
 TEST(ImporterTest, ClearMovieDataEmptiesTheLookupAndKeepsTheRest) {
     testing::ScriptedPrompts prompts;
     TIMDBImport importer(prompts);
-    for (ShortString* field : {&importer.Title, &importer.Year, &importer.Director, &importer.LeadRole,
-                               &importer.Rated, &importer.Genre, &importer.TagLine, &importer.Plot,
-                               &importer.PosterFile, &importer.RunningTime, &importer.Host,
-                               &importer.AppDir, &importer.MovieUrl, &importer.CastTrueName,
-                               &importer.CastName, &importer.PosterUrl, &importer.CsvRow}) {
+    for (ShortString* field :
+         {&importer.Title, &importer.Year, &importer.Director, &importer.LeadRole, &importer.Rated,
+          &importer.Genre, &importer.TagLine, &importer.Plot, &importer.PosterFile,
+          &importer.RunningTime, &importer.Host, &importer.AppDir, &importer.MovieUrl,
+          &importer.CastTrueName, &importer.CastName, &importer.PosterUrl, &importer.CsvRow}) {
         *field = "value";
     }
     importer.Genres[1] = "Drama";
@@ -45,14 +46,14 @@ TEST(ImporterTest, ClearMovieDataEmptiesTheLookupAndKeepsTheRest) {
 
     importer.ClearMovieData();
 
-    for (const ShortString* emptied : {&importer.Genre, &importer.Director, &importer.Year,
-                                       &importer.RunningTime, &importer.Rated, &importer.TagLine,
-                                       &importer.Plot, &importer.PosterFile}) {
+    for (const ShortString* emptied :
+         {&importer.Genre, &importer.Director, &importer.Year, &importer.RunningTime,
+          &importer.Rated, &importer.TagLine, &importer.Plot, &importer.PosterFile}) {
         EXPECT_TRUE(emptied->empty());
     }
-    for (const ShortString* kept : {&importer.Title, &importer.LeadRole, &importer.Host, &importer.AppDir,
-                                    &importer.MovieUrl, &importer.CastTrueName, &importer.CastName,
-                                    &importer.PosterUrl, &importer.CsvRow}) {
+    for (const ShortString* kept :
+         {&importer.Title, &importer.LeadRole, &importer.Host, &importer.AppDir, &importer.MovieUrl,
+          &importer.CastTrueName, &importer.CastName, &importer.PosterUrl, &importer.CsvRow}) {
         EXPECT_EQ(*kept, "value");
     }
     EXPECT_TRUE(importer.ResultTitles.Empty());

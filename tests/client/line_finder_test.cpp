@@ -12,7 +12,7 @@ namespace korvid {
 namespace {
 
 class LineFinderTest : public ::testing::Test {
-protected:
+  protected:
     testing::ScriptedPrompts prompts;
     TIMDBImport importer{prompts};
 
@@ -136,7 +136,8 @@ TEST(StripTest, StripTagsAndStripEntities) {
         const char* entities_stripped;
     };
     const std::vector<Case> cases = {
-        {"Alien</a> (1979) <small>(TV)</small>", "Alien (1979) (TV)", "Alien</a> (1979) <small>(TV)</small>"},
+        {"Alien</a> (1979) <small>(TV)</small>", "Alien (1979) (TV)",
+         "Alien</a> (1979) <small>(TV)</small>"},
         {"5 > 3 <b>x</b>", "5 > 3 x", "5 > 3 <b>x</b>"},
         {"Alien <i", "Alien <i", "Alien <i"},
         {"<a><b></b></a>", "", "<a><b></b></a>"},
@@ -189,7 +190,8 @@ TEST(LineFinderRobustnessTest, RandomPagesKeepEveryResultInsideItsSource) {
         std::string page(static_cast<std::size_t>(length(generator)), '\0');
         for (char& c : page) {
             // Mostly the characters the extractors look for, so that they find something.
-            c = byte(generator) < 160 ? alphabet[pick(generator)] : static_cast<char>(byte(generator));
+            c = byte(generator) < 160 ? alphabet[pick(generator)]
+                                      : static_cast<char>(byte(generator));
         }
         importer.PageLines.SetText(page);
         for (const char* marker : {"<", "(", "a>", "\xE9", "T"}) {
@@ -200,7 +202,8 @@ TEST(LineFinderRobustnessTest, RandomPagesKeepEveryResultInsideItsSource) {
         for (const std::string& line : importer.PageLines.Lines()) {
             ASSERT_EQ(line.find_first_of(std::string("\r\n\0", 3)), std::string::npos);
             const ShortString source(line);
-            for (const auto& [start, end] : {std::pair{"(", ")"}, std::pair{"<a", "</a>"}, std::pair{"<", ">"}}) {
+            for (const auto& [start, end] :
+                 {std::pair{"(", ")"}, std::pair{"<a", "</a>"}, std::pair{"<", ">"}}) {
                 const ShortString between = importer.ExtractBetween(source, start, end);
                 EXPECT_NE(source.str().find(between.str()), std::string::npos);
                 const ShortString link = importer.ExtractLinkText(source, start, end);
@@ -208,7 +211,8 @@ TEST(LineFinderRobustnessTest, RandomPagesKeepEveryResultInsideItsSource) {
             }
             EXPECT_LE(StripTags(source).size(), source.size());
             EXPECT_LE(StripEntities(source).size(), source.size());
-            EXPECT_EQ(importer.RemoveText(source, "(").size() + (source.str().find('(') != std::string::npos),
+            EXPECT_EQ(importer.RemoveText(source, "(").size() +
+                          (source.str().find('(') != std::string::npos),
                       source.size());
         }
     }

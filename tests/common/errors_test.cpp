@@ -13,14 +13,15 @@ TEST(IoErrorTest, SystemErrorsMapToCodesAndTexts) {
         int code;
         const char* text;
     };
-    for (const Case c : {Case{ENOENT, 2, "File not found"}, Case{ENAMETOOLONG, 3, "Invalid filename"},
-                         Case{EMFILE, 4, "Too many open files"}, Case{ENFILE, 4, "Too many open files"},
-                         Case{EACCES, 5, "File access denied"}, Case{EPERM, 5, "File access denied"},
-                         Case{EROFS, 5, "File access denied"}, Case{ENOSPC, ENOSPC, "I/O error 28"},
-                         Case{EINVAL, EINVAL, "I/O error 22"},
-                         // Unmapped numbers that equal a fixed code still read as plain I/O errors.
-                         Case{EIO, 5, "I/O error 5"}, Case{EINTR, 4, "I/O error 4"},
-                         Case{ESRCH, 3, "I/O error 3"}}) {
+    for (const Case c :
+         {Case{ENOENT, 2, "File not found"}, Case{ENAMETOOLONG, 3, "Invalid filename"},
+          Case{EMFILE, 4, "Too many open files"}, Case{ENFILE, 4, "Too many open files"},
+          Case{EACCES, 5, "File access denied"}, Case{EPERM, 5, "File access denied"},
+          Case{EROFS, 5, "File access denied"}, Case{ENOSPC, ENOSPC, "I/O error 28"},
+          Case{EINVAL, EINVAL, "I/O error 22"},
+          // Unmapped numbers that equal a fixed code still read as plain I/O errors.
+          Case{EIO, 5, "I/O error 5"}, Case{EINTR, 4, "I/O error 4"},
+          Case{ESRCH, 3, "I/O error 3"}}) {
         const IoError error = IoError::FromErrno(c.error_number);
         EXPECT_EQ(error.Code(), c.code) << c.error_number;
         EXPECT_STREQ(error.what(), c.text) << c.error_number;

@@ -40,10 +40,8 @@ TEST_P(LineListSplitTest, LoadsTheSameLinesFromTextAndFile) {
 INSTANTIATE_TEST_SUITE_P(
     LineEnds, LineListSplitTest,
     ::testing::Values(
-        SplitCase{"empty", "", {}},
-        SplitCase{"one_line_no_break", "abc", {"abc"}},
-        SplitCase{"crlf", "a\r\nb\r\n", {"a", "b"}},
-        SplitCase{"lf", "a\nb\n", {"a", "b"}},
+        SplitCase{"empty", "", {}}, SplitCase{"one_line_no_break", "abc", {"abc"}},
+        SplitCase{"crlf", "a\r\nb\r\n", {"a", "b"}}, SplitCase{"lf", "a\nb\n", {"a", "b"}},
         SplitCase{"cr", "a\rb\r", {"a", "b"}},
         SplitCase{"mixed", "a\r\nb\nc\rd", {"a", "b", "c", "d"}},
         SplitCase{"lf_cr_is_two_breaks", "a\n\rb", {"a", "", "b"}},
@@ -63,7 +61,8 @@ TEST(LineListTest, IndexOutsideTheListRaisesTheListIndexError) {
             (void)list[index];
             FAIL() << "no error for index " << index;
         } catch (const ListIndexError& e) {
-            EXPECT_EQ(std::string(e.what()), "List index out of bounds (" + std::to_string(index) + ")");
+            EXPECT_EQ(std::string(e.what()),
+                      "List index out of bounds (" + std::to_string(index) + ")");
         }
     }
 }

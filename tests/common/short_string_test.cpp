@@ -24,7 +24,10 @@ TEST(ShortStringTest, CutsEveryStoreAt255Bytes) {
 }
 
 TEST(ShortStringTest, KeepsEveryByteValueIncludingNulAndHighBytes) {
-    const std::string bytes("a\0\xE9\xFF" "b", 5);
+    const std::string bytes(
+        "a\0\xE9\xFF"
+        "b",
+        5);
     const ShortString s(bytes);
     EXPECT_EQ(s.str(), bytes);
 }

@@ -24,8 +24,9 @@ std::vector<std::string> ChildEnvironment(const std::optional<std::string>& korv
             env.emplace_back(*entry);
         }
     }
-    env.push_back("KORVID_HOST=" +
-                  korvid_host.value_or("127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort())));
+    env.push_back(
+        "KORVID_HOST=" +
+        korvid_host.value_or("127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort())));
     return env;
 }
 
@@ -65,7 +66,8 @@ ChildResult RunChild(const std::string& program, const std::vector<std::string>&
             ::chdir(work_dir.c_str()) != 0) {
             ::_exit(126);
         }
-        if (drop_root && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+        if (drop_root &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
             ::_exit(126);
         }
         ::execve(program.c_str(), argv.data(), envp.data());
@@ -125,7 +127,9 @@ SampleSiteProcess::SampleSiteProcess(const std::string& server_program) {
     host_ = host_.substr(0, host_.find('/'));
 }
 
-SampleSiteProcess::~SampleSiteProcess() { Stop(); }
+SampleSiteProcess::~SampleSiteProcess() {
+    Stop();
+}
 
 void SampleSiteProcess::Stop() {
     if (pid_ > 0) {

@@ -31,7 +31,7 @@ ChildResult RunChild(const std::string& program, const std::vector<std::string>&
 
 // The sample site's server, started on a free loopback port and stopped at the end.
 class SampleSiteProcess {
-public:
+  public:
     explicit SampleSiteProcess(const std::string& server_program);
     ~SampleSiteProcess();
     SampleSiteProcess(const SampleSiteProcess&) = delete;
@@ -40,7 +40,7 @@ public:
     // "127.0.0.1:PORT"
     const std::string& HostPort() const { return host_; }
 
-private:
+  private:
     void Stop();
     pid_t pid_ = 0;
     std::string host_;

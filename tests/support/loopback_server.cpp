@@ -3,19 +3,19 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
-#include <strings.h>
 
 namespace korvid::testing {
 namespace {
 
 class Fd {
-public:
+  public:
     explicit Fd(int fd) : fd_(fd) {}
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
@@ -26,7 +26,7 @@ public:
     }
     int Get() const { return fd_; }
 
-private:
+  private:
     int fd_;
 };
 
@@ -144,7 +144,8 @@ LoopbackServer::LoopbackServer(HttpHandler handler, std::uint16_t port)
         ::listen(listen_fd_, 16) != 0 || ::pipe(wake_pipe_) != 0) {
         const std::string reason = std::strerror(errno);
         ::close(listen_fd_);
-        throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + reason);
+        throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port) + ": " +
+                                 reason);
     }
     socklen_t length = sizeof address;
     ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length);
@@ -161,9 +162,13 @@ LoopbackServer::~LoopbackServer() {
     ::close(wake_pipe_[1]);
 }
 
-std::string LoopbackServer::HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
+std::string LoopbackServer::HostPort() const {
+    return "127.0.0.1:" + std::to_string(port_);
+}
 
-std::string LoopbackServer::BaseUrl() const { return "http://" + HostPort(); }
+std::string LoopbackServer::BaseUrl() const {
+    return "http://" + HostPort();
+}
 
 std::vector<HttpRequest> LoopbackServer::Requests() const {
     std::lock_guard lock(mutex_);
@@ -227,7 +232,8 @@ void LoopbackServer::Answer(int client) {
     if (response.close_without_answer) {
         return;
     }
-    std::string out = "HTTP/1.1 " + std::to_string(response.status) + " " + response.reason + "\r\n";
+    std::string out =
+        "HTTP/1.1 " + std::to_string(response.status) + " " + response.reason + "\r\n";
     for (const auto& [key, value] : response.headers) {
         out += key + ": " + value + "\r\n";
     }

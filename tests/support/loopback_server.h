@@ -19,7 +19,7 @@ namespace korvid::testing {
 struct HttpRequest {
     std::string request_line;  // "GET /path HTTP/1.1"
     std::string method;
-    std::string target;        // the request target exactly as sent
+    std::string target;                                        // the request target exactly as sent
     std::vector<std::pair<std::string, std::string>> headers;  // in the order received
 
     // The value of the first header of that name (ignoring case), or empty.
@@ -48,7 +48,7 @@ struct HttpResponse {
 using HttpHandler = std::function<HttpResponse(const HttpRequest&)>;
 
 class LoopbackServer {
-public:
+  public:
     explicit LoopbackServer(HttpHandler handler, std::uint16_t port = 0);
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
@@ -67,7 +67,7 @@ public:
     // A loopback port on which nothing listens (bound once, then released).
     static std::uint16_t UnusedPort();
 
-private:
+  private:
     void Serve();
     void Answer(int client);
 

@@ -12,7 +12,7 @@
 namespace korvid::testing {
 
 class ScriptedPrompts : public Prompts {
-public:
+  public:
     struct Question {
         std::string caption;
         std::string text;
@@ -39,7 +39,7 @@ public:
         return Next(file_names, std::optional<std::string>());
     }
 
-private:
+  private:
     template <typename T>
     static T Next(std::deque<T>& queue, T fallback) {
         if (queue.empty()) {

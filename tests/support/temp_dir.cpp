@@ -13,7 +13,8 @@ namespace korvid::testing {
 
 TempDir::TempDir() {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/korvid-test-XXXXXX";
+    std::string pattern =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/korvid-test-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     if (::mkdtemp(buffer.data()) == nullptr) {
@@ -51,8 +52,12 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
     }
 }
 
-bool FileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+bool FileExists(const std::string& path) {
+    return ::access(path.c_str(), F_OK) == 0;
+}
 
-bool RunningAsRoot() { return ::geteuid() == 0; }
+bool RunningAsRoot() {
+    return ::geteuid() == 0;
+}
 
 }  // namespace korvid::testing
