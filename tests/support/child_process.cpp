@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
 #include "tests/support/loopback_server.h"
@@ -58,6 +59,20 @@ ChildResult RunChild(const std::string& program, const std::vector<std::string>&
         throw std::runtime_error("cannot open the output files");
     }
     const bool drop_root = options.as_nobody && ::geteuid() == 0;
+    // The build folder may lie where the unprivileged user cannot reach (under /root, say):
+    // that user runs a copy of the program from a folder open to everyone.
+    TempDir program_copy;
+    std::string to_run = program;
+    if (drop_root) {
+        to_run = program_copy.File(std::filesystem::path(program).filename().string());
+        std::filesystem::copy_file(program, to_run);
+        std::filesystem::permissions(program_copy.Path(), std::filesystem::perms::owner_all |
+                                                              std::filesystem::perms::others_read |
+                                                              std::filesystem::perms::others_exec);
+        std::filesystem::permissions(to_run, std::filesystem::perms::owner_all |
+                                                 std::filesystem::perms::others_read |
+                                                 std::filesystem::perms::others_exec);
+    }
 
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -70,7 +85,7 @@ ChildResult RunChild(const std::string& program, const std::vector<std::string>&
             (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
             ::_exit(126);
         }
-        ::execve(program.c_str(), argv.data(), envp.data());
+        ::execve(to_run.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
     ::close(out_fd);
