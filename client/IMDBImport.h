@@ -15,6 +15,7 @@
 #include "common/line_list.h"
 #include "common/prompts.h"
 #include "common/short_string.h"
+#include "common/text.h"
 
 namespace korvid {
 
@@ -40,9 +41,6 @@ bool DownloadToFile(const ShortString& address, const ShortString& file_name,
 // The free cleaners of page text: remove every "<...>" run, or every "&...;" run.
 ShortString StripTags(const ShortString& text);
 ShortString StripEntities(const ShortString& text);
-
-// The text without its leading and trailing characters of code 32 and below.
-std::string TrimControls(std::string_view text);
 
 class TIMDBImport {
   public:

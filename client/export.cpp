@@ -10,10 +10,6 @@
 namespace korvid {
 namespace {
 
-bool IsBlank(char c) {
-    return static_cast<unsigned char>(c) <= 32;
-}
-
 // The local date of the moment in the locale's short date form ("%x"), no time of day.
 std::string ShortDate(std::time_t moment) {
     std::tm local{};
@@ -34,18 +30,6 @@ void SaveLines(const LineList& lines, const ShortString& file_name) {
 }
 
 }  // namespace
-
-std::string TrimControls(std::string_view text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && IsBlank(text[begin])) {
-        ++begin;
-    }
-    while (end > begin && IsBlank(text[end - 1])) {
-        --end;
-    }
-    return std::string(text.substr(begin, end - begin));
-}
 
 void TIMDBImport::StartXmlDocument() {
     XmlLines.Clear();

@@ -10,10 +10,6 @@
 namespace korvid {
 namespace {
 
-char UpperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -90,8 +86,7 @@ std::optional<std::string_view> Between(std::string_view source, std::string_vie
 }  // namespace
 
 void TIMDBImport::FindLine(const ShortString& marker, std::int32_t start_index) {
-    std::string upper_marker = marker.str();
-    std::transform(upper_marker.begin(), upper_marker.end(), upper_marker.begin(), UpperAscii);
+    const std::string upper_marker = UpperAsciiCopy(marker.str());
     LineIndex = -1;
     if (upper_marker.empty() || start_index < 0) {
         return;

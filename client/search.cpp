@@ -15,14 +15,6 @@ namespace {
 
 constexpr std::string_view DownloadFailedMessage = "Cannot Download Page From Website !";
 
-std::string UpperAscii(std::string_view text) {
-    std::string upper(text);
-    std::transform(upper.begin(), upper.end(), upper.begin(), [](char c) {
-        return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    });
-    return upper;
-}
-
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -52,7 +44,7 @@ enum class PageKind { ResultList, NoResult, FilmPage };
 // begins with "The"; a film whose title begins with those letters still carries its year
 // group, e.g. "The Matrix (1999)" or "Them! (1954)", and is read as a film page.
 PageKind ClassifyTitleLine(std::string_view line) {
-    const std::string upper = UpperAscii(line);
+    const std::string upper = UpperAsciiCopy(line);
     if (upper.find(">IMDB") != std::string::npos) {
         return PageKind::ResultList;
     }
@@ -113,7 +105,7 @@ void TIMDBImport::ParseResultList() {
     }
     for (;;) {
         const std::string line = TrimControls(PageLines[LineIndex]);
-        const std::size_t link = UpperAscii(line).find("/TITLE");
+        const std::size_t link = UpperAsciiCopy(line).find("/TITLE");
         if (link != std::string::npos) {
             // From the link path on, letter case unchanged.
             std::string text(line.substr(link));
@@ -146,7 +138,7 @@ void TIMDBImport::ParseResultList() {
         if (!has_line(LineIndex)) {
             return;
         }
-        const std::string upper = UpperAscii(PageLines[LineIndex]);
+        const std::string upper = UpperAsciiCopy(PageLines[LineIndex]);
         if (upper.find("COMPANIES") != std::string::npos ||
             upper.find("<NAMES") != std::string::npos) {
             PageLines.Clear();

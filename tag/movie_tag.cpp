@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "common/errors.h"
+#include "common/text.h"
 
 namespace korvid {
 
@@ -90,22 +91,12 @@ IoError ShortWriteError(int error) {
     return IoError::FromErrno(error);
 }
 
-bool IsAtMostSpace(char c) {
-    return static_cast<unsigned char>(c) <= 0x20;
-}
-
-char UpperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 }  // namespace
 
 int FindGenre(std::string_view text) {
     for (std::size_t i = 0; i < GenreNames.size(); ++i) {
         const std::string_view name = GenreNames[i];
-        if (name.size() == text.size() &&
-            std::equal(name.begin(), name.end(), text.begin(),
-                       [](char a, char b) { return UpperAscii(a) == UpperAscii(b); })) {
+        if (EqualIgnoringAsciiCase(name, text)) {
             return static_cast<int>(i);
         }
     }
@@ -156,9 +147,7 @@ bool MovieTag::HasMarker() const {
 std::string MovieTag::DecodeText(std::size_t offset, std::size_t width) const {
     std::string_view field = View().substr(offset, width);
     field = field.substr(0, field.find('\0'));
-    const auto first = std::find_if_not(field.begin(), field.end(), IsAtMostSpace);
-    const auto last = std::find_if_not(field.rbegin(), field.rend(), IsAtMostSpace).base();
-    return first < last ? std::string(first, last) : std::string();
+    return TrimControls(field);
 }
 
 std::string MovieTag::Title() const {
