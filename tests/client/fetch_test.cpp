@@ -11,6 +11,7 @@
 
 #include "client/IMDBImport.h"
 #include "common/errors.h"
+#include "tests/support/child_process.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
@@ -269,16 +270,21 @@ TEST_F(FetchPageTest, AFolderWhereNoFileCanBeCreatedGivesFalseAndEmptyLines) {
 }
 
 TEST_F(FetchPageTest, AReadOnlyFolderGivesFalseAndEmptyLines) {
-    if (testing::RunningAsRoot()) {
-        GTEST_SKIP() << "root writes into read-only folders";
-    }
     LoopbackServer server = ServeBody("page");
     importer.PageLines.Add("previous page");
+    // Root writes into read-only folders: the fetch then runs as an unprivileged user.
+    std::filesystem::permissions(dir.Path(), std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::add);
     const std::string folder = dir.File("read-only");
     ASSERT_EQ(::mkdir(folder.c_str(), 0555), 0);
     importer.AppDir = folder + "/";
-    EXPECT_FALSE(importer.FetchPage(server.BaseUrl() + "/"));
-    EXPECT_TRUE(importer.PageLines.Empty());
+    const int result = testing::RunUnprivileged([&] {
+        const bool fetched = importer.FetchPage(server.BaseUrl() + "/");
+        return (fetched ? 1 : 0) + (importer.PageLines.Empty() ? 0 : 2);
+    });
+    EXPECT_EQ(result, 0) << "1: fetched anyway, 2: the old lines stayed, 99: no unprivileged user";
+    EXPECT_EQ(server.Requests().size(), 1u);  // the server answered; the file could not be made
+    EXPECT_FALSE(FileExists(TempPage()));
 }
 
 TEST_F(FetchPageTest, AnEmptyProgramFolderUsesTheWorkingFolder) {

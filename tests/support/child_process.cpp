@@ -104,6 +104,32 @@ ChildResult RunChild(const std::string& program, const std::vector<std::string>&
     return result;
 }
 
+int RunUnprivileged(const std::function<int()>& check) {
+    if (::geteuid() != 0) {
+        return check();
+    }
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        return 99;
+    }
+    if (pid == 0) {
+        int result = 99;
+        if (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0) {
+            try {
+                result = check();
+            } catch (...) {
+                result = 98;
+            }
+        }
+        ::_exit(result);
+    }
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+        return 99;
+    }
+    return WEXITSTATUS(status);
+}
+
 SampleSiteProcess::SampleSiteProcess(const std::string& server_program) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {

@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +29,11 @@ struct ChildOptions {
 // collects what it printed.
 ChildResult RunChild(const std::string& program, const std::vector<std::string>& args,
                      const std::string& work_dir, const ChildOptions& options = {});
+
+// Runs check and gives its result. When the tests run as root, who may open any file, check
+// runs in a forked child under the unprivileged user and group 65534 ("nobody") instead, so
+// that file permissions apply; 98 means check threw, 99 that the user could not be changed.
+int RunUnprivileged(const std::function<int()>& check);
 
 // The sample site's server, started on a free loopback port and stopped at the end.
 class SampleSiteProcess {

@@ -15,6 +15,7 @@
 
 #include "common/errors.h"
 #include "tag/movie_tag.h"
+#include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tag/tag_test_helpers.h"
 
@@ -263,8 +264,11 @@ TEST_F(TagFileTest, Id3v1TagFromARealTaggingToolCountsAsTagged) {
     const std::string path = dir_.File("song.mpg");
     const std::string movie = MovieData(3000, 11);
     WriteFileBytes(path, movie);
-    ASSERT_EQ(testing::RunProgram({*id3v2, "-1", "-t", "Old Song", "-a", "Some Artist", "-A",
-                                   "Some Album", "-y", "1987", path}),
+    ASSERT_EQ(testing::RunChild(*id3v2,
+                                {"-1", "-t", "Old Song", "-a", "Some Artist", "-A", "Some Album",
+                                 "-y", "1987", path},
+                                dir_.Path())
+                  .exit_code,
               0);
     const std::string tagged = ReadFileBytes(path);
     ASSERT_EQ(tagged.size(), movie.size() + 128);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/errors.h"
+#include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tag/tag_test_helpers.h"
 
@@ -186,7 +187,7 @@ TEST_F(TagRoutinesTest, ConfirmOnUntaggedFileAsksNothingAndKeepsTheFields) {
     const std::string path = MakeFile("plain.avi", MovieData(1000));
     Fill(fields_, NewFilm);
     ConfirmReplaceTag(path, fields_.Fields(), prompts_);
-    EXPECT_TRUE(prompts_.Questions().empty());
+    EXPECT_TRUE(prompts_.questions.empty());
     EXPECT_EQ(ValuesOf(fields_), NewFilm);
 }
 
@@ -194,7 +195,7 @@ TEST_F(TagRoutinesTest, ConfirmOnEmptyFileDoesNothing) {
     const std::string path = MakeFile("empty.avi", "");
     Fill(fields_, NewFilm);
     ConfirmReplaceTag(path, fields_.Fields(), prompts_);
-    EXPECT_TRUE(prompts_.Questions().empty());
+    EXPECT_TRUE(prompts_.questions.empty());
     EXPECT_EQ(ValuesOf(fields_), NewFilm);
 }
 
@@ -202,13 +203,13 @@ TEST_F(TagRoutinesTest, ConfirmAnsweredOkKeepsTheNewFilmAndWritesNothing) {
     const std::string path = TaggedFile("tagged.avi", OldTag(5));
     const std::string before = ReadFileBytes(path);
     Fill(fields_, NewFilm);
-    prompts_.AnswerNext(PromptAnswer::Ok);
+    prompts_.answers.push_back(PromptAnswer::Ok);
 
     ConfirmReplaceTag(path, fields_.Fields(), prompts_);
 
-    ASSERT_EQ(prompts_.Questions().size(), 1u);
-    EXPECT_EQ(prompts_.Questions()[0].caption, "Warning");
-    EXPECT_EQ(prompts_.Questions()[0].text,
+    ASSERT_EQ(prompts_.questions.size(), 1u);
+    EXPECT_EQ(prompts_.questions[0].caption, "Warning");
+    EXPECT_EQ(prompts_.questions[0].text,
               "This Movie File Has an EKT Tag Attached\r\n"
               "Do You Wish to Replace it With This New Tag?");
     EXPECT_EQ(ValuesOf(fields_), NewFilm);
@@ -226,11 +227,11 @@ TEST_F(TagRoutinesTest, ConfirmAnsweredOkKeepsTheNewFilmAndWritesNothing) {
 TEST_F(TagRoutinesTest, ConfirmAnsweredCancelShowsTheOldTag) {
     const std::string path = TaggedFile("tagged.avi", OldTag(5));
     Fill(fields_, NewFilm);
-    prompts_.AnswerNext(PromptAnswer::Cancel);
+    prompts_.answers.push_back(PromptAnswer::Cancel);
 
     ConfirmReplaceTag(path, fields_.Fields(), prompts_);
 
-    EXPECT_EQ(prompts_.Questions().size(), 1u);
+    EXPECT_EQ(prompts_.questions.size(), 1u);
     EXPECT_EQ(ValuesOf(fields_), (FieldValues{"Old Title", "Old Director", "old-id", "1950",
                                               "Old Comment", 5, "Crime"}));
 }
@@ -238,7 +239,7 @@ TEST_F(TagRoutinesTest, ConfirmAnsweredCancelShowsTheOldTag) {
 TEST_F(TagRoutinesTest, CancelWithGenreAbove26ChangesOnlyTheGenreText) {
     const std::string path = TaggedFile("odd-genre.avi", OldTag(200));
     Fill(fields_, NewFilm);  // Horror selected by the caller
-    prompts_.AnswerNext(PromptAnswer::Cancel);
+    prompts_.answers.push_back(PromptAnswer::Cancel);
 
     ConfirmReplaceTag(path, fields_.Fields(), prompts_);
 
@@ -254,7 +255,7 @@ TEST_F(TagRoutinesTest, CancelWithGenreAbove26ChangesOnlyTheGenreText) {
 TEST_F(TagRoutinesTest, CancelThenSaveRewritesTheOldTagWithEdits) {
     const std::string path = TaggedFile("edit.avi", OldTag(27));
     const std::string before = ReadFileBytes(path);
-    prompts_.AnswerNext(PromptAnswer::Cancel);
+    prompts_.answers.push_back(PromptAnswer::Cancel);
     ConfirmReplaceTag(path, fields_.Fields(), prompts_);  // nothing selected before
     EXPECT_EQ(fields_.genre.Text(), "27");
     EXPECT_EQ(fields_.genre.ItemIndex(), -1);
@@ -278,7 +279,7 @@ TEST_F(TagRoutinesTest, ConfirmOnMissingFileRaisesAndLeavesTheFields) {
     } catch (const FileOpenError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot open file " + path);
     }
-    EXPECT_TRUE(prompts_.Questions().empty());
+    EXPECT_TRUE(prompts_.questions.empty());
     EXPECT_EQ(ValuesOf(fields_), NewFilm);
     EXPECT_FALSE(testing::FileExists(path));
 }
@@ -289,7 +290,7 @@ TEST_F(TagRoutinesTest, ReadIntoFieldsShowsTheTag) {
     ReadTagIntoFields(path, fields_.Fields());
     EXPECT_EQ(ValuesOf(fields_), (FieldValues{"Old Title", "Old Director", "old-id", "1950",
                                               "Old Comment", 26, "Western"}));
-    EXPECT_TRUE(prompts_.Questions().empty());
+    EXPECT_TRUE(prompts_.questions.empty());
 }
 
 TEST_F(TagRoutinesTest, ReadIntoFieldsOnEmptyFileShows32AsGenre) {

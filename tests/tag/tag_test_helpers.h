@@ -1,27 +1,17 @@
 #pragma once
-// Small helpers shared by the tag tests: movie-like file contents, a hash of bytes, running a
-// real program, and prompts that answer from a script and record what they were asked.
+// Small helpers shared by the tag tests: movie-like file contents, a hash of bytes and
+// finding a real program.
 
-#include <grp.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <deque>
-#include <functional>
 #include <optional>
 #include <random>
 #include <string>
 #include <string_view>
-#include <vector>
-
-#include "common/prompts.h"
-
-extern char** environ;
 
 namespace korvid::testing {
 
@@ -77,85 +67,5 @@ inline std::optional<std::string> FindProgram(const std::string& name) {
     }
     return std::nullopt;
 }
-
-// Runs a program with the given arguments and waits for it; its exit status, or -1.
-inline int RunProgram(const std::vector<std::string>& argv) {
-    std::vector<char*> args;
-    for (const std::string& arg : argv) {
-        args.push_back(const_cast<char*>(arg.c_str()));
-    }
-    args.push_back(nullptr);
-    pid_t pid = 0;
-    if (::posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) {
-        return -1;
-    }
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
-        return -1;
-    }
-    return WEXITSTATUS(status);
-}
-
-// Runs check and gives its result. When the tests run as root, who may open any file, check
-// runs in a child process under the unprivileged user and group 65534 ("nobody") instead;
-// 98 means check threw, 99 that the user could not be changed.
-inline int RunUnprivileged(const std::function<int()>& check) {
-    if (::geteuid() != 0) {
-        return check();
-    }
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        return 99;
-    }
-    if (pid == 0) {
-        int result = 99;
-        if (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0) {
-            try {
-                result = check();
-            } catch (...) {
-                result = 98;
-            }
-        }
-        ::_exit(result);
-    }
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
-        return 99;
-    }
-    return WEXITSTATUS(status);
-}
-
-// Answers AskOkCancel from a queue (OK when it runs out) and records every question.
-class ScriptedPrompts : public Prompts {
-  public:
-    struct Question {
-        std::string caption;
-        std::string text;
-    };
-
-    void AnswerNext(PromptAnswer answer) { answers_.push_back(answer); }
-    const std::vector<Question>& Questions() const { return questions_; }
-    const std::vector<std::string>& Messages() const { return messages_; }
-
-    void ShowMessage(const std::string& text) override { messages_.push_back(text); }
-    PromptAnswer AskOkCancel(const std::string& caption, const std::string& text) override {
-        questions_.push_back({caption, text});
-        if (answers_.empty()) {
-            return PromptAnswer::Ok;
-        }
-        const PromptAnswer answer = answers_.front();
-        answers_.pop_front();
-        return answer;
-    }
-    std::optional<std::string> AskOpenFileName(const std::string&) override { return std::nullopt; }
-    std::optional<std::string> AskSaveFileName(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-
-  private:
-    std::deque<PromptAnswer> answers_;
-    std::vector<Question> questions_;
-    std::vector<std::string> messages_;
-};
 
 }  // namespace korvid::testing
