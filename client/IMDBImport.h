@@ -120,6 +120,8 @@ class TIMDBImport {
 
   private:
     std::string TempPagePath() const;
+    // Empties the film's text fields that every lookup starts without.
+    void ClearFilmFields();
 
     Prompts& prompts_;
     ProgressCallback progress_;

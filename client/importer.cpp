@@ -20,6 +20,10 @@ void TIMDBImport::ClearMovieData() {
     ResultTitles.Clear();
     PageLines.Clear();
     ResultUrls.Clear();
+    ClearFilmFields();
+}
+
+void TIMDBImport::ClearFilmFields() {
     Genre = "";
     Director = "";
     Year = "";

@@ -69,16 +69,9 @@ void TIMDBImport::ParseMoviePage() {
     MovieFound = true;
     GenreSlot = 1;
     StartXmlDocument();  // line 8 holds Title as the last search or parse left it
-    Year = "";
-    Director = "";
-    Genre = "";
+    ClearFilmFields();
     std::fill(Genres.begin(), Genres.end(), ShortString());
-    TagLine = "";
-    Plot = "";
-    RunningTime = "";
-    Rated = "";
     PosterUrl = "";
-    PosterFile = "";
     CastTrueName = "";
     CastName = "";
     LeadRole = "";
