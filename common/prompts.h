@@ -5,10 +5,21 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace korvid {
 
 enum class PromptAnswer { Ok, Cancel };
+
+// The settings of a file dialog that keeps its state between uses, as the desktop
+// program's dialogs do: the chosen file name and file type are the starting ones next time.
+struct FileDialogState {
+    std::string title;              // empty: the dialog's default title
+    std::string filter;             // pairs of description and patterns: "XML Files|*.xml|..."
+    std::string default_extension;  // ".xml"; added to a name typed without an extension
+    std::string file_name;          // the starting name; the chosen one after a confirmed use
+    int filter_index = 1;           // the chosen pair of the filter, counted from 1
+};
 
 class Prompts {
   public:
@@ -22,6 +33,27 @@ class Prompts {
     virtual std::optional<std::string> AskOpenFileName(const std::string& filter) = 0;
     virtual std::optional<std::string> AskSaveFileName(const std::string& filter,
                                                        const std::string& default_extension) = 0;
+
+    // A save or open dialog that starts from, and updates, the dialog's state. Returns false
+    // when the user cancels, leaving the state as it was. The plain implementations ask
+    // through the two questions above and keep only the file name.
+    virtual bool ExecuteSaveDialog(FileDialogState& dialog) {
+        return Store(dialog, AskSaveFileName(dialog.filter, dialog.default_extension));
+    }
+    virtual bool ExecuteOpenDialog(FileDialogState& dialog) {
+        return Store(dialog, AskOpenFileName(dialog.filter));
+    }
+    // The error box: an error that ended an action, with an error icon and one OK button.
+    virtual void ShowError(const std::string& text) { ShowMessage(text); }
+
+  private:
+    static bool Store(FileDialogState& dialog, std::optional<std::string> name) {
+        if (!name) {
+            return false;
+        }
+        dialog.file_name = std::move(*name);
+        return true;
+    }
 };
 
 }  // namespace korvid

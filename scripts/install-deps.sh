@@ -9,6 +9,9 @@ packages=(
     nlohmann-json3-dev     # JSON output of korvid-cli
     libgtest-dev libgmock-dev libbenchmark-dev
     id3v2                  # writes real ID3v1 tags for the tag tests
+    qt6-base-dev qt6-qpa-plugins libgl-dev   # the desktop window (Qt 6 Widgets, offscreen tests)
+    libjpeg62-turbo-dev    # covers and the banner logo
+    fonts-dejavu-core fonts-liberation2      # free stand-ins for the layout's fonts
 )
 
 missing=()

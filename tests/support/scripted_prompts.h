@@ -19,6 +19,8 @@ class ScriptedPrompts : public Prompts {
     };
 
     std::vector<std::string> messages;
+    std::vector<std::string> errors;            // the error boxes shown
+    std::vector<FileDialogState> dialogs;       // each file dialog as it was opened
     std::vector<Question> questions;
     std::deque<PromptAnswer> answers;
     std::deque<std::optional<std::string>> file_names;
@@ -39,7 +41,22 @@ class ScriptedPrompts : public Prompts {
         return Next(file_names, std::optional<std::string>());
     }
 
+    void ShowError(const std::string& text) override { errors.push_back(text); }
+
+    bool ExecuteSaveDialog(FileDialogState& dialog) override { return Execute(dialog); }
+    bool ExecuteOpenDialog(FileDialogState& dialog) override { return Execute(dialog); }
+
   private:
+    bool Execute(FileDialogState& dialog) {
+        dialogs.push_back(dialog);
+        std::optional<std::string> name = Next(file_names, std::optional<std::string>());
+        if (!name) {
+            return false;
+        }
+        dialog.file_name = std::move(*name);
+        return true;
+    }
+
     template <typename T>
     static T Next(std::deque<T>& queue, T fallback) {
         if (queue.empty()) {

@@ -1,0 +1,61 @@
+#include "shell/application.h"
+
+#include <QMessageBox>
+#include <QMetaObject>
+
+#include "common/errors.h"
+
+namespace korvid {
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        ShowError(std::current_exception());
+        return false;
+    }
+}
+
+void TApplication::ShowError(std::exception_ptr error) {
+    std::string text;
+    try {
+        std::rethrow_exception(error);
+    } catch (const SilentAbort&) {
+        return;
+    } catch (const std::exception& e) {
+        text = e.what();
+    } catch (...) {
+        text = "Unknown error";
+    }
+    if (prompts_ != nullptr) {
+        prompts_->ShowError(text);
+    } else {
+        QMessageBox::critical(activeWindow(), applicationDisplayName(), QString::fromLatin1(text));
+    }
+}
+
+void TApplication::ReportError(std::exception_ptr error) {
+    if (auto* app = qobject_cast<TApplication*>(QCoreApplication::instance())) {
+        app->ShowError(std::move(error));
+    }
+}
+
+void TApplication::ReportErrorLater(std::exception_ptr error) {
+    if (auto* app = qobject_cast<TApplication*>(QCoreApplication::instance())) {
+        QMetaObject::invokeMethod(
+            app, [app, error = std::move(error)]() { app->ShowError(error); },
+            Qt::QueuedConnection);
+    }
+}
+
+void RunGuarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (...) {
+        TApplication::ReportError(std::current_exception());
+    }
+}
+
+}  // namespace korvid
