@@ -1,0 +1,504 @@
+#include "shell/MainUnit.h"
+
+#include <QCoreApplication>
+#include <QDrag>
+#include <QDropEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <exception>
+#include <limits>
+
+#include "common/errors.h"
+#include "shell/application.h"
+#include "shell/latin1_text.h"
+#include "shell/layout_fonts.h"
+#include "shell/picture.h"
+
+namespace korvid {
+namespace {
+
+constexpr int KeyEnter = 13;
+constexpr int KeyEscape = 27;
+
+constexpr const char* DocumentFilter = "XML Files|*.xml|CSV Files|*.csv|All Files|*.*";
+// What a drag of the cover carries; the dragged control itself is the drag's source.
+constexpr const char* PictureDragFormat = "application/x-korvid-picture";
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int left, int top) {
+    auto* label = new QLabel(QString::fromLatin1(text), parent);
+    label->setObjectName(name);
+    // Labels show page text: never as rich text.
+    label->setTextFormat(Qt::PlainText);
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+QLabel* MakeFixedLabel(QWidget* parent, const char* name, const char* text, QRect geometry) {
+    QLabel* label = MakeLabel(parent, name, text, geometry.left(), geometry.top());
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setGeometry(geometry);
+    return label;
+}
+
+// A label without a fixed size grows with its text.
+void SetLabelText(QLabel* label, const std::string& text) {
+    label->setText(FromBytes(text));
+    if (!label->wordWrap()) {
+        label->adjustSize();
+    }
+}
+
+QWidget* MakeSeparator(QWidget* toolbar, const char* name, int left, int width) {
+    auto* separator = new QWidget(toolbar);
+    separator->setObjectName(name);
+    separator->setGeometry(left, 0, width, 22);
+    return separator;
+}
+
+QToolButton* MakeToolButton(QWidget* toolbar, const char* name, int left, int icon,
+                            const char* hint) {
+    auto* button = new QToolButton(toolbar);
+    button->setObjectName(name);
+    button->setGeometry(left, 0, 23, 22);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setIconSize(QSize(16, 16));
+    button->setIcon(QIcon(QStringLiteral(":/korvid/icon%1.png").arg(icon)));
+    button->setToolTip(QString::fromLatin1(hint));
+    return button;
+}
+
+std::string ResourceBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return file.readAll().toStdString();
+}
+
+}  // namespace
+
+// Routes the drag events of the cover and of the scroll box's client area to the window's
+// drag handlers, and keeps the cover filling the scroll box whenever it has been moved.
+class CoverDragFilter : public QObject {
+  public:
+    explicit CoverDragFilter(Tmovieform& form) : QObject(&form), form_(form) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        QObject* target = watched == form_.Image1 ? static_cast<QObject*>(form_.Image1)
+                                                  : static_cast<QObject*>(form_.ScrollBox1);
+        switch (event->type()) {
+            case QEvent::DragEnter:
+            case QEvent::DragMove: {
+                auto* drag = static_cast<QDragMoveEvent*>(event);
+                drag->setAccepted(form_.ScrollBox1DragOver(drag->source()));
+                return true;
+            }
+            case QEvent::Drop: {
+                auto* drop = static_cast<QDropEvent*>(event);
+                const QPoint at = drop->position().toPoint();
+                RunGuarded([&] { form_.ScrollBox1DragDrop(target, drop->source(), at.x(), at.y()); });
+                drop->acceptProposedAction();
+                return true;
+            }
+            case QEvent::Move:
+                if (watched == form_.Image1) {
+                    FillScrollBox();
+                }
+                return false;
+            default:
+                return false;
+        }
+    }
+
+    void FillScrollBox() {
+        const QRect area = form_.ScrollBox1->viewport()->rect();
+        if (form_.Image1->geometry() != area) {
+            form_.Image1->setGeometry(area);
+        }
+    }
+
+  private:
+    Tmovieform& form_;
+};
+
+Tmovieform::Tmovieform(TIMDBImport& importer, Prompts& prompts, std::string app_dir,
+                       std::string host, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      importer_(importer),
+      prompts_(prompts),
+      app_dir_(std::move(app_dir)),
+      host_(std::move(host)) {
+    setObjectName("movieform");
+    BuildLayout();
+    ConnectHandlers();
+
+    SaveDialog.title = "Save DVD Xml File";
+    SaveDialog.filter = DocumentFilter;
+    SaveDialog.default_extension = ".xml";
+    SavePicture.title = "Save Cover Image";
+    SavePicture.default_extension = ".jpg";
+    SavePicture.filter = GraphicFilter();
+
+    importer_.SetProgress([this](std::uint64_t bytes) { ShowProgress(bytes); });
+    SetStatus("OK");
+}
+
+Tmovieform::~Tmovieform() {
+    importer_.SetProgress({});
+}
+
+void Tmovieform::BuildLayout() {
+    setWindowTitle(QString::fromLatin1(MainCaption));
+    setFixedSize(MainClientWidth, MainClientHeight);
+    move(125, 111);
+    setFont(LayoutFont("Tahoma", 11));
+
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName("Panel1");
+    Panel1->setGeometry(0, 0, MainClientWidth, 65);
+    Panel1->setAutoFillBackground(true);
+    QPalette white = Panel1->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    Panel1->setPalette(white);
+    Panel1->setFont(LayoutFont("Trebuchet MS", 19));
+
+    Image2 = new TImage(Panel1);
+    Image2->setObjectName("Image2");
+    Image2->setGeometry(16, -4, 105, 68);
+    // The logo is JPEG data: it shows only when the JPEG format is registered.
+    Image2->Picture().LoadFromData(ResourceBytes(":/korvid/logo.jpg"), "jpg");
+
+    Label8 = MakeLabel(Panel1, "Label8", "IMDB Korvid", 146, 13);
+    Label8->setFont(LayoutFont("Trebuchet MS", 24));
+    Label8->adjustSize();
+    Label1 = MakeLabel(Panel1, "Label1", "EKT Tag Version 2006", 561, 37);
+    Label1->setFont(LayoutFont("Trebuchet MS", 19, false, true));
+    QPalette navy = Label1->palette();
+    navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
+    Label1->setPalette(navy);
+    Label1->adjustSize();
+
+    ToolBar1 = new QWidget(this);
+    ToolBar1->setObjectName("ToolBar1");
+    ToolBar1->setGeometry(0, 65, MainClientWidth, 24);
+    ToolButton1 = MakeSeparator(ToolBar1, "ToolButton1", 0, 21);
+    Title = new QLineEdit(ToolBar1);
+    Title->setObjectName("Title");
+    Title->setGeometry(21, 0, 231, 22);
+    Title->setMaxLength(std::numeric_limits<int>::max());
+    ToolButton2 = MakeToolButton(ToolBar1, "ToolButton2", 252, 0, "Search For Film By Title");
+    ToolButton3 = MakeSeparator(ToolBar1, "ToolButton3", 275, 55);
+    ToolButton6 = MakeToolButton(ToolBar1, "ToolButton6", 330, 2, "Save Movie Data as CSV File");
+    ToolButton5 = MakeToolButton(ToolBar1, "ToolButton5", 353, 3, "Save Movie Data as XML File");
+    ToolButton7 = MakeSeparator(ToolBar1, "ToolButton7", 376, 8);
+    ToolButton8 = MakeToolButton(ToolBar1, "ToolButton8", 384, 4,
+                                 "Add Movie Data to a Movie File as EKT Tag");
+    ToolButton9 = MakeToolButton(ToolBar1, "ToolButton9", 407, 5, "Show Movie File EKT Tag");
+    ToolButton10 = MakeSeparator(ToolBar1, "ToolButton10", 430, 8);
+    ToolButton11 = MakeToolButton(ToolBar1, "ToolButton11", 438, 6, "Help!");
+    ToolButton12 = MakeSeparator(ToolBar1, "ToolButton12", 461, 8);
+    ToolButton13 =
+        MakeToolButton(ToolBar1, "ToolButton13", 469, 7, "Go Away, and dont come back!");
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Search Results"), this);
+    GroupBox1->setObjectName("GroupBox1");
+    GroupBox1->setGeometry(0, 89, 497, 422);
+    ListBox1 = new QListWidget(GroupBox1);
+    ListBox1->setObjectName("ListBox1");
+    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListBox1->setUniformItemSizes(true);
+    auto* list_layout = new QVBoxLayout(GroupBox1);
+    list_layout->setContentsMargins(2, 2, 2, 2);
+    list_layout->addWidget(ListBox1);
+
+    ScrollBox1 = new QScrollArea(this);
+    ScrollBox1->setObjectName("ScrollBox1");
+    ScrollBox1->setGeometry(504, 95, 185, 234);
+    ScrollBox1->setFocusPolicy(Qt::NoFocus);
+    ScrollBox1->setWidgetResizable(true);
+    Image1 = new TImage;
+    Image1->setObjectName("Image1");
+    ScrollBox1->setWidget(Image1);
+    auto* drag_filter = new CoverDragFilter(*this);
+    for (QWidget* drop_target : {static_cast<QWidget*>(Image1), ScrollBox1->viewport()}) {
+        drop_target->setAcceptDrops(true);
+        drop_target->installEventFilter(drag_filter);
+    }
+
+    Panel3 = new QWidget(this);
+    Panel3->setObjectName("Panel3");
+    Panel3->setGeometry(504, 331, 185, 32);
+    Button2 = new QPushButton(QStringLiteral("&Save Cover"), Panel3);
+    Button2->setObjectName("Button2");
+    Button2->setGeometry(6, 4, 88, 25);
+
+    Label3 = MakeLabel(this, "Label3", "Title", 697, 95);
+    Label3->setFont(LayoutFont("Verdana", 13, true));
+    Label3->adjustSize();
+    Label4 = MakeLabel(this, "Label4", "Year", 699, 116);
+    Label5 = MakeLabel(this, "Label5", "Director", 699, 138);
+    Label2 = MakeLabel(this, "Label2", "Lead Role", 699, 159);
+    Label9 = MakeLabel(this, "Label9", "Running Time", 699, 181);
+    Label6 = MakeLabel(this, "Label6", "Rated", 699, 201);
+    Label7 = MakeFixedLabel(this, "Label7", "Genre", QRect(699, 220, 285, 17));
+    Label11 = MakeFixedLabel(this, "Label11", "Tag Line", QRect(698, 272, 295, 89));
+    Label10 = MakeLabel(this, "Label10", "Plot Overview", 505, 376);
+
+    plotmemo = new QPlainTextEdit(this);
+    plotmemo->setObjectName("plotmemo");
+    plotmemo->setGeometry(505, 391, 496, 114);
+    plotmemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+
+    StatusBar = new QStatusBar(this);
+    StatusBar->setObjectName("StatusBar");
+    StatusBar->setGeometry(0, MainClientHeight - 19, MainClientWidth, 19);
+    StatusBar->setSizeGripEnabled(false);
+
+    // Tab order and the control that has the focus when the window opens.
+    setTabOrder(ListBox1, Button2);
+    setTabOrder(Button2, plotmemo);
+    setTabOrder(plotmemo, Title);
+    ListBox1->setFocus();
+}
+
+void Tmovieform::ConnectHandlers() {
+    connect(ToolButton2, &QToolButton::clicked, this, Guarded([this] { Button1Click(); }));
+    connect(ToolButton6, &QToolButton::clicked, this, Guarded([this] { Button3Click(); }));
+    connect(ToolButton5, &QToolButton::clicked, this, Guarded([this] { xmlsavebutClick(); }));
+    connect(ToolButton8, &QToolButton::clicked, this, Guarded([this] { ToolButton8Click(); }));
+    connect(ToolButton9, &QToolButton::clicked, this, Guarded([this] { ToolButton9Click(); }));
+    connect(ToolButton13, &QToolButton::clicked, this, Guarded([this] { ToolButton13Click(); }));
+    connect(Button2, &QPushButton::clicked, this, Guarded([this] { Button2Click(); }));
+    connect(ListBox1, &QListWidget::itemSelectionChanged, this,
+            Guarded([this] { ListBox1Click(); }));
+    connect(Image1, &TImage::MouseDown, this, [this](Qt::MouseButton button, int x, int y) {
+        RunGuarded([&] { Image1MouseDown(button, x, y); });
+    });
+}
+
+QString Tmovieform::StatusText() const {
+    return StatusBar->currentMessage();
+}
+
+void Tmovieform::SetStatus(const std::string& text) {
+    status_ = text;
+    StatusBar->showMessage(FromBytes(text));
+}
+
+void Tmovieform::ShowProgress(std::uint64_t bytes_received) {
+    StatusBar->showMessage(FromBytes(status_) +
+                           QStringLiteral(" %1 KB").arg(bytes_received / 1024));
+    // Repaint and take window-system events, but no user input until the lookup returns.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void Tmovieform::ClearMovieLabels() {
+    SetLabelText(Label3, "Title : ");
+    SetLabelText(Label4, "Year : ");
+    SetLabelText(Label5, "Dir : ");
+    SetLabelText(Label2, "Lead : ");
+    SetLabelText(Label6, "Rated : ");
+    SetLabelText(Label7, "Genre : ");
+    SetLabelText(Label9, "Running Time : ");
+    SetLabelText(Label11, "Tag : ");
+    plotmemo->clear();
+}
+
+void Tmovieform::ShowFilm() {
+    Title->setText(FromBytes(importer_.Title));
+    SetLabelText(Label3, "Title : " + importer_.Title);
+    SetLabelText(Label4, "Year : " + importer_.Year);
+    SetLabelText(Label5, "Dir : " + importer_.Director);
+    SetLabelText(Label2, "Lead : " + importer_.LeadRole);
+    SetLabelText(Label6, "Rated : " + importer_.Rated);
+    SetLabelText(Label7, "Genre : " + importer_.Genre);
+    SetLabelText(Label9, "Running Time : " + importer_.RunningTime);
+    SetLabelText(Label11, "Tag : " + importer_.TagLine);
+    plotmemo->appendPlainText(FromBytes(importer_.Plot));
+    LoadCover();
+}
+
+// A film is never shown beside another film's cover: without a cover of its own, or when
+// its cover cannot be loaded, the cover area is emptied.
+void Tmovieform::LoadCover() {
+    if (importer_.PosterFile.empty()) {
+        Image1->Picture().Clear();
+    } else {
+        try {
+            Image1->Picture().LoadFromFile(importer_.PosterFile);
+        } catch (const std::exception&) {
+            Image1->Picture().Clear();
+            SetStatus("Found Error while Loading Image !");
+        }
+    }
+    Image1->PictureChanged();
+}
+
+// The list always mirrors the importer's result titles, so every entry can be imported.
+void Tmovieform::ShowResultTitles() {
+    const QSignalBlocker quiet(ListBox1);
+    ListBox1->clear();
+    for (std::int32_t i = 0; i < importer_.ResultTitles.Count(); ++i) {
+        ListBox1->addItem(FromBytes(importer_.ResultTitles[i]));
+    }
+    ListBox1->setCurrentRow(-1, QItemSelectionModel::Clear);
+}
+
+void Tmovieform::Button1Click() {
+    if (Title->text().isEmpty()) {
+        prompts_.ShowMessage("No title entered!");
+        return;
+    }
+    plotmemo->clear();
+    SetStatus("Scanning .......");
+    importer_.AppDir = app_dir_;
+    importer_.Title = ToBytes(Title->text());
+    importer_.Host = host_;
+    ClearMovieLabels();
+    bool found = false;
+    try {
+        found = importer_.SearchTitle();
+    } catch (...) {
+        ShowResultTitles();
+        throw;
+    }
+    ShowResultTitles();
+    if (found && importer_.MovieFound) {
+        SetStatus("Retrieving Movie Info....");
+        ShowFilm();
+    }
+    SetStatus("OK");
+}
+
+void Tmovieform::ListBox1Click() {
+    const int index = ListBox1->selectedItems().isEmpty()
+                          ? -1
+                          : ListBox1->row(ListBox1->selectedItems().constFirst());
+    // The list gives its focus to the window while it is disabled, and the window keeps it,
+    // so Enter and Escape reach FormKeyDown until the user clicks into a control.
+    if (ListBox1->hasFocus()) {
+        setFocus();
+    }
+    ListBox1->setEnabled(false);
+    try {
+        plotmemo->clear();
+        importer_.Host = host_;
+        ClearMovieLabels();
+        SetStatus("Retrieving Movie Info....");
+        if (importer_.ImportResult(index)) {
+            SetStatus("Found Info, Importing Data....");
+            ShowFilm();
+        }
+    } catch (...) {
+        ListBox1->setEnabled(true);
+        SetStatus("Found Error while Parsing !");
+    }
+    SetStatus("OK");
+    ListBox1->setEnabled(true);
+}
+
+namespace {
+
+// The importer keeps file names as short strings; a longer name would be cut to the name of
+// some other file, so it is refused instead.
+ShortString ChosenDocumentName(const std::string& file_name) {
+    if (file_name.size() > ShortString::MaxLength) {
+        throw FileCreateError(file_name);
+    }
+    return ShortString(file_name);
+}
+
+}  // namespace
+
+void Tmovieform::xmlsavebutClick() {
+    if (prompts_.ExecuteSaveDialog(SaveDialog)) {
+        importer_.SaveXml(ChosenDocumentName(SaveDialog.file_name));
+    }
+}
+
+void Tmovieform::Button3Click() {
+    if (prompts_.ExecuteSaveDialog(SaveDialog)) {
+        importer_.SaveCsv(ChosenDocumentName(SaveDialog.file_name));
+    }
+}
+
+void Tmovieform::Button2Click() {
+    if (prompts_.ExecuteSaveDialog(SavePicture)) {
+        Image1->Picture().SaveToFile(SavePicture.file_name);
+    }
+}
+
+void Tmovieform::Image1MouseDown(Qt::MouseButton /*button*/, int x, int y) {
+    DragStartX = x;
+    DragStartY = y;
+    auto* drag = new QDrag(Image1);
+    auto* data = new QMimeData;
+    data->setData(PictureDragFormat, QByteArray());
+    drag->setMimeData(data);
+    drag->exec(Qt::MoveAction);
+}
+
+bool Tmovieform::ScrollBox1DragOver(QObject* source) const {
+    return qobject_cast<TImage*>(source) != nullptr;
+}
+
+void Tmovieform::ScrollBox1DragDrop(QObject* target, QObject* source, int x, int y) {
+    auto* picture = qobject_cast<TImage*>(source);
+    if (picture == nullptr) {
+        return;
+    }
+    if (qobject_cast<TImage*>(target) != nullptr) {
+        picture->move(picture->x() + x - DragStartX, picture->y());
+        picture->move(picture->x(), picture->y() + y - DragStartY);
+    } else {
+        picture->move(x - DragStartX, picture->y());
+        picture->move(picture->x(), y - DragStartY);
+    }
+}
+
+void Tmovieform::keyPressEvent(QKeyEvent* event) {
+    QWidget* focus = QApplication::focusWidget();
+    if (focus == nullptr || focus == this) {
+        const int key = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ? KeyEnter
+                        : event->key() == Qt::Key_Escape                                ? KeyEscape
+                                                                                        : 0;
+        RunGuarded([&] { FormKeyDown(key); });
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void Tmovieform::FormKeyDown(int key) {
+    if (key == KeyEnter) {
+        Button1Click();
+    } else if (key == KeyEscape) {
+        ToolButton13Click();
+    }
+}
+
+void Tmovieform::ToolButton13Click() {
+    close();
+}
+
+// Tagging a movie file comes with the tag editor.
+void Tmovieform::ToolButton8Click() {}
+
+void Tmovieform::ToolButton9Click() {}
+
+}  // namespace korvid

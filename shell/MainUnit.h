@@ -1,0 +1,129 @@
+#pragma once
+// Tmovieform, the main window: the search box and the toolbar, the result list, the film's
+// details, plot and cover, and the status bar. The window holds no film data of its own:
+// everything it shows is read from the importer right after an importer operation returns.
+
+#include <QWidget>
+#include <cstdint>
+#include <string>
+
+#include "client/IMDBImport.h"
+#include "common/prompts.h"
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QScrollArea;
+class QStatusBar;
+class QToolButton;
+class QPushButton;
+
+namespace korvid {
+
+class TImage;
+
+// The window's caption, and the fixed size of its client area.
+inline constexpr const char* MainCaption = "Brellow Korvid";
+inline constexpr int MainClientWidth = 1009;
+inline constexpr int MainClientHeight = 530;
+
+class Tmovieform : public QWidget {
+    Q_OBJECT
+
+  public:
+    // The window reads and writes the importer's fields; importer and prompts must outlive
+    // it. app_dir is the program's folder (with its trailing "/"), host the site's host name.
+    Tmovieform(TIMDBImport& importer, Prompts& prompts, std::string app_dir, std::string host,
+               QWidget* parent = nullptr);
+    ~Tmovieform() override;
+
+    // ---- Components, under their layout names ----
+    QWidget* Panel1;
+    TImage* Image2;
+    QLabel* Label8;
+    QLabel* Label1;
+    QWidget* ToolBar1;
+    QWidget* ToolButton1;
+    QLineEdit* Title;
+    QToolButton* ToolButton2;
+    QWidget* ToolButton3;
+    QToolButton* ToolButton6;
+    QToolButton* ToolButton5;
+    QWidget* ToolButton7;
+    QToolButton* ToolButton8;
+    QToolButton* ToolButton9;
+    QWidget* ToolButton10;
+    QToolButton* ToolButton11;
+    QWidget* ToolButton12;
+    QToolButton* ToolButton13;
+    QGroupBox* GroupBox1;
+    QListWidget* ListBox1;
+    QScrollArea* ScrollBox1;
+    TImage* Image1;
+    QWidget* Panel3;
+    QPushButton* Button2;
+    QLabel* Label3;
+    QLabel* Label4;
+    QLabel* Label5;
+    QLabel* Label2;
+    QLabel* Label9;
+    QLabel* Label6;
+    QLabel* Label7;
+    QLabel* Label11;
+    QLabel* Label10;
+    QPlainTextEdit* plotmemo;
+    QStatusBar* StatusBar;
+
+    // The shared save dialog of both documents, and the cover's save-picture dialog.
+    FileDialogState SaveDialog;
+    FileDialogState SavePicture;
+
+    // Where the pointer was on the cover when its last drag began.
+    std::int32_t DragStartX = 0;
+    std::int32_t DragStartY = 0;
+
+    // ---- Operations and handlers ----
+    void ClearMovieLabels();
+    void Button1Click();
+    void ListBox1Click();
+    void xmlsavebutClick();
+    void Button3Click();
+    void Button2Click();
+    void Image1MouseDown(Qt::MouseButton button, int x, int y);
+    // Whether a drop of the source would be accepted.
+    bool ScrollBox1DragOver(QObject* source) const;
+    // A drop of the source on target (ScrollBox1 or Image1) at (x, y) in target's coordinates.
+    void ScrollBox1DragDrop(QObject* target, QObject* source, int x, int y);
+    // Enter (13) searches, Escape (27) closes; the window's own key handler passes the key
+    // on only while the window itself, and no control, holds the focus.
+    void FormKeyDown(int key);
+    void ToolButton13Click();
+    void ToolButton8Click();
+    void ToolButton9Click();
+
+    // The status bar's one text.
+    QString StatusText() const;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void BuildLayout();
+    void ConnectHandlers();
+    void SetStatus(const std::string& text);
+    void ShowFilm();
+    void LoadCover();
+    void ShowResultTitles();
+    // Keeps the window painted during a download and shows how much has arrived.
+    void ShowProgress(std::uint64_t bytes_received);
+
+    TIMDBImport& importer_;
+    Prompts& prompts_;
+    const std::string app_dir_;
+    const std::string host_;
+    std::string status_;  // the status text without the download's byte count
+};
+
+}  // namespace korvid

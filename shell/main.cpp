@@ -1,0 +1,78 @@
+// Korvid's desktop program. Start-up brings the long-lived objects into being in a fixed
+// order, the message loop runs until the main window is closed, and shutdown takes them
+// down in reverse, so no window handler can run against a destroyed importer.
+
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "client/IMDBImport.h"
+#include "client/http.h"
+#include "shell/MainUnit.h"
+#include "shell/app_dir.h"
+#include "shell/application.h"
+#include "shell/layout_resources.h"
+#include "shell/picture.h"
+#include "shell/qt_prompts.h"
+
+namespace {
+
+constexpr const char* VersionText = "Korvid 1.1.1.0";
+
+// Registers the JPEG picture class with the picture loader for as long as it lives.
+struct JpegSupport {
+    JpegSupport() { korvid::RegisterJpegFormat(); }
+    ~JpegSupport() { korvid::UnregisterJpegFormat(); }
+    JpegSupport(const JpegSupport&) = delete;
+    JpegSupport& operator=(const JpegSupport&) = delete;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts(VersionText);
+        return 0;
+    }
+    // The toolkit's application object exists before the program's own objects and is
+    // taken down after them.
+    korvid::TApplication app(argc, argv);
+    std::setlocale(LC_TIME, "");  // the user's short date for the XML document's scan date
+    korvid::HttpGlobalInit();
+    korvid::InitLayoutResources();
+    korvid::QtPrompts prompts;
+    app.SetPrompts(&prompts);
+
+    // 1. Module initialisations: JPEG support, then the importer.
+    JpegSupport jpeg;
+    // The visual-styles library is loaded here, between JPEG support and the importer.
+    auto importer = std::make_unique<korvid::TIMDBImport>(prompts);
+
+    // 2. The application.
+    QApplication::setApplicationName("Korvid");
+    QApplication::setApplicationDisplayName("Korvid");
+    QApplication::setApplicationVersion("1.1.1.0");
+
+    // 3. The main window, the first window and so the application's main window.
+    std::unique_ptr<korvid::Tmovieform> movieform;
+    try {
+        movieform = std::make_unique<korvid::Tmovieform>(*importer, prompts,
+                                                         korvid::ProgramAppDir(),
+                                                         korvid::SiteHost());
+    } catch (const std::exception& error) {
+        prompts.ShowError(error.what());
+        return 1;
+    }
+    // 4. The tag editor window is created here, hidden.
+
+    // 5. The message loop shows the main window and runs until it is closed.
+    movieform->show();
+    const int exit_code = QApplication::exec();
+
+    // Shutdown: the windows, then the importer; the visual-styles library is released after
+    // the importer; JPEG support goes last (when `jpeg` leaves scope).
+    movieform.reset();
+    importer.reset();
+    return exit_code;
+}

@@ -1,0 +1,117 @@
+#include "shell/qt_prompts.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "shell/latin1_text.h"
+
+namespace korvid {
+namespace {
+
+QWidget* DialogParent() {
+    return QApplication::activeWindow();
+}
+
+// File names are bytes in the system's file name encoding, not Latin-1 page text.
+std::string FileNameBytes(const QString& name) {
+    return QFile::encodeName(name).toStdString();
+}
+
+QString FileNameText(const std::string& name) {
+    return QFile::decodeName(QByteArray::fromStdString(name));
+}
+
+}  // namespace
+
+QStringList NameFiltersFromFilter(const std::string& filter) {
+    const QStringList parts = FromBytes(filter).split('|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        filters << parts[i] + " (" + patterns.trimmed() + ")";
+    }
+    return filters;
+}
+
+void QtPrompts::ShowMessage(const std::string& text) {
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), FromBytes(text),
+                    QMessageBox::Ok, DialogParent());
+    box.exec();
+}
+
+PromptAnswer QtPrompts::AskOkCancel(const std::string& caption, const std::string& text) {
+    QMessageBox box(QMessageBox::Warning, FromBytes(caption), FromBytes(text),
+                    QMessageBox::Ok | QMessageBox::Cancel, DialogParent());
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok ? PromptAnswer::Ok : PromptAnswer::Cancel;
+}
+
+void QtPrompts::ShowError(const std::string& text) {
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(),
+                    FromBytes(text), QMessageBox::Ok, DialogParent());
+    box.exec();
+}
+
+std::optional<std::string> QtPrompts::AskOpenFileName(const std::string& filter) {
+    FileDialogState dialog;
+    dialog.filter = filter;
+    if (!ExecuteDialog(dialog, false)) {
+        return std::nullopt;
+    }
+    return dialog.file_name;
+}
+
+std::optional<std::string> QtPrompts::AskSaveFileName(const std::string& filter,
+                                                      const std::string& default_extension) {
+    FileDialogState dialog;
+    dialog.filter = filter;
+    dialog.default_extension = default_extension;
+    if (!ExecuteDialog(dialog, true)) {
+        return std::nullopt;
+    }
+    return dialog.file_name;
+}
+
+bool QtPrompts::ExecuteSaveDialog(FileDialogState& dialog) {
+    return ExecuteDialog(dialog, true);
+}
+
+bool QtPrompts::ExecuteOpenDialog(FileDialogState& dialog) {
+    return ExecuteDialog(dialog, false);
+}
+
+bool QtPrompts::ExecuteDialog(FileDialogState& dialog, bool save) {
+    QFileDialog box(DialogParent(), FromBytes(dialog.title));
+    box.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    box.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // An existing file is replaced without a question, as the saved documents always were.
+    box.setOption(QFileDialog::DontConfirmOverwrite, true);
+    const QStringList filters = NameFiltersFromFilter(dialog.filter);
+    box.setNameFilters(filters);
+    if (dialog.filter_index >= 1 && dialog.filter_index <= filters.size()) {
+        box.selectNameFilter(filters[dialog.filter_index - 1]);
+    }
+    QString suffix = FromBytes(dialog.default_extension);
+    if (suffix.startsWith('.')) {
+        suffix.remove(0, 1);
+    }
+    box.setDefaultSuffix(suffix);
+    if (!dialog.file_name.empty()) {
+        box.selectFile(FileNameText(dialog.file_name));
+    }
+    if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) {
+        return false;
+    }
+    dialog.file_name = FileNameBytes(box.selectedFiles().constFirst());
+    dialog.filter_index = static_cast<int>(filters.indexOf(box.selectedNameFilter())) + 1;
+    if (dialog.filter_index < 1) {
+        dialog.filter_index = 1;
+    }
+    return true;
+}
+
+}  // namespace korvid
