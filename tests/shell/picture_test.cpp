@@ -87,6 +87,16 @@ bool Near(QRgb actual, QRgb expected) {
            std::abs(qBlue(actual) - qBlue(expected)) < 16;
 }
 
+// The error text of a failed load; empty when the file loaded.
+std::string LoadError(TPicture& picture, const std::string& path) {
+    try {
+        picture.LoadFromFile(path);
+        return "";
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+}
+
 const QRgb kRed = qRgb(255, 0, 0);
 const QRgb kBlue = qRgb(0, 0, 255);
 const QRgb kWhite = qRgb(255, 255, 255);
@@ -117,6 +127,11 @@ TEST_F(PictureTest, JpegLoadsItsSizeAndDrawsStretchedInColour) {
     const QImage image = Render(*picture.Graphic(), 128, 200);
     EXPECT_TRUE(Near(image.pixel(10, 190), kRed));
     EXPECT_TRUE(Near(image.pixel(118, 10), kBlue));
+
+    picture.LoadFromFile(KORVID_SOURCE_DIR "/sample-site/pages/covers/tt9000001.jpg");
+    EXPECT_EQ(picture.Graphic()->Width(), 95);
+    EXPECT_EQ(picture.Graphic()->Height(), 140);
+    EXPECT_NO_THROW(Render(*picture.Graphic(), 95, 140));
 }
 
 TEST_F(PictureTest, JpegExtensionsIgnoreLetterCase) {
@@ -126,14 +141,6 @@ TEST_F(PictureTest, JpegExtensionsIgnoreLetterCase) {
         EXPECT_NO_THROW(picture.LoadFromFile(dir_.File(name))) << name;
         EXPECT_EQ(picture.Graphic() ? picture.Graphic()->Width() : 0, 64) << name;
     }
-}
-
-TEST_F(PictureTest, SampleCoverDecodes) {
-    TPicture picture;
-    picture.LoadFromFile(KORVID_SOURCE_DIR "/sample-site/pages/covers/tt9000001.jpg");
-    EXPECT_EQ(picture.Graphic()->Width(), 95);
-    EXPECT_EQ(picture.Graphic()->Height(), 140);
-    EXPECT_NO_THROW(Render(*picture.Graphic(), 95, 140));
 }
 
 TEST_F(PictureTest, BitmapsAndIconsLoadThroughQt) {
@@ -170,12 +177,7 @@ TEST_F(PictureTest, FailedLoadKeepsThePreviousGraphic) {
         if (!c.content.empty()) {
             WriteFileBytes(dir_.File(c.name), c.content);
         }
-        try {
-            picture.LoadFromFile(dir_.File(c.name));
-            ADD_FAILURE() << c.name << " loaded";
-        } catch (const std::exception& e) {
-            EXPECT_EQ(e.what(), c.message) << c.name;
-        }
+        EXPECT_EQ(LoadError(picture, dir_.File(c.name)), c.message) << c.name;
         EXPECT_EQ(picture.Graphic(), previous) << c.name;
     }
 }
@@ -250,16 +252,7 @@ TEST_F(PictureTest, UnregisteredJpegIsAnUnknownFormat) {
     WriteFileBytes(path, jpeg_);
     UnregisterJpegFormat();
     TPicture picture;
-    EXPECT_THROW(
-        {
-            try {
-                picture.LoadFromFile(path);
-            } catch (const std::runtime_error& e) {
-                EXPECT_STREQ(e.what(), "Unknown picture file extension (.jpg)");
-                throw;
-            }
-        },
-        std::runtime_error);
+    EXPECT_EQ(LoadError(picture, path), "Unknown picture file extension (.jpg)");
     ASSERT_TRUE(picture.LoadFromData(MakeQtImage("bmp"), "bmp"));
     EXPECT_FALSE(picture.LoadFromData(jpeg_, "jpg"));
     EXPECT_TRUE(picture.Empty());
