@@ -304,7 +304,7 @@ void Tmovieform::SetStatus(const std::string& text) {
 
 void Tmovieform::ShowProgress(std::uint64_t bytes_received) {
     StatusBar->showMessage(FromBytes(status_) +
-                           QStringLiteral(" %1 KB").arg(bytes_received / 1024));
+                           QStringLiteral(" %1 KB").arg((bytes_received + 1023) / 1024));
     // Repaint and take window-system events, but no user input until the lookup returns.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }

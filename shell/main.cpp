@@ -2,7 +2,10 @@
 // order, the message loop runs until the main window is closed, and shutdown takes them
 // down in reverse, so no window handler can run against a destroyed importer.
 
+#include <QEvent>
+#include <QTimer>
 #include <clocale>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -26,6 +29,20 @@ struct JpegSupport {
     ~JpegSupport() { korvid::UnregisterJpegFormat(); }
     JpegSupport(const JpegSupport&) = delete;
     JpegSupport& operator=(const JpegSupport&) = delete;
+};
+
+// For the start-up benchmark: with KORVID_QUIT_AFTER_FIRST_PAINT set, the program ends as
+// soon as the main window has been painted once.
+class QuitAfterFirstPaint : public QObject {
+  public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+            watched->removeEventFilter(this);
+        }
+        return false;
+    }
 };
 
 }  // namespace
@@ -67,6 +84,9 @@ int main(int argc, char** argv) {
     // 4. The tag editor window is created here, hidden.
 
     // 5. The message loop shows the main window and runs until it is closed.
+    if (std::getenv("KORVID_QUIT_AFTER_FIRST_PAINT") != nullptr) {
+        movieform->installEventFilter(new QuitAfterFirstPaint(movieform.get()));
+    }
     movieform->show();
     const int exit_code = QApplication::exec();
 

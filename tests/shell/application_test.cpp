@@ -1,0 +1,93 @@
+// The application object's error box, the program folder, and the dialogs' filters.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <stdexcept>
+
+#include "common/errors.h"
+#include "shell/app_dir.h"
+#include "shell/application.h"
+#include "shell/qt_prompts.h"
+#include "tests/support/scripted_prompts.h"
+#include "tests/support/temp_dir.h"
+
+namespace korvid {
+namespace {
+
+using ::testing::ElementsAre;
+using testing::ScriptedPrompts;
+using testing::TempDir;
+
+// An object whose event handler raises the error it was given.
+class Thrower : public QObject {
+  public:
+    explicit Thrower(std::exception_ptr error) : error_(std::move(error)) {}
+    bool event(QEvent*) override { std::rethrow_exception(error_); }
+
+  private:
+    std::exception_ptr error_;
+};
+
+class ErrorBoxTest : public ::testing::Test {
+  protected:
+    ErrorBoxTest() { App()->SetPrompts(&prompts_); }
+    ~ErrorBoxTest() override { App()->SetPrompts(nullptr); }
+    static TApplication* App() {
+        return qobject_cast<TApplication*>(QCoreApplication::instance());
+    }
+    ScriptedPrompts prompts_;
+};
+
+TEST_F(ErrorBoxTest, AnErrorLeavingAHandlerIsShownOnceAndTheSilentAbortNever) {
+    for (const std::exception_ptr& error :
+         {std::make_exception_ptr(FileCreateError("/x/y.xml")),
+          std::make_exception_ptr(SilentAbort())}) {
+        // Through the message loop's net, and through a guarded handler.
+        Thrower thrower(error);
+        QEvent event(QEvent::User);
+        QCoreApplication::sendEvent(&thrower, &event);
+        RunGuarded([&] { std::rethrow_exception(error); });
+    }
+    EXPECT_THAT(prompts_.errors,
+                ElementsAre("Cannot create file /x/y.xml", "Cannot create file /x/y.xml"));
+}
+
+TEST_F(ErrorBoxTest, AnErrorWhilePaintingIsShownOnTheLoopsNextTurn) {
+    TApplication::ReportErrorLater(std::make_exception_ptr(JpegError(42)));
+    EXPECT_TRUE(prompts_.errors.empty());
+    QCoreApplication::processEvents();
+    EXPECT_THAT(prompts_.errors, ElementsAre("JPEG error #42"));
+}
+
+TEST(AppDirTest, TheExecutablesFolderWhenWritableElseTheUsersDataFolder) {
+    TempDir dir;
+    EXPECT_EQ(ChooseAppDir(dir.Path(), nullptr, nullptr), dir.Dir());
+    EXPECT_EQ(ChooseAppDir(dir.Dir(), nullptr, nullptr), dir.Dir());
+
+    const std::string missing = dir.File("no-such-folder");
+    EXPECT_EQ(ChooseAppDir(missing, dir.File("data").c_str(), "/nonexistent"),
+              dir.File("data") + "/korvid/");
+    EXPECT_EQ(ChooseAppDir(missing, "", dir.Path().c_str()), dir.Dir() + ".local/share/korvid/");
+    struct stat info {};
+    EXPECT_EQ(::stat((dir.Dir() + ".local/share/korvid").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+
+    // A data folder that cannot be made is an error, not a folder somewhere else.
+    testing::WriteFileBytes(dir.File("file"), "x");
+    EXPECT_THROW(ChooseAppDir(missing, dir.File("file").c_str(), nullptr), IoError);
+}
+
+TEST(DialogFilterTest, PairsBecomeQtNameFilters) {
+    EXPECT_THAT(NameFiltersFromFilter("XML Files|*.xml|CSV Files|*.csv|All Files|*.*"),
+                ElementsAre("XML Files (*.xml)", "CSV Files (*.csv)", "All Files (*.*)"));
+    EXPECT_THAT(NameFiltersFromFilter("All Supported Formats |*.avi;*.mpg|Audio Video (AVI) |*.AVI"),
+                ElementsAre("All Supported Formats  (*.avi *.mpg)", "Audio Video (AVI)  (*.AVI)"));
+}
+
+}  // namespace
+}  // namespace korvid

@@ -1,0 +1,449 @@
+// The main window on real widgets (offscreen), with scripted prompts and a loopback site
+// that answers each search and film address with a page written for the case.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolButton>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "common/errors.h"
+#include "shell/MainUnit.h"
+#include "shell/application.h"
+#include "shell/picture.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/scripted_prompts.h"
+#include "tests/support/temp_dir.h"
+
+namespace korvid {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using testing::FileExists;
+using testing::HttpRequest;
+using testing::HttpResponse;
+using testing::LoopbackServer;
+using testing::ReadFileBytes;
+using testing::ScriptedPrompts;
+using testing::TempDir;
+
+std::string Page(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + "\r\n";
+    }
+    return text;
+}
+
+const std::string ListPage = Page({
+    "<html><head><title>IMDb Search</title></head><body>",
+    "<h2>Popular Results</h2>",
+    "<ol>",
+    "<li><a href=\"/title/tt1/\">Glass Orchard</a> (2003)</li>",
+    "<li><a href=\"/title/tt2/\">Winter Orchard</a> (2009)</li>",
+    "</ol>",
+    "<h2>Companies</h2>",
+    "</body></html>",
+});
+
+const std::string NoResultPage = Page({"<html><head><title>The search found nothing</title>"});
+
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+}
+
+// The sample film page "The Silent Orchard" with its cover at the given path of the test
+// site, or without a cover line when the path is empty.
+std::string FilmPage(const std::string& host, const std::string& cover,
+                     const std::string& tagline = "Some things grow back.") {
+    std::string page = ReadFileBytes(KORVID_TEST_DATA_DIR "/film-complete.html");
+    ReplaceAll(page, "@HOST@", host);
+    ReplaceAll(page, "Some things grow back.", tagline);
+    if (cover.empty()) {
+        const std::size_t poster = page.find("<div class=\"photo\">");
+        page.erase(poster, page.find('\n', poster) + 1 - poster);
+    } else {
+        ReplaceAll(page, "/covers/silent-orchard.jpg", cover);
+    }
+    return page;
+}
+
+std::string CoverJpeg() {
+    return ReadFileBytes(KORVID_SOURCE_DIR "/sample-site/pages/covers/tt9000001.jpg");
+}
+
+TApplication* App() {
+    return qobject_cast<TApplication*>(QCoreApplication::instance());
+}
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    MainWindowTest()
+        : importer_(prompts_),
+          server_([this](const HttpRequest& request) { return Answer(request); }),
+          form_(importer_, prompts_, dir_.Dir(), server_.HostPort()) {
+        App()->SetPrompts(&prompts_);
+        // The status texts in order, without the byte counts of downloads.
+        QObject::connect(form_.StatusBar, &QStatusBar::messageChanged, [this](const QString& text) {
+            if (!text.endsWith(" KB")) {
+                statuses_.push_back(text.toStdString());
+            }
+        });
+        SetPage("/find?s=all&q=orchard", ListPage);
+        SetPage("/find?s=all&q=nothing", NoResultPage);
+        SetPage("/title/tt1/", FilmPage(server_.HostPort(), "/covers/1.jpg"));
+        SetPage("/title/tt2/", FilmPage(server_.HostPort(), ""));
+        SetPage("/covers/1.jpg", CoverJpeg());
+        form_.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form_));
+    }
+
+    ~MainWindowTest() override { App()->SetPrompts(nullptr); }
+
+    HttpResponse Answer(const HttpRequest& request) {
+        std::lock_guard lock(mutex_);
+        requests_.push_back(request.target);
+        const auto page = pages_.find(request.target);
+        if (page == pages_.end()) {
+            return HttpResponse::WithStatus(404, "Not Found", "");
+        }
+        return page->second;
+    }
+
+    void SetPage(const std::string& target, std::string body) {
+        std::lock_guard lock(mutex_);
+        pages_[target] = HttpResponse::Ok(std::move(body));
+    }
+
+    std::vector<std::string> Requests() {
+        std::lock_guard lock(mutex_);
+        return requests_;
+    }
+
+    void Search(const QString& title) {
+        form_.Title->setText(title);
+        statuses_.clear();
+        QTest::mouseClick(form_.ToolButton2, Qt::LeftButton);
+    }
+
+    // Picks an entry as the user does, with a mouse click on it.
+    void Pick(int row) {
+        statuses_.clear();
+        QListWidgetItem* item = form_.ListBox1->item(row);
+        QTest::mouseClick(form_.ListBox1->viewport(), Qt::LeftButton, {},
+                          form_.ListBox1->visualItemRect(item).center());
+    }
+
+    std::vector<QString> ListEntries() const {
+        std::vector<QString> entries;
+        for (int i = 0; i < form_.ListBox1->count(); ++i) {
+            entries.push_back(form_.ListBox1->item(i)->text());
+        }
+        return entries;
+    }
+
+    std::mutex mutex_;
+    std::map<std::string, HttpResponse> pages_;
+    std::vector<std::string> requests_;
+    TempDir dir_;
+    ScriptedPrompts prompts_;
+    TIMDBImport importer_;
+    LoopbackServer server_;
+    Tmovieform form_;
+    std::vector<std::string> statuses_;
+};
+
+TEST_F(MainWindowTest, OpensWithTheLayoutsPlacesCaptionsAndFocus) {
+    struct Place {
+        const char* name;
+        QRect geometry;
+    };
+    for (const Place& place : {
+             Place{"Panel1", {0, 0, 1009, 65}},
+             Place{"Image2", {16, -4, 105, 68}},
+             Place{"ToolBar1", {0, 65, 1009, 24}},
+             Place{"Title", {21, 0, 231, 22}},
+             Place{"ToolButton2", {252, 0, 23, 22}},
+             Place{"ToolButton13", {469, 0, 23, 22}},
+             Place{"GroupBox1", {0, 89, 497, 422}},
+             Place{"ScrollBox1", {504, 95, 185, 234}},
+             Place{"Button2", {6, 4, 88, 25}},
+             Place{"Label7", {699, 220, 285, 17}},
+             Place{"Label11", {698, 272, 295, 89}},
+             Place{"plotmemo", {505, 391, 496, 114}},
+             Place{"StatusBar", {0, 511, 1009, 19}},
+         }) {
+        auto* widget = form_.findChild<QWidget*>(place.name);
+        ASSERT_NE(widget, nullptr) << place.name;
+        EXPECT_EQ(widget->geometry(), place.geometry) << place.name;
+    }
+    EXPECT_EQ(form_.size(), QSize(1009, 530));
+    EXPECT_EQ(form_.windowTitle(), "Brellow Korvid");
+    EXPECT_EQ(form_.ToolButton8->toolTip(), "Add Movie Data to a Movie File as EKT Tag");
+    EXPECT_EQ(form_.StatusText(), "OK");
+    EXPECT_FALSE(form_.Image2->Picture().Empty()) << "the banner logo";
+
+    // No caption is clipped with the stand-in fonts.
+    for (const QLabel* label : form_.findChildren<QLabel*>()) {
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
+            << label->objectName().toStdString();
+    }
+    EXPECT_LE(form_.Button2->fontMetrics().horizontalAdvance("Save Cover") + 8,
+              form_.Button2->width());
+
+    // Tab order from the list, and the list has the focus when the window opens.
+    std::vector<QString> order;
+    QWidget* widget = form_.ListBox1;
+    for (int i = 0; i < 4; ++i, widget = widget->nextInFocusChain()) {
+        while (widget->focusPolicy() == Qt::NoFocus || !widget->isVisible()) {
+            widget = widget->nextInFocusChain();
+        }
+        order.push_back(widget->objectName());
+    }
+    EXPECT_THAT(order, ElementsAre("ListBox1", "Button2", "plotmemo", "Title"));
+    QApplication::setActiveWindow(&form_);
+    EXPECT_EQ(QApplication::focusWidget(), form_.ListBox1);
+}
+
+TEST_F(MainWindowTest, EmptyTitleSaysSoAndChangesNothing) {
+    Search("");
+    EXPECT_THAT(prompts_.messages, ElementsAre("No title entered!"));
+    EXPECT_TRUE(statuses_.empty());
+    EXPECT_TRUE(Requests().empty());
+    EXPECT_EQ(form_.Label3->text(), "Title");
+}
+
+TEST_F(MainWindowTest, ResultListThenPickShowsTheFilmAndItsCover) {
+    Search("orchard");
+    EXPECT_THAT(ListEntries(), ElementsAre("Glass Orchard (2003)", "Winter Orchard (2009)"));
+    EXPECT_TRUE(form_.ListBox1->selectedItems().isEmpty());
+    EXPECT_EQ(statuses_.front(), "Scanning .......");
+    EXPECT_EQ(statuses_.back(), "OK");
+
+    bool list_enabled_during_import = true;
+    QObject::connect(form_.StatusBar, &QStatusBar::messageChanged, [&](const QString& text) {
+        if (text == "Retrieving Movie Info....") {
+            list_enabled_during_import = form_.ListBox1->isEnabled();
+        }
+    });
+    form_.ListBox1->setFocus();
+    Pick(0);
+    EXPECT_FALSE(list_enabled_during_import);
+    EXPECT_TRUE(form_.ListBox1->isEnabled());
+    EXPECT_THAT(statuses_, ElementsAre("Retrieving Movie Info....", "Found Info, Importing Data....",
+                                       "OK"));
+    EXPECT_EQ(form_.Label3->text(), "Title : The Silent Orchard ");
+    EXPECT_EQ(form_.Label4->text(), "Year : 1987");
+    EXPECT_EQ(form_.Label5->text(), "Dir : Ilse Varenne");
+    EXPECT_EQ(form_.Label6->text(), "Rated : 7.9/10");
+    EXPECT_EQ(form_.Title->text(), "The Silent Orchard ");
+    EXPECT_THAT(form_.plotmemo->toPlainText().toStdString(),
+                ::testing::StartsWith(" A widowed beekeeper finds a letter"));
+    EXPECT_FALSE(form_.Image1->Picture().Empty());
+    // The list gave its focus to the window.
+    EXPECT_EQ(QApplication::focusWidget(), &form_);
+    EXPECT_TRUE(prompts_.errors.empty());
+}
+
+TEST_F(MainWindowTest, DirectHitShowsTheFilmAndEmptiesTheList) {
+    Search("orchard");
+    SetPage("/find?s=all&q=glass", FilmPage(server_.HostPort(), "/covers/1.jpg"));
+    Search("glass");
+    EXPECT_TRUE(ListEntries().empty());
+    EXPECT_THAT(statuses_, ElementsAre("Scanning .......", "Retrieving Movie Info....", "OK"));
+    EXPECT_EQ(form_.Label3->text(), "Title : The Silent Orchard ");
+    EXPECT_FALSE(form_.Image1->Picture().Empty());
+}
+
+TEST_F(MainWindowTest, NoResultAndUnreachableSiteLeaveBarePrefixesAndAnEmptyList) {
+    Search("orchard");
+    Search("nothing");
+    EXPECT_TRUE(ListEntries().empty());
+    EXPECT_EQ(form_.Label5->text(), "Dir : ");
+    EXPECT_EQ(form_.StatusText(), "OK");
+    EXPECT_TRUE(prompts_.messages.empty());
+
+    Tmovieform offline(importer_, prompts_, dir_.Dir(),
+                       "127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort()));
+    offline.Title->setText("orchard");
+    offline.Button1Click();
+    EXPECT_THAT(prompts_.messages, ElementsAre("Cannot Download Page From Website !"));
+    EXPECT_EQ(offline.StatusText(), "OK");
+    EXPECT_EQ(offline.ListBox1->count(), 0);
+}
+
+TEST_F(MainWindowTest, AnImportErrorIsReportedInTheStatusAndFreesTheList) {
+    Search("orchard");
+    form_.ListBox1Click();  // nothing selected: the importer raises its list index error
+    EXPECT_THAT(statuses_, ElementsAre("Scanning .......", "OK", "Retrieving Movie Info....",
+                                       "Found Error while Parsing !", "OK"));
+    EXPECT_TRUE(form_.ListBox1->isEnabled());
+    EXPECT_TRUE(prompts_.errors.empty());
+}
+
+TEST_F(MainWindowTest, AFilmWithoutACoverOrWithABrokenOneIsNeverShownBesideAnotherFilmsCover) {
+    Search("orchard");
+    Pick(0);
+    ASSERT_FALSE(form_.Image1->Picture().Empty());
+    Pick(1);  // no cover on the page
+    EXPECT_TRUE(form_.Image1->Picture().Empty());
+
+    Pick(0);
+    SetPage("/covers/1.jpg", "<html>not a picture</html>");
+    form_.ListBox1->clearSelection();
+    Pick(0);
+    EXPECT_THAT(statuses_, ElementsAre("Retrieving Movie Info....", "Found Info, Importing Data....",
+                                       "Found Error while Loading Image !", "OK"));
+    EXPECT_TRUE(form_.Image1->Picture().Empty());
+
+    const std::string saved = dir_.File("cover.jpg");
+    prompts_.file_names.push_back(saved);
+    QTest::mouseClick(form_.Button2, Qt::LeftButton);
+    EXPECT_FALSE(FileExists(saved));
+}
+
+TEST_F(MainWindowTest, AnEmptyCoverGivesOneJpegErrorBoxWhenPaintedAndABlankArea) {
+    SetPage("/covers/1.jpg", "");
+    Search("orchard");
+    Pick(0);
+    EXPECT_EQ(form_.StatusText(), "OK");
+    ASSERT_FALSE(form_.Image1->Picture().Empty());
+    form_.Image1->grab();
+    QCoreApplication::processEvents();
+    form_.Image1->grab();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(prompts_.errors.size(), 1u);
+    EXPECT_THAT(prompts_.errors[0], ::testing::MatchesRegex("JPEG error #[0-9]+"));
+}
+
+TEST_F(MainWindowTest, SaveCommandsWriteThroughTheSharedDialog) {
+    Search("orchard");
+    Pick(0);
+    const std::string xml = dir_.File("film.xml");
+    const std::string csv = dir_.File("film.csv");
+    prompts_.file_names = {xml, csv};
+    QTest::mouseClick(form_.ToolButton5, Qt::LeftButton);
+    QTest::mouseClick(form_.ToolButton6, Qt::LeftButton);
+    EXPECT_THAT(ReadFileBytes(xml), HasSubstr("The Silent Orchard"));
+    EXPECT_THAT(ReadFileBytes(csv), HasSubstr("Productname~Owner~Image"));
+    ASSERT_EQ(prompts_.dialogs.size(), 2u);
+    // The CSV document is offered through the XML dialog, starting from its last use.
+    EXPECT_EQ(prompts_.dialogs[1].title, "Save DVD Xml File");
+    EXPECT_EQ(prompts_.dialogs[1].default_extension, ".xml");
+    EXPECT_EQ(prompts_.dialogs[1].file_name, xml);
+
+    // A cover saved under a bitmap name holds the JPEG bytes as they arrived.
+    const std::string cover = dir_.File("cover.bmp");
+    prompts_.file_names = {cover};
+    QTest::mouseClick(form_.Button2, Qt::LeftButton);
+    EXPECT_EQ(ReadFileBytes(cover), CoverJpeg());
+    EXPECT_EQ(prompts_.dialogs.back().title, "Save Cover Image");
+
+    // A name the importer could keep only cut is refused, and no other file is written.
+    const std::string too_long = dir_.Dir() + std::string(300, 'x') + ".xml";
+    prompts_.file_names = {too_long};
+    QTest::mouseClick(form_.ToolButton5, Qt::LeftButton);
+    ASSERT_EQ(prompts_.errors.size(), 1u);
+    EXPECT_THAT(prompts_.errors[0], HasSubstr("Cannot create file"));
+}
+
+TEST_F(MainWindowTest, SaveCoverBeforeAnyCoverWritesNothing) {
+    const std::string cover = dir_.File("cover.jpg");
+    prompts_.file_names = {cover};
+    QTest::mouseClick(form_.Button2, Qt::LeftButton);
+    EXPECT_EQ(prompts_.dialogs.size(), 1u);
+    EXPECT_FALSE(FileExists(cover));
+}
+
+TEST_F(MainWindowTest, EnterAndEscapeActOnlyWhileTheWindowItselfHasTheFocus) {
+    QApplication::setActiveWindow(&form_);
+    form_.Title->setFocus();
+    form_.Title->setText("orchard");
+    QTest::keyClick(form_.Title, Qt::Key_Return);
+    QTest::keyClick(form_.Title, Qt::Key_Escape);
+    EXPECT_TRUE(Requests().empty());
+    EXPECT_TRUE(form_.isVisible());
+
+    form_.setFocus();
+    QTest::keyClick(&form_, Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_THAT(Requests(), ElementsAre("/find?s=all&q=orchard"));
+    EXPECT_EQ(form_.ListBox1->count(), 2);
+    QTest::keyClick(&form_, Qt::Key_Escape);
+    EXPECT_FALSE(form_.isVisible());
+}
+
+TEST_F(MainWindowTest, ADropAnywhereLeavesTheCoverFillingItsBox) {
+    const QRect area = form_.ScrollBox1->viewport()->rect();
+    EXPECT_EQ(form_.Image1->geometry(), area);
+    form_.DragStartX = 10;
+    form_.DragStartY = 20;
+    EXPECT_TRUE(form_.ScrollBox1DragOver(form_.Image1));
+    EXPECT_FALSE(form_.ScrollBox1DragOver(form_.Title));
+    form_.ScrollBox1DragDrop(form_.ScrollBox1, form_.Image1, 90, 120);
+    EXPECT_EQ(form_.Image1->geometry(), area);
+    form_.ScrollBox1DragDrop(form_.Image1, form_.Image1, 3, 4);
+    EXPECT_EQ(form_.Image1->geometry(), area);
+}
+
+TEST_F(MainWindowTest, TheHelpButtonDoesNothing) {
+    QTest::mouseClick(form_.ToolButton11, Qt::LeftButton);
+    EXPECT_TRUE(statuses_.empty());
+    EXPECT_TRUE(prompts_.messages.empty());
+    EXPECT_TRUE(prompts_.dialogs.empty());
+    EXPECT_TRUE(Requests().empty());
+}
+
+TEST_F(MainWindowTest, PageTextIsShownAsPlainText) {
+    SetPage("/title/tt1/", FilmPage(server_.HostPort(), "",
+                                    "<b>bold</b> <img src=\"http://" + server_.HostPort() +
+                                        "/img.png\">"));
+    Search("orchard");
+    Pick(0);
+    form_.repaint();
+    EXPECT_EQ(form_.Label11->text().toStdString(),
+              "Tag :  <b>bold</b> <img src=\"http://" + server_.HostPort() + "/img.png\"> ");
+    EXPECT_EQ(form_.Label11->textFormat(), Qt::PlainText);
+    for (const std::string& target : Requests()) {
+        EXPECT_NE(target, "/img.png");
+    }
+}
+
+TEST_F(MainWindowTest, ADownloadShowsTheBytesReceivedInTheStatusBar) {
+    HttpResponse slow = HttpResponse::Ok(ListPage + std::string(6000, ' '));
+    slow.piece_size = 1024;
+    slow.piece_delay = std::chrono::milliseconds(2);
+    {
+        std::lock_guard lock(mutex_);
+        pages_["/find?s=all&q=orchard"] = slow;
+    }
+    std::vector<std::string> progress;
+    QObject::connect(form_.StatusBar, &QStatusBar::messageChanged, [&](const QString& text) {
+        if (text.endsWith(" KB")) {
+            progress.push_back(text.toStdString());
+        }
+    });
+    Search("orchard");
+    EXPECT_THAT(progress, ::testing::Contains("Scanning ....... 7 KB"));
+    EXPECT_EQ(statuses_.back(), "OK");
+    EXPECT_EQ(form_.ListBox1->count(), 2);
+}
+
+}  // namespace
+}  // namespace korvid
