@@ -15,9 +15,10 @@ build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
+# Starts the desktop program (it needs a display: DISPLAY or WAYLAND_DISPLAY).
 run: build
-	@echo "Korvid is built: $(BUILD)/cli/korvid-cli is ready to use."
-	@echo "The desktop window comes with a later step; until then use korvid-cli (see README.md)."
+	@echo "Korvid is built: $(BUILD)/shell/korvid (window), $(BUILD)/cli/korvid-cli (command line)."
+	$(BUILD)/shell/korvid
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error -j $(JOBS)
@@ -33,20 +34,20 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	for b in $(BENCH_BUILD)/bench/bench_*; do if [ -x "$$b" ]; then "$$b" || exit 1; fi; done
 
-# The sample site on loopback, a stand-in for the movie database site. The desktop window
-# does not exist yet, so this prints how to point korvid-cli at the site, then serves it
-# until Ctrl-C.
+# The sample site on loopback, a stand-in for the movie database site, and the desktop
+# program pointed at it. Closing the window stops the site too.
 DEMO_PORT ?= 8642
 demo: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
-	cmake --build $(BUILD) -j $(JOBS) --target korvid-sample-site korvid-cli
+	cmake --build $(BUILD) -j $(JOBS) --target korvid-sample-site korvid korvid-cli
 	@echo
-	@echo "Look films up on the sample site with korvid-cli, in another terminal:"
+	@echo "The sample site runs on 127.0.0.1:$(DEMO_PORT); try the titles orchard, harbour, night ferry, glass orchard."
+	@echo "korvid-cli works against it too, in another terminal:"
 	@echo "  $(BUILD)/cli/korvid-cli search --host 127.0.0.1:$(DEMO_PORT) orchard"
-	@echo "  $(BUILD)/cli/korvid-cli search --host 127.0.0.1:$(DEMO_PORT) --pick 1 --dir /tmp orchard"
-	@echo "  KORVID_HOST=127.0.0.1:$(DEMO_PORT) $(BUILD)/cli/korvid-cli search 'glass orchard'"
 	@echo
-	BUILD=$(BUILD) sample-site/serve --port $(DEMO_PORT)
+	BUILD=$(BUILD) sample-site/serve --port $(DEMO_PORT) & site=$$!; \
+	  trap 'kill $$site 2>/dev/null' EXIT INT TERM; sleep 1; \
+	  KORVID_HOST=127.0.0.1:$(DEMO_PORT) $(BUILD)/shell/korvid
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
