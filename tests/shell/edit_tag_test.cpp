@@ -344,19 +344,6 @@ TEST_F(EditTagFormTest, ShowTagShowsTheBytesLiterallyAndSavesThemBackAsLatin1) {
     EXPECT_EQ(saved.Title(), "<b>x</b>");
 }
 
-TEST_F(EditTagFormTest, ShowOnAnUntaggedFileThenSaveAppendsWhatWasShown) {
-    const std::string path = dir_.File("plain.avi");
-    const std::string movie = std::string(200, 'x') + std::string(128, ' ');
-    WriteFileBytes(path, movie);
-
-    form_.ShowTagOfFile(path);
-    EXPECT_EQ(ShownBy(form_), (Shown{"", "", "", "", "", -1, "32"}));
-    QTest::mouseClick(form_.Button1, Qt::LeftButton);
-    const std::string bytes = ReadFileBytes(path);
-    ASSERT_EQ(bytes.size(), movie.size() + 128);
-    EXPECT_EQ(bytes.substr(movie.size()), "TAG" + std::string(124, ' ') + "\xFF");
-}
-
 TEST_F(EditTagFormTest, FileThatCannotBeOpenedRaisesAndShowsNothing) {
     const std::string path = dir_.File("missing.avi");
     FillFieldsFromFilm(Alien, form_.Fields());
