@@ -1,0 +1,115 @@
+// Start-up of the desktop program beside a minimal Qt Widgets window, in the same run: each
+// program is started as a child process on the offscreen platform and ends by itself right
+// after its first paint. Measured per start: the wall time from the spawn to the child's exit
+// and the child's peak resident memory (ru_maxrss from wait4).
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+const std::string Korvid = KORVID_BINARY_DIR "/shell/korvid";
+const std::string MinimalWindow = KORVID_BINARY_DIR "/bench/minimal_window/minimal_window";
+
+struct ChildRun {
+    bool ok = false;
+    double seconds = 0;
+    long max_rss_kb = 0;
+};
+
+// The parent's environment without the variables set here, then the benchmark's own: the
+// offscreen platform, quit after the first paint, and a host nothing listens on.
+std::vector<std::string> ChildEnvironment() {
+    const std::vector<std::string> own = {
+        "QT_QPA_PLATFORM=offscreen", "KORVID_QUIT_AFTER_FIRST_PAINT=1", "KORVID_HOST=127.0.0.1:1"};
+    std::vector<std::string> env;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text = *entry;
+        bool replaced = false;
+        for (const std::string& mine : own) {
+            const std::string name = mine.substr(0, mine.find('=') + 1);
+            replaced = replaced || text.rfind(name, 0) == 0;
+        }
+        if (!replaced) {
+            env.push_back(text);
+        }
+    }
+    env.insert(env.end(), own.begin(), own.end());
+    return env;
+}
+
+ChildRun RunToFirstPaint(const std::string& program) {
+    static std::vector<std::string> env_text = ChildEnvironment();
+    std::vector<char*> envp;
+    for (std::string& entry : env_text) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
+    std::string arg0 = program;
+    char* argv[] = {arg0.data(), nullptr};
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    ChildRun run;
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) {
+        return run;
+    }
+    int status = 0;
+    rusage usage{};
+    const pid_t waited = wait4(pid, &status, 0, &usage);
+    const auto end = std::chrono::steady_clock::now();
+    run.ok = waited == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    run.seconds = std::chrono::duration<double>(end - start).count();
+    run.max_rss_kb = usage.ru_maxrss;
+    return run;
+}
+
+void MeasureStart(benchmark::State& state, const std::string& program) {
+    long peak_kb = 0;
+    for (auto _ : state) {
+        const ChildRun run = RunToFirstPaint(program);
+        if (!run.ok) {
+            state.SkipWithError((program + " did not start and end cleanly").c_str());
+            break;
+        }
+        state.SetIterationTime(run.seconds);
+        peak_kb = std::max(peak_kb, run.max_rss_kb);
+    }
+    // Peak resident memory over the starts of this repetition, in bytes.
+    state.counters["peak_rss"] =
+        benchmark::Counter(static_cast<double>(peak_kb) * 1024.0, benchmark::Counter::kDefaults,
+                           benchmark::Counter::kIs1024);
+}
+
+void BM_KorvidFirstPaint(benchmark::State& state) {
+    MeasureStart(state, Korvid);
+}
+BENCHMARK(BM_KorvidFirstPaint)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+
+void BM_MinimalWindowFirstPaint(benchmark::State& state) {
+    MeasureStart(state, MinimalWindow);
+}
+BENCHMARK(BM_MinimalWindowFirstPaint)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5);
+
+}  // namespace
+
+BENCHMARK_MAIN();
