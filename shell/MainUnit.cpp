@@ -26,6 +26,9 @@
 #include "shell/latin1_text.h"
 #include "shell/layout_fonts.h"
 #include "shell/picture.h"
+#include "tag/EditTagUnit.h"
+#include "tag/tag_routines.h"
+#include "theme/mdCONTROLS.h"
 
 namespace korvid {
 namespace {
@@ -34,6 +37,15 @@ constexpr int KeyEnter = 13;
 constexpr int KeyEscape = 27;
 
 constexpr const char* DocumentFilter = "XML Files|*.xml|CSV Files|*.csv|All Files|*.*";
+// The movie files both tag buttons offer; the patterns only choose what the dialog lists.
+constexpr const char* MovieFilter =
+    "All Supported Formats |*.avi;*.mpe;*.mpeg;*.mpg;*.mp4;*.mov;*.asf;*.asx;*.wmv;*.qt|"
+    "Audio Video Interleave File (AVI) |*.AVI|MPEG Movie File (mpe)|*.mpe|"
+    "Moving Picture Experts Group File (mpeg) |*.mpeg|"
+    "Moving Picture Experts Group File  (mpg)|*.mpg|MPEG-4 Video File (mp4) |*.mp4|"
+    "Apple QuickTime Movie (mov)|*.mov|Advanced Systems Format (asf) |*.asf|"
+    "Microsoft ASF Redirector File (asx)|*.asx|Windows Media Video (wmv) |*.wmv|"
+    "Apple QuickTime Movie (qt)|*.qt";
 // What a drag of the cover carries; the dragged control itself is the drag's source.
 constexpr const char* PictureDragFormat = "application/x-korvid-picture";
 
@@ -155,6 +167,7 @@ Tmovieform::Tmovieform(TIMDBImport& importer, Prompts& prompts, std::string app_
     SavePicture.title = "Save Cover Image";
     SavePicture.default_extension = ".jpg";
     SavePicture.filter = GraphicFilter();
+    OpenMovieDialog.filter = MovieFilter;
 
     importer_.SetProgress([this](std::uint64_t bytes) { ShowProgress(bytes); });
     SetStatus("OK");
@@ -270,6 +283,8 @@ void Tmovieform::BuildLayout() {
     StatusBar->setObjectName("StatusBar");
     StatusBar->setGeometry(0, MainClientHeight - 19, MainClientWidth, 19);
     StatusBar->setSizeGripEnabled(false);
+
+    XPThemeAPI1 = new TXPThemeAPI(this);
 
     // Tab order and the control that has the focus when the window opens.
     setTabOrder(ListBox1, Button2);
@@ -416,13 +431,18 @@ void Tmovieform::ListBox1Click() {
 
 namespace {
 
-// The importer keeps file names as short strings; a longer name would be cut to the name of
-// some other file, so it is refused instead.
-ShortString ChosenDocumentName(const std::string& file_name) {
+// File names are kept as short strings; a longer name would be cut to the name of some
+// other file, so it is refused instead.
+template <typename Error>
+ShortString ChosenFileName(const std::string& file_name) {
     if (file_name.size() > ShortString::MaxLength) {
-        throw FileCreateError(file_name);
+        throw Error(file_name);
     }
     return ShortString(file_name);
+}
+
+ShortString ChosenDocumentName(const std::string& file_name) {
+    return ChosenFileName<FileCreateError>(file_name);
 }
 
 }  // namespace
@@ -496,9 +516,30 @@ void Tmovieform::ToolButton13Click() {
     close();
 }
 
-// Tagging a movie file comes with the tag editor.
-void Tmovieform::ToolButton8Click() {}
+std::optional<ShortString> Tmovieform::ChooseMovieFile() {
+    if (EditTagForm == nullptr || !prompts_.ExecuteOpenDialog(OpenMovieDialog)) {
+        return std::nullopt;
+    }
+    return ChosenFileName<FileOpenError>(OpenMovieDialog.file_name);
+}
 
-void Tmovieform::ToolButton9Click() {}
+// Tags a movie file with the film last looked up, after the user has seen and edited it.
+void Tmovieform::ToolButton8Click() {
+    const std::optional<ShortString> file = ChooseMovieFile();
+    if (!file) {
+        return;
+    }
+    FillFieldsFromFilm({importer_.Title, importer_.Director, importer_.LeadRole,
+                        importer_.MovieUrl, importer_.Year, importer_.Genre},
+                       EditTagForm->Fields());
+    EditTagForm->EditTagForFile(*file);
+}
+
+// Shows what a movie file's last 128 bytes hold, in the editor.
+void Tmovieform::ToolButton9Click() {
+    if (const std::optional<ShortString> file = ChooseMovieFile()) {
+        EditTagForm->ShowTagOfFile(*file);
+    }
+}
 
 }  // namespace korvid

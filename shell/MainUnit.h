@@ -5,6 +5,7 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "client/IMDBImport.h"
@@ -22,7 +23,9 @@ class QPushButton;
 
 namespace korvid {
 
+class TEditTagForm;
 class TImage;
+class TXPThemeAPI;
 
 // The window's caption, and the fixed size of its client area.
 inline constexpr const char* MainCaption = "Brellow Korvid";
@@ -75,10 +78,16 @@ class Tmovieform : public QWidget {
     QLabel* Label10;
     QPlainTextEdit* plotmemo;
     QStatusBar* StatusBar;
+    TXPThemeAPI* XPThemeAPI1;
 
-    // The shared save dialog of both documents, and the cover's save-picture dialog.
+    // The shared save dialog of both documents, the cover's save-picture dialog, and the
+    // open dialog of both tag buttons.
     FileDialogState SaveDialog;
     FileDialogState SavePicture;
+    FileDialogState OpenMovieDialog;
+
+    // The tag editor, created hidden at start-up; the tag buttons do nothing without one.
+    TEditTagForm* EditTagForm = nullptr;
 
     // Where the pointer was on the cover when its last drag began.
     std::int32_t DragStartX = 0;
@@ -118,6 +127,8 @@ class Tmovieform : public QWidget {
     void ShowResultTitles();
     // Keeps the window painted during a download and shows how much has arrived.
     void ShowProgress(std::uint64_t bytes_received);
+    // Asks for a movie file; no value when the user cancels.
+    std::optional<ShortString> ChooseMovieFile();
 
     TIMDBImport& importer_;
     Prompts& prompts_;

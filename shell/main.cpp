@@ -18,10 +18,20 @@
 #include "shell/layout_resources.h"
 #include "shell/picture.h"
 #include "shell/qt_prompts.h"
+#include "tag/EditTagUnit.h"
+#include "theme/mdTHEMES.h"
 
 namespace {
 
 constexpr const char* VersionText = "Korvid 1.1.1.0";
+
+// Loads the visual-styles library for as long as it lives; a missing library is silent.
+struct VisualStyles {
+    VisualStyles() { korvid::LoadThemeLibrary(); }
+    ~VisualStyles() { korvid::FreeThemeLibrary(); }
+    VisualStyles(const VisualStyles&) = delete;
+    VisualStyles& operator=(const VisualStyles&) = delete;
+};
 
 // Registers the JPEG picture class with the picture loader for as long as it lives.
 struct JpegSupport {
@@ -61,9 +71,9 @@ int main(int argc, char** argv) {
     korvid::QtPrompts prompts;
     app.SetPrompts(&prompts);
 
-    // 1. Module initialisations: JPEG support, then the importer.
+    // 1. Module initialisations: JPEG support, the visual styles, then the importer.
     JpegSupport jpeg;
-    // The visual-styles library is loaded here, between JPEG support and the importer.
+    VisualStyles styles;
     auto importer = std::make_unique<korvid::TIMDBImport>(prompts);
 
     // 2. The application.
@@ -81,7 +91,9 @@ int main(int argc, char** argv) {
         prompts.ShowError(error.what());
         return 1;
     }
-    // 4. The tag editor window is created here, hidden.
+    // 4. The tag editor window, hidden until a tag button shows it. The main window owns
+    // it, so both windows are gone before the importer.
+    movieform->EditTagForm = new korvid::TEditTagForm(prompts, movieform.get());
 
     // 5. The message loop shows the main window and runs until it is closed.
     if (std::getenv("KORVID_QUIT_AFTER_FIRST_PAINT") != nullptr) {
@@ -90,8 +102,8 @@ int main(int argc, char** argv) {
     movieform->show();
     const int exit_code = QApplication::exec();
 
-    // Shutdown: the windows, then the importer; the visual-styles library is released after
-    // the importer; JPEG support goes last (when `jpeg` leaves scope).
+    // Shutdown: the windows, then the importer; the visual-styles library and JPEG support
+    // follow in reverse order of their creation as `styles` and `jpeg` leave scope.
     movieform.reset();
     importer.reset();
     return exit_code;

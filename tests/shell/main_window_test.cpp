@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +28,9 @@
 #include "tests/support/loopback_server.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
+#include "tag/EditTagUnit.h"
+#include "tag/movie_tag.h"
+#include "theme/mdCONTROLS.h"
 
 namespace korvid {
 namespace {
@@ -93,6 +97,19 @@ TApplication* App() {
     return qobject_cast<TApplication*>(QCoreApplication::instance());
 }
 
+// The tag editor, shown without blocking: each showing is counted and the window stays open.
+class EditorShownInPlace : public TEditTagForm {
+  public:
+    using TEditTagForm::TEditTagForm;
+    int showings = 0;
+
+  protected:
+    int ShowModal() override {
+        ++showings;
+        return QDialog::Rejected;
+    }
+};
+
 class MainWindowTest : public ::testing::Test {
   protected:
     MainWindowTest()
@@ -111,6 +128,7 @@ class MainWindowTest : public ::testing::Test {
         SetPage("/title/tt1/", FilmPage(server_.HostPort(), "/covers/1.jpg"));
         SetPage("/title/tt2/", FilmPage(server_.HostPort(), ""));
         SetPage("/covers/1.jpg", CoverJpeg());
+        form_.EditTagForm = editor_ = new EditorShownInPlace(prompts_, &form_);
         form_.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&form_));
     }
@@ -167,6 +185,7 @@ class MainWindowTest : public ::testing::Test {
     TIMDBImport importer_;
     LoopbackServer server_;
     Tmovieform form_;
+    EditorShownInPlace* editor_ = nullptr;
     std::vector<std::string> statuses_;
 };
 
@@ -199,6 +218,7 @@ TEST_F(MainWindowTest, OpensWithTheLayoutsPlacesCaptionsAndFocus) {
     EXPECT_EQ(form_.ToolButton8->toolTip(), "Add Movie Data to a Movie File as EKT Tag");
     EXPECT_EQ(form_.StatusText(), "OK");
     EXPECT_FALSE(form_.Image2->Picture().Empty()) << "the banner logo";
+    EXPECT_EQ(form_.findChildren<TXPThemeAPI*>().size(), 1);
 
     // No caption is clipped with the stand-in fonts.
     for (const QLabel* label : form_.findChildren<QLabel*>()) {
@@ -443,6 +463,51 @@ TEST_F(MainWindowTest, ADownloadShowsTheBytesReceivedInTheStatusBar) {
     EXPECT_THAT(progress, ::testing::Contains("Scanning ....... 7 KB"));
     EXPECT_EQ(statuses_.back(), "OK");
     EXPECT_EQ(form_.ListBox1->count(), 2);
+}
+
+TEST_F(MainWindowTest, TaggingAFileFillsTheEditorFromTheFilmAndSaveWritesIt) {
+    const std::string movie = dir_.File("film.avi");
+    testing::WriteFileBytes(movie, std::string(1000, 'm'));
+    Search("orchard");
+    Pick(0);
+    prompts_.file_names = {std::nullopt, movie};
+    QTest::mouseClick(form_.ToolButton8, Qt::LeftButton);  // cancelled: nothing happens
+    EXPECT_EQ(editor_->showings, 0);
+    QTest::mouseClick(form_.ToolButton8, Qt::LeftButton);
+    ASSERT_EQ(editor_->showings, 1);
+    EXPECT_EQ(prompts_.dialogs[1].filter,
+              "All Supported Formats |*.avi;*.mpe;*.mpeg;*.mpg;*.mp4;*.mov;*.asf;*.asx;*.wmv;*.qt|"
+              "Audio Video Interleave File (AVI) |*.AVI|MPEG Movie File (mpe)|*.mpe|Moving "
+              "Picture Experts Group File (mpeg) |*.mpeg|Moving Picture Experts Group File  "
+              "(mpg)|*.mpg|MPEG-4 Video File (mp4) |*.mp4|Apple QuickTime Movie (mov)|*.mov|"
+              "Advanced Systems Format (asf) |*.asf|Microsoft ASF Redirector File (asx)|*.asx|"
+              "Windows Media Video (wmv) |*.wmv|Apple QuickTime Movie (qt)|*.qt");
+    EXPECT_EQ(editor_->edTitle->text(), "The Silent Orchard ");
+    EXPECT_EQ(editor_->edIMDB->text(), importer_.MovieUrl.str().substr(11).c_str());
+    EXPECT_EQ(editor_->edGenre->currentText(), "Drama");
+
+    editor_->Button1Click();
+    const MovieTag tag = ReadLastTagBytes(movie);
+    EXPECT_TRUE(tag.HasMarker());
+    EXPECT_EQ(tag.Title(), "The Silent Orchard");
+    EXPECT_EQ(tag.GenreNumber(), 7);
+    EXPECT_EQ(ReadFileBytes(movie).substr(0, 1000), std::string(1000, 'm'));
+
+    // Show Tag starts from the file chosen last and shows what the file holds.
+    editor_->edTitle->clear();
+    prompts_.file_names = {movie};
+    QTest::mouseClick(form_.ToolButton9, Qt::LeftButton);
+    EXPECT_EQ(prompts_.dialogs.back().file_name, movie);
+    EXPECT_EQ(editor_->showings, 2);
+    EXPECT_EQ(editor_->edTitle->text(), "The Silent Orchard");
+    EXPECT_TRUE(prompts_.errors.empty());
+
+    // A name the editor could keep only cut is refused before anything is read or written.
+    prompts_.file_names = {dir_.Dir() + std::string(300, 'f') + ".avi"};
+    QTest::mouseClick(form_.ToolButton9, Qt::LeftButton);
+    EXPECT_EQ(editor_->showings, 2);
+    ASSERT_EQ(prompts_.errors.size(), 1u);
+    EXPECT_THAT(prompts_.errors[0], HasSubstr("Cannot open file"));
 }
 
 }  // namespace
