@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
@@ -90,7 +91,8 @@ QToolButton* MakeToolButton(QWidget* toolbar, const char* name, int left, int ic
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
     button->setIconSize(QSize(16, 16));
-    button->setIcon(QIcon(QStringLiteral(":/korvid/icon%1.png").arg(icon)));
+    // The format is named so Qt does not load its image plugins to find it out.
+    button->setIcon(QIcon(QPixmap(QStringLiteral(":/korvid/icon%1.png").arg(icon), "PNG")));
     button->setToolTip(QString::fromLatin1(hint));
     return button;
 }

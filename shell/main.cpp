@@ -3,6 +3,8 @@
 // down in reverse, so no window handler can run against a destroyed importer.
 
 #include <QEvent>
+#include <QIcon>
+#include <QPixmap>
 #include <QTimer>
 #include <clocale>
 #include <cstdlib>
@@ -11,7 +13,6 @@
 #include <memory>
 
 #include "client/IMDBImport.h"
-#include "client/http.h"
 #include "shell/MainUnit.h"
 #include "shell/app_dir.h"
 #include "shell/application.h"
@@ -66,7 +67,7 @@ int main(int argc, char** argv) {
     // taken down after them.
     korvid::TApplication app(argc, argv);
     std::setlocale(LC_TIME, "");  // the user's short date for the XML document's scan date
-    korvid::HttpGlobalInit();
+    // The HTTP layer loads libcurl on the first download, not here: start-up stays quick.
     korvid::InitLayoutResources();
     korvid::QtPrompts prompts;
     app.SetPrompts(&prompts);
@@ -80,6 +81,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Korvid");
     QApplication::setApplicationDisplayName("Korvid");
     QApplication::setApplicationVersion("1.1.1.0");
+    QApplication::setWindowIcon(QIcon(QPixmap(":/korvid/korvid-32.png", "PNG")));
 
     // 3. The main window, the first window and so the application's main window.
     std::unique_ptr<korvid::Tmovieform> movieform;
