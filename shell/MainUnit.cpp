@@ -177,6 +177,9 @@ Tmovieform::Tmovieform(TIMDBImport& importer, Prompts& prompts, std::string app_
 
 Tmovieform::~Tmovieform() {
     importer_.SetProgress({});
+    // The filter reads this window's members: it must not see the events of the children
+    // that QWidget's destructor takes down after this destructor has run.
+    delete drag_filter_;
 }
 
 void Tmovieform::BuildLayout() {
@@ -251,10 +254,10 @@ void Tmovieform::BuildLayout() {
     Image1 = new TImage;
     Image1->setObjectName("Image1");
     ScrollBox1->setWidget(Image1);
-    auto* drag_filter = new CoverDragFilter(*this);
+    drag_filter_ = new CoverDragFilter(*this);
     for (QWidget* drop_target : {static_cast<QWidget*>(Image1), ScrollBox1->viewport()}) {
         drop_target->setAcceptDrops(true);
-        drop_target->installEventFilter(drag_filter);
+        drop_target->installEventFilter(drag_filter_);
     }
 
     Panel3 = new QWidget(this);
