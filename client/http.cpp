@@ -1,9 +1,9 @@
 #include "client/http.h"
 
-#include <curl/curl.h>
-
 #include <stdexcept>
 #include <utility>
+
+#include "client/curl_library.h"
 
 namespace korvid {
 namespace {
@@ -11,15 +11,17 @@ namespace {
 // Owns one libcurl easy handle. Move-only: the handle is released exactly once.
 class CurlEasy {
   public:
-    CurlEasy() : handle_(curl_easy_init()) {
+    explicit CurlEasy(const CurlFunctions& curl) : curl_(&curl), handle_(curl.EasyInit()) {
         if (handle_ == nullptr) {
             throw std::runtime_error("Cannot start an HTTP transfer");
         }
     }
-    CurlEasy(CurlEasy&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    CurlEasy(CurlEasy&& other) noexcept
+        : curl_(other.curl_), handle_(std::exchange(other.handle_, nullptr)) {}
     CurlEasy& operator=(CurlEasy&& other) noexcept {
         if (this != &other) {
             Reset();
+            curl_ = other.curl_;
             handle_ = std::exchange(other.handle_, nullptr);
         }
         return *this;
@@ -30,9 +32,10 @@ class CurlEasy {
 
     template <typename T>
     void SetOption(CURLoption option, T value) {
-        const CURLcode code = curl_easy_setopt(handle_, option, value);
+        const CURLcode code = curl_->EasySetopt(handle_, option, value);
         if (code != CURLE_OK) {
-            throw std::runtime_error(std::string("HTTP setup failed: ") + curl_easy_strerror(code));
+            throw std::runtime_error(std::string("HTTP setup failed: ") +
+                                     curl_->EasyStrerror(code));
         }
     }
 
@@ -41,22 +44,23 @@ class CurlEasy {
   private:
     void Reset() noexcept {
         if (handle_ != nullptr) {
-            curl_easy_cleanup(handle_);
+            curl_->EasyCleanup(handle_);
             handle_ = nullptr;
         }
     }
+    const CurlFunctions* curl_;
     CURL* handle_;
 };
 
 // Owns a curl_slist.
 class HeaderList {
   public:
-    HeaderList() = default;
+    explicit HeaderList(const CurlFunctions& curl) : curl_(&curl) {}
     HeaderList(const HeaderList&) = delete;
     HeaderList& operator=(const HeaderList&) = delete;
-    ~HeaderList() { curl_slist_free_all(list_); }
+    ~HeaderList() { curl_->SlistFreeAll(list_); }
     void Append(const char* header) {
-        curl_slist* appended = curl_slist_append(list_, header);
+        curl_slist* appended = curl_->SlistAppend(list_, header);
         if (appended == nullptr) {
             throw std::bad_alloc();
         }
@@ -65,6 +69,7 @@ class HeaderList {
     curl_slist* Get() const noexcept { return list_; }
 
   private:
+    const CurlFunctions* curl_;
     curl_slist* list_ = nullptr;
 };
 
@@ -130,7 +135,8 @@ std::string EncodeRequestTarget(std::string_view address) {
 }
 
 void HttpGlobalInit() {
-    curl_global_init(CURL_GLOBAL_DEFAULT);
+    // Loading runs curl_global_init once; a library that cannot be loaded fails each transfer.
+    static_cast<void>(LoadedCurl());
 }
 
 TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
@@ -139,8 +145,16 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
     TransferState state{&sink, &progress};
     const std::string url = EncodeRequestTarget(address);
 
-    CurlEasy easy;
-    HeaderList headers;
+    const CurlFunctions* curl = LoadedCurl();
+    if (curl == nullptr) {
+        // Without libcurl no server can be reached: a transfer that never connected.
+        info.effective_url = url;
+        info.error = CurlLibraryError();
+        return info;
+    }
+
+    CurlEasy easy(*curl);
+    HeaderList headers(*curl);
     headers.Append("Accept:");  // libcurl adds "Accept: */*" by default; the request carries none
     char error_buffer[CURL_ERROR_SIZE] = {};
 
@@ -158,12 +172,12 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
     easy.SetOption(CURLOPT_WRITEDATA, static_cast<void*>(&state));
     easy.SetOption(CURLOPT_ERRORBUFFER, error_buffer);
 
-    const CURLcode code = curl_easy_perform(easy.Get());
+    const CURLcode code = curl->EasyPerform(easy.Get());
 
     long status = 0;
-    curl_easy_getinfo(easy.Get(), CURLINFO_RESPONSE_CODE, &status);
+    curl->EasyGetinfo(easy.Get(), CURLINFO_RESPONSE_CODE, &status);
     char* effective = nullptr;
-    curl_easy_getinfo(easy.Get(), CURLINFO_EFFECTIVE_URL, &effective);
+    curl->EasyGetinfo(easy.Get(), CURLINFO_EFFECTIVE_URL, &effective);
 
     info.status = status;
     info.effective_url = effective != nullptr ? effective : url;
@@ -177,7 +191,7 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
         (code == CURLE_OPERATION_TIMEDOUT && status == 0 && state.received == 0);
     info.connected = !no_connection;
     if (code != CURLE_OK) {
-        info.error = error_buffer[0] != '\0' ? error_buffer : curl_easy_strerror(code);
+        info.error = error_buffer[0] != '\0' ? error_buffer : curl->EasyStrerror(code);
     }
     return info;
 }
