@@ -15,35 +15,13 @@
 #include <vector>
 
 #include "common/errors.h"
+#include "common/file_descriptor.h"
 #include "shell/jpeg_image.h"
 #include "shell/picture_file.h"
 
 namespace korvid {
 
 namespace {
-
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int Get() const noexcept { return fd_; }
-    bool IsOpen() const noexcept { return fd_ >= 0; }
-    // Closes now and gives the errno of a failed close, or 0.
-    int Close() noexcept {
-        const int fd = std::exchange(fd_, -1);
-        return fd >= 0 && ::close(fd) != 0 ? errno : 0;
-    }
-
-  private:
-    int fd_;
-};
 
 // A picture read through Qt's image reader in one fixed format. The file's bytes are kept,
 // so saving writes them back as they were.

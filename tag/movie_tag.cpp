@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "common/errors.h"
+#include "common/file_descriptor.h"
 #include "common/text.h"
 
 namespace korvid {
@@ -17,34 +18,6 @@ namespace korvid {
 static_assert(sizeof(off_t) == 8, "tag positions need 64-bit file offsets");
 
 namespace {
-
-// Owns one open file descriptor; closes it on every path.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int Get() const noexcept { return fd_; }
-    bool IsOpen() const noexcept { return fd_ >= 0; }
-
-    // Closes now and gives the errno of a failed close, or 0.
-    int Close() noexcept {
-        const int fd = std::exchange(fd_, -1);
-        if (fd >= 0 && ::close(fd) != 0) {
-            return errno;
-        }
-        return 0;
-    }
-
-  private:
-    int fd_;
-};
 
 struct TransferResult {
     std::size_t count = 0;  // bytes moved before the transfer stopped
