@@ -20,6 +20,11 @@ bool IsPlainFileName(std::string_view name) {
 
 bool TIMDBImport::DownloadPoster(const ShortString& address, const ShortString& file_name) {
     PosterFile = "";
+    // An empty address can never be fetched (it ends as no connection, with no file), so
+    // no transfer is started for it: no handle, no socket, the same result.
+    if (address.empty()) {
+        return false;
+    }
     const std::string name = TrimControls(file_name.str());
     if (!IsPlainFileName(name)) {
         return false;
