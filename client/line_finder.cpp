@@ -21,7 +21,8 @@ const char* Next(const char* from, const char* end, char c) {
 }
 
 // True when the text holds the already upper-cased needle, ignoring a to z case. Candidates
-// for the needle's first byte are found with memchr, in both cases of a letter.
+// for the needle's first byte are found with memchr, in both cases of a letter. This is the
+// plain search, one line at a time.
 bool ContainsIgnoringCase(std::string_view text, std::string_view upper_needle) {
     if (upper_needle.size() > text.size()) {
         return false;
@@ -88,16 +89,79 @@ std::optional<std::string_view> Between(std::string_view source, std::string_vie
 void TIMDBImport::FindLine(const ShortString& marker, std::int32_t start_index) {
     const std::string upper_marker = UpperAsciiCopy(marker.str());
     LineIndex = -1;
-    if (upper_marker.empty() || start_index < 0) {
+    if (upper_marker.empty() || start_index < 0 || start_index >= PageLines.Count()) {
         return;
     }
-    const std::vector<std::string>& lines = PageLines.Lines();
-    for (std::size_t i = static_cast<std::size_t>(start_index); i < lines.size(); ++i) {
-        if (ContainsIgnoringCase(lines[i], upper_marker)) {
-            LineIndex = static_cast<std::int32_t>(i);
+    if (plain_line_search_) {
+        for (std::int32_t i = start_index; i < PageLines.Count(); ++i) {
+            if (ContainsIgnoringCase(PageLines[i], upper_marker)) {
+                LineIndex = i;
+                return;
+            }
+        }
+        return;
+    }
+    // The table knows the first line holding the marker: that is the answer unless it lies
+    // before the start.
+    const std::int32_t first = FirstLineFromTable(upper_marker);
+    if (first == -1 || first >= start_index) {
+        LineIndex = first;
+        return;
+    }
+    // Search the buffer from the start line on; an occurrence that runs on into the next
+    // line (a marker holding a line break) does not count.
+    const std::string_view page = PageLines.Buffer();
+    std::size_t from = PageLines.LineBegin(start_index);
+    for (;;) {
+        const std::size_t at = FindIgnoringCase(page, upper_marker, from);
+        if (at == std::string_view::npos) {
             return;
         }
+        const int line = PageLines.LineAt(at);
+        if (at + upper_marker.size() <= PageLines.LineEnd(line)) {
+            LineIndex = line;
+            return;
+        }
+        from = at + 1;
     }
+}
+
+void TIMDBImport::StartMarkerTable(const std::vector<std::string>& upper_markers) {
+    marker_table_ = {};
+    if (plain_line_search_) {
+        return;
+    }
+    const std::string_view page = PageLines.Buffer();
+    const std::vector<std::size_t> found = FindEachIgnoringCase(page, upper_markers);
+    marker_table_.upper_markers = upper_markers;
+    for (std::size_t k = 0; k < found.size(); ++k) {
+        std::int32_t first = -1;
+        if (found[k] != std::string_view::npos) {
+            const int line = PageLines.LineAt(found[k]);
+            // An occurrence across a line break leaves the marker to the line search.
+            first = found[k] + upper_markers[k].size() <= PageLines.LineEnd(line) ? line : -2;
+        }
+        marker_table_.first_lines.push_back(first);
+    }
+    marker_table_.page = page;
+}
+
+void TIMDBImport::EndMarkerTable() noexcept {
+    marker_table_ = {};
+}
+
+std::int32_t TIMDBImport::FirstLineFromTable(const std::string& upper_marker) const {
+    // A page changed since (emptied, or loaded anew) makes the table worthless.
+    const std::string_view page = PageLines.Buffer();
+    if (page.data() != marker_table_.page.data() || page.size() != marker_table_.page.size()) {
+        return -2;
+    }
+    for (std::size_t k = 0; k < marker_table_.upper_markers.size(); ++k) {
+        if (marker_table_.upper_markers[k] == upper_marker) {
+            return marker_table_.first_lines[k];
+        }
+    }
+    return -2;
 }
 
 ShortString TIMDBImport::ExtractBetween(const ShortString& source, const ShortString& start_marker,

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "client/IMDBImport.h"
 
@@ -18,6 +19,27 @@ constexpr std::int32_t LastGenreSlot = 10;
 
 // Characters a cast line carries before its first cast entry.
 constexpr std::size_t CastLinePrefix = 382;
+
+// The markers of the page, in the order of the steps.
+constexpr const char* TitleMarker = "<TITLE>";
+constexpr const char* PosterMarker = "\"poster\"";
+constexpr const char* DirectorMarker = "Directed by";
+constexpr const char* GenreMarker = "\"ch\">Genre:";
+constexpr const char* TagLineMarker = "Tagline:";
+constexpr const char* PlotMarker = "Plot Outline:";
+constexpr const char* RunningTimeMarker = "Runtime:";
+constexpr const char* CastMarker = "Cast overview";
+constexpr const char* RatingMarker = "/10</b>";
+
+std::vector<std::string> UpperMarkers() {
+    std::vector<std::string> markers;
+    for (const char* marker :
+         {TitleMarker, PosterMarker, DirectorMarker, GenreMarker, TagLineMarker, PlotMarker,
+          RunningTimeMarker, CastMarker, RatingMarker}) {
+        markers.push_back(UpperAsciiCopy(marker));
+    }
+    return markers;
+}
 
 // Drops the first count characters of the text (all of it when it is shorter).
 void DropFront(std::string& text, std::size_t count) {
@@ -56,7 +78,7 @@ std::string FileNamePart(std::string_view path) {
 void TIMDBImport::ParseMoviePage() {
     // The next line after the cursor; reading past the last line raises the list's index
     // error and ends the parse.
-    const auto next_line = [this]() -> const std::string& {
+    const auto next_line = [this]() -> LineView {
         ++LineIndex;
         return PageLines[LineIndex];
     };
@@ -77,8 +99,21 @@ void TIMDBImport::ParseMoviePage() {
     LeadRole = "";
     XmlLines.Add("<Movie_Data>");
 
+    // The first line of every marker, found in one pass over the page. Each search below
+    // answers from it unless that line lies before its start, so the chains read as before.
+    struct MarkerTableScope {
+        TIMDBImport& importer;
+        explicit MarkerTableScope(TIMDBImport& owner) : importer(owner) {
+            static const std::vector<std::string> markers = UpperMarkers();
+            importer.StartMarkerTable(markers);
+        }
+        MarkerTableScope(const MarkerTableScope&) = delete;
+        MarkerTableScope& operator=(const MarkerTableScope&) = delete;
+        ~MarkerTableScope() { importer.EndMarkerTable(); }
+    } const marker_table(*this);
+
     // 2. Title and year. The extraction matches "<title>" in lower case only.
-    FindLine("<TITLE>", 0);
+    FindLine(TitleMarker, 0);
     if (LineIndex < 0) {
         ClearMovieData();
         return;
@@ -92,7 +127,7 @@ void TIMDBImport::ParseMoviePage() {
     append_to_row("~1");
 
     // 3. Cover image, read from the whole poster line (the address may stand past 255).
-    FindLine("\"poster\"", LineIndex);
+    FindLine(PosterMarker, LineIndex);
     if (LineIndex >= 0) {
         PosterUrl = PosterAddress(PageLines[LineIndex]);
         DownloadPoster(PosterUrl, Title + ".jpg");
@@ -103,7 +138,7 @@ void TIMDBImport::ParseMoviePage() {
     }
 
     // 4. Director: the first link on the line after "Directed by".
-    FindLine("Directed by", LineIndex);
+    FindLine(DirectorMarker, LineIndex);
     if (LineIndex >= 0) {
         Director = ExtractLinkText(ShortString(next_line()), "<a", "</a>");
         XmlLines.Add("<Director>" + Director + "</Director>");
@@ -111,7 +146,7 @@ void TIMDBImport::ParseMoviePage() {
 
     // 5. Genres: the links of the line after the genre marker, up to "(more)".
     XmlLines.Add("<Movie_Genre>");
-    FindLine("\"ch\">Genre:", 0);
+    FindLine(GenreMarker, 0);
     if (LineIndex >= 0) {
         std::string rest = next_line();
         for (;;) {
@@ -137,14 +172,14 @@ void TIMDBImport::ParseMoviePage() {
     XmlLines.Add("<Additional_Info>");
 
     // 6. Tag line.
-    FindLine("Tagline:", LineIndex);
+    FindLine(TagLineMarker, LineIndex);
     if (LineIndex >= 0) {
         TagLine = ExtractBetween(PageLines[LineIndex], "b>", "<a");
         XmlLines.Add("<Tag_Line>" + TagLine + "</Tag_Line>");
     }
 
     // 7. Plot outline; the CSV "Details" column joins it with the director.
-    FindLine("Plot Outline:", LineIndex);
+    FindLine(PlotMarker, LineIndex);
     if (LineIndex >= 0) {
         Plot = ExtractBetween(PageLines[LineIndex], "b>", "<a");
         XmlLines.Add("<Plot>" + Plot + "</Plot>");
@@ -155,7 +190,7 @@ void TIMDBImport::ParseMoviePage() {
     XmlLines.Add("</Additional_Info>");
 
     // 8. Running time: the whole line after "Runtime:", trimmed.
-    FindLine("Runtime:", LineIndex);
+    FindLine(RunningTimeMarker, LineIndex);
     if (LineIndex >= 0) {
         RunningTime = TrimControls(next_line());
         XmlLines.Add("<Running_Time>" + RunningTime + "</Running_Time>");
@@ -163,7 +198,7 @@ void TIMDBImport::ParseMoviePage() {
 
     // 9. The first cast entry, which follows the cast table's fixed opening markup.
     XmlLines.Add("<Cast_Members>");
-    FindLine("Cast overview", 0);
+    FindLine(CastMarker, 0);
     if (LineIndex >= 0) {
         std::string rest = PageLines[LineIndex];
         DropFront(rest, CastLinePrefix);
@@ -179,7 +214,7 @@ void TIMDBImport::ParseMoviePage() {
     XmlLines.Add("</Cast_Members>");
 
     // 10. User rating, as the page prints it.
-    FindLine("/10</b>", 0);
+    FindLine(RatingMarker, 0);
     if (LineIndex >= 0) {
         Rated = ExtractLinkText(PageLines[LineIndex], "<b>", "</b>");
         XmlLines.Add("<Rating>" + Rated + "</Rating>");

@@ -1,51 +1,156 @@
 #include "common/line_list.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "common/errors.h"
 
 namespace korvid {
+namespace {
 
-const std::string& LineList::operator[](int index) const {
+// The offset of the next byte c at or after from, or size.
+std::size_t NextByte(const char* data, std::size_t from, std::size_t size, char c) {
+    const void* found = std::memchr(data + from, c, size - from);
+    return found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - data)
+                            : size;
+}
+
+// Closes a file descriptor when it goes out of scope.
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    int Get() const noexcept { return fd_; }
+
+  private:
+    int fd_;
+};
+
+// The error for a file that opened but could not be read.
+constexpr int ReadErrorCode = 100;
+
+}  // namespace
+
+LineView LineList::operator[](int index) const {
     if (index < 0 || index >= Count()) {
         throw ListIndexError(index);
     }
-    return lines_[static_cast<std::size_t>(index)];
+    const std::size_t begin = LineBegin(index);
+    return std::string_view(buffer_).substr(begin, LineEnd(index) - begin);
+}
+
+void LineList::Add(std::string_view line) {
+    starts_.push_back(buffer_.size());
+    buffer_.append(line);
+    buffer_ += '\n';
+    Changed();
+}
+
+void LineList::Clear() noexcept {
+    std::string().swap(buffer_);
+    std::vector<std::size_t>().swap(starts_);
+    Changed();
+}
+
+int LineList::LineAt(std::size_t offset) const noexcept {
+    const auto after = std::upper_bound(starts_.begin(), starts_.end(), offset);
+    return static_cast<int>(after - starts_.begin()) - 1;
+}
+
+void LineList::Adopt(std::string text) {
+    std::vector<std::size_t> starts;
+    char* data = text.data();
+    const std::size_t size = text.size();
+    // The next CR and the next LF are each looked up again only once the line passes
+    // them, so a page that uses only one kind of break is still read in one pass.
+    std::size_t next_cr = NextByte(data, 0, size, '\r');
+    std::size_t next_lf = NextByte(data, 0, size, '\n');
+    std::size_t read = 0;
+    std::size_t write = 0;
+    bool last_line_open = false;
+    while (read < size) {
+        if (next_cr < read) {
+            next_cr = NextByte(data, read, size, '\r');
+        }
+        if (next_lf < read) {
+            next_lf = NextByte(data, read, size, '\n');
+        }
+        const std::size_t end = std::min(next_cr, next_lf);
+        if (write != read) {
+            std::memmove(data + write, data + read, end - read);
+        }
+        starts.push_back(write);
+        write += end - read;
+        if (end == size) {
+            last_line_open = true;
+            break;
+        }
+        const bool cr_lf = data[end] == '\r' && end + 1 < size && data[end + 1] == '\n';
+        data[write++] = '\n';  // write <= end: nothing still to be read is overwritten
+        read = end + (cr_lf ? 2 : 1);
+    }
+    text.resize(write);
+    if (last_line_open) {
+        text += '\n';
+    }
+    buffer_ = std::move(text);
+    starts_ = std::move(starts);
+    Changed();
 }
 
 void LineList::SetText(std::string_view text) {
-    lines_.clear();
     text = text.substr(0, text.find('\0'));
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines_.emplace_back(text.substr(start));
-            break;
-        }
-        lines_.emplace_back(text.substr(start, end - start));
-        start = end + 1;
-        if (text[end] == '\r' && start < text.size() && text[start] == '\n') {
-            ++start;
-        }
-    }
+    std::string copy;
+    copy.reserve(text.size() + 1);  // room for the last line's '\n'
+    copy.assign(text);
+    Adopt(std::move(copy));
 }
 
 void LineList::LoadFromFile(const std::string& file_name) {
-    std::ifstream in(file_name, std::ios::binary);
-    if (!in) {
+    const FileDescriptor file(::open(file_name.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.Get() < 0) {
         throw FileOpenError(file_name);
     }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        throw IoError(100);
+    struct stat info {};
+    std::size_t expected = 0;
+    if (::fstat(file.Get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+        expected = static_cast<std::size_t>(info.st_size);
     }
-    SetText(text);
+    // Read into a buffer one byte larger than the file, so the last line's '\n' fits
+    // without moving the page.
+    std::string text(expected + 1, '\0');
+    std::size_t filled = 0;
+    for (;;) {
+        if (filled == text.size()) {
+            text.resize(std::max<std::size_t>(text.size() * 2, 64 * 1024));
+        }
+        const ssize_t got = ::read(file.Get(), text.data() + filled, text.size() - filled);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw IoError(ReadErrorCode);
+        }
+        if (got == 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    text.resize(NextByte(text.data(), 0, filled, '\0'));
+    Adopt(std::move(text));
 }
 
 void LineList::SaveToFile(const std::string& file_name) const {
@@ -56,7 +161,8 @@ void LineList::SaveToFile(const std::string& file_name) const {
     if (!file) {
         throw FileCreateError(file_name);
     }
-    for (const std::string& line : lines_) {
+    for (int i = 0; i < Count(); ++i) {
+        const std::string_view line = (*this)[i];
         if (std::fwrite(line.data(), 1, line.size(), file.get()) != line.size() ||
             std::fwrite("\r\n", 1, 2, file.get()) != 2) {
             throw IoError::FromErrno(errno);
@@ -64,6 +170,25 @@ void LineList::SaveToFile(const std::string& file_name) const {
     }
     if (std::fclose(file.release()) != 0) {
         throw IoError::FromErrno(errno);
+    }
+}
+
+const std::vector<std::string>& LineList::Lines() const {
+    if (!copy_valid_) {
+        copy_.clear();
+        copy_.reserve(starts_.size());
+        for (int i = 0; i < Count(); ++i) {
+            copy_.emplace_back((*this)[i]);
+        }
+        copy_valid_ = true;
+    }
+    return copy_;
+}
+
+void LineList::Changed() noexcept {
+    if (copy_valid_) {
+        std::vector<std::string>().swap(copy_);
+        copy_valid_ = false;
     }
 }
 

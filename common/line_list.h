@@ -3,36 +3,78 @@
 // duplicates allowed. Loading splits at CR LF, CR alone or LF alone and stops at the
 // first NUL byte; a line break at the very end starts no further line. Saving writes
 // every line followed by CR LF.
+//
+// The lines are held once, in one buffer: each line followed by one '\n', and beside it
+// the offset where each line begins. Loading a page costs its bytes and one offset per
+// line, not one string per line. A line added whole may itself hold '\n' (or CR, or NUL);
+// the offsets, not the separators, say where it ends.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace korvid {
 
+// One line of a LineList: a view of the list's buffer, valid until the list changes.
+// It converts to std::string wherever a copy is wanted.
+class LineView : public std::string_view {
+  public:
+    LineView() = default;
+    LineView(std::string_view text) : std::string_view(text) {}
+    operator std::string() const { return std::string(data(), size()); }
+};
+
 class LineList {
   public:
-    int Count() const noexcept { return static_cast<int>(lines_.size()); }
-    bool Empty() const noexcept { return lines_.empty(); }
+    int Count() const noexcept { return static_cast<int>(starts_.size()); }
+    bool Empty() const noexcept { return starts_.empty(); }
 
     // Throws ListIndexError "List index out of bounds (%d)" for an index outside 0..Count()-1.
-    const std::string& operator[](int index) const;
+    LineView operator[](int index) const;
 
-    void Add(std::string line) { lines_.push_back(std::move(line)); }
-    void Clear() noexcept { lines_.clear(); }
+    void Add(std::string_view line);
+    // Empties the list and gives its memory back.
+    void Clear() noexcept;
 
     // Replaces the lines with those of the text.
     void SetText(std::string_view text);
-    // Replaces the lines with those of the file; throws FileOpenError when it cannot be read.
+    // Replaces the lines with those of the file; throws FileOpenError when it cannot be
+    // opened and IoError when reading fails. On failure the lines stay as they were.
     void LoadFromFile(const std::string& file_name);
     // Writes every line and CR LF, replacing the file; throws FileCreateError when the file
     // cannot be created and IoError when writing fails.
     void SaveToFile(const std::string& file_name) const;
 
-    const std::vector<std::string>& Lines() const noexcept { return lines_; }
+    // A copy of every line, for tests and tools: it costs a string per line and is kept
+    // until the list changes. The page reader works on Buffer() instead.
+    const std::vector<std::string>& Lines() const;
+
+    // ---- The buffer, for searches over the whole page ----
+    // Every line in order, each followed by one '\n'.
+    std::string_view Buffer() const noexcept { return buffer_; }
+    // Where line index (0..Count()-1, unchecked) begins in Buffer(), and where it ends (the
+    // offset of its '\n').
+    std::size_t LineBegin(int index) const noexcept {
+        return starts_[static_cast<std::size_t>(index)];
+    }
+    std::size_t LineEnd(int index) const noexcept {
+        const auto next = static_cast<std::size_t>(index) + 1;
+        return (next < starts_.size() ? starts_[next] : buffer_.size()) - 1;
+    }
+    // The line that holds the byte at offset (below Buffer().size()).
+    int LineAt(std::size_t offset) const noexcept;
 
   private:
-    std::vector<std::string> lines_;
+    // Takes a text (already cut at its first NUL) as the new buffer, turning every line
+    // break into one '\n' in place.
+    void Adopt(std::string text);
+    void Changed() noexcept;
+
+    std::string buffer_;
+    std::vector<std::size_t> starts_;
+    mutable std::vector<std::string> copy_;
+    mutable bool copy_valid_ = false;
 };
 
 }  // namespace korvid

@@ -1,12 +1,191 @@
 #include "common/text.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace korvid {
 namespace {
 
 bool IsControlOrSpace(char c) {
     return static_cast<unsigned char>(c) <= 32;
+}
+
+// ---- The pair filter ----
+//
+// A byte folded with 0x20 is the same for both cases of a letter, so comparing folded bytes
+// finds every candidate; it also lets through a few other bytes (0x02 for '"', '`' for '@'),
+// which the whole comparison afterwards turns away.
+constexpr unsigned char Fold = 0x20;
+
+struct FoldedPair {
+    unsigned char first;
+    unsigned char second;
+};
+
+// At most this many pairs are filtered for at once; further needles are searched alone.
+constexpr std::size_t MaxPairs = 16;
+
+// Bytes roughly from the most to the least common in a web page, letters in lower case.
+// Bytes not listed count as the rarest.
+constexpr std::string_view CommonBytes =
+    " et\"<>a/=srionldchpm\n\tu-.gfbvwy:012k_;&#345x6789,()'!jqz?{}[]%+*@|\\~^`$\r";
+
+constexpr std::array<std::uint8_t, 256> MakeCommonness() {
+    std::array<std::uint8_t, 256> commonness{};
+    for (std::size_t i = 0; i < CommonBytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(CommonBytes[i]);
+        commonness[byte] = static_cast<std::uint8_t>(CommonBytes.size() - i);
+        if (byte >= 'a' && byte <= 'z') {
+            commonness[byte - 'a' + 'A'] = commonness[byte];
+        }
+    }
+    return commonness;
+}
+constexpr std::array<std::uint8_t, 256> Commonness = MakeCommonness();
+
+// The offset of the needle's rarest pair of adjacent bytes (the needle has two or more).
+std::size_t RarestPair(std::string_view needle) {
+    std::size_t best = 0;
+    int best_score = 1 << 30;
+    for (std::size_t i = 0; i + 1 < needle.size(); ++i) {
+        const int score = Commonness[static_cast<unsigned char>(needle[i])] +
+                          Commonness[static_cast<unsigned char>(needle[i + 1])];
+        if (score < best_score) {
+            best = i;
+            best_score = score;
+        }
+    }
+    return best;
+}
+
+FoldedPair PairAt(std::string_view needle, std::size_t at) {
+    return {static_cast<unsigned char>(needle[at] | Fold),
+            static_cast<unsigned char>(needle[at + 1] | Fold)};
+}
+
+bool PairMatches(const char* text, std::size_t at, FoldedPair pair) {
+    return static_cast<unsigned char>(text[at] | Fold) == pair.first &&
+           static_cast<unsigned char>(text[at + 1] | Fold) == pair.second;
+}
+
+bool MatchesAt(const char* text, std::string_view upper_needle) {
+    for (std::size_t i = 0; i < upper_needle.size(); ++i) {
+        if (UpperAscii(text[i]) != upper_needle[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::size_t ScalarCandidate(const char* text, std::size_t begin, std::size_t end,
+                            const FoldedPair* pairs, std::size_t count) {
+    for (std::size_t q = begin; q < end; ++q) {
+        for (std::size_t k = 0; k < count; ++k) {
+            if (PairMatches(text, q, pairs[k])) {
+                return q;
+            }
+        }
+    }
+    return end;
+}
+
+// Portable: eight positions at a time in 64-bit words.
+std::size_t PortableCandidate(const char* text, std::size_t begin, std::size_t end,
+                              const FoldedPair* pairs, std::size_t count) {
+    constexpr std::uint64_t Ones = 0x0101010101010101ULL;
+    constexpr std::uint64_t Low7 = 0x7F7F7F7F7F7F7F7FULL;
+    std::array<std::uint64_t, MaxPairs> firsts{};
+    std::array<std::uint64_t, MaxPairs> seconds{};
+    for (std::size_t k = 0; k < count; ++k) {
+        firsts[k] = Ones * pairs[k].first;
+        seconds[k] = Ones * pairs[k].second;
+    }
+    std::size_t q = begin;
+    for (; q + 8 <= end; q += 8) {  // reads text[q .. q + 8]
+        std::uint64_t w0 = 0;
+        std::uint64_t w1 = 0;
+        std::memcpy(&w0, text + q, 8);
+        std::memcpy(&w1, text + q + 1, 8);
+        w0 |= Ones * Fold;
+        w1 |= Ones * Fold;
+        std::uint64_t hits = 0;
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::uint64_t z = (w0 ^ firsts[k]) | (w1 ^ seconds[k]);
+            hits |= ~(((z & Low7) + Low7) | z | Low7);  // 0x80 in each byte that is zero
+        }
+        if (hits != 0) {
+            const int bit = std::endian::native == std::endian::little ? std::countr_zero(hits)
+                                                                       : std::countl_zero(hits);
+            return q + static_cast<std::size_t>(bit / 8);
+        }
+    }
+    return ScalarCandidate(text, q, end, pairs, count);
+}
+
+#if defined(__SSE2__)
+// SSE2, part of every x86-64: sixteen positions at a time.
+std::size_t VectorCandidate(const char* text, std::size_t begin, std::size_t end,
+                            const FoldedPair* pairs, std::size_t count) {
+    __m128i firsts[MaxPairs];
+    __m128i seconds[MaxPairs];
+    for (std::size_t k = 0; k < count; ++k) {
+        firsts[k] = _mm_set1_epi8(static_cast<char>(pairs[k].first));
+        seconds[k] = _mm_set1_epi8(static_cast<char>(pairs[k].second));
+    }
+    const __m128i fold = _mm_set1_epi8(static_cast<char>(Fold));
+    std::size_t q = begin;
+    for (; q + 16 <= end; q += 16) {  // reads text[q .. q + 16]
+        const __m128i v0 =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q)), fold);
+        const __m128i v1 =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q + 1)), fold);
+        __m128i hits = _mm_setzero_si128();
+        for (std::size_t k = 0; k < count; ++k) {
+            hits = _mm_or_si128(
+                hits, _mm_and_si128(_mm_cmpeq_epi8(v0, firsts[k]), _mm_cmpeq_epi8(v1, seconds[k])));
+        }
+        const int mask = _mm_movemask_epi8(hits);
+        if (mask != 0) {
+            return q + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(mask)));
+        }
+    }
+    return ScalarCandidate(text, q, end, pairs, count);
+}
+#endif
+
+bool use_portable_kernel = false;
+
+// The first position q in [begin, end) where text[q], text[q + 1] fold to one of the pairs
+// (end when there is none), or an earlier position the filter could not rule out. Reads
+// text[begin .. end]; count is at most MaxPairs.
+std::size_t NextCandidate(const char* text, std::size_t begin, std::size_t end,
+                          const FoldedPair* pairs, std::size_t count) {
+#if defined(__SSE2__)
+    if (!use_portable_kernel) {
+        return VectorCandidate(text, begin, end, pairs, count);
+    }
+#endif
+    return PortableCandidate(text, begin, end, pairs, count);
+}
+
+// A needle of one byte: its first position in either case.
+std::size_t FindByteIgnoringCase(std::string_view text, char upper, std::size_t from) {
+    const std::size_t upper_at = text.find(upper, from);
+    const char lower = (upper >= 'A' && upper <= 'Z') ? static_cast<char>(upper | Fold) : upper;
+    if (lower == upper) {
+        return upper_at;
+    }
+    const std::size_t lower_at =
+        text.substr(0, upper_at == std::string_view::npos ? text.size() : upper_at)
+            .find(lower, from);
+    return lower_at != std::string_view::npos ? lower_at : upper_at;
 }
 
 }  // namespace
@@ -27,6 +206,87 @@ std::string TrimControls(std::string_view text) {
     const auto first = std::find_if_not(text.begin(), text.end(), IsControlOrSpace);
     const auto last = std::find_if_not(text.rbegin(), text.rend(), IsControlOrSpace).base();
     return first < last ? std::string(first, last) : std::string();
+}
+
+void SetPairFilterKernel(PairFilterKernel kernel) noexcept {
+    use_portable_kernel = kernel == PairFilterKernel::Portable;
+}
+
+std::size_t FindIgnoringCase(std::string_view text, std::string_view upper_needle,
+                             std::size_t from) {
+    const std::size_t length = upper_needle.size();
+    if (length == 0 || from > text.size() || length > text.size() - from) {
+        return std::string_view::npos;
+    }
+    if (length == 1) {
+        return FindByteIgnoringCase(text, upper_needle[0], from);
+    }
+    const std::size_t offset = RarestPair(upper_needle);
+    const FoldedPair pair = PairAt(upper_needle, offset);
+    // Pair positions whose needle would start at from .. size - length.
+    const std::size_t end = text.size() - length + offset + 1;
+    for (std::size_t q = from + offset; q < end; ++q) {
+        q = NextCandidate(text.data(), q, end, &pair, 1);
+        if (q == end) {
+            break;
+        }
+        if (PairMatches(text.data(), q, pair) &&
+            MatchesAt(text.data() + q - offset, upper_needle)) {
+            return q - offset;
+        }
+    }
+    return std::string_view::npos;
+}
+
+std::vector<std::size_t> FindEachIgnoringCase(std::string_view text,
+                                              const std::vector<std::string>& upper_needles) {
+    std::vector<std::size_t> found(upper_needles.size(), std::string_view::npos);
+    struct Needle {
+        std::size_t index;
+        std::size_t offset;
+        FoldedPair pair;
+    };
+    std::vector<Needle> active;
+    for (std::size_t i = 0; i < upper_needles.size(); ++i) {
+        const std::string& needle = upper_needles[i];
+        if (needle.size() < 2 || needle.size() > text.size() || active.size() == MaxPairs) {
+            found[i] = FindIgnoringCase(text, needle);
+        } else {
+            const std::size_t offset = RarestPair(needle);
+            active.push_back({i, offset, PairAt(needle, offset)});
+        }
+    }
+    std::array<FoldedPair, MaxPairs> pairs{};
+    const auto gather_pairs = [&active, &pairs] {
+        for (std::size_t k = 0; k < active.size(); ++k) {
+            pairs[k] = active[k].pair;
+        }
+    };
+    gather_pairs();
+    // One pass: each candidate is checked against every needle still missing; a needle
+    // leaves the filter once its first occurrence is known.
+    const std::size_t end = text.size() < 2 ? 0 : text.size() - 1;
+    for (std::size_t q = 0; q < end && !active.empty(); ++q) {
+        q = NextCandidate(text.data(), q, end, pairs.data(), active.size());
+        if (q == end) {
+            break;
+        }
+        const auto done = std::remove_if(active.begin(), active.end(), [&](const Needle& n) {
+            const std::string& needle = upper_needles[n.index];
+            if (!PairMatches(text.data(), q, n.pair) || q < n.offset ||
+                q - n.offset > text.size() - needle.size() ||
+                !MatchesAt(text.data() + q - n.offset, needle)) {
+                return false;
+            }
+            found[n.index] = q - n.offset;
+            return true;
+        });
+        if (done != active.end()) {
+            active.erase(done, active.end());
+            gather_pairs();
+        }
+    }
+    return found;
 }
 
 }  // namespace korvid

@@ -3,8 +3,10 @@
 // only the letters a to z (accented letters are not folded), and its trimming removes every
 // byte of value 32 or below (spaces and control characters) from both ends.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvid {
 
@@ -19,5 +21,22 @@ bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 // The text without its leading and trailing bytes of value 32 and below.
 std::string TrimControls(std::string_view text);
+
+// The offset of the first occurrence of upper_needle (already upper-cased) in the text at or
+// after from, ignoring a to z case; npos when there is none or the needle is empty.
+// Candidates are found by a filter on the needle's rarest pair of adjacent bytes (as HTML
+// goes), in both letter cases, and then compared whole.
+std::size_t FindIgnoringCase(std::string_view text, std::string_view upper_needle,
+                             std::size_t from = 0);
+
+// For each upper-cased needle, what FindIgnoringCase(text, needle) gives, found for all
+// needles together in one pass over the text.
+std::vector<std::size_t> FindEachIgnoringCase(std::string_view text,
+                                              const std::vector<std::string>& upper_needles);
+
+// The pair filter runs on SSE2 where the target has it, otherwise on portable 64-bit words.
+// Tests and benchmarks can force the portable one to compare the two.
+enum class PairFilterKernel { Best, Portable };
+void SetPairFilterKernel(PairFilterKernel kernel) noexcept;
 
 }  // namespace korvid
