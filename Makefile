@@ -3,10 +3,12 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD ?= build-bench
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 30
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: deps build run test sanitize bench demo clean
+.PHONY: deps build run test sanitize bench fuzz demo clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -34,6 +36,15 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	for b in $(BENCH_BUILD)/bench/bench_*; do if [ -x "$$b" ]; then "$$b" || exit 1; fi; done
 
+# The fuzz targets of fuzz/ (clang, libFuzzer, ASan and UBSan, a project of their own), each
+# run for FUZZ_SECONDS; the first finding stops with its input in $(FUZZ_BUILD)/artifacts/.
+FUZZ_TARGETS = fuzz_line_finder fuzz_page_parser fuzz_search_import fuzz_movie_tag \
+               fuzz_text_codecs fuzz_jpeg_picture
+fuzz: deps
+	cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	for t in $(FUZZ_TARGETS); do bash fuzz/run.sh $(FUZZ_BUILD) $$t $(FUZZ_SECONDS) || exit 1; done
+
 # The sample site on loopback, a stand-in for the movie database site, and the desktop
 # program pointed at it. Closing the window stops the site too.
 DEMO_PORT ?= 8642
@@ -50,4 +61,4 @@ demo: deps
 	  KORVID_HOST=127.0.0.1:$(DEMO_PORT) $(BUILD)/shell/korvid
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
