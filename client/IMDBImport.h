@@ -10,7 +10,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "client/http.h"
 #include "common/line_list.h"
@@ -117,8 +116,8 @@ class TIMDBImport {
     // Called with the bytes received so far during every download.
     void SetProgress(ProgressCallback progress) { progress_ = std::move(progress); }
     void SetClock(Clock clock) { clock_ = std::move(clock); }
-    // With true, FindLine examines the page line by line from the start index and the film
-    // page parser finds no markers ahead: the plain search the faster one must agree with.
+    // With true, FindLine examines the page line by line from the start index: the plain
+    // search the buffer search must agree with.
     void UsePlainLineSearch(bool plain) { plain_line_search_ = plain; }
     Prompts& UserPrompts() const { return prompts_; }
 
@@ -127,23 +126,10 @@ class TIMDBImport {
     // Empties the film's text fields that every lookup starts without.
     void ClearFilmFields();
 
-    // The first line of each of a set of markers, found in one pass over the page while
-    // ParseMoviePage runs; FindLine answers from it where it can.
-    struct MarkerTable {
-        std::vector<std::string> upper_markers;
-        std::vector<std::int32_t> first_lines;  // -1 when no line holds the marker
-        std::string_view page;                  // the buffer the table was made for
-    };
-    void StartMarkerTable(const std::vector<std::string>& upper_markers);
-    void EndMarkerTable() noexcept;
-    // The first line holding the marker as the table knows it, or -2 when it does not.
-    std::int32_t FirstLineFromTable(const std::string& upper_marker) const;
-
     Prompts& prompts_;
     ProgressCallback progress_;
     Clock clock_;
     std::string last_fetched_url_;
-    MarkerTable marker_table_;
     bool plain_line_search_ = false;
 };
 

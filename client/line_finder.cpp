@@ -101,13 +101,6 @@ void TIMDBImport::FindLine(const ShortString& marker, std::int32_t start_index) 
         }
         return;
     }
-    // The table knows the first line holding the marker: that is the answer unless it lies
-    // before the start.
-    const std::int32_t first = FirstLineFromTable(upper_marker);
-    if (first == -1 || first >= start_index) {
-        LineIndex = first;
-        return;
-    }
     // Search the buffer from the start line on; an occurrence that runs on into the next
     // line (a marker holding a line break) does not count.
     const std::string_view page = PageLines.Buffer();
@@ -124,44 +117,6 @@ void TIMDBImport::FindLine(const ShortString& marker, std::int32_t start_index) 
         }
         from = at + 1;
     }
-}
-
-void TIMDBImport::StartMarkerTable(const std::vector<std::string>& upper_markers) {
-    marker_table_ = {};
-    if (plain_line_search_) {
-        return;
-    }
-    const std::string_view page = PageLines.Buffer();
-    const std::vector<std::size_t> found = FindEachIgnoringCase(page, upper_markers);
-    marker_table_.upper_markers = upper_markers;
-    for (std::size_t k = 0; k < found.size(); ++k) {
-        std::int32_t first = -1;
-        if (found[k] != std::string_view::npos) {
-            const int line = PageLines.LineAt(found[k]);
-            // An occurrence across a line break leaves the marker to the line search.
-            first = found[k] + upper_markers[k].size() <= PageLines.LineEnd(line) ? line : -2;
-        }
-        marker_table_.first_lines.push_back(first);
-    }
-    marker_table_.page = page;
-}
-
-void TIMDBImport::EndMarkerTable() noexcept {
-    marker_table_ = {};
-}
-
-std::int32_t TIMDBImport::FirstLineFromTable(const std::string& upper_marker) const {
-    // A page changed since (emptied, or loaded anew) makes the table worthless.
-    const std::string_view page = PageLines.Buffer();
-    if (page.data() != marker_table_.page.data() || page.size() != marker_table_.page.size()) {
-        return -2;
-    }
-    for (std::size_t k = 0; k < marker_table_.upper_markers.size(); ++k) {
-        if (marker_table_.upper_markers[k] == upper_marker) {
-            return marker_table_.first_lines[k];
-        }
-    }
-    return -2;
 }
 
 ShortString TIMDBImport::ExtractBetween(const ShortString& source, const ShortString& start_marker,

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "client/IMDBImport.h"
 
@@ -30,16 +29,6 @@ constexpr const char* PlotMarker = "Plot Outline:";
 constexpr const char* RunningTimeMarker = "Runtime:";
 constexpr const char* CastMarker = "Cast overview";
 constexpr const char* RatingMarker = "/10</b>";
-
-std::vector<std::string> UpperMarkers() {
-    std::vector<std::string> markers;
-    for (const char* marker :
-         {TitleMarker, PosterMarker, DirectorMarker, GenreMarker, TagLineMarker, PlotMarker,
-          RunningTimeMarker, CastMarker, RatingMarker}) {
-        markers.push_back(UpperAsciiCopy(marker));
-    }
-    return markers;
-}
 
 // Drops the first count characters of the text (all of it when it is shorter).
 void DropFront(std::string& text, std::size_t count) {
@@ -98,19 +87,6 @@ void TIMDBImport::ParseMoviePage() {
     CastName = "";
     LeadRole = "";
     XmlLines.Add("<Movie_Data>");
-
-    // The first line of every marker, found in one pass over the page. Each search below
-    // answers from it unless that line lies before its start, so the chains read as before.
-    struct MarkerTableScope {
-        TIMDBImport& importer;
-        explicit MarkerTableScope(TIMDBImport& owner) : importer(owner) {
-            static const std::vector<std::string> markers = UpperMarkers();
-            importer.StartMarkerTable(markers);
-        }
-        MarkerTableScope(const MarkerTableScope&) = delete;
-        MarkerTableScope& operator=(const MarkerTableScope&) = delete;
-        ~MarkerTableScope() { importer.EndMarkerTable(); }
-    } const marker_table(*this);
 
     // 2. Title and year. The extraction matches "<title>" in lower case only.
     FindLine(TitleMarker, 0);

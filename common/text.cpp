@@ -29,7 +29,7 @@ struct FoldedPair {
     unsigned char second;
 };
 
-// At most this many pairs are filtered for at once; further needles are searched alone.
+// At most this many pairs are filtered for at once (a search uses one).
 constexpr std::size_t MaxPairs = 16;
 
 // Bytes roughly from the most to the least common in a web page, letters in lower case.
@@ -140,7 +140,26 @@ std::size_t VectorCandidate(const char* text, std::size_t begin, std::size_t end
         seconds[k] = _mm_set1_epi8(static_cast<char>(pairs[k].second));
     }
     const __m128i fold = _mm_set1_epi8(static_cast<char>(Fold));
+    const auto block = [&](std::size_t at, std::size_t k) {
+        const __m128i v0 =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at)), fold);
+        const __m128i v1 =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at + 1)), fold);
+        return _mm_and_si128(_mm_cmpeq_epi8(v0, firsts[k]), _mm_cmpeq_epi8(v1, seconds[k]));
+    };
     std::size_t q = begin;
+    if (count == 1) {
+        // One pair (a single search): 32 positions per step, one branch.
+        for (; q + 32 <= end; q += 32) {  // reads text[q .. q + 32]
+            const __m128i low = block(q, 0);
+            const __m128i high = block(q + 16, 0);
+            if (_mm_movemask_epi8(_mm_or_si128(low, high)) != 0) {
+                const auto mask = static_cast<unsigned>(_mm_movemask_epi8(low)) |
+                                  static_cast<unsigned>(_mm_movemask_epi8(high)) << 16;
+                return q + static_cast<std::size_t>(std::countr_zero(mask));
+            }
+        }
+    }
     for (; q + 16 <= end; q += 16) {  // reads text[q .. q + 16]
         const __m128i v0 =
             _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q)), fold);
@@ -236,57 +255,6 @@ std::size_t FindIgnoringCase(std::string_view text, std::string_view upper_needl
         }
     }
     return std::string_view::npos;
-}
-
-std::vector<std::size_t> FindEachIgnoringCase(std::string_view text,
-                                              const std::vector<std::string>& upper_needles) {
-    std::vector<std::size_t> found(upper_needles.size(), std::string_view::npos);
-    struct Needle {
-        std::size_t index;
-        std::size_t offset;
-        FoldedPair pair;
-    };
-    std::vector<Needle> active;
-    for (std::size_t i = 0; i < upper_needles.size(); ++i) {
-        const std::string& needle = upper_needles[i];
-        if (needle.size() < 2 || needle.size() > text.size() || active.size() == MaxPairs) {
-            found[i] = FindIgnoringCase(text, needle);
-        } else {
-            const std::size_t offset = RarestPair(needle);
-            active.push_back({i, offset, PairAt(needle, offset)});
-        }
-    }
-    std::array<FoldedPair, MaxPairs> pairs{};
-    const auto gather_pairs = [&active, &pairs] {
-        for (std::size_t k = 0; k < active.size(); ++k) {
-            pairs[k] = active[k].pair;
-        }
-    };
-    gather_pairs();
-    // One pass: each candidate is checked against every needle still missing; a needle
-    // leaves the filter once its first occurrence is known.
-    const std::size_t end = text.size() < 2 ? 0 : text.size() - 1;
-    for (std::size_t q = 0; q < end && !active.empty(); ++q) {
-        q = NextCandidate(text.data(), q, end, pairs.data(), active.size());
-        if (q == end) {
-            break;
-        }
-        const auto done = std::remove_if(active.begin(), active.end(), [&](const Needle& n) {
-            const std::string& needle = upper_needles[n.index];
-            if (!PairMatches(text.data(), q, n.pair) || q < n.offset ||
-                q - n.offset > text.size() - needle.size() ||
-                !MatchesAt(text.data() + q - n.offset, needle)) {
-                return false;
-            }
-            found[n.index] = q - n.offset;
-            return true;
-        });
-        if (done != active.end()) {
-            active.erase(done, active.end());
-            gather_pairs();
-        }
-    }
-    return found;
 }
 
 }  // namespace korvid

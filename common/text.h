@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace korvid {
 
@@ -28,11 +27,6 @@ std::string TrimControls(std::string_view text);
 // goes), in both letter cases, and then compared whole.
 std::size_t FindIgnoringCase(std::string_view text, std::string_view upper_needle,
                              std::size_t from = 0);
-
-// For each upper-cased needle, what FindIgnoringCase(text, needle) gives, found for all
-// needles together in one pass over the text.
-std::vector<std::size_t> FindEachIgnoringCase(std::string_view text,
-                                              const std::vector<std::string>& upper_needles);
 
 // The pair filter runs on SSE2 where the target has it, otherwise on portable 64-bit words.
 // Tests and benchmarks can force the portable one to compare the two.
