@@ -1,11 +1,9 @@
-// ParseMoviePage on a film page of about 100 KB, beside a baseline in the same run: one
-// memchr scan over the same lines. The page is the complete sample film with filler markup
+// ParseMoviePage on film pages of about 100 KB and 10 MB, beside a baseline in the same run:
+// one memchr pass over the same bytes. The page is the complete sample film with filler markup
 // between its head and its body, so every search from line 0 crosses the filler.
 
 #include <benchmark/benchmark.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "bench/page_baseline.h"
@@ -23,38 +21,12 @@ using korvid::testing::LoopbackServer;
 using korvid::testing::ScriptedPrompts;
 using korvid::testing::TempDir;
 
-constexpr std::size_t PageSize = 100 * 1024;
+// The page sizes measured: about 100 KB and about 10 MB.
+constexpr std::int64_t Small = 100 * 1024;
+constexpr std::int64_t Large = 10 * 1024 * 1024;
 
-std::string ReadSamplePage() {
-    std::ifstream in(std::string(KORVID_SOURCE_DIR) + "/tests/data/film-complete.html",
-                     std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
-    for (std::size_t at = text.find(from); at != std::string::npos;
-         at = text.find(from, at + to.size())) {
-        text.replace(at, from.size(), to);
-    }
-    return text;
-}
-
-// The sample page with filler lines after "<body>" up to about 100 KB; the cover address
-// names cover_host, or is empty when cover_host is.
-void FillPage(TIMDBImport& importer, const std::string& cover_host) {
-    std::string page = ReadSamplePage();
-    page = cover_host.empty() ? ReplaceAll(page, "http://@HOST@/covers/silent-orchard.jpg", "")
-                              : ReplaceAll(page, "@HOST@", cover_host);
-    const std::string filler_line =
-        "<tr class=\"even\"><td class=\"nm\"><a href=\"/name/nm0999999/\">Crowd Extra</a></td>"
-        "<td class=\"ddd\"> ... </td><td class=\"char\">Passer-by</td></tr>\r\n";
-    std::string filler;
-    while (page.size() + filler.size() < PageSize) {
-        filler += filler_line;
-    }
-    const std::size_t body = page.find("<body>\r\n") + 8;
-    page.insert(body, filler);
-    importer.PageLines.SetText(page);
+void FillPage(TIMDBImport& importer, std::int64_t size, const std::string& cover_host) {
+    importer.PageLines.SetText(korvid::bench::FilmPage(static_cast<std::size_t>(size), cover_host));
 }
 
 // The parse empties PageLines only for a page without a title line; a real film page stays.
@@ -74,10 +46,34 @@ void BM_ParseMoviePage(benchmark::State& state) {
     TIMDBImport importer(prompts);
     TempDir app_dir;
     importer.AppDir = app_dir.Dir();
-    FillPage(importer, "");
+    FillPage(importer, state.range(0), "");
     RunParse(state, importer);
 }
-BENCHMARK(BM_ParseMoviePage);
+BENCHMARK(BM_ParseMoviePage)->Arg(Small)->Arg(Large)->Unit(benchmark::kMicrosecond);
+
+// The same parse with the plain line-by-line search and no marker table.
+void BM_ParseMoviePagePlainSearch(benchmark::State& state) {
+    ScriptedPrompts prompts;
+    TIMDBImport importer(prompts);
+    importer.UsePlainLineSearch(true);
+    TempDir app_dir;
+    importer.AppDir = app_dir.Dir();
+    FillPage(importer, state.range(0), "");
+    RunParse(state, importer);
+}
+BENCHMARK(BM_ParseMoviePagePlainSearch)->Arg(Small)->Arg(Large)->Unit(benchmark::kMicrosecond);
+
+// Loading the page into lines, from a string.
+void BM_LoadPage(benchmark::State& state) {
+    const std::string page = korvid::bench::FilmPage(static_cast<std::size_t>(state.range(0)), "");
+    korvid::LineList lines;
+    for (auto _ : state) {
+        lines.SetText(page);
+        benchmark::DoNotOptimize(lines.Buffer().data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(page.size()));
+}
+BENCHMARK(BM_LoadPage)->Arg(Small)->Arg(Large)->Unit(benchmark::kMicrosecond);
 
 // The same with the cover downloaded from a loopback server on every parse.
 void BM_ParseMoviePageWithCover(benchmark::State& state) {
@@ -88,7 +84,7 @@ void BM_ParseMoviePageWithCover(benchmark::State& state) {
     TIMDBImport importer(prompts);
     TempDir app_dir;
     importer.AppDir = app_dir.Dir();
-    FillPage(importer, server.HostPort());
+    FillPage(importer, Small, server.HostPort());
     RunParse(state, importer);
     if (importer.PosterFile.empty()) {
         state.SkipWithError("the cover was not downloaded");
@@ -99,10 +95,10 @@ BENCHMARK(BM_ParseMoviePageWithCover)->Unit(benchmark::kMicrosecond);
 void BM_MemchrBaseline(benchmark::State& state) {
     ScriptedPrompts prompts;
     TIMDBImport importer(prompts);
-    FillPage(importer, "");
+    FillPage(importer, state.range(0), "");
     korvid::bench::RunMemchrBaseline(state, importer.PageLines);
 }
-BENCHMARK(BM_MemchrBaseline);
+BENCHMARK(BM_MemchrBaseline)->Arg(Small)->Arg(Large)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
