@@ -126,7 +126,8 @@ class CoverDragFilter : public QObject {
             case QEvent::Drop: {
                 auto* drop = static_cast<QDropEvent*>(event);
                 const QPoint at = drop->position().toPoint();
-                RunGuarded([&] { form_.ScrollBox1DragDrop(target, drop->source(), at.x(), at.y()); });
+                RunGuarded(
+                    [&] { form_.ScrollBox1DragDrop(target, drop->source(), at.x(), at.y()); });
                 drop->acceptProposedAction();
                 return true;
             }
@@ -232,8 +233,7 @@ void Tmovieform::BuildLayout() {
     ToolButton10 = MakeSeparator(ToolBar1, "ToolButton10", 430, 8);
     ToolButton11 = MakeToolButton(ToolBar1, "ToolButton11", 438, 6, "Help!");
     ToolButton12 = MakeSeparator(ToolBar1, "ToolButton12", 461, 8);
-    ToolButton13 =
-        MakeToolButton(ToolBar1, "ToolButton13", 469, 7, "Go Away, and dont come back!");
+    ToolButton13 = MakeToolButton(ToolBar1, "ToolButton13", 469, 7, "Go Away, and dont come back!");
 
     GroupBox1 = new QGroupBox(QStringLiteral("Search Results"), this);
     GroupBox1->setObjectName("GroupBox1");
@@ -534,8 +534,8 @@ void Tmovieform::ToolButton8Click() {
     if (!file) {
         return;
     }
-    FillFieldsFromFilm({importer_.Title, importer_.Director, importer_.LeadRole,
-                        importer_.MovieUrl, importer_.Year, importer_.Genre},
+    FillFieldsFromFilm({importer_.Title, importer_.Director, importer_.LeadRole, importer_.MovieUrl,
+                        importer_.Year, importer_.Genre},
                        EditTagForm->Fields());
     EditTagForm->EditTagForFile(*file);
 }

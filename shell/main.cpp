@@ -7,8 +7,8 @@
 #include <QPixmap>
 #include <QTimer>
 #include <clocale>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -86,9 +86,8 @@ int main(int argc, char** argv) {
     // 3. The main window, the first window and so the application's main window.
     std::unique_ptr<korvid::Tmovieform> movieform;
     try {
-        movieform = std::make_unique<korvid::Tmovieform>(*importer, prompts,
-                                                         korvid::ProgramAppDir(),
-                                                         korvid::SiteHost());
+        movieform = std::make_unique<korvid::Tmovieform>(
+            *importer, prompts, korvid::ProgramAppDir(), korvid::SiteHost());
     } catch (const std::exception& error) {
         prompts.ShowError(error.what());
         return 1;

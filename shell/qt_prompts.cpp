@@ -51,8 +51,8 @@ PromptAnswer QtPrompts::AskOkCancel(const std::string& caption, const std::strin
 }
 
 void QtPrompts::ShowError(const std::string& text) {
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(),
-                    FromBytes(text), QMessageBox::Ok, DialogParent());
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), FromBytes(text),
+                    QMessageBox::Ok, DialogParent());
     box.exec();
 }
 

@@ -1,5 +1,7 @@
 // The application object's error box, the program folder, and the dialogs' filters.
 
+#include "shell/application.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,7 +13,6 @@
 
 #include "common/errors.h"
 #include "shell/app_dir.h"
-#include "shell/application.h"
 #include "shell/qt_prompts.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
@@ -37,16 +38,13 @@ class ErrorBoxTest : public ::testing::Test {
   protected:
     ErrorBoxTest() { App()->SetPrompts(&prompts_); }
     ~ErrorBoxTest() override { App()->SetPrompts(nullptr); }
-    static TApplication* App() {
-        return qobject_cast<TApplication*>(QCoreApplication::instance());
-    }
+    static TApplication* App() { return qobject_cast<TApplication*>(QCoreApplication::instance()); }
     ScriptedPrompts prompts_;
 };
 
 TEST_F(ErrorBoxTest, AnErrorLeavingAHandlerIsShownOnceAndTheSilentAbortNever) {
-    for (const std::exception_ptr& error :
-         {std::make_exception_ptr(FileCreateError("/x/y.xml")),
-          std::make_exception_ptr(SilentAbort())}) {
+    for (const std::exception_ptr& error : {std::make_exception_ptr(FileCreateError("/x/y.xml")),
+                                            std::make_exception_ptr(SilentAbort())}) {
         // Through the message loop's net, and through a guarded handler.
         Thrower thrower(error);
         QEvent event(QEvent::User);
@@ -85,8 +83,9 @@ TEST(AppDirTest, TheExecutablesFolderWhenWritableElseTheUsersDataFolder) {
 TEST(DialogFilterTest, PairsBecomeQtNameFilters) {
     EXPECT_THAT(NameFiltersFromFilter("XML Files|*.xml|CSV Files|*.csv|All Files|*.*"),
                 ElementsAre("XML Files (*.xml)", "CSV Files (*.csv)", "All Files (*.*)"));
-    EXPECT_THAT(NameFiltersFromFilter("All Supported Formats |*.avi;*.mpg|Audio Video (AVI) |*.AVI"),
-                ElementsAre("All Supported Formats  (*.avi *.mpg)", "Audio Video (AVI)  (*.AVI)"));
+    EXPECT_THAT(
+        NameFiltersFromFilter("All Supported Formats |*.avi;*.mpg|Audio Video (AVI) |*.AVI"),
+        ElementsAre("All Supported Formats  (*.avi *.mpg)", "Audio Video (AVI)  (*.AVI)"));
 }
 
 }  // namespace

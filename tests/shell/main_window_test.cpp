@@ -25,19 +25,19 @@
 #include "shell/MainUnit.h"
 #include "shell/application.h"
 #include "shell/picture.h"
+#include "tag/EditTagUnit.h"
+#include "tag/movie_tag.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
-#include "tag/EditTagUnit.h"
-#include "tag/movie_tag.h"
 #include "theme/mdCONTROLS.h"
 
 namespace korvid {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 using testing::FileExists;
+using ::testing::HasSubstr;
 using testing::HttpRequest;
 using testing::HttpResponse;
 using testing::LoopbackServer;
@@ -267,8 +267,8 @@ TEST_F(MainWindowTest, ResultListThenPickShowsTheFilmAndItsCover) {
     Pick(0);
     EXPECT_FALSE(list_enabled_during_import);
     EXPECT_TRUE(form_.ListBox1->isEnabled());
-    EXPECT_THAT(statuses_, ElementsAre("Retrieving Movie Info....", "Found Info, Importing Data....",
-                                       "OK"));
+    EXPECT_THAT(statuses_,
+                ElementsAre("Retrieving Movie Info....", "Found Info, Importing Data....", "OK"));
     EXPECT_EQ(form_.Label3->text(), "Title : The Silent Orchard ");
     EXPECT_EQ(form_.Label4->text(), "Year : 1987");
     EXPECT_EQ(form_.Label5->text(), "Dir : Ilse Varenne");
@@ -329,8 +329,9 @@ TEST_F(MainWindowTest, AFilmWithoutACoverOrWithABrokenOneIsNeverShownBesideAnoth
     SetPage("/covers/1.jpg", "<html>not a picture</html>");
     form_.ListBox1->clearSelection();
     Pick(0);
-    EXPECT_THAT(statuses_, ElementsAre("Retrieving Movie Info....", "Found Info, Importing Data....",
-                                       "Found Error while Loading Image !", "OK"));
+    EXPECT_THAT(statuses_,
+                ElementsAre("Retrieving Movie Info....", "Found Info, Importing Data....",
+                            "Found Error while Loading Image !", "OK"));
     EXPECT_TRUE(form_.Image1->Picture().Empty());
 
     const std::string saved = dir_.File("cover.jpg");
@@ -431,9 +432,9 @@ TEST_F(MainWindowTest, TheHelpButtonDoesNothing) {
 }
 
 TEST_F(MainWindowTest, PageTextIsShownAsPlainText) {
-    SetPage("/title/tt1/", FilmPage(server_.HostPort(), "",
-                                    "<b>bold</b> <img src=\"http://" + server_.HostPort() +
-                                        "/img.png\">"));
+    SetPage("/title/tt1/",
+            FilmPage(server_.HostPort(), "",
+                     "<b>bold</b> <img src=\"http://" + server_.HostPort() + "/img.png\">"));
     Search("orchard");
     Pick(0);
     form_.repaint();

@@ -19,8 +19,8 @@ class ScriptedPrompts : public Prompts {
     };
 
     std::vector<std::string> messages;
-    std::vector<std::string> errors;            // the error boxes shown
-    std::vector<FileDialogState> dialogs;       // each file dialog as it was opened
+    std::vector<std::string> errors;       // the error boxes shown
+    std::vector<FileDialogState> dialogs;  // each file dialog as it was opened
     std::vector<Question> questions;
     std::deque<PromptAnswer> answers;
     std::deque<std::optional<std::string>> file_names;
