@@ -6,6 +6,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "cli/terminal_text.h"
 #include "client/IMDBImport.h"
 #include "common/short_string.h"
 
@@ -86,8 +87,13 @@ std::string WorkFolder(const ParsedArgs& parsed) {
 }
 
 void TerminalPrompts::ShowMessage(const std::string& text) {
-    ++messages_;
     err_ << text << '\n';
+}
+
+int ReportDownloadFailure(const TIMDBImport& importer, std::ostream& err) {
+    const std::string& cause = importer.DownloadFailure();
+    err << "korvid-cli: " << (cause.empty() ? "the download failed" : ForTerminal(cause)) << '\n';
+    return ExitFailure;
 }
 
 PromptAnswer TerminalPrompts::AskOkCancel(const std::string& /*caption*/,

@@ -12,6 +12,10 @@
 
 #include "common/prompts.h"
 
+namespace korvid {
+class TIMDBImport;
+}
+
 namespace korvid::cli {
 
 enum ExitCode : int {
@@ -66,14 +70,14 @@ class TerminalPrompts : public Prompts {
     std::optional<std::string> AskSaveFileName(const std::string& filter,
                                                const std::string& default_extension) override;
 
-    // How many messages were shown; a command that showed one reports failure.
-    int MessagesShown() const { return messages_; }
-
   private:
     std::ostream& err_;
     PromptAnswer answer_;
-    int messages_ = 0;
 };
+
+// After a lookup whose download failed: prints why ("korvid-cli: connection refused") below
+// the importer's own message and gives ExitFailure.
+int ReportDownloadFailure(const TIMDBImport& importer, std::ostream& err);
 
 // The commands. Each takes the arguments after its own name and returns an exit code;
 // they print results on out and messages on err.

@@ -105,8 +105,8 @@ int RunSearchCommand(const std::vector<std::string>& args, std::ostream& out, st
     const std::string title = ForTerminal(importer.Title);
 
     if (!importer.SearchTitle()) {
-        if (prompts.MessagesShown() > 0) {
-            return ExitFailure;  // "Cannot Download Page From Website !" is out already
+        if (importer.Outcome() == LookupOutcome::DownloadFailed) {
+            return ReportDownloadFailure(importer, err);
         }
         err << "korvid-cli: the site's answer for \"" << title << "\" is not a page Korvid knows\n";
         return ExitNotFound;
@@ -131,10 +131,9 @@ int RunSearchCommand(const std::vector<std::string>& args, std::ostream& out, st
         }
         const std::string address = importer.ResultUrls[*pick];
         if (!importer.ImportResult(*pick)) {
-            return ExitFailure;
+            return ReportDownloadFailure(importer, err);
         }
-        // A page without a title line empties the result list: no film was read from it.
-        if (importer.ResultTitles.Empty()) {
+        if (importer.Outcome() == LookupOutcome::UnknownPage) {
             err << "korvid-cli: no film could be read from " << ForTerminal(address) << '\n';
             return ExitFailure;
         }

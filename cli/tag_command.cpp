@@ -55,8 +55,8 @@ std::optional<int> FillFromLookup(const ParsedArgs& parsed, const TagFields& fie
     importer.Title = Utf8ToLatin1(title);
 
     const bool answered = importer.SearchTitle();
-    if (!answered && prompts.MessagesShown() > 0) {
-        return ExitFailure;  // the download failed; the message is out already
+    if (importer.Outcome() == LookupOutcome::DownloadFailed) {
+        return ReportDownloadFailure(importer, err);
     }
     if (answered && !importer.MovieFound && importer.ResultTitles.Count() > 0) {
         const int count = importer.ResultTitles.Count();
@@ -73,7 +73,7 @@ std::optional<int> FillFromLookup(const ParsedArgs& parsed, const TagFields& fie
                              std::to_string(count - 1) + ")");
         }
         if (!importer.ImportResult(*pick)) {
-            return ExitFailure;
+            return ReportDownloadFailure(importer, err);
         }
     }
     if (!importer.MovieFound) {
@@ -114,7 +114,8 @@ int RunTagCommand(const std::vector<std::string>& args, std::ostream& out, std::
             return *code;
         }
     }
-    // Options given beside a lookup override what the lookup found.
+    // Options given beside a lookup override what the lookup found. The tag holds Latin-1
+    // bytes; the terminal's UTF-8 is converted as the title of a search is.
     const std::pair<const char*, TagTextField*> texts[] = {{"--title", &plain.title},
                                                            {"--director", &plain.director},
                                                            {"--comment", &plain.comment},
@@ -122,7 +123,7 @@ int RunTagCommand(const std::vector<std::string>& args, std::ostream& out, std::
                                                            {"--year", &plain.year}};
     for (const auto& [option, field] : texts) {
         if (const auto value = parsed.Value(option)) {
-            field->SetText(*value);
+            field->SetText(Utf8ToLatin1(*value));
         }
     }
     if (genre_index) {

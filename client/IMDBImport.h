@@ -30,13 +30,43 @@ inline constexpr const char* CsvHeaderRow =
 // The name of the temporary page file in the program's folder.
 inline constexpr const char* TempPageName = "imdbtemp.htm";
 
+// What one download may take beyond the transfer's own settings.
+struct DownloadOptions {
+    // A body longer than this many bytes fails the download; 0 sets no limit.
+    std::uint64_t max_bytes = 0;
+    // With true, a transfer that breaks after its body began fails the download too.
+    bool whole_body_only = false;
+    HttpOptions http;
+};
+
 // Copies the body of an absolute "http://" address into a file, in chunks of at most
-// 1024 bytes. Returns false, creating no file, when no connection could be made; otherwise
-// the body the server sent (whatever its status, and as far as it arrived when the transfer
-// broke) is in the file and the result is true. A file that cannot be created or written
-// raises IoError after the transfer has been released.
+// 1024 bytes, and returns true when the file holds it: the whole body, or, when the
+// transfer broke after the body began, the part that arrived. Returns false, leaving no
+// file it wrote, when the download failed: no connection could be made, the final status
+// was 400 or above, the transfer ended in an error before any of the body arrived, or it
+// broke the options' limits; info->error then tells why. The file is created when the body
+// begins, so a download that fails before leaves an earlier file of that name as it was.
+// A symbolic link at the file's name is not followed: that raises FileCreateError "Cannot
+// create file %s". A file that cannot be created or written raises IoError (101 "Disk full"
+// when the disk has no room) after the transfer has been released, and a file left half
+// written is removed.
 bool DownloadToFile(const ShortString& address, const ShortString& file_name,
-                    const ProgressCallback& progress = {}, TransferInfo* info = nullptr);
+                    const ProgressCallback& progress = {}, TransferInfo* info = nullptr,
+                    const DownloadOptions& options = {});
+
+// The address of the site's title search for a title: the title is sent as the query value
+// (EncodeQueryValue), and the address is cut to 255 characters without breaking an escape.
+ShortString SearchAddress(const ShortString& host, const ShortString& title);
+
+// How the last SearchTitle or ImportResult ended, for the front ends.
+enum class LookupOutcome {
+    None,            // no lookup yet, an empty title, or an entry past the end of the list
+    DownloadFailed,  // the page could not be downloaded: DownloadFailure() tells why
+    UnknownPage,     // the page has no title line: not a page Korvid reads
+    NoResult,        // the site's page for no result
+    ResultList,      // a result list (it may hold no entries)
+    Film,            // a film page was read
+};
 
 // The free cleaners of page text: remove every "<...>" run, or every "&...;" run.
 ShortString StripTags(const ShortString& text);
@@ -88,6 +118,10 @@ class TIMDBImport {
     bool FetchPage(const ShortString& address);
     // The address of the page FetchPage received last, after redirects.
     const std::string& LastFetchedUrl() const { return last_fetched_url_; }
+    // Why the last FetchPage returned false, in a few words ("connection refused", "the
+    // site answered 503", "Disk full"); empty after one that succeeded.
+    const std::string& DownloadFailure() const { return download_failure_; }
+    LookupOutcome Outcome() const { return outcome_; }
 
     // ---- Line finder and extractors ----
     void FindLine(const ShortString& marker, std::int32_t start_index);
@@ -116,6 +150,8 @@ class TIMDBImport {
     // Called with the bytes received so far during every download.
     void SetProgress(ProgressCallback progress) { progress_ = std::move(progress); }
     void SetClock(Clock clock) { clock_ = std::move(clock); }
+    // The transfer settings of every download; tests shorten the time-outs with it.
+    void SetHttpOptions(const HttpOptions& options) { http_options_ = options; }
     // With true, FindLine examines the page line by line from the start index: the plain
     // search the buffer search must agree with.
     void UsePlainLineSearch(bool plain) { plain_line_search_ = plain; }
@@ -130,6 +166,9 @@ class TIMDBImport {
     ProgressCallback progress_;
     Clock clock_;
     std::string last_fetched_url_;
+    std::string download_failure_;
+    LookupOutcome outcome_ = LookupOutcome::None;
+    HttpOptions http_options_;
     bool plain_line_search_ = false;
 };
 

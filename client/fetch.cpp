@@ -6,110 +6,137 @@
 
 #include <cerrno>
 #include <optional>
-#include <system_error>
 
 #include "client/IMDBImport.h"
+#include "client/output_file.h"
 #include "common/errors.h"
+#include "common/file_descriptor.h"
 
 namespace korvid {
 namespace {
 
 // The output file of a download. It is created only when the first bytes arrive (or when
-// the server answered with an empty body), so an unreachable address leaves no file behind.
+// the server answered with an empty body), so a download that fails before its body leaves
+// an earlier file of that name alone. Once created, it is either kept, closed whole, or
+// removed: a file the download does not keep is never left half written.
 class DownloadFile {
   public:
     explicit DownloadFile(std::string path) : path_(std::move(path)) {}
     DownloadFile(const DownloadFile&) = delete;
     DownloadFile& operator=(const DownloadFile&) = delete;
-    ~DownloadFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
+    ~DownloadFile() { Discard(); }
 
     // False when the file cannot be created or written; the errno is kept.
     bool Write(const char* data, std::size_t size) {
         if (!Open()) {
             return false;
         }
-        while (size > 0) {
-            const ssize_t written = ::write(fd_, data, size);
-            if (written < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                error_ = errno;
-                return false;
-            }
-            data += written;
-            size -= static_cast<std::size_t>(written);
+        error_ = WriteAll(file_->Get(), data, size);
+        if (error_ != 0) {
+            return false;
         }
+        written_ += size;
         return true;
     }
 
     bool Open() {
-        if (fd_ >= 0) {
-            return true;
+        if (file_) {
+            return error_ == 0;
         }
         if (error_ != 0) {
             return false;
         }
-        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd_ < 0) {
+        file_.emplace(CreateOutputFile(path_, O_TRUNC, 0644));
+        if (!file_->IsOpen()) {
             error_ = errno;
+            file_.reset();
             return false;
         }
         return true;
     }
 
-    // Closes the file; false (with the errno kept) when the last data could not be written.
-    bool Close() {
-        if (fd_ < 0) {
-            return error_ == 0;
+    // Closes the file and keeps it; false (with the errno kept, the file removed) when the
+    // last data could not be written.
+    bool Keep() {
+        if (file_ && error_ == 0) {
+            error_ = file_->Close();
         }
-        const int result = ::close(fd_);
-        fd_ = -1;
-        if (result != 0 && error_ == 0) {
-            error_ = errno;
+        if (error_ != 0) {
+            Discard();
+            return false;
         }
-        return error_ == 0;
+        file_.reset();
+        return true;
+    }
+
+    // Removes the file if this download created it.
+    void Discard() noexcept {
+        if (file_) {
+            file_.reset();
+            ::unlink(path_.c_str());
+        }
+    }
+
+    // Raises the error of the kept errno: a symbolic link at the name is a file that cannot
+    // be created; a full disk reads "Disk full".
+    [[noreturn]] void Raise() const {
+        if (error_ == ELOOP) {
+            throw FileCreateError(path_);
+        }
+        throw WriteError(error_);
     }
 
     int Error() const { return error_; }
-    bool IsOpen() const { return fd_ >= 0; }
+    std::uint64_t Written() const { return written_; }
 
   private:
     std::string path_;
-    int fd_ = -1;
+    std::optional<FileDescriptor> file_;
+    std::uint64_t written_ = 0;
     int error_ = 0;
 };
-
-bool FileExists(const std::string& path) {
-    return ::access(path.c_str(), F_OK) == 0;
-}
 
 }  // namespace
 
 bool DownloadToFile(const ShortString& address, const ShortString& file_name,
-                    const ProgressCallback& progress, TransferInfo* info) {
+                    const ProgressCallback& progress, TransferInfo* info,
+                    const DownloadOptions& options) {
     DownloadFile file(file_name.str());
-    const TransferInfo transfer = HttpGet(
+    bool too_long = false;
+    TransferInfo transfer = HttpGet(
         address.str(),
-        [&file](const char* data, std::size_t size) { return file.Write(data, size); }, progress);
+        [&](const char* data, std::size_t size) {
+            if (options.max_bytes != 0 && file.Written() + size > options.max_bytes) {
+                too_long = true;
+                return false;
+            }
+            return file.Write(data, size);
+        },
+        progress, options.http);
+
+    bool kept = false;
+    if (file.Error() != 0) {
+        // The file could not be created or written: raised below, once the transfer is over.
+    } else if (too_long) {
+        transfer.error = "more than " + std::to_string(options.max_bytes) + " bytes";
+    } else if (transfer.status >= 400) {
+        // An error answer is no page and no picture, whatever its body.
+        transfer.error = "the site answered " + std::to_string(transfer.status);
+    } else if (transfer.complete || (file.Written() > 0 && !options.whole_body_only)) {
+        // A whole body, or a body cut off after it began: kept as far as it arrived. A
+        // server that answered with an empty body still gives an (empty) file.
+        kept = file.Open() && file.Keep();
+    } else if (transfer.error.empty()) {
+        transfer.error = "the transfer failed";
+    }
     if (info != nullptr) {
         *info = transfer;
     }
-    if (file.Error() == 0 && !file.IsOpen() && !transfer.connected) {
-        return false;
+    if (file.Error() != 0) {
+        file.Discard();
+        file.Raise();
     }
-    // A server that answered with an empty body still gives an (empty) file.
-    if (file.Error() == 0) {
-        file.Open();
-    }
-    if (!file.Close()) {
-        throw IoError::FromErrno(file.Error());
-    }
-    return true;
+    return kept;
 }
 
 std::string TIMDBImport::TempPagePath() const {
@@ -119,16 +146,19 @@ std::string TIMDBImport::TempPagePath() const {
 bool TIMDBImport::FetchPage(const ShortString& address) {
     const std::string path = TempPagePath();
     ::unlink(path.c_str());  // a failure to delete is ignored: the download writes over it
+    download_failure_.clear();
     try {
         TransferInfo info;
-        DownloadToFile(address, path, progress_, &info);
-        if (!FileExists(path)) {
+        if (!DownloadToFile(address, path, progress_, &info, {.http = http_options_})) {
+            download_failure_ = info.error;
             return false;
         }
         last_fetched_url_ = info.effective_url;
         PageLines.LoadFromFile(path);
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        ::unlink(path.c_str());  // no half-written or unreadable page stays behind
+        download_failure_ = error.what();
         PageLines.Clear();
         return false;
     }

@@ -1,5 +1,6 @@
 #include "client/http.h"
 
+#include <cerrno>
 #include <stdexcept>
 #include <utility>
 
@@ -115,15 +116,19 @@ bool MustEncode(unsigned char byte) {
     }
 }
 
-}  // namespace
+bool IsUnreserved(unsigned char byte) {
+    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+           (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_' || byte == '~';
+}
 
-std::string EncodeRequestTarget(std::string_view address) {
+template <typename MustEscape>
+std::string PercentEncode(std::string_view text, MustEscape must_escape) {
     static constexpr char Hex[] = "0123456789ABCDEF";
     std::string out;
-    out.reserve(address.size());
-    for (const char c : address) {
+    out.reserve(text.size());
+    for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (MustEncode(byte)) {
+        if (must_escape(byte)) {
             out += '%';
             out += Hex[byte >> 4];
             out += Hex[byte & 0x0F];
@@ -134,13 +139,57 @@ std::string EncodeRequestTarget(std::string_view address) {
     return out;
 }
 
+// Why a transfer that libcurl ended with code failed, in the words korvid-cli shows.
+std::string FailureCause(const CurlFunctions& curl, CURL* handle, CURLcode code, long status,
+                         const char* error_buffer) {
+    switch (code) {
+        case CURLE_HTTP_RETURNED_ERROR:
+            return "the site answered " + std::to_string(status);
+        case CURLE_COULDNT_RESOLVE_HOST:
+            return "host name not found";
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return "proxy name not found";
+        case CURLE_COULDNT_CONNECT: {
+            long os_error = 0;
+            curl.EasyGetinfo(handle, CURLINFO_OS_ERRNO, &os_error);
+            return os_error == ECONNREFUSED ? "connection refused" : "cannot connect";
+        }
+        case CURLE_OPERATION_TIMEDOUT:
+            return status == 0 ? "timed out" : "the transfer stalled";
+        case CURLE_TOO_MANY_REDIRECTS:
+            return "too many redirects";
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return "not an http or https address";
+        case CURLE_URL_MALFORMAT:
+            return "malformed address";
+        case CURLE_GOT_NOTHING:
+            return "the server sent no answer";
+        case CURLE_PARTIAL_FILE:
+        case CURLE_RECV_ERROR:
+        case CURLE_SEND_ERROR:
+            return "the connection broke";
+        default:
+            return error_buffer[0] != '\0' ? error_buffer : curl.EasyStrerror(code);
+    }
+}
+
+}  // namespace
+
+std::string EncodeQueryValue(std::string_view value) {
+    return PercentEncode(value, [](unsigned char byte) { return !IsUnreserved(byte); });
+}
+
+std::string EncodeRequestTarget(std::string_view address) {
+    return PercentEncode(address, MustEncode);
+}
+
 void HttpGlobalInit() {
     // Loading runs curl_global_init once; a library that cannot be loaded fails each transfer.
     static_cast<void>(LoadedCurl());
 }
 
 TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
-                     const ProgressCallback& progress) {
+                     const ProgressCallback& progress, const HttpOptions& options) {
     TransferInfo info;
     TransferState state{&sink, &progress};
     const std::string url = EncodeRequestTarget(address);
@@ -158,15 +207,21 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
     headers.Append("Accept:");  // libcurl adds "Accept: */*" by default; the request carries none
     char error_buffer[CURL_ERROR_SIZE] = {};
 
+    // The schemes first: a page's address never reaches another protocol handler, neither
+    // directly nor through a redirect. A libcurl too old for these options fails the setup.
+    easy.SetOption(CURLOPT_PROTOCOLS_STR, "http,https");
+    easy.SetOption(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     easy.SetOption(CURLOPT_URL, url.c_str());
     easy.SetOption(CURLOPT_USERAGENT, "Korvid.exe");
     easy.SetOption(CURLOPT_HTTPHEADER, headers.Get());
     easy.SetOption(CURLOPT_FOLLOWLOCATION, 1L);
     easy.SetOption(CURLOPT_MAXREDIRS, 20L);
+    // An error answer (400 and above) is no page: its body is not handed to the sink.
+    easy.SetOption(CURLOPT_FAILONERROR, 1L);
     easy.SetOption(CURLOPT_BUFFERSIZE, 1024L);
     easy.SetOption(CURLOPT_CONNECTTIMEOUT, 30L);
     easy.SetOption(CURLOPT_LOW_SPEED_LIMIT, 1L);
-    easy.SetOption(CURLOPT_LOW_SPEED_TIME, 60L);
+    easy.SetOption(CURLOPT_LOW_SPEED_TIME, options.low_speed_seconds);
     easy.SetOption(CURLOPT_NOSIGNAL, 1L);
     easy.SetOption(CURLOPT_WRITEFUNCTION, &WriteChunk);
     easy.SetOption(CURLOPT_WRITEDATA, static_cast<void*>(&state));
@@ -191,7 +246,7 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
         (code == CURLE_OPERATION_TIMEDOUT && status == 0 && state.received == 0);
     info.connected = !no_connection;
     if (code != CURLE_OK) {
-        info.error = error_buffer[0] != '\0' ? error_buffer : curl->EasyStrerror(code);
+        info.error = FailureCause(*curl, easy.Get(), code, status, error_buffer);
     }
     return info;
 }

@@ -1,7 +1,10 @@
 #pragma once
 // One blocking HTTP GET on libcurl, the only network access Korvid has. The request
 // carries the user agent "Korvid.exe" and no header beyond what HTTP needs; redirects
-// are followed; the body is handed over in chunks of at most 1024 bytes.
+// are followed; the body is handed over in chunks of at most 1024 bytes. Only http and
+// https are spoken, for the address and for every redirect: an address of another scheme
+// (file, ftp, gopher, dict, ...) is refused before anything is read or sent. A final status
+// of 400 or above delivers no body.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +25,15 @@ struct TransferInfo {
     long status = 0;            // the final HTTP status, 0 when none arrived
     bool complete = false;      // the whole body arrived
     std::string effective_url;  // the address of the final page, after redirects
-    std::string error;          // libcurl's description of a failure, empty on success
+    // Why the transfer failed, in a few words ("connection refused", "too many redirects",
+    // "the site answered 503"); empty on success.
+    std::string error;
+};
+
+// What a transfer may take. The program uses the defaults; tests shorten the waits.
+struct HttpOptions {
+    // A transfer that receives less than 1 byte per second for this many seconds ends.
+    long low_speed_seconds = 60;
 };
 
 // The address with every byte that cannot stand in an HTTP request target
@@ -30,9 +41,13 @@ struct TransferInfo {
 // Everything else, "%" included, is kept as it stands.
 std::string EncodeRequestTarget(std::string_view address);
 
+// A text as the value of a query parameter: every byte except A-Z a-z 0-9 - . _ ~ is
+// percent-encoded, so "&", "=", "+", "%", "?" and "#" reach the server as part of the value.
+std::string EncodeQueryValue(std::string_view value);
+
 // Runs one GET. The sink sees the body chunk by chunk; the result tells how it ended.
 TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
-                     const ProgressCallback& progress = {});
+                     const ProgressCallback& progress = {}, const HttpOptions& options = {});
 
 // Call once at the start of every program that downloads.
 void HttpGlobalInit();

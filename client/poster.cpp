@@ -16,6 +16,9 @@ bool IsPlainFileName(std::string_view name) {
     return name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
 }
 
+// No page can fill the user's disk with its cover.
+constexpr std::uint64_t MaxCoverBytes = 32u * 1024u * 1024u;
+
 }  // namespace
 
 bool TIMDBImport::DownloadPoster(const ShortString& address, const ShortString& file_name) {
@@ -34,8 +37,11 @@ bool TIMDBImport::DownloadPoster(const ShortString& address, const ShortString& 
     if (path.size() <= AppDir.size() || path.str().compare(0, AppDir.size(), AppDir.str()) != 0) {
         return false;
     }
+    // A cover that does not arrive whole is no cover: DownloadToFile removes what it wrote.
+    const DownloadOptions options{
+        .max_bytes = MaxCoverBytes, .whole_body_only = true, .http = http_options_};
     try {
-        if (!DownloadToFile(address, path, progress_)) {
+        if (!DownloadToFile(address, path, progress_, nullptr, options)) {
             return false;
         }
     } catch (const std::exception&) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "client/IMDBImport.h"
 
@@ -55,40 +56,70 @@ PageKind ClassifyTitleLine(std::string_view line) {
     return PageKind::FilmPage;
 }
 
+// Deletes a file when it goes out of scope, on every path; a failure to delete is ignored.
+class RemovedOnExit {
+  public:
+    explicit RemovedOnExit(std::string path) : path_(std::move(path)) {}
+    RemovedOnExit(const RemovedOnExit&) = delete;
+    RemovedOnExit& operator=(const RemovedOnExit&) = delete;
+    ~RemovedOnExit() { ::unlink(path_.c_str()); }
+
+  private:
+    std::string path_;
+};
+
 }  // namespace
+
+ShortString SearchAddress(const ShortString& host, const ShortString& title) {
+    std::string address = "http://" + host.str() + "/find?s=all&q=" + EncodeQueryValue(title.str());
+    if (address.size() > ShortString::MaxLength) {
+        address.resize(ShortString::MaxLength);
+        // An escape cut after its "%" or its first digit would send another byte.
+        const std::size_t percent = address.find('%', address.size() - 2);
+        if (percent != std::string::npos) {
+            address.resize(percent);
+        }
+    }
+    return address;
+}
 
 bool TIMDBImport::SearchTitle() {
     ClearMovieData();
+    outcome_ = LookupOutcome::None;
     if (Title.empty()) {
         return false;
     }
-    const ShortString address = "http://" + Host + "/find?s=all&q=" + Title;
-    if (!FetchPage(address)) {
+    if (!FetchPage(SearchAddress(Host, Title))) {
+        outcome_ = LookupOutcome::DownloadFailed;
         UserPrompts().ShowMessage(std::string(DownloadFailedMessage));
         return false;
     }
+    // The page has been examined once this returns or raises.
+    const RemovedOnExit temp_page(TempPagePath());
 
-    bool found = false;
     FindLine("<TITLE>", 0);
-    if (LineIndex >= 0) {
-        found = true;
-        switch (ClassifyTitleLine(PageLines[LineIndex])) {
-            case PageKind::ResultList:
-                ParseResultList();
-                break;
-            case PageKind::NoResult:
-                MovieFound = false;
-                break;
-            case PageKind::FilmPage:
-                // The film's own address, so the CSV row and the tag name this film and not
-                // the one imported before; a redirect from the search gives the film page's.
-                MovieUrl = LastFetchedUrl();
-                ParseMoviePage();
-                break;
-        }
+    if (LineIndex < 0) {
+        outcome_ = LookupOutcome::UnknownPage;
+        return false;
     }
-    ::unlink(TempPagePath().c_str());  // a failure to delete is ignored
-    return found;
+    switch (ClassifyTitleLine(PageLines[LineIndex])) {
+        case PageKind::ResultList:
+            outcome_ = LookupOutcome::ResultList;
+            ParseResultList();
+            break;
+        case PageKind::NoResult:
+            outcome_ = LookupOutcome::NoResult;
+            MovieFound = false;
+            break;
+        case PageKind::FilmPage:
+            outcome_ = LookupOutcome::Film;
+            // The film's own address, so the CSV row and the tag name this film and not
+            // the one imported before; a redirect from the search gives the film page's.
+            MovieUrl = LastFetchedUrl();
+            ParseMoviePage();
+            break;
+    }
+    return true;
 }
 
 void TIMDBImport::ParseResultList() {
@@ -149,17 +180,22 @@ void TIMDBImport::ParseResultList() {
 
 bool TIMDBImport::ImportResult(std::int32_t index) {
     MovieFound = false;
+    outcome_ = LookupOutcome::None;
     if (index > ResultTitles.Count() - 1) {
         return false;
     }
     // A negative index raises the line list's index error, which the caller handles.
     const ShortString address = ResultUrls[index];
     if (!FetchPage(address)) {
+        outcome_ = LookupOutcome::DownloadFailed;
         UserPrompts().ShowMessage(std::string(DownloadFailedMessage));
         return false;
     }
     MovieUrl = address;
     ParseMoviePage();
+    // A page without a title line is the one case in which the parse empties PageLines
+    // (through ClearMovieData): no film was read from it.
+    outcome_ = PageLines.Empty() ? LookupOutcome::UnknownPage : LookupOutcome::Film;
     MovieFound = true;
     return true;
 }

@@ -97,7 +97,7 @@ if (title.empty()) {
     return 0;
 }
 Check(!requests.empty(), "no search request");
-Check(requests.front() == ShortString(std::string("http://") + FuzzHost + "/find?s=all&q=" + title),
+Check(requests.front() == SearchAddress(FuzzHost, title),
       "search address", requests.front());
 Check(raised || !IsRegularFile(temp_page), "the temporary page outlived the search");
 if (parts.size() < 2) {

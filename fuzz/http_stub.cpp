@@ -44,7 +44,7 @@ const std::vector<std::string>& RequestedAddresses() {
 void HttpGlobalInit() {}
 
 TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
-                     const ProgressCallback& progress) {
+                     const ProgressCallback& progress, const HttpOptions& /*options*/) {
     Requests().emplace_back(address);
     TransferInfo info;
     info.effective_url = std::string(address);

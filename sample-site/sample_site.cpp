@@ -213,15 +213,20 @@ std::string SampleSite::QueryOf(std::string_view target) {
     if (question == std::string_view::npos) {
         return {};
     }
-    // Korvid puts the title into the address as typed, so a "&" in the title does not start
-    // another parameter: everything after "q=" is the title.
-    const std::string_view query = target.substr(question + 1);
-    std::size_t at = query.rfind("q=", 0) == 0 ? 0 : query.find("&q=");
-    if (at == std::string_view::npos) {
-        return {};
+    // As a web server reads a query: the parameters split at "&", then "+" and the %XX
+    // escapes of the value decoded. A "&" inside the title reaches the site as "%26".
+    std::string_view query = target.substr(question + 1);
+    for (;;) {
+        const std::size_t end = query.find('&');
+        const std::string_view parameter = query.substr(0, end);
+        if (parameter.substr(0, 2) == "q=") {
+            return Trim(Utf8ToLatin1(PercentDecode(parameter.substr(2))));
+        }
+        if (end == std::string_view::npos) {
+            return {};
+        }
+        query.remove_prefix(end + 1);
     }
-    at += query[at] == '&' ? 3 : 2;
-    return Trim(Utf8ToLatin1(PercentDecode(query.substr(at))));
 }
 
 std::vector<const Film*> SampleSite::Find(std::string_view query) const {

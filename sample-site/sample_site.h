@@ -51,7 +51,8 @@ class SampleSite {
     // The films whose title holds the query, ignoring the case of a to z.
     std::vector<const Film*> Find(std::string_view query) const;
 
-    // The title searched for in a request target: the percent-decoded text after "q=".
+    // The title searched for in a request target: the value of the "q" parameter, decoded
+    // as a web server does ("+" and %XX), without surrounding blanks.
     static std::string QueryOf(std::string_view target);
 
   private:

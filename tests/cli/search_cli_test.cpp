@@ -208,7 +208,7 @@ TEST_F(SearchCliTest, UnreachableHostExitsWithThreeAndTheMessage) {
                               RunCli({"search", "orchard"}, dir_.Path(), nowhere)}) {
         EXPECT_EQ(run.exit_code, 3);
         EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err, "Cannot Download Page From Website !\n");
+        EXPECT_EQ(run.err, "Cannot Download Page From Website !\nkorvid-cli: connection refused\n");
     }
     EXPECT_FALSE(FileExists(dir_.File("imdbtemp.htm")));
 }
@@ -250,7 +250,8 @@ TEST_F(SearchCliTest, PickWhosePageHoldsNoFilmExitsWithThree) {
         EXPECT_EQ(picked.out, "");
         // A redirect to where nothing listens is a failed download; a page without a title
         // line is a download that holds no film.
-        EXPECT_EQ(picked.err, redirect ? std::string("Cannot Download Page From Website !\n")
+        EXPECT_EQ(picked.err, redirect ? std::string("Cannot Download Page From Website !\n"
+                                                     "korvid-cli: connection refused\n")
                                        : "korvid-cli: no film could be read from http://" +
                                              site.HostPort() + "/title/tt0000001/\n");
     }

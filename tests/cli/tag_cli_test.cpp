@@ -356,7 +356,7 @@ TEST_F(TagCliTest, LookupWithoutASiteIsADownloadFailure) {
     const std::string host = "127.0.0.1:" + std::to_string(testing::LoopbackServer::UnusedPort());
     const CliResult result = Run({"tag", "--search", "Alien", "--host", host, movie});
     EXPECT_EQ(result.exit_code, 3);
-    EXPECT_EQ(result.err, "Cannot Download Page From Website !\n");
+    EXPECT_EQ(result.err, "Cannot Download Page From Website !\nkorvid-cli: connection refused\n");
     EXPECT_EQ(ReadFileBytes(movie), MovieData(4000));
 }
 

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -106,19 +108,6 @@ TEST(DownloadToFileTest, FollowsRedirectsAndReportsTheFinalAddress) {
     EXPECT_EQ(server.Requests().back().headers.size(), 2u);
 }
 
-TEST(DownloadToFileTest, SavesTheBodyOfAnErrorStatus) {
-    for (const int status : {404, 500, 503}) {
-        LoopbackServer server([status](const HttpRequest&) {
-            return HttpResponse::WithStatus(status, "Trouble", "<html>error page</html>");
-        });
-        TempDir dir;
-        TransferInfo info;
-        ASSERT_TRUE(DownloadToFile(server.BaseUrl() + "/", dir.File("e.htm"), {}, &info));
-        EXPECT_EQ(ReadFileBytes(dir.File("e.htm")), "<html>error page</html>");
-        EXPECT_EQ(info.status, status);
-    }
-}
-
 TEST(DownloadToFileTest, ACutOffTransferKeepsThePartReceived) {
     const std::string body = RandomBytes(5000);
     LoopbackServer server([body](const HttpRequest&) {
@@ -170,15 +159,91 @@ TEST(DownloadToFileTest, ARedirectToAnUnreachableHostGivesFalseAndNoFile) {
     EXPECT_FALSE(FileExists(dir.File("p.htm")));
 }
 
-TEST(DownloadToFileTest, AServerThatClosesWithoutAnAnswerStillGivesAnEmptyFile) {
-    LoopbackServer server([](const HttpRequest&) {
-        HttpResponse response = HttpResponse::Ok("");
-        response.close_without_answer = true;
-        return response;
-    });
+// A download that fails leaves no file it wrote, and an earlier file of that name as it was.
+struct FailedCase {
+    const char* label;
+    std::function<HttpResponse(const HttpRequest&)> answer;  // empty: nothing listens
+    std::string cause;
+
+    friend void PrintTo(const FailedCase& c, std::ostream* os) { *os << c.label; }
+};
+
+class FailedDownloadTest : public ::testing::TestWithParam<FailedCase> {};
+
+TEST_P(FailedDownloadTest, GivesFalseWithTheCauseAndLeavesTheEarlierFile) {
+    std::optional<LoopbackServer> server;
+    std::string base = "http://127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort());
+    if (GetParam().answer) {
+        server.emplace(GetParam().answer);
+        base = server->BaseUrl();
+    }
     TempDir dir;
-    EXPECT_TRUE(DownloadToFile(server.BaseUrl() + "/", dir.File("p.htm")));
-    EXPECT_EQ(ReadFileBytes(dir.File("p.htm")), "");
+    WriteFileBytes(dir.File("page.htm"), "earlier");
+    TransferInfo info;
+    DownloadOptions options;
+    options.http.low_speed_seconds = 1;
+    EXPECT_FALSE(
+        DownloadToFile(base + "/find?s=all&q=x", dir.File("page.htm"), {}, &info, options));
+    EXPECT_EQ(info.error, GetParam().cause);
+    EXPECT_EQ(ReadFileBytes(dir.File("page.htm")), "earlier");
+}
+
+HttpResponse Stalled(const HttpRequest&) {
+    HttpResponse response = HttpResponse::Ok("never sent");
+    response.piece_size = 1;
+    response.piece_delay = std::chrono::milliseconds(30000);  // ends when the server stops
+    return response;
+}
+
+HttpResponse CutBeforeTheBody(const HttpRequest&) {
+    HttpResponse response = HttpResponse::Ok("announced but not sent");
+    response.cut_after = 0;
+    return response;
+}
+
+HttpResponse NoAnswer(const HttpRequest&) {
+    HttpResponse response = HttpResponse::Ok("");
+    response.close_without_answer = true;
+    return response;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Transfers, FailedDownloadTest,
+    ::testing::Values(FailedCase{"NotFound",
+                                 [](const HttpRequest&) {
+                                     return HttpResponse::WithStatus(404, "Not Found",
+                                                                     "<html>404 Error</html>");
+                                 },
+                                 "the site answered 404"},
+                      FailedCase{"Unavailable",
+                                 [](const HttpRequest&) {
+                                     return HttpResponse::WithStatus(503, "Busy",
+                                                                     "<title>503 Error</title>");
+                                 },
+                                 "the site answered 503"},
+                      FailedCase{"RedirectLoop",
+                                 [](const HttpRequest& request) {
+                                     return HttpResponse::Redirect(request.target);
+                                 },
+                                 "too many redirects"},
+                      FailedCase{"StalledBody", Stalled, "the transfer stalled"},
+                      FailedCase{"CutBeforeTheBody", CutBeforeTheBody, "the connection broke"},
+                      FailedCase{"NoAnswer", NoAnswer, "the server sent no answer"},
+                      FailedCase{"NothingListens", {}, "connection refused"}),
+    [](const ::testing::TestParamInfo<FailedCase>& info) { return std::string(info.param.label); });
+
+TEST(DownloadToFileTest, ASymbolicLinkAtTheNameIsNotFollowed) {
+    LoopbackServer server = ServeBody("page-chosen bytes");
+    TempDir dir;
+    WriteFileBytes(dir.File("victim"), "the user's file");
+    ASSERT_EQ(::symlink(dir.File("victim").c_str(), dir.File("link.jpg").c_str()), 0);
+    try {
+        DownloadToFile(server.BaseUrl() + "/", dir.File("link.jpg"));
+        FAIL() << "no error";
+    } catch (const FileCreateError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file " + dir.File("link.jpg"));
+    }
+    EXPECT_EQ(ReadFileBytes(dir.File("victim")), "the user's file");
 }
 
 TEST(DownloadToFileTest, AFileThatCannotBeCreatedRaisesAnIoError) {
@@ -208,6 +273,12 @@ TEST(EncodeRequestTargetTest, EncodesOnlyWhatCannotStandInARequestTarget) {
     for (const Case& c : cases) {
         EXPECT_EQ(EncodeRequestTarget(c.in), c.out) << c.in;
     }
+}
+
+TEST(EncodeQueryValueTest, KeepsOnlyTheUnreservedBytes) {
+    EXPECT_EQ(EncodeQueryValue("AZaz09-._~"), "AZaz09-._~");
+    EXPECT_EQ(EncodeQueryValue("Tom & Jerry"), "Tom%20%26%20Jerry");
+    EXPECT_EQ(EncodeQueryValue("100%+?=#/\xE9\x01"), "100%25%2B%3F%3D%23%2F%E9%01");
 }
 
 TEST(DownloadToFileTest, ATitleWithSpacesAndLatin1ReachesTheServerPercentEncoded) {
@@ -285,6 +356,27 @@ TEST_F(FetchPageTest, AReadOnlyFolderGivesFalseAndEmptyLines) {
     EXPECT_EQ(result, 0) << "1: fetched anyway, 2: the old lines stayed, 99: no unprivileged user";
     EXPECT_EQ(server.Requests().size(), 1u);  // the server answered; the file could not be made
     EXPECT_FALSE(FileExists(TempPage()));
+}
+
+TEST_F(FetchPageTest, AnErrorAnswerIsAFailedFetchAndLeavesNoPage) {
+    LoopbackServer server([](const HttpRequest&) {
+        return HttpResponse::WithStatus(503, "Busy", "<html><title>503 Error</title></html>");
+    });
+    importer.PageLines.Add("previous page");
+    EXPECT_FALSE(importer.FetchPage(server.BaseUrl() + "/"));
+    EXPECT_EQ(importer.DownloadFailure(), "the site answered 503");
+    EXPECT_EQ(importer.PageLines.Lines(), std::vector<std::string>{"previous page"});
+    EXPECT_FALSE(FileExists(TempPage()));
+}
+
+TEST_F(FetchPageTest, ALinkNamedLikeTheTemporaryPageIsReplacedNotFollowed) {
+    LoopbackServer server = ServeBody("<title>A</title>");
+    WriteFileBytes(dir.File("victim"), "the user's file");
+    ASSERT_EQ(::symlink(dir.File("victim").c_str(), TempPage().c_str()), 0);
+    ASSERT_TRUE(importer.FetchPage(server.BaseUrl() + "/"));
+    EXPECT_EQ(importer.PageLines.Lines(), std::vector<std::string>{"<title>A</title>"});
+    EXPECT_EQ(ReadFileBytes(dir.File("victim")), "the user's file");
+    EXPECT_EQ(importer.DownloadFailure(), "");
 }
 
 TEST_F(FetchPageTest, AnEmptyProgramFolderUsesTheWorkingFolder) {

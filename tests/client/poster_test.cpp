@@ -1,9 +1,15 @@
 // The cover download against a loopback server, into a temporary program folder.
 
+#include <arpa/inet.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -96,11 +102,6 @@ TEST_F(PosterTest, OverwritesACoverOfTheSameName) {
     EXPECT_EQ(ReadFileBytes(AppDir() + "Film.jpg"), CoverBytes);
 }
 
-TEST_F(PosterTest, ErrorPageBodyIsSavedAsItCame) {
-    ASSERT_TRUE(importer_.DownloadPoster(CoverUrl("/missing.jpg"), "Film.jpg"));
-    EXPECT_EQ(ReadFileBytes(AppDir() + "Film.jpg"), "<html>gone</html>");
-}
-
 TEST_F(PosterTest, LongNameIsCutToFitAndStaysInTheFolder) {
     const std::string name(300, 'n');
     ASSERT_TRUE(importer_.DownloadPoster(CoverUrl(), name));
@@ -108,6 +109,152 @@ TEST_F(PosterTest, LongNameIsCutToFitAndStaysInTheFolder) {
     EXPECT_EQ(importer_.PosterFile, AppDir() + expected_name);
     EXPECT_THAT(FilesInAppDir(), ElementsAre(expected_name));
 }
+
+// ---- Covers that are not kept ----
+
+// A cover that does not arrive whole is removed; an earlier cover of that name with it, as
+// the download had begun to replace it.
+struct BrokenCover {
+    const char* label;
+    HttpResponse response;
+
+    friend void PrintTo(const BrokenCover& c, std::ostream* os) { *os << c.label; }
+};
+
+class BrokenCoverTest : public PosterTest, public ::testing::WithParamInterface<BrokenCover> {};
+
+TEST_P(BrokenCoverTest, LeavesNoFileAndNoPosterFile) {
+    LoopbackServer site([](const HttpRequest&) { return GetParam().response; });
+    importer_.PosterFile = "from an earlier film";
+    EXPECT_FALSE(importer_.DownloadPoster(site.BaseUrl() + "/c.jpg", "Film.jpg"));
+    EXPECT_TRUE(importer_.PosterFile.empty());
+    EXPECT_TRUE(FilesInAppDir().empty());
+    EXPECT_TRUE(prompts_.messages.empty());
+}
+
+HttpResponse CutCover() {
+    HttpResponse response = HttpResponse::Ok(CoverBytes + std::string(5000, 'x'), "image/jpeg");
+    response.cut_after = 3000;
+    return response;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, BrokenCoverTest,
+    ::testing::Values(
+        BrokenCover{"NotFound", HttpResponse::WithStatus(404, "Not Found", "<html>gone</html>")},
+        BrokenCover{"Unavailable", HttpResponse::WithStatus(503, "Busy", "<html>later</html>")},
+        BrokenCover{"CutOff", CutCover()},
+        BrokenCover{"Over32MiB",
+                    HttpResponse::Ok(std::string(32u * 1024u * 1024u + 1u, 'j'), "image/jpeg")}),
+    [](const ::testing::TestParamInfo<BrokenCover>& info) {
+        return std::string(info.param.label);
+    });
+
+TEST_F(PosterTest, ACoverOfExactly32MiBIsKept) {
+    const std::string body(32u * 1024u * 1024u, 'j');
+    LoopbackServer site([&body](const HttpRequest&) { return HttpResponse::Ok(body); });
+    ASSERT_TRUE(importer_.DownloadPoster(site.BaseUrl() + "/c.jpg", "Film.jpg"));
+    EXPECT_EQ(ReadFileBytes(AppDir() + "Film.jpg").size(), body.size());
+}
+
+TEST_F(PosterTest, ALinkNamedLikeTheCoverIsNotFollowed) {
+    WriteFileBytes(root_.File("victim"), "the user's file");
+    ASSERT_EQ(::symlink(root_.File("victim").c_str(), (AppDir() + "Film.jpg").c_str()), 0);
+    EXPECT_FALSE(importer_.DownloadPoster(CoverUrl(), "Film.jpg"));
+    EXPECT_TRUE(importer_.PosterFile.empty());
+    EXPECT_EQ(ReadFileBytes(root_.File("victim")), "the user's file");
+    EXPECT_TRUE(std::filesystem::is_symlink(AppDir() + "Film.jpg"));
+}
+
+// ---- Addresses of other schemes ----
+
+// A TCP listener on loopback that only counts: does any connection reach it?
+class Listener {
+  public:
+    Listener() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(fd_, 4) != 0 ||
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            throw std::runtime_error("cannot listen on loopback");
+        }
+        port_ = ntohs(address.sin_port);
+    }
+    ~Listener() { ::close(fd_); }
+    Listener(const Listener&) = delete;
+    Listener& operator=(const Listener&) = delete;
+
+    std::string HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
+    // The connections that arrived (queued by the system, accepted now), and their bytes.
+    std::size_t ConnectionsAndBytes() const {
+        std::size_t count = 0;
+        for (int client; (client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+            char buffer[4096];
+            pollfd wait{client, POLLIN, 0};
+            for (ssize_t got = 1; got > 0 && ::poll(&wait, 1, 200) > 0;) {
+                got = ::recv(client, buffer, sizeof buffer, 0);
+                count += got > 0 ? static_cast<std::size_t>(got) : 0;
+            }
+            ::close(client);
+            ++count;
+        }
+        return count;
+    }
+
+  private:
+    int fd_;
+    std::uint16_t port_ = 0;
+};
+
+struct OtherScheme {
+    const char* label;
+    std::string address;  // "@LISTENER@" stands for the listener, "@SECRET@" for a local file
+    bool through_redirect;
+
+    friend void PrintTo(const OtherScheme& c, std::ostream* os) { *os << c.label; }
+};
+
+class OtherSchemeTest : public PosterTest, public ::testing::WithParamInterface<OtherScheme> {};
+
+TEST_P(OtherSchemeTest, GivesNoCoverReadsNothingAndSendsNothing) {
+    Listener listener;
+    const std::string secret = root_.File("secret");
+    WriteFileBytes(secret, "root:x:0:0:the user's secret");
+    std::string address = GetParam().address;
+    if (const std::size_t at = address.find("@LISTENER@"); at != std::string::npos) {
+        address.replace(at, 10, listener.HostPort());
+    }
+    if (const std::size_t at = address.find("@SECRET@"); at != std::string::npos) {
+        address.replace(at, 8, secret);
+    }
+    LoopbackServer site([&address](const HttpRequest&) { return HttpResponse::Redirect(address); });
+    const std::string asked = GetParam().through_redirect ? site.BaseUrl() + "/c.jpg" : address;
+
+    EXPECT_FALSE(importer_.DownloadPoster(asked, "Film.jpg"));
+    EXPECT_TRUE(importer_.PosterFile.empty());
+    EXPECT_TRUE(FilesInAppDir().empty());
+    EXPECT_EQ(listener.ConnectionsAndBytes(), 0u);
+
+    TransferInfo info;
+    EXPECT_FALSE(DownloadToFile(asked, AppDir() + "direct.jpg", {}, &info));
+    EXPECT_EQ(info.error, "not an http or https address");
+    EXPECT_TRUE(FilesInAppDir().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, OtherSchemeTest,
+    ::testing::Values(OtherScheme{"File", "file://@SECRET@", false},
+                      OtherScheme{"Gopher", "gopher://@LISTENER@/1secret", false},
+                      OtherScheme{"Dict", "dict://@LISTENER@/d:secret", false},
+                      OtherScheme{"Ftp", "ftp://@LISTENER@/cover.jpg", false},
+                      OtherScheme{"RedirectToFtp", "ftp://@LISTENER@/cover.jpg", true},
+                      OtherScheme{"RedirectToFile", "file://@SECRET@", true}),
+    [](const ::testing::TestParamInfo<OtherScheme>& info) {
+        return std::string(info.param.label);
+    });
 
 struct RefusedName {
     const char* label;

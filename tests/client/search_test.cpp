@@ -118,11 +118,35 @@ TEST_F(SiteFixture, SendsTheTitleAsTypedWithoutEncodingIt) {
     EXPECT_EQ(importer_.LastFetchedUrl(), server_.BaseUrl() + "/find?s=all&q=star%20wars");
 }
 
-TEST_F(SiteFixture, KeepsAmpersandsAndOtherCharactersOfTheTitle) {
-    importer_.Title = "Salt & Pepper?x=1";
-    ASSERT_TRUE(importer_.SearchTitle());
-    ASSERT_EQ(Targets().size(), 1u);
-    EXPECT_EQ(Targets()[0], "/find?s=all&q=Salt%20&%20Pepper?x=1");
+// Every byte of the title but A-Z a-z 0-9 - . _ ~ is escaped, so the site reads it whole.
+TEST_F(SiteFixture, SendsTheTitleAsAQueryValue) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Tom & Jerry", "Tom%20%26%20Jerry"},
+        {"100%", "100%25"},
+        {"Romeo + Juliet", "Romeo%20%2B%20Juliet"},
+        {"Why?", "Why%3F"},
+        {"Salt & Pepper?x=1#top", "Salt%20%26%20Pepper%3Fx%3D1%23top"},
+        {"Am\xE9lie/2", "Am%E9lie%2F2"},
+        {"Se7en-2.0_b~", "Se7en-2.0_b~"},
+    };
+    for (const auto& [title, query] : cases) {
+        importer_.Title = title;
+        ASSERT_TRUE(importer_.SearchTitle()) << title;
+        EXPECT_EQ(Targets().back(), "/find?s=all&q=" + query) << title;
+    }
+}
+
+TEST_F(SiteFixture, ALongTitleIsCutBetweenEscapes) {
+    for (std::size_t length = 80; length < 84; ++length) {
+        importer_.Title = std::string(length, '&');
+        ASSERT_TRUE(importer_.SearchTitle());
+        const std::string query = Targets().back().substr(std::string("/find?s=all&q=").size());
+        const std::size_t address = server_.BaseUrl().size() + Targets().back().size();
+        EXPECT_LE(address, 255u);
+        EXPECT_GE(address, 253u);
+        EXPECT_EQ(query.size() % 3, 0u) << query;
+        EXPECT_EQ(query.substr(query.size() - 3), "%26");
+    }
 }
 
 TEST_F(SiteFixture, CutsTheSearchAddressAt255Characters) {
@@ -239,6 +263,76 @@ TEST_F(SiteFixture, MissingProgramFolderShowsTheDownloadMessage) {
     EXPECT_EQ(prompts_.messages, std::vector<std::string>{DownloadFailed});
 }
 
+// ---- How a lookup ended ----
+
+struct OutcomeCase {
+    const char* label;
+    HttpResponse answer;
+    LookupOutcome outcome;
+    bool found;
+    std::string failure;  // DownloadFailure() afterwards
+
+    friend void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.label; }
+};
+
+class OutcomeTest : public SiteFixture, public ::testing::WithParamInterface<OutcomeCase> {};
+
+TEST_P(OutcomeTest, TellsTheFrontEndsHowTheSearchEnded) {
+    SetFindAnswer(GetParam().answer);
+    importer_.Title = "Alien";
+    EXPECT_EQ(importer_.SearchTitle(), GetParam().found);
+    EXPECT_EQ(importer_.Outcome(), GetParam().outcome);
+    EXPECT_EQ(importer_.DownloadFailure(), GetParam().failure);
+    const bool failed = GetParam().outcome == LookupOutcome::DownloadFailed;
+    EXPECT_EQ(prompts_.messages,
+              failed ? std::vector<std::string>{DownloadFailed} : std::vector<std::string>{});
+    EXPECT_FALSE(FileExists(TempPage()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, OutcomeTest,
+    ::testing::Values(
+        OutcomeCase{"List", HttpResponse::Ok(ListPage), LookupOutcome::ResultList, true, ""},
+        OutcomeCase{"NoResult", HttpResponse::Ok(FilmPage("The Movie Database: no match")),
+                    LookupOutcome::NoResult, true, ""},
+        OutcomeCase{"Film", HttpResponse::Ok(FilmPage("Alien (1979)")), LookupOutcome::Film, true,
+                    ""},
+        OutcomeCase{"NoTitleLine", HttpResponse::Ok("<html>resting</html>"),
+                    LookupOutcome::UnknownPage, false, ""},
+        // Before, the error page was read as a film titled "404 Error".
+        OutcomeCase{"NotFound", HttpResponse::WithStatus(404, "Not Found", FilmPage("404 Error")),
+                    LookupOutcome::DownloadFailed, false, "the site answered 404"},
+        OutcomeCase{"Unavailable", HttpResponse::WithStatus(503, "Busy", FilmPage("503 Error")),
+                    LookupOutcome::DownloadFailed, false, "the site answered 503"},
+        OutcomeCase{"RedirectLoop", HttpResponse::Redirect("/find?s=all&q=Alien"),
+                    LookupOutcome::DownloadFailed, false, "too many redirects"}),
+    [](const ::testing::TestParamInfo<OutcomeCase>& info) {
+        return std::string(info.param.label);
+    });
+
+TEST_F(SiteFixture, TheTemporaryPageIsRemovedAlsoWhenTheParseRaises) {
+    SetFindAnswer(
+        HttpResponse::Ok(Page({"<title>Alien (1979)</title>", "<h5 class=\"ch\">Genre:</h5>"})));
+    importer_.Title = "Alien";
+    EXPECT_THROW(importer_.SearchTitle(), ListIndexError);
+    EXPECT_FALSE(FileExists(TempPage()));
+}
+
+TEST_F(SiteFixture, ImportResultTellsAFilmFromAPageWithoutTitleLine) {
+    SetFilmPages();
+    SetPage("/title/tt0000002/", "<html>resting</html>");
+    importer_.Title = "Alien";
+    ASSERT_TRUE(importer_.SearchTitle());
+    ASSERT_TRUE(importer_.ImportResult(0));
+    EXPECT_EQ(importer_.Outcome(), LookupOutcome::Film);
+    importer_.Title = "Alien";
+    ASSERT_TRUE(importer_.SearchTitle());
+    ASSERT_TRUE(importer_.ImportResult(1));
+    EXPECT_EQ(importer_.Outcome(), LookupOutcome::UnknownPage);
+    EXPECT_FALSE(importer_.ImportResult(5));
+    EXPECT_EQ(importer_.Outcome(), LookupOutcome::None);
+}
+
 // ---- A film page reached directly ----
 
 TEST_F(SiteFixture, DirectHitRedirectSetsMovieUrlToTheFilmPageReceived) {
@@ -268,7 +362,7 @@ TEST_F(SiteFixture, FilmPageAnsweredAtTheSearchAddressTakesThatAddress) {
     EXPECT_TRUE(importer_.MovieFound);
     EXPECT_EQ(importer_.Title, "Them! ");
     EXPECT_EQ(importer_.Year, "1954");
-    EXPECT_EQ(importer_.MovieUrl, server_.BaseUrl() + "/find?s=all&q=Them!");
+    EXPECT_EQ(importer_.MovieUrl, server_.BaseUrl() + "/find?s=all&q=Them%21");
 }
 
 TEST_F(SiteFixture, NoResultPageLeavesMovieUrlAlone) {
