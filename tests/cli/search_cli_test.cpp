@@ -213,6 +213,36 @@ TEST_F(SearchCliTest, UnreachableHostExitsWithThreeAndTheMessage) {
     EXPECT_FALSE(FileExists(dir_.File("imdbtemp.htm")));
 }
 
+// A failed download: the importer's message, then why, and exit 3.
+TEST_F(SearchCliTest, AFailedDownloadTellsItsCause) {
+    const std::pair<testing::HttpHandler, std::string> cases[] = {
+        {[](const testing::HttpRequest&) {
+             return testing::HttpResponse::WithStatus(503, "Busy", "<title>503 Error</title>");
+         },
+         "the site answered 503"},
+        {[](const testing::HttpRequest&) {
+             return testing::HttpResponse::WithStatus(404, "Not Found", "<title>404 Error</title>");
+         },
+         "the site answered 404"},
+        {[](const testing::HttpRequest& request) {
+             return testing::HttpResponse::Redirect(request.target);
+         },
+         "too many redirects"},
+        {[](const testing::HttpRequest&) {
+             return testing::HttpResponse::Redirect("ftp://127.0.0.1:1/list");
+         },
+         "not an http or https address"},
+    };
+    for (const auto& [answer, cause] : cases) {
+        testing::LoopbackServer site(answer);
+        const CliRun run = RunCli({"search", "--host", site.HostPort(), "orchard"}, dir_.Path());
+        EXPECT_EQ(run.exit_code, 3) << cause;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "Cannot Download Page From Website !\nkorvid-cli: " + cause + "\n");
+        EXPECT_FALSE(FileExists(dir_.File("imdbtemp.htm")));
+    }
+}
+
 // ---- Sites that answer oddly ----
 
 TEST_F(SearchCliTest, PageWithoutTitleLineExitsWithOne) {
@@ -334,6 +364,23 @@ TEST_F(SearchCliTest, SiteRedirectsASingleMatchToTheFilmPage) {
         EXPECT_NE(page.body.find("src=\"http://" + Host() + "/covers/tt9000003.jpg\" height"),
                   std::string::npos);
     }
+}
+
+// The site reads its query as a web server does: parameters split at "&", then "+" and %XX.
+TEST_F(SearchCliTest, SiteDecodesTheQueryValue) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"s=all&q=Salt%20%26%20Pepper", "tt9000005"}, {"q=salt+%26+pepper&s=all", "tt9000005"},
+        {"s=all&q=caf%C3%A9", "tt9000006"},           {"s=all&q=caf%E9", "tt9000006"},
+        {"s=all&q=Paper&x=Kites%3F", "tt9000007"},
+    };
+    for (const auto& [query, film] : cases) {
+        EXPECT_EQ(Fetch("http://" + Host() + "/find?" + query).info.effective_url, Address(film))
+            << query;
+    }
+    // An escaped "&" is part of the value: no film is called "Salt&x".
+    const Fetched none = Fetch("http://" + Host() + "/find?s=all&q=Salt%26x");
+    EXPECT_NE(none.body.find("<title>"), std::string::npos);
+    EXPECT_EQ(none.info.effective_url.find("/title/"), std::string::npos);
 }
 
 TEST_F(SearchCliTest, SiteAnswersUnknownPagesWithNotFound) {

@@ -111,6 +111,19 @@ TEST_F(TagCliTest, TagsAFileFromOptionsAndShowsIt) {
     EXPECT_EQ(object.at("genre"), "Horror");
 }
 
+TEST_F(TagCliTest, OptionsTypedInUtf8AreStoredAsLatin1) {
+    const std::string movie = MakeMovie("accents.avi");
+    const CliResult tagged = Run({"tag", "--title", "Caf\xC3\xA9", "--director", "\xC3\xA9",
+                                  "--comment", "na\xC3\xAFve \xE2\x82\xAC", movie});
+    ASSERT_EQ(tagged.exit_code, 0) << tagged.err;
+    // One byte per letter; a character outside Latin-1 becomes "?".
+    EXPECT_EQ(Tail(ReadFileBytes(movie)).substr(0, 3 + 30 + 30 + 30),
+              "TAG" + Padded("Caf\xE9", 30) + Padded("\xE9", 30) + Padded("na\xEFve ?", 30));
+    const CliResult shown = Run({"show-tag", movie});
+    EXPECT_NE(shown.out.find("Title:    Caf\xC3\xA9\nDirector: \xC3\xA9\n"), std::string::npos)
+        << shown.out;
+}
+
 TEST_F(TagCliTest, SecondTagReplacesTheFirstInPlace) {
     const std::string movie = MakeMovie("twice.mpg");
     ASSERT_EQ(Run({"tag", "--title", "First", "--year", "20011", movie}).exit_code, 0);
