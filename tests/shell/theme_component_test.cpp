@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <stdexcept>
 #include <vector>
 
@@ -81,6 +82,11 @@ struct PlacementCase {
     int already_placed;  // components the owner holds before
     bool placed;
 };
+
+// Test listings show the case by its name, not as a memory dump.
+void PrintTo(const PlacementCase& placement, std::ostream* out) {
+    *out << placement.name;
+}
 
 class ThemeComponentPlacementTest : public ThemeComponentTest,
                                     public ::testing::WithParamInterface<PlacementCase> {};
