@@ -54,8 +54,12 @@ bool DownloadToFile(const ShortString& address, const ShortString& file_name,
                     const ProgressCallback& progress = {}, TransferInfo* info = nullptr,
                     const DownloadOptions& options = {});
 
-// The address of the site's title search for a title: the title is sent as the query value
-// (EncodeQueryValue), and the address is cut to 255 characters without breaking an escape.
+// A text as the value of a query parameter: every byte except A-Z a-z 0-9 - . _ ~ is
+// percent-encoded, so "&", "=", "+", "%", "?" and "#" reach the server as part of the value.
+std::string EncodeQueryValue(std::string_view value);
+
+// The address of the site's title search for a title: the title is sent as the query value,
+// and the address is cut to 255 characters without breaking an escape.
 ShortString SearchAddress(const ShortString& host, const ShortString& title);
 
 // How the last SearchTitle or ImportResult ended, for the front ends.

@@ -116,11 +116,6 @@ bool MustEncode(unsigned char byte) {
     }
 }
 
-bool IsUnreserved(unsigned char byte) {
-    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
-           (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_' || byte == '~';
-}
-
 template <typename MustEscape>
 std::string PercentEncode(std::string_view text, MustEscape must_escape) {
     static constexpr char Hex[] = "0123456789ABCDEF";
@@ -174,10 +169,6 @@ std::string FailureCause(const CurlFunctions& curl, CURL* handle, CURLcode code,
 }
 
 }  // namespace
-
-std::string EncodeQueryValue(std::string_view value) {
-    return PercentEncode(value, [](unsigned char byte) { return !IsUnreserved(byte); });
-}
 
 std::string EncodeRequestTarget(std::string_view address) {
     return PercentEncode(address, MustEncode);

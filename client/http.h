@@ -41,10 +41,6 @@ struct HttpOptions {
 // Everything else, "%" included, is kept as it stands.
 std::string EncodeRequestTarget(std::string_view address);
 
-// A text as the value of a query parameter: every byte except A-Z a-z 0-9 - . _ ~ is
-// percent-encoded, so "&", "=", "+", "%", "?" and "#" reach the server as part of the value.
-std::string EncodeQueryValue(std::string_view value);
-
 // Runs one GET. The sink sees the body chunk by chunk; the result tells how it ended.
 TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
                      const ProgressCallback& progress = {}, const HttpOptions& options = {});

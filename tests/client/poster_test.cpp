@@ -150,13 +150,6 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(info.param.label);
     });
 
-TEST_F(PosterTest, ACoverOfExactly32MiBIsKept) {
-    const std::string body(32u * 1024u * 1024u, 'j');
-    LoopbackServer site([&body](const HttpRequest&) { return HttpResponse::Ok(body); });
-    ASSERT_TRUE(importer_.DownloadPoster(site.BaseUrl() + "/c.jpg", "Film.jpg"));
-    EXPECT_EQ(ReadFileBytes(AppDir() + "Film.jpg").size(), body.size());
-}
-
 TEST_F(PosterTest, ALinkNamedLikeTheCoverIsNotFollowed) {
     WriteFileBytes(root_.File("victim"), "the user's file");
     ASSERT_EQ(::symlink(root_.File("victim").c_str(), (AppDir() + "Film.jpg").c_str()), 0);
