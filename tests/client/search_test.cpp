@@ -109,11 +109,11 @@ class SiteFixture : public ::testing::Test {
 
 // ---- The search address ----
 
-TEST_F(SiteFixture, SendsTheTitleAsTypedWithoutEncodingIt) {
+TEST_F(SiteFixture, SendsASpaceOfTheTitleEscapedOnce) {
     importer_.Title = "star wars";
     ASSERT_TRUE(importer_.SearchTitle());
     ASSERT_EQ(Targets().size(), 1u);
-    // The address holds the space as typed; only the HTTP layer escapes it on the wire.
+    // Escaped once as a query value; the HTTP layer leaves the escape as it is.
     EXPECT_EQ(Targets()[0], "/find?s=all&q=star%20wars");
     EXPECT_EQ(importer_.LastFetchedUrl(), server_.BaseUrl() + "/find?s=all&q=star%20wars");
 }
