@@ -45,7 +45,8 @@ std::string EncodeRequestTarget(std::string_view address);
 TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
                      const ProgressCallback& progress = {}, const HttpOptions& options = {});
 
-// Call once at the start of every program that downloads.
+// Loads and initialises libcurl once per process. Optional: the first HttpGet does the same;
+// a program may call it early to pay that cost before its first download.
 void HttpGlobalInit();
 
 }  // namespace korvid
