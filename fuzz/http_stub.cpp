@@ -41,8 +41,6 @@ const std::vector<std::string>& RequestedAddresses() {
 
 }  // namespace fuzz
 
-void HttpGlobalInit() {}
-
 TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
                      const ProgressCallback& progress, const HttpOptions& /*options*/) {
     Requests().emplace_back(address);

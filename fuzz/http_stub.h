@@ -1,7 +1,8 @@
 #pragma once
-// The network of the fuzz targets: a fuzz-only HttpGet (http_stub.cpp, linked instead of
-// client/http.cpp) that opens no socket and answers each request with the next response of
-// a queue the target filled from its input. Every requested address is recorded.
+// The network of the fuzz targets: a fuzz-only HttpGet (http_stub.cpp; the fuzz build renames
+// the one in client/http.cpp out of the way) that opens no socket and answers each request
+// with the next response of a queue the target filled from its input. Every requested address
+// is recorded.
 
 #include <string>
 #include <vector>
