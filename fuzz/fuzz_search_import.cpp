@@ -97,8 +97,7 @@ if (title.empty()) {
     return 0;
 }
 Check(!requests.empty(), "no search request");
-Check(requests.front() == SearchAddress(FuzzHost, title),
-      "search address", requests.front());
+Check(requests.front() == SearchAddress(FuzzHost, title), "search address", requests.front());
 Check(raised || !IsRegularFile(temp_page), "the temporary page outlived the search");
 if (parts.size() < 2) {
     Check(!found && prompts.messages == std::vector<std::string>{DownloadFailed},
