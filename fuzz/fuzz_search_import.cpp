@@ -22,6 +22,11 @@ namespace korvid::fuzz {
 namespace {
 
 constexpr const char* FuzzHost = "fuzz.example";
+
+// The scan date of the XML document, the same on every run.
+std::time_t FixedClock() {
+    return 1000000000;
+}
 constexpr const char* DownloadFailed = "Cannot Download Page From Website !";
 
 void CheckImporter(const TIMDBImport& import) {
@@ -78,57 +83,56 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     import.Host = FuzzHost;
     import.AppDir = folders.AppDir();
     import.Title = params[0];
-    import.SetClock([] { return std::time_t{1000000000};
-});
+    import.SetClock(FixedClock);
 
-const ShortString title = import.Title;
-bool found = false;
-bool raised = false;
-try {
-    found = import.SearchTitle();
-} catch (const ListIndexError&) {
-    // A film page that ends where the parser reads on: the error box's case. The error
-    // passes to the caller and the temporary page stays.
-    raised = true;
-}
-const std::vector<std::string>& requests = RequestedAddresses();
-if (title.empty()) {
-    Check(!found && requests.empty(), "an empty title was searched");
-    return 0;
-}
-Check(!requests.empty(), "no search request");
-Check(requests.front() == SearchAddress(FuzzHost, title), "search address", requests.front());
-Check(raised || !IsRegularFile(temp_page), "the temporary page outlived the search");
-if (parts.size() < 2) {
-    Check(!found && prompts.messages == std::vector<std::string>{DownloadFailed},
-          "a failed download not reported");
-}
-CheckImporter(import);
-
-if (import.ResultTitles.Count() == 0) {
-    return 0;
-}
-const int pick = params.size() > 1 ? SmallNumber(params[1], 0) : 0;
-const std::size_t before = requests.size();
-const int count = import.ResultTitles.Count();
-const std::string address =
-    pick >= 0 && pick < count ? ShortString(import.ResultUrls[pick]).str() : std::string();
-bool imported = false;
-try {
-    imported = import.ImportResult(pick);
-    Check(pick >= 0, "a negative index was read");
-} catch (const ListIndexError&) {
-    // A negative index, or a film page that ends too early.
-}
-if (pick >= count) {
-    Check(!imported && requests.size() == before, "an entry past the list was fetched");
-} else if (pick >= 0) {
-    Check(requests.size() > before && requests[before] == address,
-          "the import fetched another address", address);
-    if (imported) {
-        Check(import.MovieFound && IsRegularFile(temp_page), "import without its page");
+    const ShortString title = import.Title;
+    bool found = false;
+    bool raised = false;
+    try {
+        found = import.SearchTitle();
+    } catch (const ListIndexError&) {
+        // A film page that ends where the parser reads on: the error box's case. The error
+        // passes to the caller and the temporary page stays.
+        raised = true;
     }
-}
-CheckImporter(import);
-return 0;
+    const std::vector<std::string>& requests = RequestedAddresses();
+    if (title.empty()) {
+        Check(!found && requests.empty(), "an empty title was searched");
+        return 0;
+    }
+    Check(!requests.empty(), "no search request");
+    Check(requests.front() == SearchAddress(FuzzHost, title), "search address", requests.front());
+    Check(raised || !IsRegularFile(temp_page), "the temporary page outlived the search");
+    if (parts.size() < 2) {
+        Check(!found && prompts.messages == std::vector<std::string>{DownloadFailed},
+              "a failed download not reported");
+    }
+    CheckImporter(import);
+
+    if (import.ResultTitles.Count() == 0) {
+        return 0;
+    }
+    const int pick = params.size() > 1 ? SmallNumber(params[1], 0) : 0;
+    const std::size_t before = requests.size();
+    const int count = import.ResultTitles.Count();
+    const std::string address =
+        pick >= 0 && pick < count ? ShortString(import.ResultUrls[pick]).str() : std::string();
+    bool imported = false;
+    try {
+        imported = import.ImportResult(pick);
+        Check(pick >= 0, "a negative index was read");
+    } catch (const ListIndexError&) {
+        // A negative index, or a film page that ends too early.
+    }
+    if (pick >= count) {
+        Check(!imported && requests.size() == before, "an entry past the list was fetched");
+    } else if (pick >= 0) {
+        Check(requests.size() > before && requests[before] == address,
+              "the import fetched another address", address);
+        if (imported) {
+            Check(import.MovieFound && IsRegularFile(temp_page), "import without its page");
+        }
+    }
+    CheckImporter(import);
+    return 0;
 }
