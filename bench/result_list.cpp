@@ -60,6 +60,7 @@ void BM_ParseResultList(benchmark::State& state) {
 BENCHMARK(BM_ParseResultList)
     ->Arg(1000)
     ->Arg(10000)
+    ->Arg(100000)
     ->Complexity(benchmark::oN)
     ->Unit(benchmark::kMicrosecond);
 
