@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/child_run.h"
 #include "bench/page_baseline.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/temp_dir.h"
@@ -32,28 +33,9 @@ constexpr std::size_t LargePage = 50 * 1024 * 1024;
 // Runs korvid-cli search against the host; the peak resident bytes of the child, or -1.
 // The benchmark process's own peak (bench_rss) is the floor of what this can show.
 long PeakBytesOfSearch(const std::string& host, const std::string& dir) {
-    std::vector<std::string> all = {Cli, "search", "--host", host, "--dir", dir, "orchard"};
-    std::vector<char*> argv;
-    for (std::string& arg : all) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int error = posix_spawn(&pid, Cli.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) {
-        return -1;
-    }
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        return -1;
-    }
-    return usage.ru_maxrss * 1024L;
+    const korvid::bench::ChildRun run =
+        korvid::bench::RunQuietly({Cli, "search", "--host", host, "--dir", dir, "orchard"});
+    return run.exit_code == 0 ? run.max_rss_kb * 1024L : -1;
 }
 
 // The two servers run in a process of their own: a child started by posix_spawn begins

@@ -6,20 +6,17 @@
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <string>
 #include <vector>
 
+#include "bench/child_run.h"
 #include "client/IMDBImport.h"
 #include "client/http.h"
 #include "sample-site/sample_site.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
 
-extern char** environ;
 
 namespace {
 
@@ -37,26 +34,7 @@ korvid::sample::RunningSampleSite& Site() {
 int RunCli(const std::vector<std::string>& args) {
     std::vector<std::string> all = args;
     all.insert(all.begin(), Cli);
-    std::vector<char*> argv;
-    for (std::string& arg : all) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int error = posix_spawn(&pid, Cli.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) {
-        return -1;
-    }
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
-        return -1;
-    }
-    return WEXITSTATUS(status);
+    return korvid::bench::RunQuietly(all).exit_code;
 }
 
 void BM_KorvidCliSearchPick(benchmark::State& state) {

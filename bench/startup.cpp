@@ -4,15 +4,12 @@
 // and the child's peak resident memory (ru_maxrss from wait4).
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <chrono>
 #include <string>
 #include <vector>
+
+#include "bench/child_run.h"
 
 extern char** environ;
 
@@ -20,12 +17,6 @@ namespace {
 
 const std::string Korvid = KORVID_BINARY_DIR "/shell/korvid";
 const std::string MinimalWindow = KORVID_BINARY_DIR "/bench/minimal_window/minimal_window";
-
-struct ChildRun {
-    bool ok = false;
-    double seconds = 0;
-    long max_rss_kb = 0;
-};
 
 // The parent's environment without the variables set here, then the benchmark's own: the
 // offscreen platform, quit after the first paint, and a host nothing listens on.
@@ -48,43 +39,21 @@ std::vector<std::string> ChildEnvironment() {
     return env;
 }
 
-ChildRun RunToFirstPaint(const std::string& program) {
+korvid::bench::ChildRun RunToFirstPaint(const std::string& program) {
     static std::vector<std::string> env_text = ChildEnvironment();
     std::vector<char*> envp;
     for (std::string& entry : env_text) {
         envp.push_back(entry.data());
     }
     envp.push_back(nullptr);
-    std::string arg0 = program;
-    char* argv[] = {arg0.data(), nullptr};
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    ChildRun run;
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) {
-        return run;
-    }
-    int status = 0;
-    rusage usage{};
-    const pid_t waited = wait4(pid, &status, 0, &usage);
-    const auto end = std::chrono::steady_clock::now();
-    run.ok = waited == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    run.seconds = std::chrono::duration<double>(end - start).count();
-    run.max_rss_kb = usage.ru_maxrss;
-    return run;
+    return korvid::bench::RunQuietly({program}, envp.data());
 }
 
 void MeasureStart(benchmark::State& state, const std::string& program) {
     long peak_kb = 0;
     for (auto _ : state) {
-        const ChildRun run = RunToFirstPaint(program);
-        if (!run.ok) {
+        const korvid::bench::ChildRun run = RunToFirstPaint(program);
+        if (run.exit_code != 0) {
             state.SkipWithError((program + " did not start and end cleanly").c_str());
             break;
         }
