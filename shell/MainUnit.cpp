@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDrag>
 #include <QDropEvent>
-#include <QFile>
 #include <QGroupBox>
 #include <QIcon>
 #include <QKeyEvent>
@@ -26,6 +25,7 @@
 #include "shell/application.h"
 #include "shell/latin1_text.h"
 #include "shell/layout_fonts.h"
+#include "shell/layout_resources.h"
 #include "shell/picture.h"
 #include "tag/EditTagUnit.h"
 #include "tag/tag_routines.h"
@@ -95,14 +95,6 @@ QToolButton* MakeToolButton(QWidget* toolbar, const char* name, int left, int ic
     button->setIcon(QIcon(QPixmap(QStringLiteral(":/korvid/icon%1.png").arg(icon), "PNG")));
     button->setToolTip(QString::fromLatin1(hint));
     return button;
-}
-
-std::string ResourceBytes(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return file.readAll().toStdString();
 }
 
 }  // namespace
@@ -202,7 +194,7 @@ void Tmovieform::BuildLayout() {
     Image2->setObjectName("Image2");
     Image2->setGeometry(16, -4, 105, 68);
     // The logo is JPEG data: it shows only when the JPEG format is registered.
-    Image2->Picture().LoadFromData(ResourceBytes(":/korvid/logo.jpg"), "jpg");
+    Image2->Picture().LoadFromData(LayoutResourceBytes(LogoResource), "jpg");
 
     Label8 = MakeLabel(Panel1, "Label8", "IMDB Korvid", 146, 13);
     Label8->setFont(LayoutFont("Trebuchet MS", 24));
@@ -408,9 +400,8 @@ void Tmovieform::Button1Click() {
 }
 
 void Tmovieform::ListBox1Click() {
-    const int index = ListBox1->selectedItems().isEmpty()
-                          ? -1
-                          : ListBox1->row(ListBox1->selectedItems().constFirst());
+    const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
+    const int index = selected.isEmpty() ? -1 : ListBox1->row(selected.constFirst());
     // The list gives its focus to the window while it is disabled, and the window keeps it,
     // so Enter and Escape reach FormKeyDown until the user clicks into a control.
     if (ListBox1->hasFocus()) {

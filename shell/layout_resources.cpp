@@ -2,6 +2,8 @@
 
 #include <QtCore/qglobal.h>
 
+#include <QFile>
+
 // Q_INIT_RESOURCE must stand outside any namespace.
 static void InitKorvidResource() {
     Q_INIT_RESOURCE(korvid);
@@ -15,6 +17,14 @@ void InitLayoutResources() {
         return true;
     }();
     (void)done;
+}
+
+std::string LayoutResourceBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return file.readAll().toStdString();
 }
 
 }  // namespace korvid

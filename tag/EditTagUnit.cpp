@@ -1,7 +1,6 @@
 #include "tag/EditTagUnit.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -17,6 +16,7 @@
 #include "shell/application.h"
 #include "shell/latin1_text.h"
 #include "shell/layout_fonts.h"
+#include "shell/layout_resources.h"
 #include "shell/picture.h"
 #include "tag/tag_routines.h"
 
@@ -204,13 +204,8 @@ void TEditTagForm::BuildLayout() {
     Image2->setGeometry(16, -4, 105, 68);
     // The same logo as the main window; it stays empty while the JPEG format is not
     // registered (the picture loader then has no class for it).
-    QFile logo(QStringLiteral(":/korvid/logo.jpg"));
-    if (logo.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = logo.readAll();
-        if (Image2->Picture().LoadFromData(
-                std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), "jpg")) {
-            Image2->PictureChanged();
-        }
+    if (Image2->Picture().LoadFromData(LayoutResourceBytes(LogoResource), "jpg")) {
+        Image2->PictureChanged();
     }
 
     Label7 = MakeLabel(Panel2, "Label7", "EKT Movie Tag Ver 2006", {127, 16, 202, 24});
