@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include "common/dynamic_library.h"
+
 namespace korvid {
 namespace {
 
@@ -12,10 +14,10 @@ std::string LoaderError() {
 }
 
 template <typename Function>
-bool Resolve(void* library, const char* file_name, const char* symbol, Function* function,
-             std::string* error) {
+bool Resolve(const DynamicLibrary& library, const char* file_name, const char* symbol,
+             Function* function, std::string* error) {
     ::dlerror();  // clear any earlier error so the one below belongs to this look-up
-    void* address = ::dlsym(library, symbol);
+    void* address = library.Symbol(symbol);
     if (address == nullptr) {
         *error = std::string("Cannot find ") + symbol + " in " + file_name + ": " + LoaderError();
         return false;
@@ -48,8 +50,8 @@ const ProcessCurl& TheProcessCurl() {
 }  // namespace
 
 std::optional<CurlFunctions> OpenCurlLibrary(const char* file_name, std::string* error) {
-    void* library = ::dlopen(file_name, RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) {
+    DynamicLibrary library = DynamicLibrary::Open(file_name);
+    if (!library) {
         *error = std::string("Cannot load ") + file_name + ": " + LoaderError();
         return std::nullopt;
     }
@@ -65,12 +67,12 @@ std::optional<CurlFunctions> OpenCurlLibrary(const char* file_name, std::string*
         Resolve(library, file_name, "curl_slist_append", &f.SlistAppend, error) &&
         Resolve(library, file_name, "curl_slist_free_all", &f.SlistFreeAll, error);
     if (!resolved) {
-        ::dlclose(library);
-        return std::nullopt;
+        return std::nullopt;  // the library is closed as it goes out of scope
     }
     // The handle is never closed. Closing it would need curl_global_cleanup first, at exit,
     // and an easy handle or a thread still inside libcurl then would run unmapped code; the
     // operating system reclaims everything at exit anyway.
+    library.Release();
     return f;
 }
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "theme/dynamic_library.h"
+#include "common/dynamic_library.h"
 
 namespace korvid {
 

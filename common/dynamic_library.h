@@ -28,13 +28,15 @@ class DynamicLibrary {
     void* Handle() const noexcept { return handle_; }
     explicit operator bool() const noexcept { return handle_ != nullptr; }
 
-  private:
-    explicit DynamicLibrary(void* handle) noexcept : handle_(handle) {}
+    // Gives up ownership: the library stays loaded for the life of the process.
     void* Release() noexcept {
         void* handle = handle_;
         handle_ = nullptr;
         return handle;
     }
+
+  private:
+    explicit DynamicLibrary(void* handle) noexcept : handle_(handle) {}
 
     void* handle_ = nullptr;
 };

@@ -1,4 +1,4 @@
-#include "theme/dynamic_library.h"
+#include "common/dynamic_library.h"
 
 #include <dlfcn.h>
 
