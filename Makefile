@@ -17,8 +17,11 @@ build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Starts the desktop program (it needs a display: DISPLAY or WAYLAND_DISPLAY).
-run: build
+# Builds the two programs only (no tests) and starts the desktop program (it needs a
+# display: DISPLAY or WAYLAND_DISPLAY).
+run: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
+	cmake --build $(BUILD) -j $(JOBS) --target korvid korvid-cli
 	@echo "Korvid is built: $(BUILD)/shell/korvid (window), $(BUILD)/cli/korvid-cli (command line)."
 	$(BUILD)/shell/korvid
 

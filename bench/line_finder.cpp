@@ -29,7 +29,7 @@ void FillPage(TIMDBImport& importer) {
 }
 
 void RunFindLine(benchmark::State& state, bool plain, korvid::PairFilterKernel kernel) {
-    korvid::testing::ScriptedPrompts prompts;
+    korvid::test_support::ScriptedPrompts prompts;
     TIMDBImport importer(prompts);
     importer.UsePlainLineSearch(plain);
     korvid::SetPairFilterKernel(kernel);
@@ -61,7 +61,7 @@ void BM_FindLinePlainScan(benchmark::State& state) {
 BENCHMARK(BM_FindLinePlainScan);
 
 void BM_MemchrBaseline(benchmark::State& state) {
-    korvid::testing::ScriptedPrompts prompts;
+    korvid::test_support::ScriptedPrompts prompts;
     TIMDBImport importer(prompts);
     FillPage(importer);
     korvid::bench::RunMemchrBaseline(state, importer.PageLines);

@@ -8,18 +8,18 @@
 
 #include "bench/page_baseline.h"
 #include "client/IMDBImport.h"
-#include "tests/support/loopback_server.h"
+#include "loopback/loopback_server.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 using korvid::TIMDBImport;
-using korvid::testing::HttpRequest;
-using korvid::testing::HttpResponse;
-using korvid::testing::LoopbackServer;
-using korvid::testing::ScriptedPrompts;
-using korvid::testing::TempDir;
+using loopback::HttpRequest;
+using loopback::HttpResponse;
+using loopback::LoopbackServer;
+using korvid::test_support::ScriptedPrompts;
+using korvid::test_support::TempDir;
 
 // The page sizes measured: about 100 KB and about 10 MB.
 constexpr std::int64_t Small = 100 * 1024;

@@ -15,16 +15,16 @@
 
 #include "bench/child_run.h"
 #include "bench/page_baseline.h"
-#include "tests/support/loopback_server.h"
+#include "loopback/loopback_server.h"
 #include "tests/support/temp_dir.h"
 
 extern char** environ;
 
 namespace {
 
-using korvid::testing::HttpRequest;
-using korvid::testing::HttpResponse;
-using korvid::testing::LoopbackServer;
+using loopback::HttpRequest;
+using loopback::HttpResponse;
+using loopback::LoopbackServer;
 
 const std::string Cli = KORVID_BINARY_DIR "/cli/korvid-cli";
 
@@ -127,7 +127,7 @@ void BM_KorvidCliSearchPeakMemory(benchmark::State& state) {
         state.SkipWithError("the server process did not start");
         return;
     }
-    korvid::testing::TempDir dir;
+    korvid::test_support::TempDir dir;
     long base = 0;
     long peak = 0;
     for (auto _ : state) {

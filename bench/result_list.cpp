@@ -41,7 +41,7 @@ void FillList(TIMDBImport& importer, int entries) {
 
 void BM_ParseResultList(benchmark::State& state) {
     const int entries = static_cast<int>(state.range(0));
-    korvid::testing::ScriptedPrompts prompts;
+    korvid::test_support::ScriptedPrompts prompts;
     TIMDBImport importer(prompts);
     importer.Host = "127.0.0.1:8642";
     FillList(importer, entries);

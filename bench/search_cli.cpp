@@ -38,7 +38,7 @@ int RunCli(const std::vector<std::string>& args) {
 }
 
 void BM_KorvidCliSearchPick(benchmark::State& state) {
-    korvid::testing::TempDir dir;
+    korvid::test_support::TempDir dir;
     const std::vector<std::string> args = {"search", "--host", Site().HostPort(), "--pick",
                                            "0",      "--dir",  dir.Path(),        Title};
     for (auto _ : state) {
@@ -63,8 +63,8 @@ void BM_KorvidCliStartOnly(benchmark::State& state) {
 BENCHMARK(BM_KorvidCliStartOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ImporterSearchPick(benchmark::State& state) {
-    korvid::testing::TempDir dir;
-    korvid::testing::ScriptedPrompts prompts;
+    korvid::test_support::TempDir dir;
+    korvid::test_support::ScriptedPrompts prompts;
     korvid::TIMDBImport importer(prompts);
     importer.AppDir = dir.Dir();
     importer.Host = Site().HostPort();

@@ -15,7 +15,7 @@
 namespace {
 
 using korvid::MovieTag;
-using korvid::testing::TempDir;
+using korvid::test_support::TempDir;
 
 // A file of the given size: a few bytes of data at the start, the rest a hole that takes no
 // disk space.

@@ -52,6 +52,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string path = FuzzFolders::Get().AppDir() + "cover.jpg";
     picture.SaveToFile(path);
-    Check(testing::ReadFileBytes(path) == bytes, "saving changed the bytes");
+    Check(test_support::ReadFileBytes(path) == bytes, "saving changed the bytes");
     return 0;
 }

@@ -169,7 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string end_marker = Cut(params[3]);
     const std::string remove = Cut(params[4]);
 
-    testing::ScriptedPrompts prompts;
+    test_support::ScriptedPrompts prompts;
     TIMDBImport import(prompts);
 
     // The loader against the plain split.

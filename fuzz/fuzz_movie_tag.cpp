@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string movie = provider.ConsumeBytesAsString(MaxFileSize);
 
     const std::string path = FuzzFolders::Get().AppDir() + "movie.avi";
-    testing::WriteFileBytes(path, movie);
+    test_support::WriteFileBytes(path, movie);
 
     // Reader and decoder.
     const MovieTag read = ReadLastTagBytes(path);
@@ -127,13 +127,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 refused = true;
             }
             Check(refused, "a file shorter than 128 bytes was tagged");
-            Check(testing::ReadFileBytes(path) == before, "a refused file changed");
+            Check(test_support::ReadFileBytes(path) == before, "a refused file changed");
             break;
         }
         const bool tagged = before.compare(before.size() - 128, 3, "TAG") == 0;
         const TagPlacement placement = WriteTag(tag, path);
         Check(placement == (tagged ? TagPlacement::Replaced : TagPlacement::Appended), "placement");
-        const std::string after = testing::ReadFileBytes(path);
+        const std::string after = test_support::ReadFileBytes(path);
         const std::size_t movie_size = tagged ? before.size() - 128 : before.size();
         Check(after.size() == movie_size + 128, "file size after writing");
         Check(after.compare(0, movie_size, before, 0, movie_size) == 0,

@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace korvid;
     using namespace korvid::fuzz;
     const std::string_view page = AsText(data, size);
-    testing::ScriptedPrompts prompts;
+    test_support::ScriptedPrompts prompts;
 
     TIMDBImport fast(prompts);
     Configure(fast);

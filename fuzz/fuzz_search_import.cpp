@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         QueueResponse({.body = std::string(parts[i])});
     }
 
-    testing::ScriptedPrompts prompts;
+    test_support::ScriptedPrompts prompts;
     TIMDBImport import(prompts);
     import.Host = FuzzHost;
     import.AppDir = folders.AppDir();

@@ -9,8 +9,8 @@
 namespace korvid::sample {
 namespace {
 
-using testing::HttpRequest;
-using testing::HttpResponse;
+using loopback::HttpRequest;
+using loopback::HttpResponse;
 
 constexpr std::string_view HostPlaceholder = "@HOST@";
 constexpr const char* HtmlType = "text/html; charset=iso-8859-1";
@@ -335,8 +335,8 @@ std::string SampleSite::Index() const {
 RunningSampleSite::RunningSampleSite(std::uint16_t port, const std::string& pages_dir)
     : site_(std::make_unique<SampleSite>(pages_dir)) {
     const SampleSite* site = site_.get();
-    server_ = std::make_unique<testing::LoopbackServer>(
-        [site](const testing::HttpRequest& request) { return site->Answer(request); }, port);
+    server_ = std::make_unique<loopback::LoopbackServer>(
+        [site](const loopback::HttpRequest& request) { return site->Answer(request); }, port);
 }
 
 }  // namespace korvid::sample

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/support/loopback_server.h"
+#include "loopback/loopback_server.h"
 
 namespace korvid::sample {
 
@@ -44,7 +44,7 @@ class SampleSite {
     // std::runtime_error naming the file when one is missing or unreadable.
     explicit SampleSite(const std::string& pages_dir = DefaultPagesDir());
 
-    testing::HttpResponse Answer(const testing::HttpRequest& request) const;
+    loopback::HttpResponse Answer(const loopback::HttpRequest& request) const;
 
     const std::vector<Film>& Films() const { return films_; }
 
@@ -56,7 +56,7 @@ class SampleSite {
     static std::string QueryOf(std::string_view target);
 
   private:
-    testing::HttpResponse Search(const std::string& host, std::string_view target) const;
+    loopback::HttpResponse Search(const std::string& host, std::string_view target) const;
     std::string ResultList(const std::string& host, const std::vector<const Film*>& films) const;
     std::string Index() const;
 
@@ -82,7 +82,7 @@ class RunningSampleSite {
 
   private:
     std::unique_ptr<SampleSite> site_;
-    std::unique_ptr<testing::LoopbackServer> server_;
+    std::unique_ptr<loopback::LoopbackServer> server_;
 };
 
 }  // namespace korvid::sample

@@ -11,31 +11,32 @@
 #include <vector>
 
 #include "client/http.h"
+#include "loopback/loopback_server.h"
+#include "tests/support/case_name.h"
 #include "tests/support/child_process.h"
-#include "tests/support/loopback_server.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvid {
 namespace {
 
-using testing::FileExists;
-using testing::ReadFileBytes;
-using testing::TempDir;
+using test_support::FileExists;
+using test_support::ReadFileBytes;
+using test_support::TempDir;
 
 const std::string Cli = KORVID_BINARY_DIR "/cli/korvid-cli";
 const std::string SiteServer = KORVID_BINARY_DIR "/sample-site/korvid-sample-site";
 const std::string Covers = KORVID_SOURCE_DIR "/sample-site/pages/covers/";
 
-using CliRun = testing::ChildResult;
+using CliRun = test_support::ChildResult;
 
 CliRun RunCli(const std::vector<std::string>& args, const std::string& work_dir,
               const std::optional<std::string>& korvid_host = std::nullopt) {
-    return testing::RunChild(Cli, args, work_dir, {korvid_host});
+    return test_support::RunChild(Cli, args, work_dir, {korvid_host});
 }
 
 class SearchCliTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { site_ = new testing::SampleSiteProcess(SiteServer); }
+    static void SetUpTestSuite() { site_ = new test_support::SampleSiteProcess(SiteServer); }
     static void TearDownTestSuite() {
         delete site_;
         site_ = nullptr;
@@ -51,11 +52,11 @@ class SearchCliTest : public ::testing::Test {
         return "http://" + Host() + "/title/" + film + "/";
     }
 
-    static testing::SampleSiteProcess* site_;
+    static test_support::SampleSiteProcess* site_;
     TempDir dir_;
 };
 
-testing::SampleSiteProcess* SearchCliTest::site_ = nullptr;
+test_support::SampleSiteProcess* SearchCliTest::site_ = nullptr;
 
 std::string FilmOutput(const std::vector<std::string>& values) {
     static const char* const names[] = {"Title",   "Year",       "Director",    "Genres",
@@ -112,7 +113,8 @@ INSTANTIATE_TEST_SUITE_P(
         ListCase{"THE",
                  {{"The Glass Orchard (2003)", "tt9000003"},
                   {"Them Below (1958)", "tt9000004"},
-                  {"The Last Signal (2015)", "tt9000012"}}}));
+                  {"The Last Signal (2015)", "tt9000012"}}}),
+    test_support::PrintedCaseName{});
 
 TEST_F(SearchCliTest, KorvidHostNamesTheSiteWhenNoHostIsGiven) {
     const CliRun run = RunCli({"search", "harbour"}, dir_.Path(), Host());
@@ -203,7 +205,7 @@ TEST_F(SearchCliTest, NoResultExitsWithOne) {
 
 TEST_F(SearchCliTest, UnreachableHostExitsWithThreeAndTheMessage) {
     const std::string nowhere =
-        "127.0.0.1:" + std::to_string(testing::LoopbackServer::UnusedPort());
+        "127.0.0.1:" + std::to_string(loopback::LoopbackServer::UnusedPort());
     for (const CliRun& run : {RunCli({"search", "--host", nowhere, "orchard"}, dir_.Path()),
                               RunCli({"search", "orchard"}, dir_.Path(), nowhere)}) {
         EXPECT_EQ(run.exit_code, 3);
@@ -215,26 +217,27 @@ TEST_F(SearchCliTest, UnreachableHostExitsWithThreeAndTheMessage) {
 
 // A failed download: the importer's message, then why, and exit 3.
 TEST_F(SearchCliTest, AFailedDownloadTellsItsCause) {
-    const std::pair<testing::HttpHandler, std::string> cases[] = {
-        {[](const testing::HttpRequest&) {
-             return testing::HttpResponse::WithStatus(503, "Busy", "<title>503 Error</title>");
+    const std::pair<loopback::HttpHandler, std::string> cases[] = {
+        {[](const loopback::HttpRequest&) {
+             return loopback::HttpResponse::WithStatus(503, "Busy", "<title>503 Error</title>");
          },
          "the site answered 503"},
-        {[](const testing::HttpRequest&) {
-             return testing::HttpResponse::WithStatus(404, "Not Found", "<title>404 Error</title>");
+        {[](const loopback::HttpRequest&) {
+             return loopback::HttpResponse::WithStatus(404, "Not Found",
+                                                       "<title>404 Error</title>");
          },
          "the site answered 404"},
-        {[](const testing::HttpRequest& request) {
-             return testing::HttpResponse::Redirect(request.target);
+        {[](const loopback::HttpRequest& request) {
+             return loopback::HttpResponse::Redirect(request.target);
          },
          "too many redirects"},
-        {[](const testing::HttpRequest&) {
-             return testing::HttpResponse::Redirect("ftp://127.0.0.1:1/list");
+        {[](const loopback::HttpRequest&) {
+             return loopback::HttpResponse::Redirect("ftp://127.0.0.1:1/list");
          },
          "not an http or https address"},
     };
     for (const auto& [answer, cause] : cases) {
-        testing::LoopbackServer site(answer);
+        loopback::LoopbackServer site(answer);
         const CliRun run = RunCli({"search", "--host", site.HostPort(), "orchard"}, dir_.Path());
         EXPECT_EQ(run.exit_code, 3) << cause;
         EXPECT_EQ(run.out, "");
@@ -246,8 +249,8 @@ TEST_F(SearchCliTest, AFailedDownloadTellsItsCause) {
 // ---- Sites that answer oddly ----
 
 TEST_F(SearchCliTest, PageWithoutTitleLineExitsWithOne) {
-    testing::LoopbackServer odd([](const testing::HttpRequest&) {
-        return testing::HttpResponse::Ok("<html><body>Service resting</body></html>\r\n");
+    loopback::LoopbackServer odd([](const loopback::HttpRequest&) {
+        return loopback::HttpResponse::Ok("<html><body>Service resting</body></html>\r\n");
     });
     const CliRun run = RunCli({"search", "--host", odd.HostPort(), "orchard"}, dir_.Path());
     EXPECT_EQ(run.exit_code, 1);
@@ -258,17 +261,17 @@ TEST_F(SearchCliTest, PageWithoutTitleLineExitsWithOne) {
 
 TEST_F(SearchCliTest, PickWhosePageHoldsNoFilmExitsWithThree) {
     const std::string nowhere =
-        "127.0.0.1:" + std::to_string(testing::LoopbackServer::UnusedPort());
+        "127.0.0.1:" + std::to_string(loopback::LoopbackServer::UnusedPort());
     // The entry's page: one without a title line, and one redirected to where nothing listens.
     for (const bool redirect : {false, true}) {
-        testing::LoopbackServer site([&](const testing::HttpRequest& request) {
+        loopback::LoopbackServer site([&](const loopback::HttpRequest& request) {
             if (request.target.rfind("/find", 0) == 0) {
-                return testing::HttpResponse::Ok(
+                return loopback::HttpResponse::Ok(
                     "<title>IMDb Search</title>\r\n<h2>Popular Results</h2>\r\n"
                     "<li><a href=\"/title/tt0000001/\">Alien</a> (1979)</li>\r\n");
             }
-            return redirect ? testing::HttpResponse::Redirect("http://" + nowhere + request.target)
-                            : testing::HttpResponse::Ok("<html><body>Resting</body></html>\r\n");
+            return redirect ? loopback::HttpResponse::Redirect("http://" + nowhere + request.target)
+                            : loopback::HttpResponse::Ok("<html><body>Resting</body></html>\r\n");
         });
         const CliRun listed = RunCli({"search", "--host", site.HostPort(), "alien"}, dir_.Path());
         EXPECT_EQ(listed.exit_code, 0);

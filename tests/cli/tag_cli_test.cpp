@@ -18,26 +18,26 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
-#include "tests/support/loopback_server.h"
+#include "loopback/loopback_server.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvid {
 namespace {
 
-using testing::FileExists;
-using testing::ReadFileBytes;
-using testing::TempDir;
-using testing::WriteFileBytes;
+using test_support::FileExists;
+using test_support::ReadFileBytes;
+using test_support::TempDir;
+using test_support::WriteFileBytes;
 
 const std::string CliPath = KORVID_BINARY_DIR "/cli/korvid-cli";
 const std::string SampleSitePath = KORVID_BINARY_DIR "/sample-site/korvid-sample-site";
 
-using CliResult = testing::ChildResult;
+using CliResult = test_support::ChildResult;
 
 // Runs korvid-cli in work_dir; as_nobody drops root so that file permissions apply.
 CliResult RunCli(const std::vector<std::string>& args, const std::string& work_dir,
                  bool as_nobody = false) {
-    return testing::RunChild(CliPath, args, work_dir, {std::nullopt, as_nobody});
+    return test_support::RunChild(CliPath, args, work_dir, {std::nullopt, as_nobody});
 }
 
 std::string MovieData(std::size_t size, char fill = 'm') {
@@ -294,9 +294,9 @@ class TagLookupTest : public TagCliTest {
     void SetUp() override {
         TagCliTest::SetUp();
         ASSERT_TRUE(FileExists(SampleSitePath)) << SampleSitePath << " is not built";
-        site_ = std::make_unique<testing::SampleSiteProcess>(SampleSitePath);
+        site_ = std::make_unique<test_support::SampleSiteProcess>(SampleSitePath);
     }
-    std::unique_ptr<testing::SampleSiteProcess> site_;
+    std::unique_ptr<test_support::SampleSiteProcess> site_;
 };
 
 TEST_F(TagLookupTest, SingleMatchFillsTheFieldsFromTheFilmPage) {
@@ -366,7 +366,7 @@ TEST_F(TagLookupTest, NoMatchAndPickOutOfRange) {
 
 TEST_F(TagCliTest, LookupWithoutASiteIsADownloadFailure) {
     const std::string movie = MakeMovie("offline.avi");
-    const std::string host = "127.0.0.1:" + std::to_string(testing::LoopbackServer::UnusedPort());
+    const std::string host = "127.0.0.1:" + std::to_string(loopback::LoopbackServer::UnusedPort());
     const CliResult result = Run({"tag", "--search", "Alien", "--host", host, movie});
     EXPECT_EQ(result.exit_code, 3);
     EXPECT_EQ(result.err, "Cannot Download Page From Website !\nkorvid-cli: connection refused\n");

@@ -18,11 +18,11 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using testing::FileExists;
-using testing::ReadFileBytes;
-using testing::ScriptedPrompts;
-using testing::TempDir;
-using testing::WriteFileBytes;
+using test_support::FileExists;
+using test_support::ReadFileBytes;
+using test_support::ScriptedPrompts;
+using test_support::TempDir;
+using test_support::WriteFileBytes;
 
 // 1999-12-31 12:00 UTC.
 constexpr std::time_t NoonOnNewYearsEve = 946641600;

@@ -14,21 +14,21 @@
 #include "client/IMDBImport.h"
 #include "common/errors.h"
 #include "tests/support/child_process.h"
-#include "tests/support/loopback_server.h"
+#include "loopback/loopback_server.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvid {
 namespace {
 
-using testing::FileExists;
-using testing::HttpRequest;
-using testing::HttpResponse;
-using testing::LoopbackServer;
-using testing::ReadFileBytes;
-using testing::ScriptedPrompts;
-using testing::TempDir;
-using testing::WriteFileBytes;
+using test_support::FileExists;
+using loopback::HttpRequest;
+using loopback::HttpResponse;
+using loopback::LoopbackServer;
+using test_support::ReadFileBytes;
+using test_support::ScriptedPrompts;
+using test_support::TempDir;
+using test_support::WriteFileBytes;
 
 std::string RandomBytes(std::size_t size) {
     std::mt19937 generator(1234);
@@ -343,7 +343,7 @@ TEST_F(FetchPageTest, AReadOnlyFolderGivesFalseAndEmptyLines) {
     const std::string folder = dir.File("read-only");
     ASSERT_EQ(::mkdir(folder.c_str(), 0555), 0);
     importer.AppDir = folder + "/";
-    const int result = testing::RunUnprivileged([&] {
+    const int result = test_support::RunUnprivileged([&] {
         const bool fetched = importer.FetchPage(server.BaseUrl() + "/");
         return (fetched ? 1 : 0) + (importer.PageLines.Empty() ? 0 : 2);
     });

@@ -14,19 +14,19 @@
 
 #include "client/IMDBImport.h"
 #include "common/errors.h"
-#include "tests/support/loopback_server.h"
+#include "loopback/loopback_server.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvid {
 namespace {
 
-using testing::HttpRequest;
-using testing::HttpResponse;
-using testing::LoopbackServer;
-using testing::ReadFileBytes;
-using testing::TempDir;
-using testing::WriteFileBytes;
+using loopback::HttpRequest;
+using loopback::HttpResponse;
+using loopback::LoopbackServer;
+using test_support::ReadFileBytes;
+using test_support::TempDir;
+using test_support::WriteFileBytes;
 
 // A 256 KiB tmpfs on a fresh folder, unmounted on every path.
 class SmallDisk {
@@ -104,7 +104,7 @@ class FullDiskTest : public ::testing::Test {
 
     SmallDisk disk_;
     LoopbackServer server_{Answer};
-    testing::ScriptedPrompts prompts_;
+    test_support::ScriptedPrompts prompts_;
     TIMDBImport importer_{prompts_};
 };
 

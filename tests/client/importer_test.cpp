@@ -10,7 +10,7 @@ namespace korvid {
 namespace {
 
 TEST(ImporterTest, ANewImporterHoldsOnlyTheCsvHeaderRow) {
-    testing::ScriptedPrompts prompts;
+    test_support::ScriptedPrompts prompts;
     const TIMDBImport importer(prompts);
     EXPECT_EQ(
         importer.CsvLines.Lines(),
@@ -26,7 +26,7 @@ TEST(ImporterTest, ANewImporterHoldsOnlyTheCsvHeaderRow) {
 }
 
 TEST(ImporterTest, ClearMovieDataEmptiesTheLookupAndKeepsTheRest) {
-    testing::ScriptedPrompts prompts;
+    test_support::ScriptedPrompts prompts;
     TIMDBImport importer(prompts);
     for (ShortString* field :
          {&importer.Title, &importer.Year, &importer.Director, &importer.LeadRole, &importer.Rated,

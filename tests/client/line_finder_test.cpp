@@ -13,7 +13,7 @@ namespace {
 
 class LineFinderTest : public ::testing::Test {
   protected:
-    testing::ScriptedPrompts prompts;
+    test_support::ScriptedPrompts prompts;
     TIMDBImport importer{prompts};
 
     void Page(const std::vector<std::string>& lines) {
@@ -184,7 +184,7 @@ TEST(LineFinderRobustnessTest, RandomPagesKeepEveryResultInsideItsSource) {
     std::uniform_int_distribution<int> length(0, 3000);
     const char alphabet[] = "<>&;()/\"\r\n aT";
     std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 2);
-    testing::ScriptedPrompts prompts;
+    test_support::ScriptedPrompts prompts;
     TIMDBImport importer(prompts);
     for (int round = 0; round < 300; ++round) {
         std::string page(static_cast<std::size_t>(length(generator)), '\0');

@@ -13,19 +13,19 @@
 
 #include "client/IMDBImport.h"
 #include "common/text.h"
-#include "tests/support/loopback_server.h"
+#include "loopback/loopback_server.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvid {
 namespace {
 
-using testing::HttpRequest;
-using testing::HttpResponse;
-using testing::LoopbackServer;
-using testing::ReadFileBytes;
-using testing::ScriptedPrompts;
-using testing::TempDir;
+using loopback::HttpRequest;
+using loopback::HttpResponse;
+using loopback::LoopbackServer;
+using test_support::ReadFileBytes;
+using test_support::ScriptedPrompts;
+using test_support::TempDir;
 
 // The same seed every run, so a failure repeats.
 constexpr unsigned Seed = 15;

@@ -11,21 +11,22 @@
 
 #include "client/IMDBImport.h"
 #include "common/errors.h"
-#include "tests/support/loopback_server.h"
+#include "loopback/loopback_server.h"
+#include "tests/support/case_name.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvid {
 namespace {
 
+using loopback::HttpRequest;
+using loopback::HttpResponse;
+using loopback::LoopbackServer;
+using test_support::FileExists;
+using test_support::ReadFileBytes;
+using test_support::ScriptedPrompts;
+using test_support::TempDir;
 using ::testing::ElementsAreArray;
-using testing::FileExists;
-using testing::HttpRequest;
-using testing::HttpResponse;
-using testing::LoopbackServer;
-using testing::ReadFileBytes;
-using testing::ScriptedPrompts;
-using testing::TempDir;
 
 // 2026-03-14 12:00 UTC: the same calendar day in every time zone from UTC-11 to UTC+11.
 constexpr std::time_t ScanTime = 1773489600;
@@ -338,6 +339,8 @@ struct TitleCase {
     const char* year;
 };
 
+void PrintTo(const TitleCase& c, std::ostream* out) { *out << c.page; }
+
 class TitleLineTest : public FilmPageTest, public ::testing::WithParamInterface<TitleCase> {};
 
 TEST_P(TitleLineTest, SplitsTitleAndYear) {
@@ -358,8 +361,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TitleCase{"<title>No Year At All</title>", "No Year At All", ""},
                       TitleCase{"<Title>Mixed Case (1990)</Title>", "", ""},
                       TitleCase{"<head>\n<TITLE>Capitals (1990)</TITLE>", "", ""},
-                      TitleCase{"<title> Leading Space (1980)</title>", " Leading Space ",
-                                "1980"}));
+                      TitleCase{"<title> Leading Space (1980)</title>", " Leading Space ", "1980"}),
+    test_support::PrintedCaseName{});
 
 TEST_F(FilmPageTest, PageWithoutTitleLineClearsAndStopsAfterMovieData) {
     importer_.Title = "typed";

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "client/IMDBImport.h"
-#include "tests/support/loopback_server.h"
+#include "loopback/loopback_server.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
 
@@ -22,14 +22,14 @@ namespace korvid {
 namespace {
 
 using ::testing::ElementsAre;
-using testing::FileExists;
-using testing::HttpRequest;
-using testing::HttpResponse;
-using testing::LoopbackServer;
-using testing::ReadFileBytes;
-using testing::ScriptedPrompts;
-using testing::TempDir;
-using testing::WriteFileBytes;
+using test_support::FileExists;
+using loopback::HttpRequest;
+using loopback::HttpResponse;
+using loopback::LoopbackServer;
+using test_support::ReadFileBytes;
+using test_support::ScriptedPrompts;
+using test_support::TempDir;
+using test_support::WriteFileBytes;
 
 const std::string CoverBytes = std::string("\xFF\xD8\xFF\xE0\0\r\n", 7) + "cover" + "\xFF\xD9";
 

@@ -9,19 +9,20 @@
 
 #include "client/IMDBImport.h"
 #include "common/errors.h"
-#include "tests/support/loopback_server.h"
+#include "loopback/loopback_server.h"
+#include "tests/support/case_name.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvid {
 namespace {
 
-using testing::FileExists;
-using testing::HttpRequest;
-using testing::HttpResponse;
-using testing::LoopbackServer;
-using testing::ScriptedPrompts;
-using testing::TempDir;
+using loopback::HttpRequest;
+using loopback::HttpResponse;
+using loopback::LoopbackServer;
+using test_support::FileExists;
+using test_support::ScriptedPrompts;
+using test_support::TempDir;
 
 constexpr const char* DownloadFailed = "Cannot Download Page From Website !";
 
@@ -227,7 +228,8 @@ INSTANTIATE_TEST_SUITE_P(
                       KindCase{"<title>The Matrix (1999)</title>", KindCase::Film},
                       KindCase{"<title>Them! (1954)</title>", KindCase::Film},
                       KindCase{"<TITLE>THE MATRIX (1999/I)</TITLE>", KindCase::Film},
-                      KindCase{"<title>The Great Film (2001) (V)</title>", KindCase::Film}));
+                      KindCase{"<title>The Great Film (2001) (V)</title>", KindCase::Film}),
+    test_support::PrintedCaseName{});
 
 TEST_F(SiteFixture, PageWithoutTitleLineGivesFalseSilentlyAndDeletesTheTemporaryPage) {
     SetFindAnswer(HttpResponse::Ok(Page({"<html><body>", "no head here", "</body></html>"})));
@@ -567,7 +569,8 @@ INSTANTIATE_TEST_SUITE_P(
     StopLines, ResultListStopTest,
     ::testing::Values(StopCase{"<h2>Companies</h2>", true}, StopCase{"<p>companies", true},
                       StopCase{"<names>", true}, StopCase{"<NAMES id=\"n\">", true},
-                      StopCase{"<h2>Names</h2>", false}, StopCase{"<p>company</p>", false}));
+                      StopCase{"<h2>Names</h2>", false}, StopCase{"<p>company</p>", false}),
+    test_support::PrintedCaseName{});
 
 TEST_F(ResultListTest, StopLineHoldingAnEntryIsNotRead) {
     Parse({"<h2>Popular Results</h2>", "<li><a href=\"/title/tt0000001/\">One</a></li>",

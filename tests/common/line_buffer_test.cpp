@@ -13,9 +13,9 @@
 namespace korvid {
 namespace {
 
-using testing::ReadFileBytes;
-using testing::TempDir;
-using testing::WriteFileBytes;
+using test_support::ReadFileBytes;
+using test_support::TempDir;
+using test_support::WriteFileBytes;
 
 // One string per line, the straightforward way.
 std::vector<std::string> PlainSplit(std::string_view text) {

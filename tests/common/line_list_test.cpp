@@ -11,9 +11,9 @@
 namespace korvid {
 namespace {
 
-using testing::ReadFileBytes;
-using testing::TempDir;
-using testing::WriteFileBytes;
+using test_support::ReadFileBytes;
+using test_support::TempDir;
+using test_support::WriteFileBytes;
 
 struct SplitCase {
     const char* name;

@@ -21,8 +21,8 @@ namespace korvid {
 namespace {
 
 using ::testing::ElementsAre;
-using testing::ScriptedPrompts;
-using testing::TempDir;
+using test_support::ScriptedPrompts;
+using test_support::TempDir;
 
 // An object whose event handler raises the error it was given.
 class Thrower : public QObject {
@@ -76,7 +76,7 @@ TEST(AppDirTest, TheExecutablesFolderWhenWritableElseTheUsersDataFolder) {
     EXPECT_TRUE(S_ISDIR(info.st_mode));
 
     // A data folder that cannot be made is an error, not a folder somewhere else.
-    testing::WriteFileBytes(dir.File("file"), "x");
+    test_support::WriteFileBytes(dir.File("file"), "x");
     EXPECT_THROW(ChooseAppDir(missing, dir.File("file").c_str(), nullptr), IoError);
 }
 

@@ -28,10 +28,10 @@
 namespace korvid {
 namespace {
 
-using testing::ReadFileBytes;
-using testing::ScriptedPrompts;
-using testing::TempDir;
-using testing::WriteFileBytes;
+using test_support::ReadFileBytes;
+using test_support::ScriptedPrompts;
+using test_support::TempDir;
+using test_support::WriteFileBytes;
 
 // The editor with a modal showing that does not block: the window is shown, and the test
 // presses its buttons afterwards.
@@ -359,7 +359,7 @@ TEST_F(EditTagFormTest, FileThatCannotBeOpenedRaisesAndShowsNothing) {
         EXPECT_EQ(form_.MovieFileName, path);
         EXPECT_EQ(ShownBy(form_), AlienShown);
     }
-    EXPECT_FALSE(testing::FileExists(path));
+    EXPECT_FALSE(test_support::FileExists(path));
 }
 
 TEST_F(EditTagFormTest, EnterInEveryTextBoxSavesAndEscapeDoesNotClose) {
@@ -433,7 +433,7 @@ TEST_F(EditTagFormTest, FailedSaveKeepsTheEditsAndTheWindowOpenForARetry) {
     EXPECT_TRUE(form_.isVisible());
     EXPECT_EQ(form_.edTitle->text(), "Kept");
     EXPECT_EQ(form_.edGenre->currentIndex(), 6);
-    EXPECT_FALSE(testing::FileExists(path));
+    EXPECT_FALSE(test_support::FileExists(path));
 
     // The user puts the file back and saves again.
     std::filesystem::create_directory(folder);
@@ -450,13 +450,13 @@ TEST_F(EditTagFormTest, SaveToAReadOnlyFileFailsUntilItIsWritable) {
     const std::string movie = Movie();
     WriteFileBytes(path, movie);
     // As root the editor runs as user 65534, who owns the file and may make it writable.
-    if (testing::RunningAsRoot()) {
+    if (test_support::RunningAsRoot()) {
         ASSERT_EQ(::chmod(dir_.Path().c_str(), 0755), 0);
         ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
     }
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
 
-    const int result = testing::RunUnprivileged([&] {
+    const int result = test_support::RunUnprivileged([&] {
         form_.EditTagForFile(path);
         ReplaceText(form_.edTitle, "Retry");
         QTest::mouseClick(form_.Button1, Qt::LeftButton);

@@ -27,7 +27,7 @@
 #include "shell/picture.h"
 #include "tag/EditTagUnit.h"
 #include "tag/movie_tag.h"
-#include "tests/support/loopback_server.h"
+#include "loopback/loopback_server.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
 #include "theme/mdCONTROLS.h"
@@ -36,14 +36,14 @@ namespace korvid {
 namespace {
 
 using ::testing::ElementsAre;
-using testing::FileExists;
+using test_support::FileExists;
 using ::testing::HasSubstr;
-using testing::HttpRequest;
-using testing::HttpResponse;
-using testing::LoopbackServer;
-using testing::ReadFileBytes;
-using testing::ScriptedPrompts;
-using testing::TempDir;
+using loopback::HttpRequest;
+using loopback::HttpResponse;
+using loopback::LoopbackServer;
+using test_support::ReadFileBytes;
+using test_support::ScriptedPrompts;
+using test_support::TempDir;
 
 std::string Page(const std::vector<std::string>& lines) {
     std::string text;
@@ -468,7 +468,7 @@ TEST_F(MainWindowTest, ADownloadShowsTheBytesReceivedInTheStatusBar) {
 
 TEST_F(MainWindowTest, TaggingAFileFillsTheEditorFromTheFilmAndSaveWritesIt) {
     const std::string movie = dir_.File("film.avi");
-    testing::WriteFileBytes(movie, std::string(1000, 'm'));
+    test_support::WriteFileBytes(movie, std::string(1000, 'm'));
     Search("orchard");
     Pick(0);
     prompts_.file_names = {std::nullopt, movie};

@@ -22,9 +22,9 @@
 namespace korvid {
 namespace {
 
-using testing::ReadFileBytes;
-using testing::TempDir;
-using testing::WriteFileBytes;
+using test_support::ReadFileBytes;
+using test_support::TempDir;
+using test_support::WriteFileBytes;
 
 // A JPEG of the given size, red on the left half and blue on the right.
 std::string MakeJpeg(int width, int height, bool progressive = false) {
@@ -190,7 +190,7 @@ TEST_F(PictureTest, SaveWritesTheLoadedBytesWhateverTheExtension) {
 
     TPicture empty;
     empty.SaveToFile(dir_.File("nothing.jpg"));
-    EXPECT_FALSE(testing::FileExists(dir_.File("nothing.jpg")));
+    EXPECT_FALSE(test_support::FileExists(dir_.File("nothing.jpg")));
 }
 
 // Decoding errors surface on the first draw, once; the area then stays blank.
@@ -287,7 +287,7 @@ class ImageControlTest : public PictureTest {
     }
 
     TApplication* app_ = nullptr;
-    testing::ScriptedPrompts prompts_;
+    test_support::ScriptedPrompts prompts_;
     TImage image_;
 };
 

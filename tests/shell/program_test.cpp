@@ -13,13 +13,13 @@
 namespace korvid {
 namespace {
 
-using testing::ReadFileBytes;
-using testing::RunChild;
-using testing::TempDir;
+using test_support::ReadFileBytes;
+using test_support::RunChild;
+using test_support::TempDir;
 
 TEST(ProgramTest, PrintsItsVersion) {
     TempDir dir;
-    const testing::ChildResult result = RunChild(KORVID_PROGRAM, {"--version"}, dir.Path());
+    const test_support::ChildResult result = RunChild(KORVID_PROGRAM, {"--version"}, dir.Path());
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_EQ(result.out, "Korvid 1.1.1.0\n");
 }
@@ -36,12 +36,12 @@ TEST(ProgramTest, StartsWithTheStylesLibraryWhenFoundAndReleasesItOnTheWayOut) {
         ::setenv("KORVID_QUIT_AFTER_FIRST_PAINT", "1", 1);
         ::setenv("KORVID_UXTHEME_LOG", log.c_str(), 1);
         ::setenv("LD_LIBRARY_PATH", run.library_path, 1);
-        const testing::ChildResult result = RunChild(KORVID_PROGRAM, {}, dir.Path());
+        const test_support::ChildResult result = RunChild(KORVID_PROGRAM, {}, dir.Path());
         ::unsetenv("LD_LIBRARY_PATH");
         ::unsetenv("KORVID_UXTHEME_LOG");
         ::unsetenv("KORVID_QUIT_AFTER_FIRST_PAINT");
         EXPECT_EQ(result.exit_code, 0) << result.err;
-        EXPECT_EQ(testing::FileExists(log) ? ReadFileBytes(log) : "", run.log);
+        EXPECT_EQ(test_support::FileExists(log) ? ReadFileBytes(log) : "", run.log);
     }
 }
 

@@ -21,7 +21,7 @@
 namespace korvid {
 namespace {
 
-using testing::ScriptedPrompts;
+using test_support::ScriptedPrompts;
 
 // The error box of the application object shows into scripted prompts for one test.
 class ThemeComponentTest : public ::testing::Test {

@@ -10,12 +10,12 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "tests/support/loopback_server.h"
+#include "loopback/loopback_server.h"
 #include "tests/support/temp_dir.h"
 
 extern char** environ;
 
-namespace korvid::testing {
+namespace korvid::test_support {
 namespace {
 
 std::vector<std::string> ChildEnvironment(const std::optional<std::string>& korvid_host) {
@@ -27,7 +27,7 @@ std::vector<std::string> ChildEnvironment(const std::optional<std::string>& korv
     }
     env.push_back(
         "KORVID_HOST=" +
-        korvid_host.value_or("127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort())));
+        korvid_host.value_or("127.0.0.1:" + std::to_string(loopback::LoopbackServer::UnusedPort())));
     return env;
 }
 
@@ -180,4 +180,4 @@ void SampleSiteProcess::Stop() {
     }
 }
 
-}  // namespace korvid::testing
+}  // namespace korvid::test_support

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace korvid::testing {
+namespace korvid::test_support {
 
 struct ChildResult {
     int exit_code = -1;  // -1 when the child did not exit normally
@@ -52,4 +52,4 @@ class SampleSiteProcess {
     std::string host_;
 };
 
-}  // namespace korvid::testing
+}  // namespace korvid::test_support

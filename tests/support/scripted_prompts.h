@@ -9,7 +9,7 @@
 
 #include "common/prompts.h"
 
-namespace korvid::testing {
+namespace korvid::test_support {
 
 class ScriptedPrompts : public Prompts {
   public:
@@ -68,4 +68,4 @@ class ScriptedPrompts : public Prompts {
     }
 };
 
-}  // namespace korvid::testing
+}  // namespace korvid::test_support

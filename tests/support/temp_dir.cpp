@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace korvid::testing {
+namespace korvid::test_support {
 
 TempDir::TempDir() {
     const char* base = std::getenv("TMPDIR");
@@ -60,4 +60,4 @@ bool RunningAsRoot() {
     return ::geteuid() == 0;
 }
 
-}  // namespace korvid::testing
+}  // namespace korvid::test_support

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace korvid::testing {
+namespace korvid::test_support {
 
 class TempDir {
   public:
@@ -28,4 +28,4 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 bool RunningAsRoot();
 
-}  // namespace korvid::testing
+}  // namespace korvid::test_support

@@ -80,7 +80,11 @@ INSTANTIATE_TEST_SUITE_P(
                       CutCase{std::string(29, 'a'), std::string(29, 'a') + " ", "199", "199 "},
                       CutCase{std::string(30, 'b'), std::string(30, 'b'), "2001", "2001"},
                       CutCase{std::string(31, 'c') + "XYZ", std::string(30, 'c'), "20011", "2001"},
-                      CutCase{std::string(300, 'd'), std::string(30, 'd'), "1999-2004", "1999"}));
+                      CutCase{std::string(300, 'd'), std::string(30, 'd'), "1999-2004", "1999"}),
+    [](const ::testing::TestParamInfo<CutCase>& info) {
+        return "title" + std::to_string(info.param.text.size()) + "_year" +
+               std::to_string(info.param.year.size());
+    });
 
 TEST(MovieTagRender, GenreIndexIsStoredAsItsLowEightBits) {
     for (const auto& [index, stored] :

@@ -22,13 +22,13 @@
 namespace korvid {
 namespace {
 
-using testing::FileExists;
-using testing::HashBytes;
-using testing::MovieData;
-using testing::ReadFileBytes;
-using testing::SameBytes;
-using testing::TempDir;
-using testing::WriteFileBytes;
+using test_support::FileExists;
+using test_support::HashBytes;
+using test_support::MovieData;
+using test_support::ReadFileBytes;
+using test_support::SameBytes;
+using test_support::TempDir;
+using test_support::WriteFileBytes;
 
 MovieTag SampleTag(const std::string& title = "Vertigo", int genre = 16) {
     MovieTagValues values;
@@ -182,7 +182,7 @@ TEST_F(TagPermissionTest, FileWithoutWritePermissionIsLeftAlone) {
     WriteFileBytes(path, movie);
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
 
-    const int result = testing::RunUnprivileged([&] {
+    const int result = test_support::RunUnprivileged([&] {
         try {
             WriteTag(SampleTag(), path);
             return 1;
@@ -194,7 +194,7 @@ TEST_F(TagPermissionTest, FileWithoutWritePermissionIsLeftAlone) {
     EXPECT_TRUE(SameBytes(ReadFileBytes(path), movie));
 
     // Reading needs no write permission.
-    EXPECT_EQ(testing::RunUnprivileged(
+    EXPECT_EQ(test_support::RunUnprivileged(
                   [&] { return ReadLastTagBytes(path).View() == Tail(movie) ? 0 : 1; }),
               0);
 }
@@ -203,7 +203,7 @@ TEST_F(TagPermissionTest, UnreadableFileCannotBeOpenedByTheReader) {
     const std::string path = dir_.File("secret.avi");
     WriteFileBytes(path, MovieData(500));
     ASSERT_EQ(::chmod(path.c_str(), 0), 0);
-    const int result = testing::RunUnprivileged([&] {
+    const int result = test_support::RunUnprivileged([&] {
         try {
             ReadLastTagBytes(path);
             return 1;
@@ -257,14 +257,14 @@ TEST_F(TagFileTest, WriteThatRunsOutOfRoomLeavesNoFragment) {
 }
 
 TEST_F(TagFileTest, Id3v1TagFromARealTaggingToolCountsAsTagged) {
-    const auto id3v2 = testing::FindProgram("id3v2");
+    const auto id3v2 = test_support::FindProgram("id3v2");
     if (!id3v2) {
         GTEST_SKIP() << "id3v2 is not installed (scripts/install-deps.sh installs it)";
     }
     const std::string path = dir_.File("song.mpg");
     const std::string movie = MovieData(3000, 11);
     WriteFileBytes(path, movie);
-    ASSERT_EQ(testing::RunChild(*id3v2,
+    ASSERT_EQ(test_support::RunChild(*id3v2,
                                 {"-1", "-t", "Old Song", "-a", "Some Artist", "-A", "Some Album",
                                  "-y", "1987", path},
                                 dir_.Path())

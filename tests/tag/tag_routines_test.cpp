@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/errors.h"
+#include "tests/support/case_name.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tag/tag_test_helpers.h"
@@ -15,11 +16,11 @@
 namespace korvid {
 namespace {
 
-using testing::MovieData;
-using testing::ReadFileBytes;
-using testing::ScriptedPrompts;
-using testing::TempDir;
-using testing::WriteFileBytes;
+using test_support::MovieData;
+using test_support::ReadFileBytes;
+using test_support::ScriptedPrompts;
+using test_support::TempDir;
+using test_support::WriteFileBytes;
 
 struct FieldValues {
     std::string title, director, imdb, year, comment;
@@ -138,7 +139,8 @@ INSTANTIATE_TEST_SUITE_P(
                       UrlCase{"http://127.0.0.1:8080/title/tt0078748/",
                               "0.0.1:8080/title/tt0078748/"},
                       UrlCase{"http://www.imdb.com/title/tt0078748/fullcredits/extra",
-                              "imdb.com/title/tt0078748/full"}));
+                              "imdb.com/title/tt0078748/full"}),
+    test_support::PrintedCaseName{});
 
 TEST(FillFieldsFromFilm, CopiesTheFilmAsTheEditorDoes) {
     PlainTagFields f;
@@ -214,13 +216,13 @@ TEST_F(TagRoutinesTest, ConfirmAnsweredOkKeepsTheNewFilmAndWritesNothing) {
               "Do You Wish to Replace it With This New Tag?");
     EXPECT_EQ(ValuesOf(fields_), NewFilm);
     // Closing the editor now writes nothing: the old tag stays.
-    EXPECT_TRUE(testing::SameBytes(ReadFileBytes(path), before));
+    EXPECT_TRUE(test_support::SameBytes(ReadFileBytes(path), before));
 
     // Saving replaces the old tag with the new film.
     EXPECT_EQ(SaveTag(path, fields_.Fields()), TagPlacement::Replaced);
     const std::string after = ReadFileBytes(path);
     ASSERT_EQ(after.size(), before.size());
-    EXPECT_TRUE(testing::SameBytes(after.substr(0, 2048), before.substr(0, 2048)));
+    EXPECT_TRUE(test_support::SameBytes(after.substr(0, 2048), before.substr(0, 2048)));
     EXPECT_EQ(ReadLastTagBytes(path).Title(), "Alien");
 }
 
@@ -281,7 +283,7 @@ TEST_F(TagRoutinesTest, ConfirmOnMissingFileRaisesAndLeavesTheFields) {
     }
     EXPECT_TRUE(prompts_.questions.empty());
     EXPECT_EQ(ValuesOf(fields_), NewFilm);
-    EXPECT_FALSE(testing::FileExists(path));
+    EXPECT_FALSE(test_support::FileExists(path));
 }
 
 TEST_F(TagRoutinesTest, ReadIntoFieldsShowsTheTag) {
@@ -350,7 +352,7 @@ TEST_F(TagRoutinesTest, SaveErrorsPassThroughAndTouchNothing) {
     EXPECT_THROW(SaveTag(short_file, fields_.Fields()), IoError);
     EXPECT_EQ(ReadFileBytes(short_file), "tiny");
     EXPECT_THROW(SaveTag(dir_.File("absent.avi"), fields_.Fields()), IoError);
-    EXPECT_FALSE(testing::FileExists(dir_.File("absent.avi")));
+    EXPECT_FALSE(test_support::FileExists(dir_.File("absent.avi")));
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace korvid::testing {
+namespace korvid::test_support {
 
 // size bytes of pseudo-random "movie data"; its last 128 bytes never begin with "TAG".
 inline std::string MovieData(std::size_t size, std::uint32_t seed = 1) {
@@ -68,4 +68,4 @@ inline std::optional<std::string> FindProgram(const std::string& name) {
     return std::nullopt;
 }
 
-}  // namespace korvid::testing
+}  // namespace korvid::test_support

@@ -15,8 +15,8 @@
 namespace korvid {
 namespace {
 
-using testing::ChildResult;
-using testing::TempDir;
+using test_support::ChildResult;
+using test_support::TempDir;
 
 // Sets an environment variable for the test's lifetime, restoring the old value afterwards.
 class ScopedEnv {
@@ -59,12 +59,12 @@ TEST_P(ThemeLoaderTest, LoadsAndReleasesOnce) {
                                  c.library_on_path ? KORVID_UXTHEME_DIR : empty_folder.Path());
     const ScopedEnv log("KORVID_UXTHEME_LOG", work.File("log"));
 
-    const ChildResult result = testing::RunChild(KORVID_THEME_PROBE, {}, work.Path());
+    const ChildResult result = test_support::RunChild(KORVID_THEME_PROBE, {}, work.Path());
 
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_EQ(result.err, "");  // silent in both cases
     EXPECT_EQ(result.out, c.out);
-    EXPECT_EQ(testing::ReadFileBytes(work.File("log")), c.log);
+    EXPECT_EQ(test_support::ReadFileBytes(work.File("log")), c.log);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-namespace korvid::testing {
+namespace korvid::loopback {
 
 struct HttpRequest {
     std::string request_line;  // "GET /path HTTP/1.1"
@@ -80,4 +80,4 @@ class LoopbackServer {
     std::thread thread_;
 };
 
-}  // namespace korvid::testing
+}  // namespace korvid::loopback

@@ -1,4 +1,4 @@
-#include "tests/support/loopback_server.h"
+#include "loopback/loopback_server.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -11,7 +11,7 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace korvid::testing {
+namespace korvid::loopback {
 namespace {
 
 class Fd {
@@ -258,4 +258,4 @@ void LoopbackServer::Answer(int client) {
     ::shutdown(client, SHUT_WR);
 }
 
-}  // namespace korvid::testing
+}  // namespace korvid::loopback
