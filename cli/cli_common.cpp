@@ -1,71 +1,18 @@
 #include "cli/cli_common.h"
 
-#include <charconv>
 #include <filesystem>
+#include <istream>
 #include <ostream>
 #include <string_view>
 #include <system_error>
 
-#include "cli/terminal_text.h"
 #include "client/IMDBImport.h"
 #include "common/short_string.h"
 
 namespace korvid::cli {
 
-std::optional<std::string> ParsedArgs::Value(const std::string& option) const {
-    const auto it = values.find(option);
-    if (it == values.end()) {
-        return std::nullopt;
-    }
-    return it->second;
-}
-
-ParsedArgs ParseArgs(const std::vector<std::string>& args,
-                     const std::set<std::string>& value_options,
-                     const std::set<std::string>& flag_options) {
-    ParsedArgs parsed;
-    bool options_ended = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (options_ended || arg.size() < 2 || arg.rfind("--", 0) != 0) {
-            parsed.positional.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            options_ended = true;
-            continue;
-        }
-        const std::size_t equals = arg.find('=');
-        const std::string name = arg.substr(0, equals);
-        if (value_options.count(name) != 0) {
-            if (equals != std::string::npos) {
-                parsed.values[name] = arg.substr(equals + 1);
-            } else if (i + 1 < args.size()) {
-                parsed.values[name] = args[++i];
-            } else {
-                throw UsageError("option " + name + " needs a value");
-            }
-        } else if (flag_options.count(name) != 0 && equals == std::string::npos) {
-            parsed.flags.insert(name);
-        } else {
-            throw UsageError("unknown option " + arg);
-        }
-    }
-    return parsed;
-}
-
-int ParseIndex(const std::string& option, const std::string& text) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || ptr != end) {
-        throw UsageError(option + " needs a whole number, not \"" + text + "\"");
-    }
-    return value;
-}
-
-std::string WorkFolder(const ParsedArgs& parsed) {
-    std::string dir = parsed.Value("--dir").value_or("");
+std::string WorkFolder(const std::string& given) {
+    std::string dir = given;
     std::error_code error;
     if (dir.empty()) {
         dir = std::filesystem::current_path(error).string();
@@ -86,14 +33,36 @@ std::string WorkFolder(const ParsedArgs& parsed) {
     return dir;
 }
 
-void TerminalPrompts::ShowMessage(const std::string& text) {
-    err_ << text << '\n';
+std::vector<std::string> ExpandFileList(const std::vector<std::string>& names, std::istream& in) {
+    std::vector<std::string> files;
+    for (const std::string& name : names) {
+        if (name != "-") {
+            files.push_back(name);
+            continue;
+        }
+        std::string line;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            if (!line.empty()) {
+                files.push_back(line);
+            }
+        }
+    }
+    return files;
 }
 
-int ReportDownloadFailure(const TIMDBImport& importer, std::ostream& err) {
-    const std::string& cause = importer.DownloadFailure();
-    err << "korvid-cli: " << (cause.empty() ? "the download failed" : ForTerminal(cause)) << '\n';
-    return ExitFailure;
+bool PathFits(const std::string& path) {
+    return path.size() <= ShortString::MaxLength;
+}
+
+void ReportFileFailure(const std::string& file, const std::string& message, std::ostream& err) {
+    err << MessagePrefix << file << ": " << message << '\n';
+}
+
+void TerminalPrompts::ShowMessage(const std::string& text) {
+    err_ << MessagePrefix << text << '\n';
 }
 
 PromptAnswer TerminalPrompts::AskOkCancel(const std::string& /*caption*/,

@@ -1,11 +1,9 @@
 #pragma once
-// What every korvid-cli command shares: the exit codes, a small option parser and the
-// terminal's answer to the prompts the core raises.
+// What every korvid-cli command shares: the exit codes, the usage error, the message form,
+// the work folder, the list of files and the terminal's answer to the prompts the core raises.
 
 #include <iosfwd>
-#include <map>
 #include <optional>
-#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -20,45 +18,37 @@ namespace korvid::cli {
 
 enum ExitCode : int {
     ExitOk = 0,
-    ExitNotFound = 1,  // nothing was found
+    ExitNotFound = 1,  // nothing was found, or a file has no tag
     ExitUsage = 2,     // the command line is wrong
     ExitFailure = 3,   // a download or a file failed
 };
 
-// A command line that cannot be used; main prints its text and the usage line, exit 2.
+// Every message of korvid-cli starts with this.
+inline constexpr const char* MessagePrefix = "korvid-cli: ";
+
+// A command line that cannot be used; it is reported in one line with the command's --help.
 class UsageError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
 
-struct ParsedArgs {
-    std::map<std::string, std::string> values;  // "--pick" -> "2"
-    std::set<std::string> flags;                // "--json"
-    std::vector<std::string> positional;
+// The folder for the temporary page and the cover, with a trailing "/": dir, or the current
+// folder when dir is empty. The importer keeps paths as short strings, so a folder whose files
+// would not fit in 255 characters is refused (UsageError) rather than cut to another folder.
+std::string WorkFolder(const std::string& dir);
 
-    bool Has(const std::string& option) const {
-        return values.count(option) + flags.count(option) > 0;
-    }
-    std::optional<std::string> Value(const std::string& option) const;
-};
+// The files named on the command line, where "-" stands for the names read from in, one a
+// line (empty lines skipped, a CR before the line end dropped).
+std::vector<std::string> ExpandFileList(const std::vector<std::string>& names, std::istream& in);
 
-// Splits the arguments into options that take a value ("--pick 2" or "--pick=2"), flags and
-// positional arguments. "--" ends the options. An unknown option or a missing value throws
-// UsageError.
-ParsedArgs ParseArgs(const std::vector<std::string>& args,
-                     const std::set<std::string>& value_options,
-                     const std::set<std::string>& flag_options);
+// A longer path would be cut by the core and could then name another file; it is refused.
+bool PathFits(const std::string& path);
 
-// Parses a whole decimal number of type int; throws UsageError naming the option otherwise.
-int ParseIndex(const std::string& option, const std::string& text);
+// "korvid-cli: FILE: message" for a failure on one file.
+void ReportFileFailure(const std::string& file, const std::string& message, std::ostream& err);
 
-// The folder for the temporary page and the cover, with a trailing "/": --dir, or the
-// current folder. The importer keeps paths as short strings, so a folder whose files would
-// not fit in 255 characters is refused (UsageError) rather than cut to some other folder.
-std::string WorkFolder(const ParsedArgs& parsed);
-
-// Messages go to the error stream in the system's own words; the replace question gets
-// the answer given on the command line (OK unless told otherwise); no file dialogs.
+// Messages go to the error stream after the prefix; the replace question gets the answer
+// given on the command line (OK unless told otherwise); no file dialogs.
 class TerminalPrompts : public Prompts {
   public:
     explicit TerminalPrompts(std::ostream& err, PromptAnswer answer = PromptAnswer::Ok)
@@ -74,15 +64,5 @@ class TerminalPrompts : public Prompts {
     std::ostream& err_;
     PromptAnswer answer_;
 };
-
-// After a lookup whose download failed: prints why ("korvid-cli: connection refused") below
-// the importer's own message and gives ExitFailure.
-int ReportDownloadFailure(const TIMDBImport& importer, std::ostream& err);
-
-// The commands. Each takes the arguments after its own name and returns an exit code;
-// they print results on out and messages on err.
-int RunSearchCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int RunTagCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int RunShowTagCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace korvid::cli

@@ -1,33 +1,28 @@
-// korvid-cli tag and show-tag: write the EKT tag of movie files from options or from a lookup
-// on the movie database site, and show what a file's last 128 bytes hold.
+// korvid-cli tag: edits the EKT tag of movie files. Field options change only those fields of
+// a file's tag and keep the others; a lookup on the site replaces all six fields, as the tag
+// editor does after a lookup, and field options beside it override what it found.
 
-#include <nlohmann/json.hpp>
+#include <sys/stat.h>
+
+#include <array>
+#include <istream>
 #include <optional>
 #include <ostream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "cli/cli_common.h"
+#include "cli/commands.h"
+#include "cli/lookup.h"
 #include "cli/terminal_text.h"
 #include "client/IMDBImport.h"
 #include "common/errors.h"
-#include "common/short_string.h"
 #include "tag/movie_tag.h"
 #include "tag/tag_fields.h"
 #include "tag/tag_routines.h"
 
 namespace korvid::cli {
 namespace {
-
-// A longer path would be cut and could then name another file; such a path is refused.
-bool PathFits(const std::string& path) {
-    return path.size() <= ShortString::MaxLength;
-}
-
-void ReportTooLong(const std::string& path, std::ostream& err) {
-    err << path << ": " << IoError::TextForCode(3) << '\n';
-}
 
 std::string AllGenreNames() {
     std::string names;
@@ -38,169 +33,165 @@ std::string AllGenreNames() {
     return names;
 }
 
-// Looks the film up and fills the fields from it. Returns an exit code when there is no
-// single film to take the fields from.
-std::optional<int> FillFromLookup(const ParsedArgs& parsed, const TagFields& fields,
-                                  std::ostream& err) {
-    const std::string title = *parsed.Value("--search");
-    std::optional<int> pick;
-    if (const auto value = parsed.Value("--pick")) {
-        pick = ParseIndex("--pick", *value);
+// The genre option as a genre index: a name of the list ignoring case, or "" for none.
+std::optional<int> GenreIndex(const std::optional<std::string>& genre) {
+    if (!genre) {
+        return std::nullopt;
     }
+    const int index = genre->empty() ? -1 : FindGenre(*genre);
+    if (index < 0 && !genre->empty()) {
+        throw UsageError("unknown genre \"" + *genre + "\"; the genres are " + AllGenreNames());
+    }
+    return index;
+}
 
-    TerminalPrompts prompts(err);
-    TIMDBImport importer(prompts);
-    importer.Host = parsed.Value("--host").value_or(SiteHost());
-    importer.AppDir = WorkFolder(parsed);
-    importer.Title = Utf8ToLatin1(title);
+// The values in a file's tag; an untagged file starts from empty fields and no genre. The
+// genre number is kept as stored, also one outside the list.
+MovieTagValues ValuesOfFile(const std::string& file) {
+    const MovieTag tag = ReadLastTagBytes(file);
+    if (!tag.HasMarker()) {
+        return {};
+    }
+    return {tag.Title(), tag.Director(), tag.Comment(), tag.Imdb(), tag.Year(), tag.GenreNumber()};
+}
 
-    const bool answered = importer.SearchTitle();
-    if (importer.Outcome() == LookupOutcome::DownloadFailed) {
-        return ReportDownloadFailure(importer, err);
-    }
-    if (answered && !importer.MovieFound && importer.ResultTitles.Count() > 0) {
-        const int count = importer.ResultTitles.Count();
-        if (!pick) {
-            err << "Several films match \"" << ForTerminal(importer.Title)
-                << "\"; choose one with --pick N:\n";
-            for (int i = 0; i < count; ++i) {
-                err << "  " << i << "  " << ForTerminal(importer.ResultTitles[i]) << '\n';
-            }
-            return ExitNotFound;
-        }
-        if (*pick < 0 || *pick >= count) {
-            throw UsageError("--pick " + std::to_string(*pick) + " is not in the list (0 to " +
-                             std::to_string(count - 1) + ")");
-        }
-        if (!importer.ImportResult(*pick)) {
-            return ReportDownloadFailure(importer, err);
-        }
-    }
-    if (!importer.MovieFound) {
-        err << "No film found for \"" << ForTerminal(importer.Title) << "\"\n";
-        return ExitNotFound;
-    }
+// The film the lookup found, as the tag editor fills its fields from it.
+MovieTagValues ValuesOfFilm(const TIMDBImport& importer) {
+    PlainTagFields fields;
     FillFieldsFromFilm({importer.Title, importer.Director, importer.LeadRole, importer.MovieUrl,
                         importer.Year, importer.Genre},
-                       fields);
-    return std::nullopt;
+                       fields.Fields());
+    return {fields.title.Text(), fields.director.Text(), fields.comment.Text(),
+            fields.imdb.Text(),  fields.year.Text(),     fields.genre.ItemIndex()};
+}
+
+// The field options in Latin-1, laid over values.
+struct FieldOverrides {
+    std::optional<std::string> title, director, comment, imdb, year;
+    std::optional<int> genre_index;
+
+    void ApplyTo(MovieTagValues& values) const {
+        const std::array<std::pair<const std::optional<std::string>*, std::string*>, 5> texts = {
+            {{&title, &values.title},
+             {&director, &values.director},
+             {&comment, &values.comment},
+             {&imdb, &values.imdb},
+             {&year, &values.year}}};
+        for (const auto& [given, field] : texts) {
+            if (*given) {
+                *field = **given;
+            }
+        }
+        if (genre_index) {
+            values.genre_index = *genre_index;
+        }
+    }
+};
+
+FieldOverrides ConvertOptions(const TagFieldOptions& options) {
+    const auto latin1 = [](const std::optional<std::string>& text) -> std::optional<std::string> {
+        if (!text) {
+            return std::nullopt;
+        }
+        return Utf8ToLatin1(*text);
+    };
+    return {latin1(options.title), latin1(options.director), latin1(options.comment),
+            latin1(options.imdb),  latin1(options.year),     GenreIndex(options.genre)};
+}
+
+// A value longer than its slot is stored cut; the user is told which and how much is kept.
+void WarnAboutCuts(const MovieTagValues& values, std::ostream& err) {
+    using namespace tag_layout;
+    const std::array<std::tuple<const char*, const std::string*, std::size_t>, 5> slots = {
+        {{"title", &values.title, TitleWidth},
+         {"director", &values.director, DirectorWidth},
+         {"comment", &values.comment, CommentWidth},
+         {"imdb", &values.imdb, ImdbWidth},
+         {"year", &values.year, YearWidth}}};
+    for (const auto& [name, text, width] : slots) {
+        if (text->size() > width) {
+            err << MessagePrefix << "warning: the " << name << " is " << text->size()
+                << " bytes long; the tag keeps its first " << width << '\n';
+        }
+    }
+}
+
+off_t FileSize(const std::string& file) {
+    struct stat info {};
+    return ::stat(file.c_str(), &info) == 0 ? info.st_size : -1;
+}
+
+// Writes one file's tag; a failure is reported and gives false.
+bool TagOneFile(const std::string& file, const std::optional<MovieTagValues>& film,
+                const FieldOverrides& overrides, std::ostream& out, std::ostream& err) {
+    if (!PathFits(file)) {
+        ReportFileFailure(file, IoError::TextForCode(3), err);
+        return false;
+    }
+    try {
+        MovieTagValues values = film ? *film : ValuesOfFile(file);
+        overrides.ApplyTo(values);
+        const TagPlacement placement = WriteTag(MovieTag::Render(values), file);
+        out << file << ": "
+            << (placement == TagPlacement::Replaced ? "tag replaced" : "tag appended") << '\n';
+        return true;
+    } catch (const IoError& e) {
+        const off_t size = FileSize(file);
+        std::string message = e.what();
+        if (size >= 0 && size < static_cast<off_t>(MovieTag::Size)) {
+            message += " (the file is " + std::to_string(size) +
+                       " bytes long, too short to hold a tag of 128 bytes)";
+        }
+        ReportFileFailure(file, message, err);
+    } catch (const FileOpenError& e) {
+        ReportFileFailure(file, e.what(), err);
+    }
+    return false;
 }
 
 }  // namespace
 
-int RunTagCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const ParsedArgs parsed = ParseArgs(args,
-                                        {"--title", "--director", "--comment", "--imdb", "--year",
-                                         "--genre", "--search", "--pick", "--dir", "--host"},
-                                        {});
-    if (parsed.positional.empty()) {
-        throw UsageError("tag needs at least one FILE");
+int RunTagCommand(const TagOptions& options, std::istream& in, std::ostream& out,
+                  std::ostream& err) {
+    if (!options.search && !options.fields.Any()) {
+        throw UsageError("say what to write: a field option (--title, --genre, ...) or --search");
     }
-    if (parsed.Has("--pick") && !parsed.Has("--search")) {
+    if (options.pick && !options.search) {
         throw UsageError("--pick goes with --search");
     }
-    std::optional<int> genre_index;
-    if (const auto genre = parsed.Value("--genre")) {
-        genre_index = genre->empty() ? -1 : FindGenre(*genre);
-        if (*genre_index < 0 && !genre->empty()) {
-            throw UsageError("unknown genre \"" + *genre + "\"; the genres are " + AllGenreNames());
-        }
+    const FieldOverrides overrides = ConvertOptions(options.fields);
+    const std::vector<std::string> files = ExpandFileList(options.files, in);
+    if (files.empty()) {
+        throw UsageError("no FILE to tag");
     }
 
-    PlainTagFields plain;
-    const TagFields fields = plain.Fields();
-    if (parsed.Has("--search")) {
-        if (const auto code = FillFromLookup(parsed, fields, err)) {
-            return *code;
+    std::optional<MovieTagValues> film;
+    if (options.search) {
+        TerminalPrompts prompts(err);
+        TIMDBImport importer(prompts);
+        const LookupResult found =
+            LookUp(importer, *options.search, options.pick, options.site, err);
+        if (found.end == LookupEnd::List) {
+            err << MessagePrefix << "several films match \"" << ForTerminal(importer.Title)
+                << "\"; choose one with --pick N:\n";
+            for (int i = 0; i < importer.ResultTitles.Count(); ++i) {
+                err << "  " << i << "  " << ForTerminal(importer.ResultTitles[i]) << '\n';
+            }
+            return ExitNotFound;
         }
-    }
-    // Options given beside a lookup override what the lookup found. The tag holds Latin-1
-    // bytes; the terminal's UTF-8 is converted as the title of a search is.
-    const std::pair<const char*, TagTextField*> texts[] = {{"--title", &plain.title},
-                                                           {"--director", &plain.director},
-                                                           {"--comment", &plain.comment},
-                                                           {"--imdb", &plain.imdb},
-                                                           {"--year", &plain.year}};
-    for (const auto& [option, field] : texts) {
-        if (const auto value = parsed.Value(option)) {
-            field->SetText(Utf8ToLatin1(*value));
+        if (found.end == LookupEnd::Failed) {
+            return found.exit_code;
         }
-    }
-    if (genre_index) {
-        plain.genre.SetItemIndex(*genre_index);
+        film = ValuesOfFilm(importer);
     }
 
-    // The question about an existing tag is answered "OK": the new values replace it.
-    TerminalPrompts prompts(err, PromptAnswer::Ok);
+    MovieTagValues written = film.value_or(MovieTagValues{});
+    overrides.ApplyTo(written);
+    WarnAboutCuts(written, err);
+
     int failures = 0;
-    for (const std::string& file : parsed.positional) {
-        if (!PathFits(file)) {
-            ReportTooLong(file, err);
-            ++failures;
-            continue;
-        }
-        try {
-            ConfirmReplaceTag(file, fields, prompts);
-            const TagPlacement placement = SaveTag(file, fields);
-            out << file << ": "
-                << (placement == TagPlacement::Replaced ? "tag replaced" : "tag appended") << '\n';
-        } catch (const FileOpenError& e) {
-            err << e.what() << '\n';
-            ++failures;
-        } catch (const IoError& e) {
-            err << file << ": " << e.what() << '\n';
-            ++failures;
-        }
-    }
-    return failures == 0 ? ExitOk : ExitFailure;
-}
-
-int RunShowTagCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const ParsedArgs parsed = ParseArgs(args, {}, {"--json"});
-    if (parsed.positional.empty()) {
-        throw UsageError("show-tag needs at least one FILE");
-    }
-    const bool json = parsed.Has("--json");
-    int failures = 0;
-    bool first = true;
-    for (const std::string& file : parsed.positional) {
-        if (!PathFits(file)) {
-            ReportTooLong(file, err);
-            ++failures;
-            continue;
-        }
-        PlainTagFields shown;
-        try {
-            ReadTagIntoFields(file, shown.Fields());
-        } catch (const FileOpenError& e) {
-            err << e.what() << '\n';
-            ++failures;
-            continue;
-        }
-        if (json) {
-            const nlohmann::ordered_json object = {
-                {"file", file},
-                {"title", Latin1ToUtf8(shown.title.Text())},
-                {"director", Latin1ToUtf8(shown.director.Text())},
-                {"comment", Latin1ToUtf8(shown.comment.Text())},
-                {"imdb", Latin1ToUtf8(shown.imdb.Text())},
-                {"year", Latin1ToUtf8(shown.year.Text())},
-                {"genre", Latin1ToUtf8(shown.genre.Text())}};
-            // A file name that is no valid UTF-8 gets replacement characters.
-            out << object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
-            continue;
-        }
-        if (!first) {
-            out << '\n';
-        }
-        first = false;
-        out << "File:     " << ForTerminal(file) << '\n'
-            << "Title:    " << ForTerminal(shown.title.Text()) << '\n'
-            << "Director: " << ForTerminal(shown.director.Text()) << '\n'
-            << "IMDB ID:  " << ForTerminal(shown.imdb.Text()) << '\n'
-            << "Year:     " << ForTerminal(shown.year.Text()) << '\n'
-            << "Genre:    " << ForTerminal(shown.genre.Text()) << '\n'
-            << "Comment:  " << ForTerminal(shown.comment.Text()) << '\n';
+    for (const std::string& file : files) {
+        failures += TagOneFile(file, film, overrides, out, err) ? 0 : 1;
     }
     return failures == 0 ? ExitOk : ExitFailure;
 }

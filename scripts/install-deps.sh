@@ -7,6 +7,7 @@ packages=(
     build-essential cmake make pkg-config
     libcurl4-openssl-dev   # HTTP
     nlohmann-json3-dev     # JSON output of korvid-cli
+    libcli11-dev           # the command line of korvid-cli
     libgtest-dev libgmock-dev libbenchmark-dev
     id3v2                  # writes real ID3v1 tags for the tag tests
     qt6-base-dev qt6-qpa-plugins libgl-dev   # the desktop window (Qt 6 Widgets, offscreen tests)

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "client/IMDBImport.h"
+#include "korvid_version.h"
 #include "shell/MainUnit.h"
 #include "shell/app_dir.h"
 #include "shell/application.h"
@@ -24,7 +25,7 @@
 
 namespace {
 
-constexpr const char* VersionText = "Korvid 1.1.1.0";
+constexpr const char* VersionText = "Korvid " KORVID_VERSION;
 
 // Loads the visual-styles library for as long as it lives; a missing library is silent.
 struct VisualStyles {
@@ -80,7 +81,7 @@ int main(int argc, char** argv) {
     // 2. The application.
     QApplication::setApplicationName("Korvid");
     QApplication::setApplicationDisplayName("Korvid");
-    QApplication::setApplicationVersion("1.1.1.0");
+    QApplication::setApplicationVersion(KORVID_VERSION);
     QApplication::setWindowIcon(QIcon(QPixmap(":/korvid/korvid-32.png", "PNG")));
 
     // 3. The main window, the first window and so the application's main window.
