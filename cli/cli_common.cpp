@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "client/IMDBImport.h"
+#include "common/errors.h"
 #include "common/short_string.h"
 
 namespace korvid::cli {
@@ -55,6 +56,11 @@ std::vector<std::string> ExpandFileList(const std::vector<std::string>& names, s
 
 bool PathFits(const std::string& path) {
     return path.size() <= ShortString::MaxLength;
+}
+
+std::string PathTooLongText() {
+    return IoError::TextForCode(3) + " (the path is longer than " +
+           std::to_string(ShortString::MaxLength) + " bytes)";
 }
 
 void ReportFileFailure(const std::string& file, const std::string& message, std::ostream& err) {

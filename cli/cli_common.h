@@ -43,6 +43,8 @@ std::vector<std::string> ExpandFileList(const std::vector<std::string>& names, s
 
 // A longer path would be cut by the core and could then name another file; it is refused.
 bool PathFits(const std::string& path);
+// What is said of a path that does not fit: "Invalid filename", and why.
+std::string PathTooLongText();
 
 // "korvid-cli: FILE: message" for a failure on one file.
 void ReportFileFailure(const std::string& file, const std::string& message, std::ostream& err);

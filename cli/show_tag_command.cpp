@@ -60,7 +60,7 @@ int RunShowTagCommand(const ShowTagOptions& options, std::istream& in, std::ostr
     bool first = true;
     for (const std::string& file : files) {
         if (!PathFits(file)) {
-            ReportFileFailure(file, IoError::TextForCode(3), err);
+            ReportFileFailure(file, PathTooLongText(), err);
             ++failures;
             continue;
         }

@@ -272,7 +272,8 @@ TEST_F(TagCliTest, OverlongPathIsRefusedNotCut) {
 
     const CliResult result = Run({"tag", "--title", "X", long_path});
     EXPECT_EQ(result.exit_code, 3);
-    EXPECT_EQ(result.err, "korvid-cli: " + long_path + ": Invalid filename\n");
+    EXPECT_EQ(result.err, "korvid-cli: " + long_path +
+                              ": Invalid filename (the path is longer than 255 bytes)\n");
     EXPECT_EQ(ReadFileBytes(short_name), MovieData(500));
 }
 
