@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "client/http.h"
 #include "common/line_list.h"
@@ -156,8 +157,8 @@ class TIMDBImport {
     void SetClock(Clock clock) { clock_ = std::move(clock); }
     // The transfer settings of every download; tests shorten the time-outs with it.
     void SetHttpOptions(const HttpOptions& options) { http_options_ = options; }
-    // With true, FindLine examines the page line by line from the start index: the plain
-    // search the buffer search must agree with.
+    // With true, FindLine examines the page line by line from the start index and the film
+    // page parser finds no markers ahead: the plain search the faster one must agree with.
     void UsePlainLineSearch(bool plain) { plain_line_search_ = plain; }
     Prompts& UserPrompts() const { return prompts_; }
 
@@ -165,6 +166,17 @@ class TIMDBImport {
     std::string TempPagePath() const;
     // Empties the film's text fields that every lookup starts without.
     void ClearFilmFields();
+
+    // The first line holding each of a set of markers, found in one pass over the page while
+    // ParseMoviePage runs; FindLine answers from it where it can.
+    struct MarkerTable {
+        const std::vector<std::string>* upper_markers = nullptr;
+        std::vector<std::int32_t> first_lines;  // -1: no line holds it; -2: unknown
+        std::string_view page;                  // the buffer the table was made for
+    };
+    class MarkerTableScope;
+    // The first line holding the marker as the table knows it, or -2 when it does not.
+    std::int32_t FirstLineFromTable(std::string_view upper_marker) const;
 
     Prompts& prompts_;
     ProgressCallback progress_;
@@ -174,6 +186,7 @@ class TIMDBImport {
     LookupOutcome outcome_ = LookupOutcome::None;
     HttpOptions http_options_;
     bool plain_line_search_ = false;
+    MarkerTable marker_table_;
 };
 
 }  // namespace korvid

@@ -101,6 +101,13 @@ void TIMDBImport::FindLine(const ShortString& marker, std::int32_t start_index) 
         }
         return;
     }
+    // The table knows the first line holding the marker: that is the answer unless it lies
+    // before the start.
+    const std::int32_t first = FirstLineFromTable(upper_marker);
+    if (first == -1 || first >= start_index) {
+        LineIndex = first;
+        return;
+    }
     // Search the buffer from the start line on; an occurrence that runs on into the next
     // line (a marker holding a line break) does not count.
     const std::string_view page = PageLines.Buffer();
@@ -117,6 +124,22 @@ void TIMDBImport::FindLine(const ShortString& marker, std::int32_t start_index) 
         }
         from = at + 1;
     }
+}
+
+std::int32_t TIMDBImport::FirstLineFromTable(std::string_view upper_marker) const {
+    // A page changed since (emptied, or loaded anew) makes the table worthless.
+    const std::string_view page = PageLines.Buffer();
+    if (marker_table_.upper_markers == nullptr || page.data() != marker_table_.page.data() ||
+        page.size() != marker_table_.page.size()) {
+        return -2;
+    }
+    const std::vector<std::string>& markers = *marker_table_.upper_markers;
+    for (std::size_t k = 0; k < markers.size(); ++k) {
+        if (markers[k] == upper_marker) {
+            return marker_table_.first_lines[k];
+        }
+    }
+    return -2;
 }
 
 ShortString TIMDBImport::ExtractBetween(const ShortString& source, const ShortString& start_marker,

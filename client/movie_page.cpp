@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "client/IMDBImport.h"
+#include "client/marker_filter.h"
 
 namespace korvid {
 namespace {
@@ -29,6 +31,20 @@ constexpr const char* PlotMarker = "Plot Outline:";
 constexpr const char* RunningTimeMarker = "Runtime:";
 constexpr const char* CastMarker = "Cast overview";
 constexpr const char* RatingMarker = "/10</b>";
+
+// The film page's markers, upper-cased, prepared for one pass over the page.
+const MarkerFilter& FilmPageMarkers() {
+    static const MarkerFilter markers([] {
+        std::vector<std::string> upper;
+        for (const char* marker :
+             {TitleMarker, PosterMarker, DirectorMarker, GenreMarker, TagLineMarker, PlotMarker,
+              RunningTimeMarker, CastMarker, RatingMarker}) {
+            upper.push_back(UpperAsciiCopy(marker));
+        }
+        return upper;
+    }());
+    return markers;
+}
 
 // Drops the first count characters of the text (all of it when it is shorter).
 void DropFront(std::string& text, std::size_t count) {
@@ -64,6 +80,39 @@ std::string FileNamePart(std::string_view path) {
 
 }  // namespace
 
+// While it lives, FindLine answers from the first line of each film page marker, all found
+// in one pass over the page when it begins.
+class TIMDBImport::MarkerTableScope {
+  public:
+    explicit MarkerTableScope(TIMDBImport& importer) : importer_(importer) {
+        MarkerTable& table = importer_.marker_table_;
+        table = {};
+        if (importer_.plain_line_search_) {
+            return;
+        }
+        const LineList& lines = importer_.PageLines;
+        const std::vector<std::string>& markers = FilmPageMarkers().Needles();
+        const std::vector<std::size_t> found = FilmPageMarkers().FindFirst(lines.Buffer());
+        for (std::size_t k = 0; k < found.size(); ++k) {
+            std::int32_t first = -1;
+            if (found[k] != std::string_view::npos) {
+                const int line = lines.LineAt(found[k]);
+                // An occurrence across a line break leaves the marker to the line search.
+                first = found[k] + markers[k].size() <= lines.LineEnd(line) ? line : -2;
+            }
+            table.first_lines.push_back(first);
+        }
+        table.upper_markers = &markers;
+        table.page = lines.Buffer();
+    }
+    MarkerTableScope(const MarkerTableScope&) = delete;
+    MarkerTableScope& operator=(const MarkerTableScope&) = delete;
+    ~MarkerTableScope() { importer_.marker_table_ = {}; }
+
+  private:
+    TIMDBImport& importer_;
+};
+
 void TIMDBImport::ParseMoviePage() {
     // The next line after the cursor; reading past the last line raises the list's index
     // error and ends the parse.
@@ -87,6 +136,7 @@ void TIMDBImport::ParseMoviePage() {
     CastName = "";
     LeadRole = "";
     XmlLines.Add("<Movie_Data>");
+    const MarkerTableScope marker_table(*this);
 
     // 2. Title and year. The extraction matches "<title>" in lower case only.
     FindLine(TitleMarker, 0);
@@ -97,8 +147,8 @@ void TIMDBImport::ParseMoviePage() {
     Title = ExtractLinkText(PageLines[LineIndex], "<title>", "</title>");
     Year = ExtractBetween(Title, "(", ")");
     Title = RemoveText(Title, "(" + Year + ")");
-    XmlLines.Add("<Movie_Title>" + Title + "</Movie_Title>");
-    XmlLines.Add("<Year>" + Year + "</Year>");
+    XmlLines.Add({"<Movie_Title>", Title, "</Movie_Title>"});
+    XmlLines.Add({"<Year>", Year, "</Year>"});
     CsvRow = Title;
     append_to_row("~1");
 
@@ -107,7 +157,7 @@ void TIMDBImport::ParseMoviePage() {
     if (LineIndex >= 0) {
         PosterUrl = PosterAddress(PageLines[LineIndex]);
         DownloadPoster(PosterUrl, Title + ".jpg");
-        XmlLines.Add("<Poster_Image>" + PosterFile + "</Poster_Image>");
+        XmlLines.Add({"<Poster_Image>", PosterFile, "</Poster_Image>"});
         append_to_row("~" + FileNamePart(PosterFile.str()));
     } else {
         append_to_row("~");
@@ -117,7 +167,7 @@ void TIMDBImport::ParseMoviePage() {
     FindLine(DirectorMarker, LineIndex);
     if (LineIndex >= 0) {
         Director = ExtractLinkText(ShortString(next_line()), "<a", "</a>");
-        XmlLines.Add("<Director>" + Director + "</Director>");
+        XmlLines.Add({"<Director>", Director, "</Director>"});
     }
 
     // 5. Genres: the links of the line after the genre marker, up to "(more)".
@@ -137,7 +187,7 @@ void TIMDBImport::ParseMoviePage() {
                 ++GenreSlot;
             }
             DropFront(rest, link_end + 4);  // through "</a>" and the one character after it
-            XmlLines.Add("<Genre>" + Genre + "</Genre>");
+            XmlLines.Add({"<Genre>", Genre, "</Genre>"});
         }
         Genre = Genres[1];
         append_to_row("~6");
@@ -151,14 +201,14 @@ void TIMDBImport::ParseMoviePage() {
     FindLine(TagLineMarker, LineIndex);
     if (LineIndex >= 0) {
         TagLine = ExtractBetween(PageLines[LineIndex], "b>", "<a");
-        XmlLines.Add("<Tag_Line>" + TagLine + "</Tag_Line>");
+        XmlLines.Add({"<Tag_Line>", TagLine, "</Tag_Line>"});
     }
 
     // 7. Plot outline; the CSV "Details" column joins it with the director.
     FindLine(PlotMarker, LineIndex);
     if (LineIndex >= 0) {
         Plot = ExtractBetween(PageLines[LineIndex], "b>", "<a");
-        XmlLines.Add("<Plot>" + Plot + "</Plot>");
+        XmlLines.Add({"<Plot>", Plot, "</Plot>"});
         append_to_row("~" + Plot + " Directed By : " + Director);
     } else {
         append_to_row("~");
@@ -169,7 +219,7 @@ void TIMDBImport::ParseMoviePage() {
     FindLine(RunningTimeMarker, LineIndex);
     if (LineIndex >= 0) {
         RunningTime = TrimControls(next_line());
-        XmlLines.Add("<Running_Time>" + RunningTime + "</Running_Time>");
+        XmlLines.Add({"<Running_Time>", RunningTime, "</Running_Time>"});
     }
 
     // 9. The first cast entry, which follows the cast table's fixed opening markup.
@@ -183,8 +233,8 @@ void TIMDBImport::ParseMoviePage() {
         CastName = ExtractLinkText(ShortString(rest), "<td valign", "</td>");
         LeadRole = CastTrueName + " as " + CastName;
         XmlLines.Add("<Main_Cast_Member>");
-        XmlLines.Add("    <True_Name>" + CastTrueName + "</True_Name>");
-        XmlLines.Add("    <Cast_Name>" + CastName + "</Cast_Name>");
+        XmlLines.Add({"    <True_Name>", CastTrueName, "</True_Name>"});
+        XmlLines.Add({"    <Cast_Name>", CastName, "</Cast_Name>"});
         XmlLines.Add(" </Main_Cast_Member>");
     }
     XmlLines.Add("</Cast_Members>");
@@ -193,7 +243,7 @@ void TIMDBImport::ParseMoviePage() {
     FindLine(RatingMarker, 0);
     if (LineIndex >= 0) {
         Rated = ExtractLinkText(PageLines[LineIndex], "<b>", "</b>");
-        XmlLines.Add("<Rating>" + Rated + "</Rating>");
+        XmlLines.Add({"<Rating>", Rated, "</Rating>"});
         append_to_row("~" + Rated);
     } else {
         append_to_row("~");

@@ -59,9 +59,23 @@ void LineList::Add(std::string_view line) {
     Changed();
 }
 
+void LineList::Add(std::initializer_list<std::string_view> pieces) {
+    starts_.push_back(buffer_.size());
+    for (const std::string_view piece : pieces) {
+        buffer_.append(piece);
+    }
+    buffer_ += '\n';
+    Changed();
+}
+
 void LineList::Clear() noexcept {
-    std::string().swap(buffer_);
-    std::vector<std::size_t>().swap(starts_);
+    if (buffer_.capacity() <= SmallBuffer) {
+        buffer_.clear();
+        starts_.clear();
+    } else {
+        std::string().swap(buffer_);
+        std::vector<std::size_t>().swap(starts_);
+    }
     Changed();
 }
 

@@ -10,6 +10,7 @@
 // the offsets, not the separators, say where it ends.
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,8 +35,12 @@ class LineList {
     LineView operator[](int index) const;
 
     void Add(std::string_view line);
-    // Empties the list and gives its memory back.
+    // Adds one line made of the pieces in order, without building it first.
+    void Add(std::initializer_list<std::string_view> pieces);
+    // Empties the list. Memory up to SmallBuffer bytes is kept for the next lines (a document
+    // rebuilt again and again); a larger buffer, such as a page's, is given back.
     void Clear() noexcept;
+    static constexpr std::size_t SmallBuffer = 64 * 1024;
 
     // Replaces the lines with those of the text.
     void SetText(std::string_view text);

@@ -50,19 +50,8 @@ constexpr std::array<std::uint8_t, 256> MakeCommonness() {
 }
 constexpr std::array<std::uint8_t, 256> Commonness = MakeCommonness();
 
-// The offset of the needle's rarest pair of adjacent bytes (the needle has two or more).
 std::size_t RarestPair(std::string_view needle) {
-    std::size_t best = 0;
-    int best_score = 1 << 30;
-    for (std::size_t i = 0; i + 1 < needle.size(); ++i) {
-        const int score = Commonness[static_cast<unsigned char>(needle[i])] +
-                          Commonness[static_cast<unsigned char>(needle[i + 1])];
-        if (score < best_score) {
-            best = i;
-            best_score = score;
-        }
-    }
-    return best;
+    return RarestRun(needle, 2);
 }
 
 FoldedPair PairAt(std::string_view needle, std::size_t at) {
@@ -179,7 +168,7 @@ std::size_t VectorCandidate(const char* text, std::size_t begin, std::size_t end
 }
 #endif
 
-bool use_portable_kernel = false;
+PairFilterKernel selected_kernel = PairFilterKernel::Best;
 
 // The first position q in [begin, end) where text[q], text[q + 1] fold to one of the pairs
 // (end when there is none), or an earlier position the filter could not rule out. Reads
@@ -187,7 +176,7 @@ bool use_portable_kernel = false;
 std::size_t NextCandidate(const char* text, std::size_t begin, std::size_t end,
                           const FoldedPair* pairs, std::size_t count) {
 #if defined(__SSE2__)
-    if (!use_portable_kernel) {
+    if (selected_kernel != PairFilterKernel::Portable) {
         return VectorCandidate(text, begin, end, pairs, count);
     }
 #endif
@@ -227,8 +216,28 @@ std::string TrimControls(std::string_view text) {
     return first < last ? std::string(first, last) : std::string();
 }
 
+std::size_t RarestRun(std::string_view needle, std::size_t width) {
+    std::size_t best = 0;
+    int best_score = 1 << 30;
+    for (std::size_t i = 0; i + width <= needle.size(); ++i) {
+        int score = 0;
+        for (std::size_t j = i; j < i + width; ++j) {
+            score += Commonness[static_cast<unsigned char>(needle[j])];
+        }
+        if (score < best_score) {
+            best = i;
+            best_score = score;
+        }
+    }
+    return best;
+}
+
 void SetPairFilterKernel(PairFilterKernel kernel) noexcept {
-    use_portable_kernel = kernel == PairFilterKernel::Portable;
+    selected_kernel = kernel;
+}
+
+PairFilterKernel SelectedPairFilterKernel() noexcept {
+    return selected_kernel;
 }
 
 std::size_t FindIgnoringCase(std::string_view text, std::string_view upper_needle,

@@ -28,9 +28,16 @@ std::string TrimControls(std::string_view text);
 std::size_t FindIgnoringCase(std::string_view text, std::string_view upper_needle,
                              std::size_t from = 0);
 
-// The pair filter runs on SSE2 where the target has it, otherwise on portable 64-bit words.
-// Tests and benchmarks can force the portable one to compare the two.
-enum class PairFilterKernel { Best, Portable };
+// The offset of the needle's rarest run of width adjacent bytes (as HTML goes: a fixed table
+// of byte frequencies in web pages); 0 when the needle is shorter than width.
+std::size_t RarestRun(std::string_view needle, std::size_t width);
+
+// The filters run on the widest vectors the processor has: the pair filter on SSE2 (part of
+// every x86-64), the marker filter (client/marker_filter.h) on AVX2 or SSSE3, chosen at run
+// time; otherwise on portable code. Tests and benchmarks can force the 128-bit kernels or the
+// portable ones to compare them.
+enum class PairFilterKernel { Best, Vector128, Portable };
 void SetPairFilterKernel(PairFilterKernel kernel) noexcept;
+PairFilterKernel SelectedPairFilterKernel() noexcept;
 
 }  // namespace korvid

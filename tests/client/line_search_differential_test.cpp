@@ -1,7 +1,8 @@
 // The page search against the plain one, on random and mutated pages with a fixed seed: the
-// pair filter (both kernels) against a naive search, FindLine against the line-by-line scan,
-// and ParseMoviePage on the buffer search against the parse on the line-by-line scan,
-// comparing every field, LineIndex, the XML and CSV documents and any error.
+// pair filter and the marker filter (every kernel) against a naive search, FindLine against
+// the line-by-line scan, and ParseMoviePage with its one-pass marker table against the parse
+// on the line-by-line scan, comparing every field, LineIndex, the XML and CSV documents and
+// any error.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "client/IMDBImport.h"
+#include "client/marker_filter.h"
 #include "common/text.h"
 #include "loopback/loopback_server.h"
 #include "tests/support/scripted_prompts.h"
@@ -59,11 +61,29 @@ std::string Recase(std::mt19937& random, std::string text) {
 // line breaks and a byte above 127: matches and near-misses are frequent.
 constexpr std::string_view Alphabet = "aAbB<>/\"\x02@`:\r\n \xE9";
 
-class PairFilterDifferentialTest : public ::testing::TestWithParam<PairFilterKernel> {
+// Runs each test once per filter kernel.
+class KernelTest : public ::testing::TestWithParam<PairFilterKernel> {
   protected:
     void SetUp() override { SetPairFilterKernel(GetParam()); }
     void TearDown() override { SetPairFilterKernel(PairFilterKernel::Best); }
 };
+
+std::string KernelName(const ::testing::TestParamInfo<PairFilterKernel>& info) {
+    switch (info.param) {
+        case PairFilterKernel::Best:
+            return "Best";
+        case PairFilterKernel::Vector128:
+            return "Vector128";
+        case PairFilterKernel::Portable:
+            break;
+    }
+    return "Portable";
+}
+
+const auto Kernels = ::testing::Values(PairFilterKernel::Best, PairFilterKernel::Vector128,
+                                       PairFilterKernel::Portable);
+
+using PairFilterDifferentialTest = KernelTest;
 
 TEST_P(PairFilterDifferentialTest, FindsWhatANaiveSearchFinds) {
     std::mt19937 random(Seed);
@@ -86,11 +106,35 @@ TEST_P(PairFilterDifferentialTest, FindsWhatANaiveSearchFinds) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Kernels, PairFilterDifferentialTest,
-                         ::testing::Values(PairFilterKernel::Best, PairFilterKernel::Portable),
-                         [](const ::testing::TestParamInfo<PairFilterKernel>& info) {
-                             return info.param == PairFilterKernel::Best ? "Best" : "Portable";
-                         });
+INSTANTIATE_TEST_SUITE_P(Kernels, PairFilterDifferentialTest, Kernels, KernelName);
+
+using MarkerFilterDifferentialTest = KernelTest;
+
+// Sets of up to a dozen needles (short ones, ones longer than the text, empty ones, pieces of
+// the text re-cased) on texts long enough for many vector blocks and their tails.
+TEST_P(MarkerFilterDifferentialTest, FindsWhatANaiveSearchFindsForEachNeedle) {
+    std::mt19937 random(Seed);
+    for (int round = 0; round < 1500; ++round) {
+        const std::string text = RandomText(random, Alphabet, round % 10 == 0 ? 3000 : 200);
+        std::vector<std::string> needles(random() % 13);
+        for (std::string& needle : needles) {
+            needle = RandomText(random, Alphabet, 6);
+            if (!text.empty() && random() % 3 != 0) {
+                needle = Recase(random, text.substr(random() % text.size(), 1 + random() % 9));
+            }
+            needle = UpperAsciiCopy(needle);
+        }
+        const MarkerFilter filter(needles);
+        const std::vector<std::size_t> found = filter.FindFirst(text);
+        ASSERT_EQ(found.size(), needles.size());
+        for (std::size_t n = 0; n < needles.size(); ++n) {
+            ASSERT_EQ(found[n], NaiveFind(text, needles[n], 0))
+                << "text \"" << text << "\" needle \"" << needles[n] << "\"";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, MarkerFilterDifferentialTest, Kernels, KernelName);
 
 TEST(FindLineDifferentialTest, AgreesWithTheLineByLineScan) {
     std::mt19937 random(Seed);
@@ -212,7 +256,9 @@ std::string Mutate(std::mt19937& random, std::vector<std::string> lines) {
     return page;
 }
 
-TEST(ParseMoviePageDifferentialTest, BufferSearchReadsEveryPageAsTheLineScanDoes) {
+using ParseMoviePageDifferentialTest = KernelTest;
+
+TEST_P(ParseMoviePageDifferentialTest, MarkerTableReadsEveryPageAsTheLineScanDoes) {
     const std::string cover = "cover bytes";
     LoopbackServer server([&cover](const HttpRequest&) { return HttpResponse::Ok(cover); });
     std::vector<std::vector<std::string>> samples;
@@ -243,6 +289,8 @@ TEST(ParseMoviePageDifferentialTest, BufferSearchReadsEveryPageAsTheLineScanDoes
         ASSERT_EQ(Parse(fast, page), expected) << "round " << round << ", page:\n" << page;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Kernels, ParseMoviePageDifferentialTest, Kernels, KernelName);
 
 }  // namespace
 }  // namespace korvid

@@ -84,5 +84,20 @@ TEST(LineBufferTest, LinesAddedWholeKeepBreaksAndNulAndSaveUnchanged) {
     EXPECT_TRUE(list.Buffer().empty());
 }
 
+// A line joined from pieces is the pieces in order; a list cleared and filled again, small or
+// large, holds only its new lines.
+TEST(LineBufferTest, PiecesJoinIntoOneLineAndClearedListsStartAfresh) {
+    LineList list;
+    for (const std::size_t size : {std::size_t{10}, LineList::SmallBuffer * 2, std::size_t{10}}) {
+        list.SetText(std::string(size, 'p') + "\r\nq");
+        list.Clear();
+        EXPECT_TRUE(list.Empty());
+        EXPECT_TRUE(list.Buffer().empty());
+        list.Add({"<a>", std::string_view("x\ny", 3), "", "</a>"});
+        list.Add({"", ""});
+        EXPECT_EQ(list.Lines(), (std::vector<std::string>{"<a>x\ny</a>", ""}));
+    }
+}
+
 }  // namespace
 }  // namespace korvid

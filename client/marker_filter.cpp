@@ -1,0 +1,300 @@
+// The marker filter: for every byte of the text, which needles a fingerprint of three bytes
+// starting there could belong to. Each needle's fingerprint bytes, in both letter cases, set
+// its bucket's bit in one table per fingerprint byte; a position is a candidate when the
+// three tables agree on a bit. The vector kernels split each byte into its two nibbles and
+// look both up with pshufb (16 entries each), which lets a few bytes through that the exact
+// tables would not; the candidate is then checked against the exact tables and compared whole.
+
+#include "client/marker_filter.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
+
+#include "common/text.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#define KORVID_MARKER_FILTER_X86 1
+#include <immintrin.h>
+#endif
+
+namespace korvid {
+namespace {
+
+constexpr std::size_t Width = 3;    // fingerprint bytes
+constexpr std::size_t Buckets = 8;  // one bit of a byte each
+
+struct Filter {
+    std::array<std::array<std::uint8_t, 256>, Width> exact{};
+    alignas(16) std::array<std::array<std::uint8_t, 16>, Width> low{};
+    alignas(16) std::array<std::array<std::uint8_t, 16>, Width> high{};
+};
+
+void AddByte(Filter& filter, std::size_t j, unsigned char byte, std::uint8_t bit) {
+    filter.exact[j][byte] |= bit;
+    filter.low[j][byte & 0x0F] |= bit;
+    filter.high[j][byte >> 4] |= bit;
+}
+
+// The filter over the needles marked in `in_filter`, given the buckets in turn; each needle's
+// bucket bit goes to bucket_bits (0 for a needle left out).
+void MakeFilter(const std::vector<std::string>& needles, const std::vector<std::size_t>& offsets,
+                const std::vector<char>& in_filter, Filter& filter,
+                std::vector<std::uint8_t>& bucket_bits) {
+    filter = Filter();
+    bucket_bits.assign(needles.size(), 0);
+    std::size_t bucket = 0;
+    for (std::size_t i = 0; i < needles.size(); ++i) {
+        if (in_filter[i] == 0) {
+            continue;
+        }
+        const auto bit = static_cast<std::uint8_t>(1U << (bucket++ % Buckets));
+        bucket_bits[i] = bit;
+        for (std::size_t j = 0; j < Width; ++j) {
+            const auto byte = static_cast<unsigned char>(needles[i][offsets[i] + j]);
+            AddByte(filter, j, byte, bit);
+            if (byte >= 'A' && byte <= 'Z') {
+                AddByte(filter, j, static_cast<unsigned char>(byte | 0x20), bit);
+            }
+        }
+    }
+}
+
+std::uint8_t ExactBits(const char* text, std::size_t at, const Filter& filter) {
+    return filter.exact[0][static_cast<unsigned char>(text[at])] &
+           filter.exact[1][static_cast<unsigned char>(text[at + 1])] &
+           filter.exact[2][static_cast<unsigned char>(text[at + 2])];
+}
+
+bool MatchesAt(const char* text, std::string_view upper_needle) {
+    for (std::size_t i = 0; i < upper_needle.size(); ++i) {
+        if (UpperAscii(text[i]) != upper_needle[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Each kernel: the first position q in [begin, end) whose fingerprint the filter lets
+// through, or end. Reads text[begin .. end + Width - 1).
+std::size_t PortableCandidate(const char* text, std::size_t begin, std::size_t end,
+                              const Filter& filter) {
+    for (std::size_t q = begin; q < end; ++q) {
+        if (ExactBits(text, q, filter) != 0) {
+            return q;
+        }
+    }
+    return end;
+}
+
+#if defined(KORVID_MARKER_FILTER_X86)
+__attribute__((target("ssse3"))) inline __m128i Bits128(const char* at, const __m128i* low,
+                                                        const __m128i* high) {
+    const __m128i nibble = _mm_set1_epi8(0x0F);
+    __m128i bits = _mm_set1_epi8(-1);
+    for (std::size_t j = 0; j < Width; ++j) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + j));
+        const __m128i lo = _mm_shuffle_epi8(low[j], _mm_and_si128(v, nibble));
+        const __m128i hi = _mm_shuffle_epi8(high[j], _mm_and_si128(_mm_srli_epi16(v, 4), nibble));
+        bits = _mm_and_si128(bits, _mm_and_si128(lo, hi));
+    }
+    return bits;
+}
+
+__attribute__((target("ssse3"))) std::size_t Ssse3Candidate(const char* text, std::size_t begin,
+                                                            std::size_t end, const Filter& filter) {
+    __m128i low[Width];
+    __m128i high[Width];
+    for (std::size_t j = 0; j < Width; ++j) {
+        low[j] = _mm_load_si128(reinterpret_cast<const __m128i*>(filter.low[j].data()));
+        high[j] = _mm_load_si128(reinterpret_cast<const __m128i*>(filter.high[j].data()));
+    }
+    std::size_t q = begin;
+    for (; q + 16 <= end; q += 16) {
+        const __m128i none = _mm_cmpeq_epi8(Bits128(text + q, low, high), _mm_setzero_si128());
+        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(none)) ^ 0xFFFFU;
+        if (mask != 0) {
+            return q + static_cast<std::size_t>(std::countr_zero(mask));
+        }
+    }
+    return PortableCandidate(text, q, end, filter);
+}
+
+// The bucket bits of the 32 bytes at `at` as fingerprint byte j, for j = 0, 1, 2.
+struct Bits256 {
+    __m256i byte[Width];
+};
+
+__attribute__((target("avx2"))) inline Bits256 Lookup256(const char* at, const __m256i* low,
+                                                         const __m256i* high) {
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    const __m256i lo = _mm256_and_si256(v, nibble);
+    const __m256i hi = _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble);
+    Bits256 bits;
+    for (std::size_t j = 0; j < Width; ++j) {
+        bits.byte[j] =
+            _mm256_and_si256(_mm256_shuffle_epi8(low[j], lo), _mm256_shuffle_epi8(high[j], hi));
+    }
+    return bits;
+}
+
+// Positions of the block whose byte ends a fingerprint (bytes e - 2, e - 1, e all agree),
+// with the bits of the block before carried in.
+static_assert(Width == 3, "Ends256 shifts in two bytes of the block before");
+__attribute__((target("avx2"))) inline __m256i Ends256(const Bits256& now, const Bits256& before) {
+    const __m256i carry0 = _mm256_permute2x128_si256(before.byte[0], now.byte[0], 0x21);
+    const __m256i carry1 = _mm256_permute2x128_si256(before.byte[1], now.byte[1], 0x21);
+    return _mm256_and_si256(now.byte[2],
+                            _mm256_and_si256(_mm256_alignr_epi8(now.byte[1], carry1, 15),
+                                             _mm256_alignr_epi8(now.byte[0], carry0, 14)));
+}
+
+__attribute__((target("avx2"))) std::size_t Avx2Candidate(const char* text, std::size_t begin,
+                                                          std::size_t end, const Filter& filter) {
+    __m256i low[Width];
+    __m256i high[Width];
+    for (std::size_t j = 0; j < Width; ++j) {
+        low[j] = _mm256_broadcastsi128_si256(
+            _mm_load_si128(reinterpret_cast<const __m128i*>(filter.low[j].data())));
+        high[j] = _mm256_broadcastsi128_si256(
+            _mm_load_si128(reinterpret_cast<const __m128i*>(filter.high[j].data())));
+    }
+    // Blocks of 32 bytes from begin; a fingerprint ending at byte e of the block starts at
+    // e - 2. Nothing before begin is carried in, so nothing starting there is reported.
+    Bits256 before{{_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()}};
+    std::size_t q = begin;
+    for (; q + 64 <= end + Width - 1; q += 64) {  // reads text[q .. q + 64]
+        const Bits256 first = Lookup256(text + q, low, high);
+        const Bits256 second = Lookup256(text + q + 32, low, high);
+        const __m256i ends0 = Ends256(first, before);
+        const __m256i ends1 = Ends256(second, first);
+        const __m256i any = _mm256_or_si256(ends0, ends1);
+        if (!_mm256_testz_si256(any, any)) {
+            const __m256i zero = _mm256_setzero_si256();
+            const auto none0 =
+                static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(ends0, zero)));
+            const auto none1 =
+                static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(ends1, zero)));
+            const std::uint64_t hits = ~(static_cast<std::uint64_t>(none1) << 32 | none0);
+            return q + static_cast<std::size_t>(std::countr_zero(hits)) - (Width - 1);
+        }
+        before = second;
+    }
+    // Fingerprints from q - 2 on are not yet looked at.
+    return Ssse3Candidate(text, q == begin ? begin : q - (Width - 1), end, filter);
+}
+#endif
+
+enum class Kernel { Avx2, Ssse3, Portable };
+
+Kernel ChooseKernel() {
+#if defined(KORVID_MARKER_FILTER_X86)
+    static const bool has_avx2 = __builtin_cpu_supports("avx2");
+    static const bool has_ssse3 = __builtin_cpu_supports("ssse3");
+    switch (SelectedPairFilterKernel()) {
+        case PairFilterKernel::Best:
+            return has_avx2 ? Kernel::Avx2 : has_ssse3 ? Kernel::Ssse3 : Kernel::Portable;
+        case PairFilterKernel::Vector128:
+            return has_ssse3 ? Kernel::Ssse3 : Kernel::Portable;
+        case PairFilterKernel::Portable:
+            break;
+    }
+#endif
+    return Kernel::Portable;
+}
+
+std::size_t NextCandidate(Kernel kernel, const char* text, std::size_t begin, std::size_t end,
+                          const Filter& filter) {
+#if defined(KORVID_MARKER_FILTER_X86)
+    if (kernel == Kernel::Avx2) {
+        return Avx2Candidate(text, begin, end, filter);
+    }
+    if (kernel == Kernel::Ssse3) {
+        return Ssse3Candidate(text, begin, end, filter);
+    }
+#endif
+    static_cast<void>(kernel);
+    return PortableCandidate(text, begin, end, filter);
+}
+
+}  // namespace
+
+struct MarkerFilter::Tables {
+    Filter filter;
+    std::vector<std::uint8_t> bucket_bits;
+};
+
+MarkerFilter::MarkerFilter(std::vector<std::string> upper_needles)
+    : needles_(std::move(upper_needles)) {
+    std::vector<char> in_filter(needles_.size(), 0);
+    for (std::size_t i = 0; i < needles_.size(); ++i) {
+        in_filter[i] = needles_[i].size() >= Width ? 1 : 0;
+        offsets_.push_back(in_filter[i] != 0 ? RarestRun(needles_[i], Width) : 0);
+    }
+    auto tables = std::make_unique<Tables>();
+    MakeFilter(needles_, offsets_, in_filter, tables->filter, tables->bucket_bits);
+    tables_ = std::move(tables);
+}
+
+MarkerFilter::~MarkerFilter() = default;
+
+std::vector<std::size_t> MarkerFilter::FindFirst(std::string_view text) const {
+    std::vector<std::size_t> found(needles_.size(), std::string_view::npos);
+    std::vector<char> pending(needles_.size(), 0);
+    std::size_t pending_count = 0;
+    for (std::size_t i = 0; i < needles_.size(); ++i) {
+        if (needles_[i].size() < Width) {
+            found[i] = FindIgnoringCase(text, needles_[i]);
+        } else if (needles_[i].size() <= text.size()) {
+            pending[i] = 1;
+            ++pending_count;
+        }
+    }
+    if (pending_count == 0) {
+        return found;
+    }
+    const Filter* filter = &tables_->filter;
+    const std::vector<std::uint8_t>* bucket_bits = &tables_->bucket_bits;
+    // Buckets that hold a needle no longer pending: a candidate in one of them that matches
+    // nothing makes the filter anew over the pending needles alone.
+    std::uint8_t stale = 0;
+    for (std::size_t i = 0; i < needles_.size(); ++i) {
+        stale |= pending[i] == 0 ? (*bucket_bits)[i] : 0;
+    }
+    Filter rebuilt;
+    std::vector<std::uint8_t> rebuilt_bits;
+    const Kernel kernel = ChooseKernel();
+    const std::size_t end = text.size() - Width + 1;  // fingerprints start at 0 .. size - Width
+    for (std::size_t q = 0; pending_count > 0; ++q) {
+        q = NextCandidate(kernel, text.data(), q, end, *filter);
+        if (q == end) {
+            break;
+        }
+        const std::uint8_t bits = ExactBits(text.data(), q, *filter);
+        bool matched = false;
+        for (std::size_t i = 0; i < needles_.size(); ++i) {
+            const std::string& needle = needles_[i];
+            const std::size_t offset = offsets_[i];
+            if (pending[i] != 0 && (bits & (*bucket_bits)[i]) != 0 && q >= offset &&
+                q - offset + needle.size() <= text.size() &&
+                MatchesAt(text.data() + q - offset, needle)) {
+                found[i] = q - offset;
+                pending[i] = 0;
+                --pending_count;
+                stale |= (*bucket_bits)[i];
+                matched = true;
+            }
+        }
+        if (!matched && (bits & stale) != 0) {
+            MakeFilter(needles_, offsets_, pending, rebuilt, rebuilt_bits);
+            filter = &rebuilt;
+            bucket_bits = &rebuilt_bits;
+            stale = 0;
+        }
+    }
+    return found;
+}
+
+}  // namespace korvid
