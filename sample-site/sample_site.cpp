@@ -191,10 +191,11 @@ SampleSite::SampleSite(const std::string& pages_dir) {
             continue;
         }
         const std::vector<std::string> fields = SplitFields(line);
-        if (fields.size() != 4 || !IsFilmId(fields[0]) || fields[1].empty()) {
+        const bool exact = fields.size() == 5 && fields[4] == "exact";
+        if ((fields.size() != 4 && !exact) || !IsFilmId(fields[0]) || fields[1].empty()) {
             throw std::runtime_error("sample site: bad line in films.txt: " + line);
         }
-        Film film{fields[0], fields[1], fields[2], ParseForm(fields[3], line), false};
+        Film film{fields[0], fields[1], fields[2], ParseForm(fields[3], line), false, exact};
         film_pages_[film.id] = ReadWholeFile(pages_dir + "/title/" + film.id + ".html");
         const std::string cover = pages_dir + "/covers/" + film.id + ".jpg";
         if (FileExists(cover)) {
@@ -235,7 +236,10 @@ std::vector<const Film*> SampleSite::Find(std::string_view query) const {
         return found;
     }
     for (const Film& film : films_) {
-        if (ContainsFolded(film.title, query)) {
+        const bool matches =
+            film.exact_only ? film.title.size() == query.size() && ContainsFolded(film.title, query)
+                            : ContainsFolded(film.title, query);
+        if (matches) {
             found.push_back(&film);
         }
     }

@@ -33,6 +33,8 @@ struct Film {
     std::string year;
     EntryForm form = EntryForm::Plain;
     bool has_cover = false;
+    // Found only by a search for its whole title (any letter case), never by a part of it.
+    bool exact_only = false;
 };
 
 // The folder of the pages in the source tree.
@@ -48,7 +50,8 @@ class SampleSite {
 
     const std::vector<Film>& Films() const { return films_; }
 
-    // The films whose title holds the query, ignoring the case of a to z.
+    // The films whose title holds the query, ignoring the case of a to z; a film marked
+    // exact only when the query is its whole title.
     std::vector<const Film*> Find(std::string_view query) const;
 
     // The title searched for in a request target: the value of the "q" parameter, decoded
