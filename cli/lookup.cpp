@@ -57,8 +57,12 @@ LookupResult LookUp(TIMDBImport& importer, const std::string& title, std::option
         throw UsageError("--pick " + std::to_string(*pick) + " is not in the list (0 to " +
                          std::to_string(count - 1) + ")");
     }
-    const std::string address = importer.ResultUrls[*pick];
-    if (!importer.ImportResult(*pick)) {
+    return ImportEntry(importer, *pick, err);
+}
+
+LookupResult ImportEntry(TIMDBImport& importer, int index, std::ostream& err) {
+    const std::string address = importer.ResultUrls[index];
+    if (!importer.ImportResult(index)) {
         return DownloadFailed(importer, err);
     }
     if (importer.Outcome() == LookupOutcome::UnknownPage) {

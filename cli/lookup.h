@@ -28,4 +28,8 @@ struct LookupResult {
 LookupResult LookUp(TIMDBImport& importer, const std::string& title, std::optional<int> pick,
                     const SiteOptions& site, std::ostream& err);
 
+// After a lookup that ended with a list: reads entry index (within the list) into the
+// importer. A download that fails and a page without a film are reported on err.
+LookupResult ImportEntry(TIMDBImport& importer, int index, std::ostream& err);
+
 }  // namespace korvid::cli

@@ -2,8 +2,6 @@
 // a file's tag and keep the others; a lookup on the site replaces all six fields, as the tag
 // editor does after a lookup, and field options beside it override what it found.
 
-#include <sys/stat.h>
-
 #include <array>
 #include <istream>
 #include <optional>
@@ -13,6 +11,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/film_tag.h"
 #include "cli/lookup.h"
 #include "cli/terminal_text.h"
 #include "client/IMDBImport.h"
@@ -53,16 +52,6 @@ MovieTagValues ValuesOfFile(const std::string& file) {
         return {};
     }
     return {tag.Title(), tag.Director(), tag.Comment(), tag.Imdb(), tag.Year(), tag.GenreNumber()};
-}
-
-// The film the lookup found, as the tag editor fills its fields from it.
-MovieTagValues ValuesOfFilm(const TIMDBImport& importer) {
-    PlainTagFields fields;
-    FillFieldsFromFilm({importer.Title, importer.Director, importer.LeadRole, importer.MovieUrl,
-                        importer.Year, importer.Genre},
-                       fields.Fields());
-    return {fields.title.Text(), fields.director.Text(), fields.comment.Text(),
-            fields.imdb.Text(),  fields.year.Text(),     fields.genre.ItemIndex()};
 }
 
 // The field options in Latin-1, laid over values.
@@ -116,16 +105,11 @@ void WarnAboutCuts(const MovieTagValues& values, std::ostream& err) {
     }
 }
 
-off_t FileSize(const std::string& file) {
-    struct stat info {};
-    return ::stat(file.c_str(), &info) == 0 ? info.st_size : -1;
-}
-
 // Writes one file's tag; a failure is reported and gives false.
 bool TagOneFile(const std::string& file, const std::optional<MovieTagValues>& film,
                 const FieldOverrides& overrides, std::ostream& out, std::ostream& err) {
     if (!PathFits(file)) {
-        ReportFileFailure(file, IoError::TextForCode(3), err);
+        ReportFileFailure(file, PathTooLongText(), err);
         return false;
     }
     try {
@@ -136,13 +120,7 @@ bool TagOneFile(const std::string& file, const std::optional<MovieTagValues>& fi
             << (placement == TagPlacement::Replaced ? "tag replaced" : "tag appended") << '\n';
         return true;
     } catch (const IoError& e) {
-        const off_t size = FileSize(file);
-        std::string message = e.what();
-        if (size >= 0 && size < static_cast<off_t>(MovieTag::Size)) {
-            message += " (the file is " + std::to_string(size) +
-                       " bytes long, too short to hold a tag of 128 bytes)";
-        }
-        ReportFileFailure(file, message, err);
+        ReportFileFailure(file, TagWriteFailure(file, e), err);
     } catch (const FileOpenError& e) {
         ReportFileFailure(file, e.what(), err);
     }
