@@ -1,7 +1,10 @@
 #include "cli/command_line.h"
 
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <iostream>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -124,6 +127,31 @@ int RunCommandLine(const std::vector<std::string>& args, std::istream& in, std::
     show_command->add_option("FILE", show.files, "the movie files")->required()->type_name("");
     show_command->add_flag("-j,--json", show.json, "print one JSON object a file");
 
+    ScanOptions scan;
+    SiteArgs scan_site;
+    CLI::App* scan_command =
+        app.add_subcommand("scan", "look up and tag every movie file in folders");
+    scan_command->footer(
+        "Reads each film's title and year from its file name (\"The.Title.2004.720p.avi\",\n"
+        "\"Title, The (2004).avi\"), looks the title up and writes the tag the editor would.\n"
+        "In a result list, the entry with the same title and year is taken (without a year,\n"
+        "the one entry with the same title); otherwise the file is reported as ambiguous\n"
+        "with its candidates. Movie files: avi, mpe, mpeg, mpg, mp4, mov, asf, asx, wmv, qt.\n\n"
+        "Exit codes: 0 every file tagged or skipped, 1 some ambiguous or not found,\n"
+        "2 usage error, 3 some failed.");
+    scan_command->add_option("PATH", scan.paths, "movie files and folders")
+        ->required()
+        ->type_name("");
+    scan_command->add_flag("-r,--recursive", scan.recursive, "also scan the folders in folders");
+    scan_command->add_flag("--replace", scan.replace, "replace tags that files have already");
+    scan_command->add_flag("-n,--dry-run", scan.dry_run, "look up and report, write nothing");
+    scan_command->add_flag("-j,--json", scan.json, "print the report as JSON");
+    scan_command
+        ->add_option("--delay", scan.delay, "seconds between requests to the site (default 1)")
+        ->type_name("SECONDS")
+        ->check(CLI::NonNegativeNumber);
+    scan_site.AddTo(*scan_command);
+
     // CLI11 takes the arguments reversed. It reads "--genre=" as a missing value and would
     // take the next argument instead, so an empty value after "=" is passed on its own.
     std::vector<std::string> reversed;
@@ -164,6 +192,12 @@ int RunCommandLine(const std::vector<std::string>& args, std::istream& in, std::
             tag.pick = tag_pick.Get();
             tag.site = tag_site.Options();
             return RunTagCommand(tag, in, out, err);
+        }
+        if (scan_command->parsed()) {
+            scan.site = scan_site.Options();
+            // The progress line is for a person watching the real standard error.
+            scan.progress = &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
+            return RunScanCommand(scan, out, err);
         }
         return RunShowTagCommand(show, in, out, err);
     } catch (const UsageError& e) {

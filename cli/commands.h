@@ -1,5 +1,5 @@
 #pragma once
-// The three commands of korvid-cli, each with the options the command line gave it. A command
+// The commands of korvid-cli, each with the options the command line gave it. A command
 // prints results on out and messages on err, returns an exit code, and throws UsageError for
 // a command line it cannot use.
 
@@ -50,10 +50,22 @@ struct ShowTagOptions {
     bool json = false;
 };
 
+struct ScanOptions {
+    std::vector<std::string> paths;  // movie files and folders
+    bool recursive = false;          // also the folders inside the folders given
+    bool replace = false;            // look up and tag files that have a tag already
+    bool dry_run = false;            // look up and report, write nothing
+    bool json = false;
+    double delay = 1.0;     // seconds from one request to the site to the next
+    bool progress = false;  // a progress line on err (only when err is a terminal)
+    SiteOptions site;
+};
+
 int RunSearchCommand(const SearchOptions& options, std::ostream& out, std::ostream& err);
 int RunTagCommand(const TagOptions& options, std::istream& in, std::ostream& out,
                   std::ostream& err);
 int RunShowTagCommand(const ShowTagOptions& options, std::istream& in, std::ostream& out,
                       std::ostream& err);
+int RunScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace korvid::cli
