@@ -163,6 +163,9 @@ class Scanner {
             report.message = e.what();
         }
         if (report.outcome == Outcome::Failed) {
+            if (options_.progress) {
+                err_ << "\r\033[K";  // the message starts on a clean line
+            }
             ReportFileFailure(file, report.message, err_);
         }
         return report;
@@ -348,7 +351,7 @@ int RunScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& 
     Scanner scanner(options, err);
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (options.progress) {
-            err << "\r\033[K" << (i + 1) << " of " << files.size() << ": "
+            err << "\r\033[Kfile " << (i + 1) << " of " << files.size() << ": "
                 << fs::path(files[i]).filename().string() << std::flush;
         }
         reports.push_back(scanner.Scan(files[i]));
