@@ -32,10 +32,10 @@ std::size_t FindIgnoringCase(std::string_view text, std::string_view upper_needl
 // of byte frequencies in web pages); 0 when the needle is shorter than width.
 std::size_t RarestRun(std::string_view needle, std::size_t width);
 
-// The filters run on the widest vectors the processor has: the pair filter on SSE2 (part of
-// every x86-64), the marker filter (client/marker_filter.h) on AVX2 or SSSE3, chosen at run
-// time; otherwise on portable code. Tests and benchmarks can force the 128-bit kernels or the
-// portable ones to compare them.
+// The filters run on the widest vectors the processor has, chosen at run time: the pair
+// filter on AVX2 or SSE2 (part of every x86-64), the marker filter (client/marker_filter.h)
+// on AVX2 or SSSE3; otherwise on portable code. Tests and benchmarks can force the 128-bit
+// kernels or the portable ones to compare them.
 enum class PairFilterKernel { Best, Vector128, Portable };
 void SetPairFilterKernel(PairFilterKernel kernel) noexcept;
 PairFilterKernel SelectedPairFilterKernel() noexcept;
