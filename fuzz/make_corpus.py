@@ -78,6 +78,17 @@ def main():
         write("fuzz_page_parser", name, page)
     write("fuzz_page_parser", "find-none", none_page)
 
+    # Line search differential: needles, NUL, page (the film markers are always added); pages
+    # with lines doubled, re-cased and moved, so the chains start past a first occurrence.
+    needles = [b"RUNTIME:\tcast\tzz", b'"poster"\t<a\t/10\tx', b"ch\t\t<\tgenre:\t(more)"]
+    for i, (name, page) in enumerate(films.items()):
+        write("fuzz_line_search_differential", name, needles[i % len(needles)] + b"\0" + page)
+    complete = films["film-complete"]
+    lines = complete.split(b"\n")
+    write("fuzz_line_search_differential", "doubled-recased",
+          b"\n".join(lines[12:18] + lines + [l.upper() for l in lines[8:14]]))
+    write("fuzz_line_search_differential", "moved-cr", b"\r".join(lines[14:] + lines[:14]))
+
     # Search and import: title and pick, then the stub's answers in turn.
     cover = covers[0].read_bytes()
     some_films = list(films.values())

@@ -13,7 +13,7 @@ mkdir -p "$build/corpus/$target" "$build/artifacts"
 options=(-max_total_time="$seconds" -print_final_stats=1
          -artifact_prefix="$build/artifacts/$target-")
 case $target in
-    fuzz_line_finder | fuzz_page_parser | fuzz_search_import)
+    fuzz_line_finder | fuzz_page_parser | fuzz_search_import | fuzz_line_search_differential)
         options+=(-dict="$here/pages.dict") ;;
 esac
 log="$build/artifacts/$target.log"
