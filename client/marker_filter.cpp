@@ -240,6 +240,10 @@ MarkerFilter::MarkerFilter(std::vector<std::string> upper_needles)
 
 MarkerFilter::~MarkerFilter() = default;
 
+bool MarkerFilter::Vectorised() noexcept {
+    return ChooseKernel() != Kernel::Portable;
+}
+
 std::vector<std::size_t> MarkerFilter::FindFirst(std::string_view text) const {
     std::vector<std::size_t> found(needles_.size(), std::string_view::npos);
     std::vector<char> pending(needles_.size(), 0);

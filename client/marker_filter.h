@@ -26,6 +26,10 @@ class MarkerFilter {
 
     const std::vector<std::string>& Needles() const noexcept { return needles_; }
 
+    // True when the filter runs on vectors. On portable code it passes about 0.7 GB/s, slower
+    // than a handful of single searches with the pair filter, so a caller can do without it.
+    static bool Vectorised() noexcept;
+
     // For each needle, what FindIgnoringCase(text, needle) gives: the offset of its first
     // occurrence, npos when there is none or the needle is empty.
     std::vector<std::size_t> FindFirst(std::string_view text) const;

@@ -87,8 +87,8 @@ class TIMDBImport::MarkerTableScope {
     explicit MarkerTableScope(TIMDBImport& importer) : importer_(importer) {
         MarkerTable& table = importer_.marker_table_;
         table = {};
-        if (importer_.plain_line_search_) {
-            return;
+        if (importer_.plain_line_search_ || !MarkerFilter::Vectorised()) {
+            return;  // without vectors, one search per marker is faster
         }
         const LineList& lines = importer_.PageLines;
         const std::vector<std::string>& markers = FilmPageMarkers().Needles();
