@@ -34,9 +34,10 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 
-// The extensions of the open-movie dialog's filter, compared ignoring letter case.
-constexpr std::array<std::string_view, 10> MovieExtensions = {"avi", "mpe", "mpeg", "mpg", "mp4",
-                                                              "mov", "asf", "asx",  "wmv", "qt"};
+// The extensions of the open-movie dialog's filter, and mkv, which that list predates but
+// which most film libraries today are made of; compared ignoring letter case.
+constexpr std::array<std::string_view, 11> MovieExtensions = {
+    "avi", "mpe", "mpeg", "mpg", "mp4", "mov", "asf", "asx", "wmv", "qt", "mkv"};
 
 bool IsMovieFile(const fs::path& path) {
     std::string extension = path.extension().string();

@@ -98,7 +98,7 @@ TEST_F(ScanTest, TagsEveryNameStyleAndReportsWhatNeedsAPerson) {
          "", ""},
         {"Lantern.Road.1971.DVDRip.mov",
          "tagged as \"Lantern Road\" (1971), " + Address("tt9000013"), "Lantern Road", "1971"},
-        {"The.Glass.Orchard.2004.720p.x264.avi",
+        {"The.Glass.Orchard.2004.720p.x264.mkv",
          "tagged as \"The Glass Orchard\" (2003), " + Address("tt9000003"), "The Glass Orchard",
          "2003"},
         {"Zebra.Crossing.2001.avi", "not found: no film found for \"Zebra Crossing\"", "", ""},
@@ -108,9 +108,9 @@ TEST_F(ScanTest, TagsEveryNameStyleAndReportsWhatNeedsAPerson) {
     for (const Expected& file : files) {
         MakeMovie(file.name);
     }
-    // Not movie files of the open dialog's filter, and a subfolder without --recursive.
+    // Not a movie file, and a subfolder without --recursive.
     MakeMovie("notes.txt");
-    MakeMovie("The.Glass.Orchard.2004.mkv");
+    MakeMovie("subtitles.SRT");
     MakeMovie("more/Canyon.avi");
 
     const CliRun run = Scan({Films()});
@@ -134,7 +134,7 @@ TEST_F(ScanTest, TagsEveryNameStyleAndReportsWhatNeedsAPerson) {
         EXPECT_EQ(tag.Title(), file.title) << file.name;
         EXPECT_EQ(tag.Year(), file.year) << file.name;
     }
-    for (const char* untouched : {"notes.txt", "The.Glass.Orchard.2004.mkv", "more/Canyon.avi"}) {
+    for (const char* untouched : {"notes.txt", "subtitles.SRT", "more/Canyon.avi"}) {
         EXPECT_EQ(ReadFileBytes(Films() + "/" + untouched), Movie) << untouched;
     }
 
