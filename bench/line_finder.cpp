@@ -1,6 +1,7 @@
 // FindLine over a page of about 1 MB, beside a baseline in the same run: one memchr pass
 // over the same bytes. The ratio of the two is the cost of the case-insensitive search.
-// Beside them the portable pair filter and the plain line-by-line scan.
+// Beside them the pair filter on 128-bit vectors and on portable code, and the plain
+// line-by-line scan.
 
 #include <benchmark/benchmark.h>
 
@@ -49,6 +50,11 @@ void BM_FindLine(benchmark::State& state) {
     RunFindLine(state, false, korvid::PairFilterKernel::Best);
 }
 BENCHMARK(BM_FindLine);
+
+void BM_FindLineVector128Filter(benchmark::State& state) {
+    RunFindLine(state, false, korvid::PairFilterKernel::Vector128);
+}
+BENCHMARK(BM_FindLineVector128Filter);
 
 void BM_FindLinePortableFilter(benchmark::State& state) {
     RunFindLine(state, false, korvid::PairFilterKernel::Portable);

@@ -8,6 +8,7 @@
 
 #include "bench/page_baseline.h"
 #include "client/IMDBImport.h"
+#include "common/text.h"
 #include "loopback/loopback_server.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
@@ -15,9 +16,9 @@
 namespace {
 
 using korvid::TIMDBImport;
-using loopback::HttpRequest;
-using loopback::HttpResponse;
-using loopback::LoopbackServer;
+using korvid::loopback::HttpRequest;
+using korvid::loopback::HttpResponse;
+using korvid::loopback::LoopbackServer;
 using korvid::test_support::ScriptedPrompts;
 using korvid::test_support::TempDir;
 
@@ -33,7 +34,7 @@ void FillPage(TIMDBImport& importer, std::int64_t size, const std::string& cover
 void RunParse(benchmark::State& state, TIMDBImport& importer) {
     for (auto _ : state) {
         importer.ParseMoviePage();
-        benchmark::DoNotOptimize(importer.CsvLines.Lines().data());
+        benchmark::DoNotOptimize(importer.CsvLines.Buffer().data());
     }
     if (importer.Rated != "7.9/10" || importer.CastTrueName != "Marten Holloway") {
         state.SkipWithError("the page was not read as expected");
@@ -49,7 +50,27 @@ void BM_ParseMoviePage(benchmark::State& state) {
     FillPage(importer, state.range(0), "");
     RunParse(state, importer);
 }
-BENCHMARK(BM_ParseMoviePage)->Arg(Small)->Arg(Large)->Unit(benchmark::kMicrosecond);
+// Size 0: the sample film alone, the fixed cost of a parse.
+BENCHMARK(BM_ParseMoviePage)->Arg(0)->Arg(Small)->Arg(Large)->Unit(benchmark::kMicrosecond);
+
+// The same parse with the filters forced onto 128-bit vectors (the marker filter on SSSE3,
+// the pair filter on SSE2) and onto portable code (no marker table then: one pair-filtered
+// search per marker).
+void BM_ParseMoviePageFilterKernel(benchmark::State& state) {
+    ScriptedPrompts prompts;
+    TIMDBImport importer(prompts);
+    TempDir app_dir;
+    importer.AppDir = app_dir.Dir();
+    FillPage(importer, state.range(0), "");
+    korvid::SetPairFilterKernel(static_cast<korvid::PairFilterKernel>(state.range(1)));
+    RunParse(state, importer);
+    korvid::SetPairFilterKernel(korvid::PairFilterKernel::Best);
+}
+BENCHMARK(BM_ParseMoviePageFilterKernel)
+    ->ArgNames({"bytes", "kernel"})
+    ->Args({Large, static_cast<int>(korvid::PairFilterKernel::Vector128)})
+    ->Args({Large, static_cast<int>(korvid::PairFilterKernel::Portable)})
+    ->Unit(benchmark::kMicrosecond);
 
 // The same parse with the plain line-by-line search and no marker table.
 void BM_ParseMoviePagePlainSearch(benchmark::State& state) {
