@@ -16,7 +16,8 @@ namespace korvid {
 // over eight buckets, passes the text once, so the cost hardly grows with the number of
 // needles; each candidate is then compared whole. A needle found stops counting, the filter
 // drops it once its bytes let a further candidate through, and the pass ends when every
-// needle has been found. Needles shorter than three bytes are searched alone.
+// needle has been found. Needles without three adjacent bytes below 0x80 (the short ones among
+// them) are searched alone.
 class MarkerFilter {
   public:
     explicit MarkerFilter(std::vector<std::string> upper_needles);

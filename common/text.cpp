@@ -212,15 +212,18 @@ std::string TrimControls(std::string_view text) {
     return first < last ? std::string(first, last) : std::string();
 }
 
-std::size_t RarestRun(std::string_view needle, std::size_t width) {
-    std::size_t best = 0;
+std::size_t RarestRun(std::string_view needle, std::size_t width, bool ascii_only) {
+    std::size_t best = std::string_view::npos;
     int best_score = 1 << 30;
     for (std::size_t i = 0; i + width <= needle.size(); ++i) {
         int score = 0;
+        bool allowed = true;
         for (std::size_t j = i; j < i + width; ++j) {
-            score += Commonness[static_cast<unsigned char>(needle[j])];
+            const auto byte = static_cast<unsigned char>(needle[j]);
+            score += Commonness[byte];
+            allowed = allowed && (!ascii_only || byte < 0x80);
         }
-        if (score < best_score) {
+        if (allowed && score < best_score) {
             best = i;
             best_score = score;
         }

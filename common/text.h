@@ -29,8 +29,9 @@ std::size_t FindIgnoringCase(std::string_view text, std::string_view upper_needl
                              std::size_t from = 0);
 
 // The offset of the needle's rarest run of width adjacent bytes (as HTML goes: a fixed table
-// of byte frequencies in web pages); 0 when the needle is shorter than width.
-std::size_t RarestRun(std::string_view needle, std::size_t width);
+// of byte frequencies in web pages); with ascii_only, among the runs of bytes below 0x80
+// alone. npos when there is no such run (a needle shorter than width).
+std::size_t RarestRun(std::string_view needle, std::size_t width, bool ascii_only = false);
 
 // The filters run on the widest vectors the processor has, chosen at run time: the pair
 // filter on AVX2 or SSE2 (part of every x86-64), the marker filter (client/marker_filter.h)
