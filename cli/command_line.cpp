@@ -53,9 +53,9 @@ struct SiteArgs {
 
 // A command with its one-line description and, below its help, the details and exit codes.
 CLI::App* AddCommand(CLI::App& app, const std::string& name, const std::string& description,
-                     const std::string& details) {
+                     const std::string& details, const std::string& exit_codes = ExitCodes) {
     CLI::App* command = app.add_subcommand(name, description);
-    command->footer(details + "\n\n" + ExitCodes);
+    command->footer(details + "\n\n" + exit_codes);
     return command;
 }
 
@@ -66,6 +66,141 @@ void ReportUsage(const CLI::App& app, const std::string& what, std::ostream& err
                                  ? "korvid-cli --help"
                                  : "korvid-cli " + commands.front()->get_name() + " --help";
     err << MessagePrefix << what << " (see " << help << ")\n";
+}
+
+// Each command: its options bound to the parser, and the run with what was given.
+struct SearchCommand {
+    SearchOptions options;
+    Given<int> pick;
+    Given<std::string> xml, csv;
+    SiteArgs site;
+    CLI::App* command = nullptr;
+
+    void Register(CLI::App& app) {
+        command = AddCommand(app, "search", "look a film up on the site by its title",
+                             "Prints the result list, numbered from 0, or the film's fields when "
+                             "the site\nanswers with the film's page.");
+        command->add_option("TITLE", options.title, "the title (quote one of several words)")
+            ->required()
+            ->type_name("");
+        Add(*command, pick, "-p,--pick", "N", "read entry N of the result list");
+        Add(*command, xml, "-x,--xml", "FILE", "save the film read as the XML document");
+        Add(*command, csv, "-c,--csv", "FILE", "save the film read as the CSV document");
+        command->add_flag("-j,--json", options.json, "print the list or the film as JSON");
+        site.AddTo(*command);
+    }
+    int Run(std::ostream& out, std::ostream& err) {
+        options.pick = pick.Get();
+        options.xml_file = xml.Get();
+        options.csv_file = csv.Get();
+        options.site = site.Options();
+        return RunSearchCommand(options, out, err);
+    }
+};
+
+struct TagCommand {
+    TagOptions options;
+    Given<std::string> title, director, comment, imdb, year, genre, lookup;
+    Given<int> pick;
+    SiteArgs site;
+    CLI::App* command = nullptr;
+
+    void Register(CLI::App& app) {
+        command = AddCommand(
+            app, "tag", "write the EKT tag of movie files",
+            "Field options change only those fields of a file's tag and keep the others.\n"
+            "--search fills all six from the film found; field options beside it override "
+            "them.\nA value longer than its field is cut, with a warning. FILE \"-\" reads file "
+            "names\nfrom standard input, one a line.");
+        command->add_option("FILE", options.files, "the movie files")->required()->type_name("");
+        Add(*command, title, "--title", "TEXT", "the title (30 bytes)");
+        Add(*command, director, "--director", "TEXT", "the director (30 bytes)");
+        Add(*command, comment, "--comment", "TEXT", "the comment (30 bytes)");
+        Add(*command, imdb, "--imdb", "TEXT", "the IMDB ID (30 bytes)");
+        Add(*command, year, "--year", "TEXT", "the year (4 bytes)");
+        Add(*command, genre, "--genre", "NAME", "a genre, any letter case (\"\" for none)");
+        Add(*command, lookup, "-s,--search", "TITLE", "look TITLE up and tag the film found");
+        Add(*command, pick, "-p,--pick", "N", "with --search: take entry N of the list");
+        site.AddTo(*command);
+    }
+    int Run(std::istream& in, std::ostream& out, std::ostream& err) {
+        options.fields = {title.Get(), director.Get(), comment.Get(),
+                          imdb.Get(),  year.Get(),     genre.Get()};
+        options.search = lookup.Get();
+        options.pick = pick.Get();
+        options.site = site.Options();
+        return RunTagCommand(options, in, out, err);
+    }
+};
+
+struct ShowTagCommand {
+    ShowTagOptions options;
+    CLI::App* command = nullptr;
+
+    void Register(CLI::App& app) {
+        command = AddCommand(app, "show-tag", "show the EKT tag of movie files",
+                             "A file without a tag shows \"no tag\" (in JSON \"tagged\": false) "
+                             "and makes\nthe exit code 1. FILE \"-\" reads file names from "
+                             "standard input, one a line.");
+        command->add_option("FILE", options.files, "the movie files")->required()->type_name("");
+        command->add_flag("-j,--json", options.json, "print one JSON object a file");
+    }
+    int Run(std::istream& in, std::ostream& out, std::ostream& err) {
+        return RunShowTagCommand(options, in, out, err);
+    }
+};
+
+struct ScanCommand {
+    ScanOptions options;
+    SiteArgs site;
+    CLI::App* command = nullptr;
+
+    void Register(CLI::App& app) {
+        command = AddCommand(
+            app, "scan", "look up and tag every movie file in folders",
+            "Reads each film's title and year from its file name (\"The.Title.2004.720p.avi\",\n"
+            "\"Title, The (2004).avi\"), looks the title up and writes the tag the editor would.\n"
+            "In a result list, the entry with the same title and year is taken (without a year,\n"
+            "the one entry with the same title); otherwise the file is reported as ambiguous\n"
+            "with its candidates. Movie files: avi, mpe, mpeg, mpg, mp4, mov, asf, asx, wmv, qt,\n"
+            "mkv.",
+            "Exit codes: 0 every file tagged or skipped, 1 some ambiguous or not found,\n"
+            "2 usage error, 3 some failed.");
+        command->add_option("PATH", options.paths, "movie files and folders")
+            ->required()
+            ->type_name("");
+        command->add_flag("-r,--recursive", options.recursive, "also scan the folders in folders");
+        command->add_flag("--replace", options.replace, "replace tags that files have already");
+        command->add_flag("-n,--dry-run", options.dry_run, "look up and report, write nothing");
+        command->add_flag("-j,--json", options.json, "print the report as JSON");
+        command
+            ->add_option("--delay", options.delay,
+                         "seconds between requests to the site (default 1)")
+            ->type_name("SECONDS")
+            ->check(CLI::NonNegativeNumber);
+        site.AddTo(*command);
+    }
+    int Run(std::ostream& out, std::ostream& err) {
+        options.site = site.Options();
+        // The progress line is for a person watching the real standard error.
+        options.progress = &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
+        return RunScanCommand(options, out, err);
+    }
+};
+
+// CLI11 takes the arguments reversed. It reads "--genre=" as a missing value and would take
+// the next argument instead, so an empty value after "=" is passed on as a value of its own.
+std::vector<std::string> ForParser(const std::vector<std::string>& args) {
+    std::vector<std::string> reversed;
+    for (auto it = args.rbegin(); it != args.rend(); ++it) {
+        if (it->size() > 3 && it->rfind("--", 0) == 0 && it->back() == '=') {
+            reversed.emplace_back();
+            reversed.push_back(it->substr(0, it->size() - 1));
+        } else {
+            reversed.push_back(*it);
+        }
+    }
+    return reversed;
 }
 
 }  // namespace
@@ -79,90 +214,16 @@ int RunCommandLine(const std::vector<std::string>& args, std::istream& in, std::
     app.set_version_flag("-V,--version", std::string("korvid-cli (Korvid ") + KORVID_VERSION + ")");
     app.require_subcommand(1);
     app.footer(std::string("Each command has its own --help.\n\n") + ExitCodes);
+    SearchCommand search;
+    TagCommand tag;
+    ShowTagCommand show_tag;
+    ScanCommand scan;
+    search.Register(app);
+    tag.Register(app);
+    show_tag.Register(app);
+    scan.Register(app);
 
-    SearchOptions search;
-    Given<int> search_pick;
-    Given<std::string> xml;
-    Given<std::string> csv;
-    SiteArgs search_site;
-    CLI::App* search_command =
-        AddCommand(app, "search", "look a film up on the site by its title",
-                   "Prints the result list, numbered from 0, or the film's fields when the site\n"
-                   "answers with the film's page.");
-    search_command->add_option("TITLE", search.title, "the title (quote one of several words)")
-        ->required()
-        ->type_name("");
-    Add(*search_command, search_pick, "-p,--pick", "N", "read entry N of the result list");
-    Add(*search_command, xml, "-x,--xml", "FILE", "save the film read as the XML document");
-    Add(*search_command, csv, "-c,--csv", "FILE", "save the film read as the CSV document");
-    search_command->add_flag("-j,--json", search.json, "print the list or the film as JSON");
-    search_site.AddTo(*search_command);
-
-    TagOptions tag;
-    Given<std::string> title, director, comment, imdb, year, genre, lookup;
-    Given<int> tag_pick;
-    SiteArgs tag_site;
-    CLI::App* tag_command = AddCommand(
-        app, "tag", "write the EKT tag of movie files",
-        "Field options change only those fields of a file's tag and keep the others.\n"
-        "--search fills all six from the film found; field options beside it override them.\n"
-        "A value longer than its field is cut, with a warning. FILE \"-\" reads file names\n"
-        "from standard input, one a line.");
-    tag_command->add_option("FILE", tag.files, "the movie files")->required()->type_name("");
-    Add(*tag_command, title, "--title", "TEXT", "the title (30 bytes)");
-    Add(*tag_command, director, "--director", "TEXT", "the director (30 bytes)");
-    Add(*tag_command, comment, "--comment", "TEXT", "the comment (30 bytes)");
-    Add(*tag_command, imdb, "--imdb", "TEXT", "the IMDB ID (30 bytes)");
-    Add(*tag_command, year, "--year", "TEXT", "the year (4 bytes)");
-    Add(*tag_command, genre, "--genre", "NAME", "a genre, any letter case (\"\" for none)");
-    Add(*tag_command, lookup, "-s,--search", "TITLE", "look TITLE up and tag the film found");
-    Add(*tag_command, tag_pick, "-p,--pick", "N", "with --search: take entry N of the list");
-    tag_site.AddTo(*tag_command);
-
-    ShowTagOptions show;
-    CLI::App* show_command =
-        AddCommand(app, "show-tag", "show the EKT tag of movie files",
-                   "A file without a tag shows \"no tag\" (in JSON \"tagged\": false) and makes\n"
-                   "the exit code 1. FILE \"-\" reads file names from standard input, one a line.");
-    show_command->add_option("FILE", show.files, "the movie files")->required()->type_name("");
-    show_command->add_flag("-j,--json", show.json, "print one JSON object a file");
-
-    ScanOptions scan;
-    SiteArgs scan_site;
-    CLI::App* scan_command =
-        app.add_subcommand("scan", "look up and tag every movie file in folders");
-    scan_command->footer(
-        "Reads each film's title and year from its file name (\"The.Title.2004.720p.avi\",\n"
-        "\"Title, The (2004).avi\"), looks the title up and writes the tag the editor would.\n"
-        "In a result list, the entry with the same title and year is taken (without a year,\n"
-        "the one entry with the same title); otherwise the file is reported as ambiguous\n"
-        "with its candidates. Movie files: avi, mpe, mpeg, mpg, mp4, mov, asf, asx, wmv, qt.\n\n"
-        "Exit codes: 0 every file tagged or skipped, 1 some ambiguous or not found,\n"
-        "2 usage error, 3 some failed.");
-    scan_command->add_option("PATH", scan.paths, "movie files and folders")
-        ->required()
-        ->type_name("");
-    scan_command->add_flag("-r,--recursive", scan.recursive, "also scan the folders in folders");
-    scan_command->add_flag("--replace", scan.replace, "replace tags that files have already");
-    scan_command->add_flag("-n,--dry-run", scan.dry_run, "look up and report, write nothing");
-    scan_command->add_flag("-j,--json", scan.json, "print the report as JSON");
-    scan_command
-        ->add_option("--delay", scan.delay, "seconds between requests to the site (default 1)")
-        ->type_name("SECONDS")
-        ->check(CLI::NonNegativeNumber);
-    scan_site.AddTo(*scan_command);
-
-    // CLI11 takes the arguments reversed. It reads "--genre=" as a missing value and would
-    // take the next argument instead, so an empty value after "=" is passed on its own.
-    std::vector<std::string> reversed;
-    for (auto it = args.rbegin(); it != args.rend(); ++it) {
-        if (it->size() > 3 && it->rfind("--", 0) == 0 && it->back() == '=') {
-            reversed.emplace_back();
-            reversed.push_back(it->substr(0, it->size() - 1));
-        } else {
-            reversed.push_back(*it);
-        }
-    }
+    std::vector<std::string> reversed = ForParser(args);
     try {
         app.parse(reversed);
     } catch (const CLI::ParseError& e) {
@@ -178,28 +239,16 @@ int RunCommandLine(const std::vector<std::string>& args, std::istream& in, std::
     }
 
     try {
-        if (search_command->parsed()) {
-            search.pick = search_pick.Get();
-            search.xml_file = xml.Get();
-            search.csv_file = csv.Get();
-            search.site = search_site.Options();
-            return RunSearchCommand(search, out, err);
+        if (search.command->parsed()) {
+            return search.Run(out, err);
         }
-        if (tag_command->parsed()) {
-            tag.fields = {title.Get(), director.Get(), comment.Get(),
-                          imdb.Get(),  year.Get(),     genre.Get()};
-            tag.search = lookup.Get();
-            tag.pick = tag_pick.Get();
-            tag.site = tag_site.Options();
-            return RunTagCommand(tag, in, out, err);
+        if (tag.command->parsed()) {
+            return tag.Run(in, out, err);
         }
-        if (scan_command->parsed()) {
-            scan.site = scan_site.Options();
-            // The progress line is for a person watching the real standard error.
-            scan.progress = &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
-            return RunScanCommand(scan, out, err);
+        if (scan.command->parsed()) {
+            return scan.Run(out, err);
         }
-        return RunShowTagCommand(show, in, out, err);
+        return show_tag.Run(in, out, err);
     } catch (const UsageError& e) {
         ReportUsage(app, e.what(), err);
         return ExitUsage;
