@@ -2,8 +2,9 @@
 // starting there could belong to. Each needle's fingerprint bytes, in both letter cases, set
 // its bucket's bit in one table per fingerprint byte; a position is a candidate when the
 // three tables agree on a bit. The vector kernels split each byte into its two nibbles and
-// look both up with pshufb (16 entries each), which lets a few bytes through that the exact
-// tables would not; the candidate is then checked against the exact tables and compared whole.
+// look both up with pshufb (16 entries each), which lets a few bytes through beside the
+// fingerprints' own (bytes whose nibbles belong to different needles of one bucket); each
+// candidate is then compared whole.
 // The low nibble is looked up with the byte itself as the index, unmasked: pshufb gives 0 for
 // an index of 0x80 or more, so fingerprints hold only bytes below 0x80, one instruction less
 // for every 32 bytes.
@@ -29,27 +30,25 @@ constexpr std::size_t Width = 3;    // fingerprint bytes
 constexpr std::size_t Buckets = 8;  // one bit of a byte each
 
 struct Filter {
-    std::array<std::array<std::uint8_t, 256>, Width> exact{};
     alignas(16) std::array<std::array<std::uint8_t, 16>, Width> low{};
     alignas(16) std::array<std::array<std::uint8_t, 16>, Width> high{};
 };
 
 void AddByte(Filter& filter, std::size_t j, unsigned char byte, std::uint8_t bit) {
-    filter.exact[j][byte] |= bit;
     filter.low[j][byte & 0x0F] |= bit;
     filter.high[j][byte >> 4] |= bit;
 }
 
-// The filter over the needles marked in `in_filter`, given the buckets in turn; each needle's
+// The filter over the needles whose mark is `in`, given the buckets in turn; each needle's
 // bucket bit goes to bucket_bits (0 for a needle left out).
 void MakeFilter(const std::vector<std::string>& needles, const std::vector<std::size_t>& offsets,
-                const std::vector<char>& in_filter, Filter& filter,
+                const std::vector<std::size_t>& marks, std::size_t in, Filter& filter,
                 std::vector<std::uint8_t>& bucket_bits) {
     filter = Filter();
     bucket_bits.assign(needles.size(), 0);
     std::size_t bucket = 0;
     for (std::size_t i = 0; i < needles.size(); ++i) {
-        if (in_filter[i] == 0) {
+        if (marks[i] != in) {
             continue;
         }
         const auto bit = static_cast<std::uint8_t>(1U << (bucket++ % Buckets));
@@ -64,10 +63,14 @@ void MakeFilter(const std::vector<std::string>& needles, const std::vector<std::
     }
 }
 
-std::uint8_t ExactBits(const char* text, std::size_t at, const Filter& filter) {
-    return filter.exact[0][static_cast<unsigned char>(text[at])] &
-           filter.exact[1][static_cast<unsigned char>(text[at + 1])] &
-           filter.exact[2][static_cast<unsigned char>(text[at + 2])];
+// The bucket bits of the fingerprint that starts at text[at], as the vector kernels find them.
+std::uint8_t Bits(const char* text, std::size_t at, const Filter& filter) {
+    std::uint8_t bits = 0xFF;
+    for (std::size_t j = 0; j < Width; ++j) {
+        const auto byte = static_cast<unsigned char>(text[at + j]);
+        bits &= byte < 0x80 ? filter.low[j][byte & 0x0F] & filter.high[j][byte >> 4] : 0;
+    }
+    return bits;
 }
 
 bool MatchesAt(const char* text, std::string_view upper_needle) {
@@ -84,7 +87,7 @@ bool MatchesAt(const char* text, std::string_view upper_needle) {
 std::size_t PortableCandidate(const char* text, std::size_t begin, std::size_t end,
                               const Filter& filter) {
     for (std::size_t q = begin; q < end; ++q) {
-        if (ExactBits(text, q, filter) != 0) {
+        if (Bits(text, q, filter) != 0) {
             return q;
         }
     }
@@ -209,14 +212,14 @@ struct MarkerFilter::Tables {
 
 MarkerFilter::MarkerFilter(std::vector<std::string> upper_needles)
     : needles_(std::move(upper_needles)) {
-    std::vector<char> in_filter(needles_.size(), 0);
-    for (std::size_t i = 0; i < needles_.size(); ++i) {
-        const std::size_t offset = RarestRun(needles_[i], Width, true);
-        in_filter[i] = offset != std::string_view::npos ? 1 : 0;
-        offsets_.push_back(in_filter[i] != 0 ? offset : 0);
+    std::vector<std::size_t> marks;  // 0: in the filter; 1: without a fingerprint, searched alone
+    for (const std::string& needle : needles_) {
+        const std::size_t at = RarestRun(needle, Width, true);
+        offsets_.push_back(at == std::string_view::npos ? 0 : at);
+        marks.push_back(at == std::string_view::npos ? 1 : 0);
     }
     auto tables = std::make_unique<Tables>();
-    MakeFilter(needles_, offsets_, in_filter, tables->filter, tables->bucket_bits);
+    MakeFilter(needles_, offsets_, marks, 0, tables->filter, tables->bucket_bits);
     tables_ = std::move(tables);
 }
 
@@ -227,14 +230,15 @@ bool MarkerFilter::Vectorised() noexcept {
 }
 
 std::vector<std::size_t> MarkerFilter::FindFirst(std::string_view text) const {
+    // Needles of the filter not found yet are marked with a value no offset takes.
+    constexpr std::size_t Pending = std::string_view::npos - 1;
     std::vector<std::size_t> found(needles_.size(), std::string_view::npos);
-    std::vector<char> pending(needles_.size(), 0);
     std::size_t pending_count = 0;
     for (std::size_t i = 0; i < needles_.size(); ++i) {
         if (tables_->bucket_bits[i] == 0) {
             found[i] = FindIgnoringCase(text, needles_[i]);
         } else if (needles_[i].size() <= text.size()) {
-            pending[i] = 1;
+            found[i] = Pending;
             ++pending_count;
         }
     }
@@ -247,7 +251,7 @@ std::vector<std::size_t> MarkerFilter::FindFirst(std::string_view text) const {
     // nothing makes the filter anew over the pending needles alone.
     std::uint8_t stale = 0;
     for (std::size_t i = 0; i < needles_.size(); ++i) {
-        stale |= pending[i] == 0 ? (*bucket_bits)[i] : 0;
+        stale |= found[i] != Pending ? (*bucket_bits)[i] : 0;
     }
     Filter rebuilt;
     std::vector<std::uint8_t> rebuilt_bits;
@@ -258,28 +262,28 @@ std::vector<std::size_t> MarkerFilter::FindFirst(std::string_view text) const {
         if (q == end) {
             break;
         }
-        const std::uint8_t bits = ExactBits(text.data(), q, *filter);
+        const std::uint8_t bits = Bits(text.data(), q, *filter);
         bool matched = false;
         for (std::size_t i = 0; i < needles_.size(); ++i) {
             const std::string& needle = needles_[i];
             const std::size_t offset = offsets_[i];
-            if (pending[i] != 0 && (bits & (*bucket_bits)[i]) != 0 && q >= offset &&
+            if (found[i] == Pending && (bits & (*bucket_bits)[i]) != 0 && q >= offset &&
                 q - offset + needle.size() <= text.size() &&
                 MatchesAt(text.data() + q - offset, needle)) {
                 found[i] = q - offset;
-                pending[i] = 0;
                 --pending_count;
                 stale |= (*bucket_bits)[i];
                 matched = true;
             }
         }
         if (!matched && (bits & stale) != 0) {
-            MakeFilter(needles_, offsets_, pending, rebuilt, rebuilt_bits);
+            MakeFilter(needles_, offsets_, found, Pending, rebuilt, rebuilt_bits);
             filter = &rebuilt;
             bucket_bits = &rebuilt_bits;
             stale = 0;
         }
     }
+    std::replace(found.begin(), found.end(), Pending, std::string_view::npos);
     return found;
 }
 

@@ -27,7 +27,7 @@ class MarkerFilter {
 
     const std::vector<std::string>& Needles() const noexcept { return needles_; }
 
-    // True when the filter runs on vectors. On portable code it passes about 0.7 GB/s, slower
+    // True when the filter runs on vectors. On portable code it passes about 0.35 GB/s, slower
     // than a handful of single searches with the pair filter, so a caller can do without it.
     static bool Vectorised() noexcept;
 

@@ -86,7 +86,7 @@ class TIMDBImport::MarkerTableScope {
   public:
     explicit MarkerTableScope(TIMDBImport& importer) : importer_(importer) {
         MarkerTable& table = importer_.marker_table_;
-        table = {};
+        Forget(table);
         if (importer_.plain_line_search_ || !MarkerFilter::Vectorised()) {
             return;  // without vectors, one search per marker is faster
         }
@@ -107,9 +107,16 @@ class TIMDBImport::MarkerTableScope {
     }
     MarkerTableScope(const MarkerTableScope&) = delete;
     MarkerTableScope& operator=(const MarkerTableScope&) = delete;
-    ~MarkerTableScope() { importer_.marker_table_ = {}; }
+    ~MarkerTableScope() { Forget(importer_.marker_table_); }
 
   private:
+    // Empties the table, keeping the memory of its lines for the next parse.
+    static void Forget(MarkerTable& table) noexcept {
+        table.upper_markers = nullptr;
+        table.first_lines.clear();
+        table.page = {};
+    }
+
     TIMDBImport& importer_;
 };
 
