@@ -22,9 +22,9 @@ extern char** environ;
 
 namespace {
 
-using loopback::HttpRequest;
-using loopback::HttpResponse;
-using loopback::LoopbackServer;
+using korvid::loopback::HttpRequest;
+using korvid::loopback::HttpResponse;
+using korvid::loopback::LoopbackServer;
 
 const std::string Cli = KORVID_BINARY_DIR "/cli/korvid-cli";
 
