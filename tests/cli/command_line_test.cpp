@@ -2,8 +2,6 @@
 // untagged files, file lists on standard input, cut warnings, and search --json against the
 // sample site on loopback.
 
-#include "cli/command_line.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -14,7 +12,7 @@
 #include <vector>
 
 #include "korvid_version.h"
-#include "sample-site/sample_site.h"
+#include "tests/cli/in_process.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvid {
@@ -24,19 +22,8 @@ using test_support::ReadFileBytes;
 using test_support::TempDir;
 using test_support::WriteFileBytes;
 
-struct CliRun {
-    int exit_code;
-    std::string out;
-    std::string err;
-};
-
-CliRun Cli(const std::vector<std::string>& args, const std::string& input = "") {
-    std::istringstream in(input);
-    std::ostringstream out;
-    std::ostringstream err;
-    const int code = cli::RunCommandLine(args, in, out, err);
-    return {code, out.str(), err.str()};
-}
+using test_support::CliRun;
+using test_support::RunInProcess;
 
 std::string Padded(const std::string& text, std::size_t width) {
     return text + std::string(width - text.size(), ' ');
@@ -54,16 +41,16 @@ const std::string Movie(1000, 'm');
 
 TEST(CommandLine, EveryCommandHasItsHelpAndTheVersionIsTheProjects) {
     for (const std::string command : {"search", "tag", "show-tag"}) {
-        const CliRun help = Cli({command, "--help"});
+        const CliRun help = RunInProcess({command, "--help"});
         EXPECT_EQ(help.exit_code, 0);
         EXPECT_NE(help.out.find("Usage: korvid-cli " + command + " [OPTIONS]"), std::string::npos)
             << help.out;
         EXPECT_EQ(help.err, "");
-        EXPECT_EQ(Cli({command, "-h"}).out, help.out);
+        EXPECT_EQ(RunInProcess({command, "-h"}).out, help.out);
     }
-    EXPECT_NE(Cli({"--help"}).out.find("show-tag"), std::string::npos);
+    EXPECT_NE(RunInProcess({"--help"}).out.find("show-tag"), std::string::npos);
     for (const std::string flag : {"-V", "--version"}) {
-        EXPECT_EQ(Cli({flag}).out, "korvid-cli (Korvid " KORVID_VERSION ")\n");
+        EXPECT_EQ(RunInProcess({flag}).out, "korvid-cli (Korvid " KORVID_VERSION ")\n");
     }
     std::ifstream readme(KORVID_SOURCE_DIR "/README.md");
     const std::string text((std::istreambuf_iterator<char>(readme)), {});
@@ -81,7 +68,7 @@ TEST(CommandLine, AUsageErrorIsOneLineNamingTheHelpToRead) {
         {{"show-tag", "--xml", "a.avi"}, "korvid-cli show-tag --help"},
     };
     for (const auto& [args, help] : cases) {
-        const CliRun run = Cli(args);
+        const CliRun run = RunInProcess(args);
         EXPECT_EQ(run.exit_code, 2) << ::testing::PrintToString(args);
         EXPECT_EQ(run.err.rfind("korvid-cli: ", 0), 0u) << run.err;
         EXPECT_NE(run.err.find("(see " + help + ")\n"), std::string::npos) << run.err;
@@ -119,7 +106,7 @@ TEST(TagCommand, FieldOptionsEditAnExistingTag) {
         std::vector<std::string> args = {"tag"};
         args.insert(args.end(), c.options.begin(), c.options.end());
         args.push_back(file);
-        const CliRun run = Cli(args);
+        const CliRun run = RunInProcess(args);
         EXPECT_EQ(run.exit_code, 0) << run.err;
         EXPECT_EQ(ReadFileBytes(file), Movie + c.after) << ::testing::PrintToString(c.options);
     }
@@ -134,8 +121,8 @@ TEST(TagCommand, ValuesLongerThanTheirFieldAreCutWithAWarning) {
     for (int i = 0; i < 30; ++i) {
         accents += "\xC3\xA9";
     }
-    const CliRun run = Cli({"tag", "--title", accents, "--director", std::string(31, 'd'), "--imdb",
-                            std::string(45, 'i'), "--year", "19999", file});
+    const CliRun run = RunInProcess({"tag", "--title", accents, "--director", std::string(31, 'd'),
+                                     "--imdb", std::string(45, 'i'), "--year", "19999", file});
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.err,
               "korvid-cli: warning: the director is 31 bytes long; the tag keeps its first 30\n"
@@ -151,11 +138,12 @@ TEST(TagCommand, FilesFromStandardInputOneALine) {
     const std::string second = dir.File("c.avi");
     WriteFileBytes(first, Movie);
     WriteFileBytes(second, Movie);
-    const CliRun run = Cli({"tag", "--title", "Both", "-"}, first + "\n\n" + second + "\r\n");
+    const CliRun run =
+        RunInProcess({"tag", "--title", "Both", "-"}, first + "\n\n" + second + "\r\n");
     EXPECT_EQ(run.exit_code, 0) << run.err;
     EXPECT_EQ(run.out, first + ": tag appended\n" + second + ": tag appended\n");
 
-    const CliRun shown = Cli({"show-tag", "-j", "-"}, second + "\n");
+    const CliRun shown = RunInProcess({"show-tag", "-j", "-"}, second + "\n");
     EXPECT_EQ(nlohmann::json::parse(shown.out).at("title"), "Both");
 }
 
@@ -166,11 +154,11 @@ TEST(ShowTagCommand, SaysWhenAFileHasNoTag) {
     WriteFileBytes(tagged, Movie + Record("Alien", "", "", "", "1979", 13));
     WriteFileBytes(plain, Movie);
 
-    const CliRun text = Cli({"show-tag", plain});
+    const CliRun text = RunInProcess({"show-tag", plain});
     EXPECT_EQ(text.exit_code, 1);
     EXPECT_EQ(text.out, "File:     " + plain + "\nno tag\n");
 
-    const CliRun json = Cli({"show-tag", "--json", tagged, plain});
+    const CliRun json = RunInProcess({"show-tag", "--json", tagged, plain});
     EXPECT_EQ(json.exit_code, 1);
     std::istringstream lines(json.out);
     std::string line;
@@ -180,32 +168,21 @@ TEST(ShowTagCommand, SaysWhenAFileHasNoTag) {
     EXPECT_EQ(first.at("genre"), "Horror");
     std::getline(lines, line);
     EXPECT_EQ(nlohmann::json::parse(line), nlohmann::json({{"file", plain}, {"tagged", false}}));
-    EXPECT_EQ(Cli({"show-tag", tagged}).exit_code, 0);
+    EXPECT_EQ(RunInProcess({"show-tag", tagged}).exit_code, 0);
 }
 
-class SearchJson : public ::testing::Test {
+class SearchJson : public test_support::SampleSiteSuite {
   protected:
-    static void SetUpTestSuite() { site_ = new sample::RunningSampleSite(); }
-    static void TearDownTestSuite() {
-        delete site_;
-        site_ = nullptr;
-    }
     nlohmann::json Search(std::vector<std::string> args) {
         args.insert(args.begin(),
                     {"search", "--json", "--host", site_->HostPort(), "-d", dir_.Path()});
-        const CliRun run = Cli(args);
+        const CliRun run = RunInProcess(args);
         EXPECT_EQ(run.exit_code, 0) << run.err;
         return nlohmann::json::parse(run.out);
     }
-    std::string Address(const std::string& film) const {
-        return site_->BaseUrl() + "/title/" + film + "/";
-    }
 
-    static sample::RunningSampleSite* site_;
     TempDir dir_;
 };
-
-sample::RunningSampleSite* SearchJson::site_ = nullptr;
 
 TEST_F(SearchJson, ListGivesEveryEntryWithItsAddress) {
     const auto list = Search({"orchard"});

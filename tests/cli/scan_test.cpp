@@ -7,13 +7,11 @@
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "cli/command_line.h"
-#include "sample-site/sample_site.h"
 #include "tag/movie_tag.h"
+#include "tests/cli/in_process.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvid {
@@ -23,21 +21,12 @@ using test_support::ReadFileBytes;
 using test_support::TempDir;
 using test_support::WriteFileBytes;
 
-struct CliRun {
-    int exit_code;
-    std::string out;
-    std::string err;
-};
+using test_support::CliRun;
 
 const std::string Movie(4000, 'm');
 
-class ScanTest : public ::testing::Test {
+class ScanTest : public test_support::SampleSiteSuite {
   protected:
-    static void SetUpTestSuite() { site_ = new sample::RunningSampleSite(); }
-    static void TearDownTestSuite() {
-        delete site_;
-        site_ = nullptr;
-    }
     void SetUp() override { std::filesystem::create_directory(work_.Path() + "/films"); }
 
     std::string MakeMovie(const std::string& name, const std::string& bytes = Movie) {
@@ -51,13 +40,7 @@ class ScanTest : public ::testing::Test {
     CliRun Scan(std::vector<std::string> args, const std::string& delay = "0") {
         args.insert(args.begin(),
                     {"scan", "--delay", delay, "--host", site_->HostPort(), "--dir", work_.Path()});
-        std::istringstream in;
-        std::ostringstream out, err;
-        const int code = cli::RunCommandLine(args, in, out, err);
-        return {code, out.str(), err.str()};
-    }
-    static std::string Address(const std::string& film) {
-        return site_->BaseUrl() + "/title/" + film + "/";
+        return test_support::RunInProcess(args);
     }
     // Every file under the films folder and its bytes.
     std::map<std::string, std::string> Contents() const {
@@ -70,11 +53,8 @@ class ScanTest : public ::testing::Test {
         return files;
     }
 
-    static sample::RunningSampleSite* site_;
     TempDir work_;
 };
-
-sample::RunningSampleSite* ScanTest::site_ = nullptr;
 
 TEST_F(ScanTest, TagsEveryNameStyleAndReportsWhatNeedsAPerson) {
     struct Expected {
