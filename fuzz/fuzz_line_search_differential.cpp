@@ -18,6 +18,7 @@
 #include "common/text.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/http_stub.h"
+#include "tests/support/parse_outcome.h"
 #include "tests/support/scripted_prompts.h"
 
 namespace korvid::fuzz {
@@ -34,16 +35,7 @@ std::time_t FixedClock() {
     return 1000000000;
 }
 
-struct ParseOutcome {
-    std::vector<std::string> fields;
-    std::vector<std::string> xml;
-    std::vector<std::string> csv;
-    std::vector<std::string> page;
-    std::string error;
-    bool operator==(const ParseOutcome&) const = default;
-};
-
-ParseOutcome Parse(std::string_view page, bool plain) {
+test_support::ParseOutcome Parse(std::string_view page, bool plain) {
     test_support::ScriptedPrompts prompts;
     TIMDBImport import(prompts);
     import.AppDir = FuzzFolders::Get().AppDir();
@@ -52,23 +44,7 @@ ParseOutcome Parse(std::string_view page, bool plain) {
     ResetHttpStub();
     QueueResponse({.body = "\xFF\xD8\xFF cover"});
     EmptyFolder(FuzzFolders::Get().AppDir());
-    import.PageLines.SetText(page);
-    ParseOutcome outcome;
-    try {
-        import.ParseMoviePage();
-    } catch (const std::exception& error) {
-        outcome.error = error.what();
-    }
-    ForEachShortField(import, [&outcome](const char*, const ShortString& field) {
-        outcome.fields.push_back(field.str());
-    });
-    outcome.fields.push_back(std::to_string(import.LineIndex));
-    outcome.fields.push_back(std::to_string(import.GenreSlot));
-    outcome.fields.push_back(std::to_string(import.MovieFound));
-    outcome.xml = import.XmlLines.Lines();
-    outcome.csv = import.CsvLines.Lines();
-    outcome.page = import.PageLines.Lines();
-    return outcome;
+    return test_support::ParseAndRecord(import, page);
 }
 
 }  // namespace
@@ -92,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::string upper_page = UpperAsciiCopy(page);
     const MarkerFilter filter(needles);
-    const ParseOutcome expected = Parse(page, true);
+    const test_support::ParseOutcome expected = Parse(page, true);
     for (const PairFilterKernel kernel : AllKernels) {
         SetPairFilterKernel(kernel);
         const std::vector<std::size_t> found = filter.FindFirst(page);

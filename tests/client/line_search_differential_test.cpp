@@ -16,6 +16,7 @@
 #include "client/marker_filter.h"
 #include "common/text.h"
 #include "loopback/loopback_server.h"
+#include "tests/support/parse_outcome.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
 
@@ -166,51 +167,6 @@ TEST(FindLineDifferentialTest, AgreesWithTheLineByLineScan) {
     }
 }
 
-// What one parse leaves behind, everything the parse may touch.
-struct ParseOutcome {
-    std::vector<std::string> fields;
-    std::vector<std::string> xml;
-    std::vector<std::string> csv;
-    std::vector<std::string> page;
-    std::string error;
-
-    bool operator==(const ParseOutcome&) const = default;
-};
-
-ParseOutcome Parse(TIMDBImport& importer, const std::string& page) {
-    importer.PageLines.SetText(page);
-    ParseOutcome outcome;
-    try {
-        importer.ParseMoviePage();
-    } catch (const std::exception& error) {
-        outcome.error = error.what();
-    }
-    const TIMDBImport& i = importer;
-    outcome.fields = {i.Title,
-                      i.Year,
-                      i.Director,
-                      i.LeadRole,
-                      i.Rated,
-                      i.Genre,
-                      i.TagLine,
-                      i.Plot,
-                      i.PosterFile,
-                      i.RunningTime,
-                      i.MovieUrl,
-                      i.CastTrueName,
-                      i.CastName,
-                      i.PosterUrl,
-                      i.CsvRow,
-                      std::to_string(i.GenreSlot),
-                      std::to_string(i.LineIndex),
-                      std::to_string(i.MovieFound)};
-    outcome.fields.insert(outcome.fields.end(), i.Genres.begin(), i.Genres.end());
-    outcome.xml = i.XmlLines.Lines();
-    outcome.csv = i.CsvLines.Lines();
-    outcome.page = i.PageLines.Lines();
-    return outcome;
-}
-
 std::vector<std::string> SplitLines(const std::string& text) {
     LineList list;
     list.SetText(text);
@@ -285,8 +241,10 @@ TEST_P(ParseMoviePageDifferentialTest, MarkerTableReadsEveryPageAsTheLineScanDoe
     // values a missing marker leaves in place are compared too.
     for (int round = 0; round < 250; ++round) {
         const std::string page = Mutate(random, samples[random() % samples.size()]);
-        const ParseOutcome expected = Parse(plain, page);
-        ASSERT_EQ(Parse(fast, page), expected) << "round " << round << ", page:\n" << page;
+        const test_support::ParseOutcome expected = test_support::ParseAndRecord(plain, page);
+        ASSERT_EQ(test_support::ParseAndRecord(fast, page), expected)
+            << "round " << round << ", page:\n"
+            << page;
     }
 }
 

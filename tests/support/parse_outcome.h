@@ -1,0 +1,60 @@
+#pragma once
+// One film page parse and everything it leaves behind, for the tests and the fuzz target that
+// compare the marker-table parse with the line-by-line one.
+
+#include <exception>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "client/IMDBImport.h"
+
+namespace korvid::test_support {
+
+// What one parse leaves behind: every field the parse may touch, the documents, the page and
+// any error.
+struct ParseOutcome {
+    std::vector<std::string> fields;
+    std::vector<std::string> xml;
+    std::vector<std::string> csv;
+    std::vector<std::string> page;
+    std::string error;
+
+    bool operator==(const ParseOutcome&) const = default;
+};
+
+inline ParseOutcome ParseAndRecord(TIMDBImport& importer, std::string_view page) {
+    importer.PageLines.SetText(page);
+    ParseOutcome outcome;
+    try {
+        importer.ParseMoviePage();
+    } catch (const std::exception& error) {
+        outcome.error = error.what();
+    }
+    const TIMDBImport& i = importer;
+    outcome.fields = {i.Title,
+                      i.Year,
+                      i.Director,
+                      i.LeadRole,
+                      i.Rated,
+                      i.Genre,
+                      i.TagLine,
+                      i.Plot,
+                      i.PosterFile,
+                      i.RunningTime,
+                      i.MovieUrl,
+                      i.CastTrueName,
+                      i.CastName,
+                      i.PosterUrl,
+                      i.CsvRow,
+                      std::to_string(i.GenreSlot),
+                      std::to_string(i.LineIndex),
+                      std::to_string(i.MovieFound)};
+    outcome.fields.insert(outcome.fields.end(), i.Genres.begin(), i.Genres.end());
+    outcome.xml = i.XmlLines.Lines();
+    outcome.csv = i.CsvLines.Lines();
+    outcome.page = i.PageLines.Lines();
+    return outcome;
+}
+
+}  // namespace korvid::test_support
