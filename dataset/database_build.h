@@ -1,0 +1,49 @@
+#pragma once
+// Builds the local film database from the five data-set files (gzip-compressed,
+// tab-separated UTF-8 with one header line, "\N" for a missing value), streaming each file
+// once. The new database is written beside the target and renamed over it only when it is
+// complete: a build that fails for any reason leaves the old database as it was and no
+// partial file behind.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace korvid::dataset {
+
+// The five files of a build, each a local .tsv.gz, with the date of that copy
+// ("2026-12-06T00:00:00Z"; recorded in the database for the status).
+struct SourceFile {
+    std::string path;
+    std::string date;
+};
+
+struct BuildSources {
+    SourceFile title_basics;
+    SourceFile title_ratings;
+    SourceFile title_crew;
+    SourceFile title_principals;
+    SourceFile name_basics;
+};
+
+// Where a build stands, told often enough for a progress line (a few times a second).
+struct BuildProgress {
+    std::string file;                // "title.basics.tsv.gz"
+    std::uint64_t bytes_read = 0;    // compressed bytes of that file read so far
+    std::uint64_t bytes_total = 0;   // its compressed size
+    std::uint64_t rows = 0;          // rows of that file read so far
+};
+using BuildProgressCallback = std::function<void(const BuildProgress&)>;
+
+struct BuildReport {
+    std::int64_t titles = 0;        // titles kept (every type but episodes)
+    std::int64_t names = 0;         // names kept (those a kept title refers to)
+    std::int64_t skipped_rows = 0;  // malformed rows left out, over all five files
+};
+
+// Builds the database at db_path from the sources. Raises DatasetError with a one-line
+// cause ("title.crew.tsv.gz: not a gzip file", "Disk full", ...) when the build fails.
+BuildReport BuildDatabase(const BuildSources& sources, const std::string& db_path,
+                          const BuildProgressCallback& progress = {});
+
+}  // namespace korvid::dataset

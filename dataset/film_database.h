@@ -1,0 +1,94 @@
+#pragma once
+// The local film database: what Korvid keeps of the site's official data sets (title.basics,
+// title.ratings, title.crew, title.principals, name.basics), in one SQLite file, and the two
+// questions the importer asks of it: which titles match some search words, and one title's
+// facts. Text is the files' own UTF-8; the importer converts it to its Latin-1 fields.
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+struct sqlite3;
+
+namespace korvid::dataset {
+
+// Shown wherever data from the files is shown (the terms of the data sets).
+inline constexpr const char* CreditLine =
+    "Information courtesy of IMDb (https://www.imdb.com). Used with permission.";
+
+// A database that is missing, unreadable or not one of Korvid's, or a failed build; the
+// text is one line naming the cause.
+class DatasetError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// One title's facts, as the files give them.
+struct FilmRecord {
+    std::string tconst;          // "tt0078748" (7 or 8 digits, as in the files)
+    std::string type;            // titleType: "movie", "tvSeries", "video", ...
+    std::string primary_title;
+    std::string original_title;
+    std::optional<int> year;     // startYear
+    std::optional<int> minutes;  // runtimeMinutes
+    std::vector<std::string> genres;  // in the files' order, at most three
+    std::string rating;          // averageRating as written ("8.5"); empty without a rating
+    std::int64_t votes = 0;      // numVotes; 0 without a rating
+    std::string director;        // primaryName of the first director; empty when none
+    std::string lead;            // primaryName of the lead; empty when none
+    std::string lead_character;  // the lead's first character; empty when none
+};
+
+// One entry of a search, best first.
+struct SearchEntry {
+    std::string tconst;
+    std::string type;
+    std::string primary_title;
+    std::optional<int> year;
+    std::int64_t votes = 0;
+    // The primary or original title equals the search words, ignoring letter case and accents.
+    bool exact = false;
+};
+
+// What a database holds and where it came from.
+struct DatabaseStatus {
+    std::string path;
+    std::string built_at;  // when the build finished, UTC, "2026-12-07T17:05:00Z"
+    // Each source file ("title.basics.tsv.gz", ...) with the date of the copy it was built
+    // from (the server's Last-Modified, or the local file's time), "2026-12-06T00:00:00Z".
+    std::vector<std::pair<std::string, std::string>> file_dates;
+    std::int64_t titles = 0;
+    std::int64_t names = 0;
+    std::int64_t skipped_rows = 0;  // malformed rows left out by the build
+    std::int64_t size_bytes = 0;    // the database file's size
+};
+
+class FilmDatabase {
+  public:
+    // Opens a database read-only. Raises DatasetError when the file is missing, unreadable
+    // or not a complete Korvid film database.
+    explicit FilmDatabase(const std::string& path);
+    ~FilmDatabase();
+    FilmDatabase(const FilmDatabase&) = delete;
+    FilmDatabase& operator=(const FilmDatabase&) = delete;
+
+    // Titles whose primary or original title holds every search word, ignoring letter case
+    // and accents: the exact matches first, then by number of votes (most first); at most
+    // limit entries. Empty words give no entries.
+    std::vector<SearchEntry> Search(std::string_view words, std::size_t limit = 200) const;
+
+    // One title by its identifier ("tt0078748"); nothing when the database does not hold it.
+    std::optional<FilmRecord> Film(std::string_view tconst) const;
+
+    DatabaseStatus Status() const;
+
+  private:
+    std::string path_;
+    sqlite3* db_ = nullptr;
+};
+
+}  // namespace korvid::dataset
