@@ -90,8 +90,7 @@ bool GzipLines::Fill() {
         if (stream_.avail_in == 0) {
             if (input_ended_) {
                 if (!member_ended_) {
-                    Fail(any_output_ || compressed_read_ > 0 ? "the file is cut short"
-                                                             : "the file is empty");
+                    Fail(compressed_read_ > 0 ? "the file is cut short" : "the file is empty");
                 }
                 return false;
             }
@@ -106,6 +105,9 @@ bool GzipLines::Fill() {
                 input_ended_ = true;
                 continue;
             }
+            if (compressed_read_ == 0 && (got < 2 || input_[0] != 0x1F || input_[1] != 0x8B)) {
+                Fail("not a gzip file");
+            }
             compressed_read_ += static_cast<std::uint64_t>(got);
             stream_.next_in = input_.data();
             stream_.avail_in = static_cast<uInt>(got);
@@ -119,9 +121,6 @@ bool GzipLines::Fill() {
         stream_.avail_out = static_cast<uInt>(text_.size() - end_);
         const int result = inflate(&stream_, Z_NO_FLUSH);
         end_ = text_.size() - stream_.avail_out;
-        if (end_ > before) {
-            any_output_ = true;
-        }
         switch (result) {
             case Z_OK:
             case Z_BUF_ERROR:
@@ -130,7 +129,7 @@ bool GzipLines::Fill() {
                 member_ended_ = true;
                 break;
             case Z_DATA_ERROR:
-                Fail(any_output_ ? "the gzip data is corrupt" : "not a gzip file");
+                Fail("the gzip data is corrupt");
             case Z_MEM_ERROR:
                 throw std::bad_alloc();
             default:

@@ -39,7 +39,6 @@ class GzipLines {
     bool stream_ready_ = false;
     bool input_ended_ = false;
     bool member_ended_ = false;  // the last gzip member read ended cleanly
-    bool any_output_ = false;
     std::vector<unsigned char> input_;
     std::vector<char> text_;
     std::size_t begin_ = 0;  // the unread text is text_[begin_, end_)
