@@ -22,14 +22,14 @@
 #include <limits>
 
 #include "common/errors.h"
+#include "shell/EditTagUnit.h"
 #include "shell/application.h"
 #include "shell/latin1_text.h"
 #include "shell/layout_fonts.h"
 #include "shell/layout_resources.h"
+#include "shell/mdCONTROLS.h"
 #include "shell/picture.h"
-#include "tag/EditTagUnit.h"
 #include "tag/tag_routines.h"
-#include "theme/mdCONTROLS.h"
 
 namespace korvid {
 namespace {

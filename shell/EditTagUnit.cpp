@@ -1,4 +1,4 @@
-#include "tag/EditTagUnit.h"
+#include "shell/EditTagUnit.h"
 
 #include <QComboBox>
 #include <QFrame>
