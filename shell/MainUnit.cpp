@@ -445,6 +445,7 @@ void Tmovieform::ListBox1Click() {
         ListBox1->setEnabled(true);
         SetStatus("Found Error while Parsing !");
     }
+    // Every lookup ends on "OK", even a failed one, so the error status above never stays.
     SetStatus("OK");
     ListBox1->setEnabled(true);
 }
