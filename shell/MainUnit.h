@@ -119,7 +119,13 @@ class Tmovieform : public QWidget {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    // The layout, one area at a time, top to bottom and left to right.
     void BuildLayout();
+    void BuildBanner();
+    void BuildToolbar();
+    void BuildResultList();
+    void BuildFilmPanel();
+    void BuildStatusBar();
     void ConnectHandlers();
     void SetStatus(const std::string& text);
     void ShowFilm();
