@@ -1,20 +1,17 @@
 // What ends a download before its body is whole: the overall deadline and the keep-going
 // callback, against loopback servers that are slow or never answer.
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "client/IMDBImport.h"
-#include "common/file_descriptor.h"
 #include "loopback/loopback_server.h"
 #include "tests/support/scripted_prompts.h"
+#include "tests/support/silent_server.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvid {
@@ -26,33 +23,9 @@ using loopback::LoopbackServer;
 using test_support::FileExists;
 using test_support::ReadFileBytes;
 using test_support::ScriptedPrompts;
+using test_support::SilentServer;
 using test_support::TempDir;
 using test_support::WriteFileBytes;
-
-// A server that accepts connections (the system completes them on its own) and never
-// reads or answers.
-class SilentServer {
-  public:
-    SilentServer() : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (!socket_.IsOpen() ||
-            ::bind(socket_.Get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(socket_.Get(), 8) != 0 ||
-            ::getsockname(socket_.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            throw std::runtime_error("cannot listen on loopback");
-        }
-        port_ = ntohs(address.sin_port);
-    }
-    std::string HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
-    std::string BaseUrl() const { return "http://" + HostPort(); }
-
-  private:
-    FileDescriptor socket_;
-    std::uint16_t port_ = 0;
-};
 
 // A body of 200 bytes, 3 bytes a second: it would take over a minute.
 HttpResponse Trickle(const HttpRequest&) {
