@@ -1,6 +1,7 @@
 #include "client/http.h"
 
 #include <cerrno>
+#include <chrono>
 #include <stdexcept>
 #include <utility>
 
@@ -77,9 +78,24 @@ class HeaderList {
 struct TransferState {
     const ChunkSink* sink;
     const ProgressCallback* progress;
+    const KeepGoingCallback* keep_going;
     std::uint64_t received = 0;
     bool stopped_by_sink = false;
+    bool cancelled = false;
 };
+
+// libcurl's transfer callback: it runs during the whole transfer, while waiting for the
+// connection or the first byte too, so the keep-going callback is asked even when no data
+// arrives. A non-zero result ends the transfer with CURLE_ABORTED_BY_CALLBACK.
+extern "C" int TransferTick(void* user, curl_off_t /*download_total*/, curl_off_t /*downloaded*/,
+                            curl_off_t /*upload_total*/, curl_off_t /*uploaded*/) {
+    auto* state = static_cast<TransferState*>(user);
+    if (*state->keep_going && !(*state->keep_going)()) {
+        state->cancelled = true;
+        return 1;
+    }
+    return 0;
+}
 
 extern "C" std::size_t WriteChunk(char* data, std::size_t size, std::size_t count, void* user) {
     auto* state = static_cast<TransferState*>(user);
@@ -151,6 +167,8 @@ std::string FailureCause(const CurlFunctions& curl, CURL* handle, CURLcode code,
         }
         case CURLE_OPERATION_TIMEDOUT:
             return status == 0 ? "timed out" : "the transfer stalled";
+        case CURLE_ABORTED_BY_CALLBACK:
+            return "the download was cancelled";
         case CURLE_TOO_MANY_REDIRECTS:
             return "too many redirects";
         case CURLE_UNSUPPORTED_PROTOCOL:
@@ -182,7 +200,7 @@ void HttpGlobalInit() {
 TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
                      const ProgressCallback& progress, const HttpOptions& options) {
     TransferInfo info;
-    TransferState state{&sink, &progress};
+    TransferState state{&sink, &progress, &options.keep_going};
     const std::string url = EncodeRequestTarget(address);
 
     const CurlFunctions* curl = LoadedCurl();
@@ -213,12 +231,26 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
     easy.SetOption(CURLOPT_CONNECTTIMEOUT, 30L);
     easy.SetOption(CURLOPT_LOW_SPEED_LIMIT, 1L);
     easy.SetOption(CURLOPT_LOW_SPEED_TIME, options.low_speed_seconds);
+    easy.SetOption(CURLOPT_TIMEOUT, options.deadline_seconds);
+    if (options.keep_going) {
+        easy.SetOption(CURLOPT_XFERINFOFUNCTION, &TransferTick);
+        easy.SetOption(CURLOPT_XFERINFODATA, static_cast<void*>(&state));
+        easy.SetOption(CURLOPT_NOPROGRESS, 0L);
+    }
     easy.SetOption(CURLOPT_NOSIGNAL, 1L);
     easy.SetOption(CURLOPT_WRITEFUNCTION, &WriteChunk);
     easy.SetOption(CURLOPT_WRITEDATA, static_cast<void*>(&state));
     easy.SetOption(CURLOPT_ERRORBUFFER, error_buffer);
 
+    const auto started = std::chrono::steady_clock::now();
     const CURLcode code = curl->EasyPerform(easy.Get());
+    // The same time-out code ends a slow connect, a stall and the overall deadline; only the
+    // deadline comes when the whole time has gone by. libcurl's timer may fire a few
+    // milliseconds before this clock says so: a tenth of a second counts as the whole.
+    const bool past_deadline =
+        code == CURLE_OPERATION_TIMEDOUT && options.deadline_seconds > 0 &&
+        std::chrono::steady_clock::now() - started + std::chrono::milliseconds(100) >=
+            std::chrono::seconds(options.deadline_seconds);
 
     long status = 0;
     curl->EasyGetinfo(easy.Get(), CURLINFO_RESPONSE_CODE, &status);
@@ -236,7 +268,12 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
         code == CURLE_UNSUPPORTED_PROTOCOL ||
         (code == CURLE_OPERATION_TIMEDOUT && status == 0 && state.received == 0);
     info.connected = !no_connection;
-    if (code != CURLE_OK) {
+    info.cancelled = state.cancelled;
+    info.stopped = state.cancelled || past_deadline;
+    if (past_deadline) {
+        info.error =
+            "the download took longer than " + std::to_string(options.deadline_seconds) + " s";
+    } else if (code != CURLE_OK) {
         info.error = FailureCause(*curl, easy.Get(), code, status, error_buffer);
     }
     return info;

@@ -28,12 +28,24 @@ struct TransferInfo {
     // Why the transfer failed, in a few words ("connection refused", "too many redirects",
     // "the site answered 503"); empty on success.
     std::string error;
+    bool cancelled = false;  // the keep-going callback ended it
+    // The deadline or the keep-going callback ended it: the part that arrived is no page.
+    bool stopped = false;
 };
+
+// Asked again and again while a transfer runs, also while nothing arrives (about once a
+// second then); returns false to end the transfer as cancelled.
+using KeepGoingCallback = std::function<bool()>;
 
 // What a transfer may take. The program uses the defaults; tests shorten the waits.
 struct HttpOptions {
     // A transfer that receives less than 1 byte per second for this many seconds ends.
     long low_speed_seconds = 60;
+    // A transfer that has not ended this many seconds after it began ends, however steadily
+    // its bytes arrive: "the download took longer than N s".
+    long deadline_seconds = 120;
+    // Empty: the transfer is never cancelled.
+    KeepGoingCallback keep_going;
 };
 
 // The address with every byte that cannot stand in an HTTP request target

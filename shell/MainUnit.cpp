@@ -1,5 +1,6 @@
 #include "shell/MainUnit.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDrag>
 #include <QDropEvent>
@@ -179,11 +180,13 @@ Tmovieform::Tmovieform(TIMDBImport& importer, Prompts& prompts, std::string app_
     OpenMovieDialog.filter = MovieFilter;
 
     importer_.SetProgress([this](std::uint64_t bytes) { ShowProgress(bytes); });
+    importer_.SetKeepGoing([this] { return KeepDownloading(); });
     SetStatus("OK");
 }
 
 Tmovieform::~Tmovieform() {
     importer_.SetProgress({});
+    importer_.SetKeepGoing({});
     // The filter reads this window's members: it must not see the events of the children
     // that QWidget's destructor takes down after this destructor has run.
     delete drag_filter_;
@@ -345,6 +348,38 @@ void Tmovieform::ShowProgress(std::uint64_t bytes_received) {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
+bool Tmovieform::KeepDownloading() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return !close_requested_;
+}
+
+// Marks a lookup as running for as long as it lives; a close request that came meanwhile
+// is carried out from the message loop's next turn, once the lookup has returned.
+class Tmovieform::LookupScope {
+  public:
+    explicit LookupScope(Tmovieform& form) : form_(form) { form_.lookup_running_ = true; }
+    LookupScope(const LookupScope&) = delete;
+    LookupScope& operator=(const LookupScope&) = delete;
+    ~LookupScope() {
+        form_.lookup_running_ = false;
+        if (form_.close_requested_) {
+            QMetaObject::invokeMethod(&form_, &QWidget::close, Qt::QueuedConnection);
+        }
+    }
+
+  private:
+    Tmovieform& form_;
+};
+
+void Tmovieform::closeEvent(QCloseEvent* event) {
+    if (lookup_running_) {
+        close_requested_ = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
 void Tmovieform::ClearMovieLabels() {
     SetLabelText(Label3, "Title : ");
     SetLabelText(Label4, "Year : ");
@@ -408,6 +443,7 @@ void Tmovieform::Button1Click() {
     importer_.Title = ToBytes(Title->text());
     importer_.Host = host_;
     ClearMovieLabels();
+    const LookupScope lookup(*this);
     bool found = false;
     try {
         found = importer_.SearchTitle();
@@ -432,6 +468,7 @@ void Tmovieform::ListBox1Click() {
         setFocus();
     }
     ListBox1->setEnabled(false);
+    const LookupScope lookup(*this);
     try {
         plotmemo->clear();
         importer_.Host = host_;
