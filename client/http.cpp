@@ -83,6 +83,9 @@ struct TransferState {
     std::uint64_t received = 0;
     bool stopped_by_sink = false;
     ResponseHeaders headers;
+    long status = 0;  // of the answer whose headers are being read
+    const HttpOptions* options;
+    bool answer_told = false;
 };
 
 // Keeps the headers Korvid reads; a status line starts a new answer (after a redirect or an
@@ -94,6 +97,11 @@ extern "C" std::size_t ReadHeaderLine(char* data, std::size_t size, std::size_t 
     std::string_view line(data, bytes);
     if (line.substr(0, 5) == "HTTP/") {
         state->headers = {};
+        const std::size_t space = line.find(' ');
+        state->status = 0;
+        if (space != std::string_view::npos) {
+            std::from_chars(line.data() + space + 1, line.data() + line.size(), state->status);
+        }
         return bytes;
     }
     const std::size_t colon = line.find(':');
@@ -133,6 +141,12 @@ extern "C" std::size_t WriteChunk(char* data, std::size_t size, std::size_t coun
     const std::size_t bytes = size * count;
     if (!state->headers.waf_action.empty()) {
         return bytes;  // the site's browser check: its body is no page and reaches no sink
+    }
+    if (!state->answer_told) {
+        state->answer_told = true;
+        if (state->options->answer_started) {
+            state->options->answer_started(state->status, state->headers);
+        }
     }
     if (!(*state->sink)(data, bytes)) {
         state->stopped_by_sink = true;
@@ -236,7 +250,7 @@ void HttpGlobalInit() {
 TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
                      const ProgressCallback& progress, const HttpOptions& options) {
     TransferInfo info;
-    TransferState state{&sink, &progress, 0, false, {}};
+    TransferState state{&sink, &progress, 0, false, {}, 0, &options, false};
     const std::string url = EncodeRequestTarget(address);
 
     const CurlFunctions* curl = LoadedCurl();

@@ -60,6 +60,9 @@ struct HttpOptions {
     std::string if_modified_since;  // the Last-Modified of the copy the client holds
     std::uint64_t range_from = 0;   // the rest of a body from this byte on
     std::string if_range;           // with range_from: the validator of the part held
+    // Told the final answer's status and headers once, before its first body chunk, so a
+    // sink can tell a whole body (200) from the rest of one (206).
+    std::function<void(long status, const ResponseHeaders& headers)> answer_started;
 };
 
 // The address with every byte that cannot stand in an HTTP request target
