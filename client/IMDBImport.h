@@ -44,8 +44,9 @@ struct DownloadOptions {
 // 1024 bytes, and returns true when the file holds it: the whole body, or, when the
 // transfer broke after the body began, the part that arrived. Returns false, leaving no
 // file it wrote, when the download failed: no connection could be made, the final status
-// was 400 or above, the transfer ended in an error before any of the body arrived, or it
-// broke the options' limits (the deadline and a cancel among them, whatever had arrived);
+// was 400 or above, the site answered with its browser check (IsBrowserCheck), the transfer
+// ended in an error before any of the body arrived, or it broke the options' limits (the
+// deadline and a cancel among them, whatever had arrived);
 // info->error then tells why. The file is created when the body
 // begins, so a download that fails before leaves an earlier file of that name as it was.
 // A symbolic link at the file's name is not followed: that raises FileCreateError "Cannot

@@ -119,6 +119,9 @@ bool DownloadToFile(const ShortString& address, const ShortString& file_name,
         // The file could not be created or written: raised below, once the transfer is over.
     } else if (too_long) {
         transfer.error = "more than " + std::to_string(options.max_bytes) + " bytes";
+    } else if (IsBrowserCheck(transfer, file.Written())) {
+        // The site's check that only a browser passes: whatever came is no page.
+        transfer.error = BrowserCheckCause;
     } else if (transfer.status >= 400) {
         // An error answer is no page and no picture, whatever its body.
         transfer.error = "the site answered " + std::to_string(transfer.status);

@@ -209,6 +209,18 @@ HttpResponse NoAnswer(const HttpRequest&) {
     return response;
 }
 
+std::function<HttpResponse(const HttpRequest&)> BrowserCheck(int status, std::string body) {
+    return [status, body](const HttpRequest&) {
+        HttpResponse response = HttpResponse::WithStatus(status, "Accepted", body);
+        response.headers.emplace_back("x-amzn-waf-action", "challenge");
+        return response;
+    };
+}
+
+HttpResponse Accepted202Empty(const HttpRequest&) {
+    return HttpResponse::WithStatus(202, "Accepted", "");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Transfers, FailedDownloadTest,
     ::testing::Values(FailedCase{"NotFound",
@@ -231,7 +243,18 @@ INSTANTIATE_TEST_SUITE_P(
                       FailedCase{"StalledBody", Stalled, "the transfer stalled"},
                       FailedCase{"CutBeforeTheBody", CutBeforeTheBody, "the connection broke"},
                       FailedCase{"NoAnswer", NoAnswer, "the server sent no answer"},
-                      FailedCase{"NothingListens", {}, "connection refused"}),
+                      FailedCase{"NothingListens", {}, "connection refused"},
+                      // The site's browser check: 202 with an empty body and the WAF header,
+                      // either sign alone, and the header on an error answer.
+                      FailedCase{"BrowserCheck", BrowserCheck(202, ""),
+                                 "the site asked for a browser check"},
+                      FailedCase{"AcceptedWithAnEmptyBody", Accepted202Empty,
+                                 "the site asked for a browser check"},
+                      FailedCase{"BrowserCheckHeaderOnAPage",
+                                 BrowserCheck(200, "<html>check</html>"),
+                                 "the site asked for a browser check"},
+                      FailedCase{"BrowserCheckHeaderOnAnError", BrowserCheck(405, ""),
+                                 "the site asked for a browser check"}),
     [](const ::testing::TestParamInfo<FailedCase>& info) { return std::string(info.param.label); });
 
 TEST(DownloadToFileTest, ASymbolicLinkAtTheNameIsNotFollowed) {

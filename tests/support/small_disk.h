@@ -1,6 +1,6 @@
 #pragma once
-// A full disk for the tests: a small tmpfs mounted on a fresh folder (root only; Mounted()
-// tells whether it worked) and filled by a filler file.
+// A full disk for the tests: a small tmpfs mounted on a fresh folder (root only; a test
+// skips without it), filled by a filler file up to the room it is told to leave.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -17,11 +17,12 @@
 
 namespace korvid::test_support {
 
-// A 256 KiB tmpfs on a fresh folder, unmounted on every path.
+// A tmpfs of size_option ("256k") on a fresh folder, unmounted on every path.
 class SmallDisk {
   public:
-    SmallDisk() {
-        if (::mount("tmpfs", dir_.Path().c_str(), "tmpfs", 0, "size=256k,mode=0755") == 0) {
+    explicit SmallDisk(const std::string& size_option = "256k") {
+        const std::string options = "size=" + size_option + ",mode=0755";
+        if (::mount("tmpfs", dir_.Path().c_str(), "tmpfs", 0, options.c_str()) == 0) {
             mounted_ = true;
         } else {
             reason_ = std::strerror(errno);
