@@ -6,6 +6,7 @@
 #include <array>
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
@@ -26,6 +27,7 @@
 #include "cli/title_match.h"
 #include "client/IMDBImport.h"
 #include "common/errors.h"
+#include "dataset/film_database.h"
 #include "tag/movie_tag.h"
 
 namespace korvid::cli {
@@ -150,8 +152,14 @@ std::string Messages(const std::string& text) {
 
 class Scanner {
   public:
-    Scanner(const ScanOptions& options, std::ostream& err)
-        : options_(options), err_(err), pacer_(options.delay), year_(CurrentYear()) {}
+    // With a film database the lookups answer from it, without waiting between them.
+    Scanner(const ScanOptions& options, std::shared_ptr<const dataset::FilmDatabase> database,
+            std::ostream& err)
+        : options_(options),
+          err_(err),
+          database_(std::move(database)),
+          pacer_(database_ ? 0.0 : options.delay),
+          year_(CurrentYear()) {}
 
     FileReport Scan(const std::string& file) {
         FileReport report;
@@ -192,6 +200,7 @@ class Scanner {
         std::ostringstream said;  // the lookup's messages go into the report
         TerminalPrompts prompts(said);
         TIMDBImport importer(prompts);
+        importer.UseFilmDatabase(database_);
         pacer_.Wait();
         LookupResult found =
             LookUp(importer, report.searched.title, std::nullopt, options_.site, said);
@@ -237,6 +246,7 @@ class Scanner {
 
     const ScanOptions& options_;
     std::ostream& err_;
+    std::shared_ptr<const dataset::FilmDatabase> database_;
     Pacer pacer_;
     int year_;
 };
@@ -305,7 +315,8 @@ Json OrNull(const std::string& latin1) {
     return latin1.empty() ? Json(nullptr) : Json(Latin1ToUtf8(latin1));
 }
 
-void PrintJson(const std::vector<FileReport>& reports, bool dry_run, std::ostream& out) {
+void PrintJson(const std::vector<FileReport>& reports, bool dry_run, bool local,
+               std::ostream& out) {
     Json files = Json::array();
     for (const FileReport& r : reports) {
         Json candidates = Json::array();
@@ -330,8 +341,13 @@ void PrintJson(const std::vector<FileReport>& reports, bool dry_run, std::ostrea
     for (const Outcome outcome : AllOutcomes) {
         summary[OutcomeName(outcome, dry_run)] = CountOf(reports, outcome);
     }
-    const Json document = {
-        {"dry_run", dry_run}, {"files", std::move(files)}, {"summary", std::move(summary)}};
+    Json document = {{"dry_run", dry_run},
+                     {"source", SourceName(local ? LookupSource::Local : LookupSource::Site)},
+                     {"files", std::move(files)},
+                     {"summary", std::move(summary)}};
+    if (local) {
+        document["credit"] = dataset::CreditLine;
+    }
     out << document.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 
@@ -342,6 +358,7 @@ int RunScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& 
         throw UsageError("--delay needs a number of seconds from 0 on");
     }
     WorkFolder(options.site.dir);  // a folder that cannot be used is refused before any lookup
+    const std::shared_ptr<const dataset::FilmDatabase> database = OpenFilmSource(options.site);
 
     std::vector<FileReport> reports;
     const std::vector<std::string> files = MovieFiles(options, reports, err);
@@ -349,7 +366,7 @@ int RunScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& 
         err << MessagePrefix << "no movie file found\n";
     }
 
-    Scanner scanner(options, err);
+    Scanner scanner(options, database, err);
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (options.progress) {
             err << "\r\033[Kfile " << (i + 1) << " of " << files.size() << ": "
@@ -362,9 +379,12 @@ int RunScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& 
     }
 
     if (options.json) {
-        PrintJson(reports, options.dry_run, out);
+        PrintJson(reports, options.dry_run, database != nullptr, out);
     } else {
         PrintText(reports, options.dry_run, out);
+        if (database) {
+            err << dataset::CreditLine << '\n';
+        }
     }
     if (CountOf(reports, Outcome::Failed) > 0) {
         return ExitFailure;

@@ -52,8 +52,7 @@ void FilmDocument::CloseGenres(bool genre_line_found) {
 }
 
 void FilmDocument::AdditionalInfo(std::optional<std::string_view> tag_line,
-                                  std::optional<std::string_view> plot,
-                                  std::string_view director) {
+                                  std::optional<std::string_view> plot, std::string_view director) {
     xml_.Add("<Additional_Info>");
     if (tag_line) {
         xml_.Add({"<Tag_Line>", *tag_line, "</Tag_Line>"});

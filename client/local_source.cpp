@@ -5,6 +5,8 @@
 
 #include "client/local_source.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <string>
 #include <utility>
@@ -19,9 +21,9 @@ namespace {
 // The site's names of the kinds of title that are not films.
 std::string_view KindName(std::string_view type) {
     static constexpr std::pair<std::string_view, std::string_view> Kinds[] = {
-        {"tvSeries", "TV Series"}, {"tvMiniSeries", "TV Mini Series"},
-        {"tvMovie", "TV Movie"},   {"video", "Video"},
-        {"short", "Short"},        {"videoGame", "Video Game"},
+        {"tvSeries", "TV Series"},   {"tvMiniSeries", "TV Mini Series"},
+        {"tvMovie", "TV Movie"},     {"video", "Video"},
+        {"short", "Short"},          {"videoGame", "Video Game"},
         {"tvSpecial", "TV Special"}, {"tvShort", "TV Short"},
         {"tvPilot", "TV Pilot"},
     };
@@ -38,6 +40,14 @@ bool IsDigit(char c) {
 }
 
 }  // namespace
+
+std::shared_ptr<const dataset::FilmDatabase> OpenFilmDatabaseIfPresent(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return nullptr;
+    }
+    return std::make_shared<const dataset::FilmDatabase>(path);
+}
 
 std::string LocalEntryTitle(const dataset::SearchEntry& entry) {
     std::string title = entry.primary_title;

@@ -3,6 +3,7 @@
 // read in the site's forms. The importer's lookups on it are in local_source.cpp.
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,10 @@ namespace korvid {
 
 // The most entries a search on the local film database lists.
 inline constexpr std::size_t MaxLocalEntries = 200;
+
+// The film database at the path when a file is there, else nothing (the site answers).
+// Raises DatasetError when the file is there but cannot be opened as one.
+std::shared_ptr<const dataset::FilmDatabase> OpenFilmDatabaseIfPresent(const std::string& path);
 
 // A search entry as the site's result list read it, in Latin-1: "Title (Year)", with the kind
 // added for anything that is not a film: "Alien (1986) (TV Series)".

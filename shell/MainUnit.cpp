@@ -22,6 +22,7 @@
 #include <limits>
 
 #include "common/errors.h"
+#include "dataset/film_database.h"
 #include "shell/application.h"
 #include "shell/latin1_text.h"
 #include "shell/layout_fonts.h"
@@ -49,6 +50,21 @@ constexpr const char* MovieFilter =
     "Apple QuickTime Movie (qt)|*.qt";
 // What a drag of the cover carries; the dragged control itself is the drag's source.
 constexpr const char* PictureDragFormat = "application/x-korvid-picture";
+
+// The status after a lookup: "OK", and after an answer from the local film data, that it
+// came from there, with the credit line the data's terms ask for.
+std::string LookupDoneStatus(const TIMDBImport& importer) {
+    if (importer.Source() != LookupSource::Local) {
+        return "OK";
+    }
+    return std::string("OK - from the local film data. ") + dataset::CreditLine;
+}
+
+// The credit line again as the status bar's tooltip, in case the window cuts the text.
+QString SourceToolTip(const TIMDBImport& importer) {
+    return importer.Source() == LookupSource::Local ? QString::fromLatin1(dataset::CreditLine)
+                                                    : QString();
+}
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int left, int top) {
     auto* label = new QLabel(QString::fromLatin1(text), parent);
@@ -396,7 +412,8 @@ void Tmovieform::Button1Click() {
         SetStatus("Retrieving Movie Info....");
         ShowFilm();
     }
-    SetStatus("OK");
+    SetStatus(LookupDoneStatus(importer_));
+    StatusBar->setToolTip(SourceToolTip(importer_));
 }
 
 void Tmovieform::ListBox1Click() {
@@ -421,7 +438,8 @@ void Tmovieform::ListBox1Click() {
         ListBox1->setEnabled(true);
         SetStatus("Found Error while Parsing !");
     }
-    SetStatus("OK");
+    SetStatus(LookupDoneStatus(importer_));
+    StatusBar->setToolTip(SourceToolTip(importer_));
     ListBox1->setEnabled(true);
 }
 
