@@ -157,7 +157,10 @@ void TIMDBImport::ReadFilmRecord(const dataset::FilmRecord& film) {
     Title = latin1(film.primary_title + (film.year ? " " : ""));
     Year = film.year ? std::to_string(*film.year) : "";
     document.TitleAndYear(Title, Year);
-    document.Cover(std::nullopt);  // the data sets have no covers
+    // The data sets have no cover, tag line or plot: they read as a page whose cover line
+    // gives no cover and whose tag line and plot are empty, so the documents keep their
+    // lines and the row's details still name the director.
+    document.Cover(PosterFile);
     if (!film.director.empty()) {
         Director = latin1(film.director);
         document.Director(Director);
@@ -174,7 +177,7 @@ void TIMDBImport::ReadFilmRecord(const dataset::FilmRecord& film) {
     }
     Genre = Genres[1];
     document.CloseGenres(!film.genres.empty());
-    document.AdditionalInfo(std::nullopt, std::nullopt, Director);  // no tag line, no plot
+    document.AdditionalInfo(TagLine, Plot, Director);
 
     if (film.minutes) {
         RunningTime = std::to_string(*film.minutes) + " min";
