@@ -8,9 +8,9 @@
 #include <optional>
 
 #include "client/IMDBImport.h"
-#include "client/output_file.h"
 #include "common/errors.h"
 #include "common/file_descriptor.h"
+#include "common/output_file.h"
 
 namespace korvid {
 namespace {

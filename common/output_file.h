@@ -1,5 +1,5 @@
 #pragma once
-// Writing the files the client creates: the downloads (the temporary page, the covers) and
+// Writing the files Korvid creates: the downloads (the temporary page, the covers) and
 // the export documents. A name under which a symbolic link stands is never followed, so a
 // page cannot steer a write onto another file; a write that finds the disk full reads
 // "Disk full", as it does for the tag.

@@ -1,4 +1,4 @@
-#include "client/output_file.h"
+#include "common/output_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
