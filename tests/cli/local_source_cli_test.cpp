@@ -15,6 +15,7 @@
 #include "tag/movie_tag.h"
 #include "tests/cli/in_process.h"
 #include "tests/dataset/dataset_files.h"
+#include "tests/support/local_films.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvid {
@@ -42,21 +43,6 @@ class DatasetVariable {
     DatasetVariable& operator=(const DatasetVariable&) = delete;
 };
 
-// Invented titles: one film of its name, and two titles of another name (a film and a series).
-const test_support::DatasetRows Rows = {
-    .basics =
-        "tt9100005\tmovie\tJoëlle\tJoëlle\t0\t2004\t\\N\t95\tDrama,Romance\n"
-        "tt9100001\tmovie\tLantern Road\tLantern Road\t0\t1971\t\\N\t90\tDrama\n"
-        "tt9100002\ttvSeries\tLantern Road\tLantern Road\t0\t2019\t2021\t45\tCrime\n",
-    .ratings = "tt9100005\t7.1\t2500\ntt9100001\t6.1\t1200\ntt9100002\t7.0\t30000\n",
-    .crew = "tt9100005\tnm9100010\t\\N\ntt9100001\tnm9100014\t\\N\n",
-    .principals = "tt9100005\t1\tnm9100012\tactress\t\\N\t[\"Hélène\"]\n",
-    .names =
-        "nm9100010\tJiří Novák\t\\N\t\\N\tdirector\t\\N\n"
-        "nm9100012\tMireille Øster\t\\N\t\\N\tactress\t\\N\n"
-        "nm9100014\tAnke Vos\t\\N\t\\N\tdirector\t\\N\n",
-};
-
 // A host no lookup here may reach: the local source never asks one.
 constexpr const char* Host = "127.0.0.1:9";
 
@@ -65,7 +51,8 @@ class LocalSourceCliTest : public test_support::SampleSiteSuite {
     static void SetUpTestSuite() {
         SampleSiteSuite::SetUpTestSuite();
         data_ = new TempDir();
-        dataset::BuildDatabase(test_support::WriteDataset(data_->Path(), Rows), Database());
+        dataset::BuildDatabase(
+            test_support::WriteDataset(data_->Path(), test_support::LocalFilmRows), Database());
     }
     static void TearDownTestSuite() {
         delete data_;
@@ -106,7 +93,8 @@ TEST_F(LocalSourceCliTest, SearchListsTheSameTitlesAndCreditsTheDataOnStandardEr
     const auto run = RunInProcess({"search", "--db", Database(), "--host", Host, "lantern road"});
     ASSERT_EQ(run.exit_code, 0) << run.err;
     EXPECT_EQ(run.out, "0\tLantern Road (2019) (TV Series)\t" + LocalAddress("tt9100002") +
-                           "\n1\tLantern Road (1971)\t" + LocalAddress("tt9100001") + "\n");
+                           "\n1\tLantern Road (1971)\t" + LocalAddress("tt9100001") +
+                           "\n2\tLantern Road Home (2005)\t" + LocalAddress("tt9100003") + "\n");
     EXPECT_EQ(run.err, std::string(dataset::CreditLine) + "\n");
 }
 

@@ -22,6 +22,7 @@
 #include "shell/application.h"
 #include "shell/picture.h"
 #include "tests/dataset/dataset_files.h"
+#include "tests/support/local_films.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
 
@@ -37,19 +38,6 @@ const bool no_user_database = [] {
     return ::setenv("KORVID_DATASET", "/nonexistent/korvid-tests/films.sqlite", 1) == 0;
 }();
 
-const test_support::DatasetRows Rows = {
-    .basics =
-        "tt9100005\tmovie\tJoëlle\tJoëlle\t0\t2004\t\\N\t95\tDrama,Romance\n"
-        "tt9100001\tmovie\tLantern Road\tLantern Road\t0\t1971\t\\N\t90\tDrama\n"
-        "tt9100002\ttvSeries\tLantern Road\tLantern Road\t0\t2019\t2021\t45\tCrime\n",
-    .ratings = "tt9100005\t7.1\t2500\ntt9100001\t6.1\t1200\ntt9100002\t7.0\t30000\n",
-    .crew = "tt9100005\tnm9100010\t\\N\n",
-    .principals = "tt9100005\t1\tnm9100012\tactress\t\\N\t[\"Hélène\"]\n",
-    .names =
-        "nm9100010\tJiří Novák\t\\N\t\\N\tdirector\t\\N\n"
-        "nm9100012\tMireille Øster\t\\N\t\\N\tactress\t\\N\n",
-};
-
 // No server listens there: only the local source can answer.
 constexpr const char* Host = "127.0.0.1:9";
 
@@ -64,7 +52,8 @@ class LocalSourceWindowTest : public ::testing::Test {
   protected:
     LocalSourceWindowTest() : importer_(prompts_), form_(importer_, prompts_, dir_.Dir(), Host) {
         const std::string path = dir_.File("films.sqlite");
-        dataset::BuildDatabase(test_support::WriteDataset(dir_.Path(), Rows), path);
+        dataset::BuildDatabase(test_support::WriteDataset(dir_.Path(), test_support::LocalFilmRows),
+                               path);
         importer_.UseFilmDatabase(std::make_shared<const dataset::FilmDatabase>(path));
         App()->SetPrompts(&prompts_);
         form_.show();
@@ -102,7 +91,7 @@ TEST_F(LocalSourceWindowTest, ALocalFilmShowsWithItsSourceAndCreditInTheStatusBa
 
 TEST_F(LocalSourceWindowTest, AListEntryPickedIsReadFromTheDatabase) {
     Search("lantern road");
-    ASSERT_EQ(form_.ListBox1->count(), 2);
+    ASSERT_EQ(form_.ListBox1->count(), 3);
     EXPECT_EQ(form_.ListBox1->item(0)->text(), "Lantern Road (2019) (TV Series)");
     EXPECT_EQ(form_.StatusText(), LocalStatus);
     QListWidgetItem* item = form_.ListBox1->item(1);
