@@ -138,6 +138,9 @@ int RunTagCommand(const TagOptions& options, std::istream& in, std::ostream& out
     if (options.pick && !options.search) {
         throw UsageError("--pick goes with --search");
     }
+    if ((!options.site.source.empty() || !options.site.db.empty()) && !options.search) {
+        throw UsageError("--source and --db go with --search");
+    }
     const FieldOverrides overrides = ConvertOptions(options.fields);
     const std::vector<std::string> files = ExpandFileList(options.files, in);
     if (files.empty()) {

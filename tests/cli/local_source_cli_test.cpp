@@ -170,6 +170,8 @@ TEST_F(LocalSourceCliTest, ALocalSourceThatIsMissingOrNotADatabaseFails) {
 
     const auto both = RunInProcess({"search", "--source", "site", "--db", text, "x"});
     EXPECT_EQ(both.exit_code, 2);
+    const auto no_search = RunInProcess({"tag", "--db", text, "--title", "T", Movie("a.avi")});
+    EXPECT_EQ(no_search.exit_code, 2);
 }
 
 }  // namespace
