@@ -43,8 +43,13 @@ void Pacer::Wait() {
     last_ = std::chrono::steady_clock::now();
 }
 
-Scanner::Scanner(const ScanOptions& options, std::ostream& err)
-    : options_(options), err_(err), pacer_(options.delay), year_(CurrentYear()) {}
+Scanner::Scanner(const ScanOptions& options,
+                 std::shared_ptr<const dataset::FilmDatabase> database, std::ostream& err)
+    : options_(options),
+      err_(err),
+      database_(std::move(database)),
+      pacer_(database_ ? 0.0 : options.delay),
+      year_(CurrentYear()) {}
 
 FileReport Scanner::Scan(const std::string& file) {
     FileReport report;
@@ -84,6 +89,7 @@ void Scanner::ScanOne(FileReport& report) {
     std::ostringstream said;  // the lookup's messages go into the report
     TerminalPrompts prompts(said);
     TIMDBImport importer(prompts);
+    importer.UseFilmDatabase(database_);
     pacer_.Wait();
     LookupResult found =
         LookUp(importer, report.searched.title, std::nullopt, options_.site, said);

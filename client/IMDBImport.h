@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,11 @@
 #include "common/text.h"
 
 namespace korvid {
+
+namespace dataset {
+class FilmDatabase;
+struct FilmRecord;
+}  // namespace dataset
 
 // The host name of the movie database site, unless KORVID_HOST names another.
 inline constexpr const char* DefaultHost = "www.imdb.com";
@@ -73,6 +79,12 @@ enum class LookupOutcome {
     NoResult,        // the site's page for no result
     ResultList,      // a result list (it may hold no entries)
     Film,            // a film page was read
+};
+
+// Which source answered the last SearchTitle or ImportResult.
+enum class LookupSource {
+    Site,   // the site's pages
+    Local,  // the local film database
 };
 
 // The free cleaners of page text: remove every "<...>" run, or every "&...;" run.
@@ -171,6 +183,14 @@ class TIMDBImport {
     void UsePlainLineSearch(bool plain) { plain_line_search_ = plain; }
     Prompts& UserPrompts() const { return prompts_; }
 
+    // ---- The local film database (local_source.cpp) ----
+    // With a database, SearchTitle and ImportResult answer from it instead of the site, in
+    // the same fields and documents; no page, cover or temporary file is fetched or written.
+    // An empty pointer goes back to the site.
+    void UseFilmDatabase(std::shared_ptr<const dataset::FilmDatabase> database);
+    bool HasFilmDatabase() const { return film_database_ != nullptr; }
+    LookupSource Source() const { return source_; }
+
   private:
     std::string TempPagePath() const;
     // Sets MovieUrl for a film page the title search answered with directly.
@@ -179,6 +199,14 @@ class TIMDBImport {
     void ReportFailedDownload();
     // Empties the film's text fields that every lookup starts without.
     void ClearFilmFields();
+    // The start of every film read: both documents restart and no value of the film read
+    // before survives.
+    void StartFilm();
+    // SearchTitle and ImportResult on the local film database, and one title read into
+    // the fields and documents.
+    bool SearchFilmDatabase();
+    bool ImportFromFilmDatabase(std::int32_t index);
+    void ReadFilmRecord(const dataset::FilmRecord& film);
 
     // The first line holding each of a set of markers, found in one pass over the page while
     // ParseMoviePage runs; FindLine answers from it where it can.
@@ -202,6 +230,8 @@ class TIMDBImport {
     bool download_cancelled_ = false;
     bool plain_line_search_ = false;
     MarkerTable marker_table_;
+    std::shared_ptr<const dataset::FilmDatabase> film_database_;
+    LookupSource source_ = LookupSource::Site;
 };
 
 }  // namespace korvid

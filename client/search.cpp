@@ -94,6 +94,10 @@ ShortString SearchAddress(const ShortString& host, const ShortString& title) {
 }
 
 bool TIMDBImport::SearchTitle() {
+    if (film_database_) {
+        return SearchFilmDatabase();
+    }
+    source_ = LookupSource::Site;
     ClearMovieData();
     outcome_ = LookupOutcome::None;
     download_cancelled_ = false;
@@ -210,6 +214,10 @@ void TIMDBImport::ParseResultList() {
 }
 
 bool TIMDBImport::ImportResult(std::int32_t index) {
+    if (film_database_) {
+        return ImportFromFilmDatabase(index);
+    }
+    source_ = LookupSource::Site;
     MovieFound = false;
     outcome_ = LookupOutcome::None;
     download_cancelled_ = false;

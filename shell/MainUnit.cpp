@@ -23,6 +23,7 @@
 #include <limits>
 
 #include "common/errors.h"
+#include "dataset/film_database.h"
 #include "shell/EditTagUnit.h"
 #include "shell/application.h"
 #include "shell/banner.h"
@@ -50,6 +51,21 @@ constexpr const char* MovieFilter =
     "Apple QuickTime Movie (qt)|*.qt";
 // What a drag of the cover carries; the dragged control itself is the drag's source.
 constexpr const char* PictureDragFormat = "application/x-korvid-picture";
+
+// The status after a lookup: "OK", and after an answer from the local film data, that it
+// came from there, with the credit line the data's terms ask for.
+std::string LookupDoneStatus(const TIMDBImport& importer) {
+    if (importer.Source() != LookupSource::Local) {
+        return "OK";
+    }
+    return std::string("OK - from the local film data. ") + dataset::CreditLine;
+}
+
+// The credit line again as the status bar's tooltip, in case the window cuts the text.
+QString SourceToolTip(const TIMDBImport& importer) {
+    return importer.Source() == LookupSource::Local ? QString::fromLatin1(dataset::CreditLine)
+                                                    : QString();
+}
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int left, int top) {
     auto* label = new QLabel(QString::fromLatin1(text), parent);
@@ -456,7 +472,8 @@ void Tmovieform::Button1Click() {
         SetStatus("Retrieving Movie Info....");
         ShowFilm();
     }
-    SetStatus("OK");
+    SetStatus(LookupDoneStatus(importer_));
+    StatusBar->setToolTip(SourceToolTip(importer_));
 }
 
 void Tmovieform::ListBox1Click() {
@@ -482,8 +499,10 @@ void Tmovieform::ListBox1Click() {
         ListBox1->setEnabled(true);
         SetStatus("Found Error while Parsing !");
     }
-    // Every lookup ends on "OK", even a failed one, so the error status above never stays.
-    SetStatus("OK");
+    // Every lookup ends on its done status, even a failed one, so the error status above
+    // never stays.
+    SetStatus(LookupDoneStatus(importer_));
+    StatusBar->setToolTip(SourceToolTip(importer_));
     ListBox1->setEnabled(true);
 }
 

@@ -13,6 +13,9 @@
 #include <memory>
 
 #include "client/IMDBImport.h"
+#include "client/local_source.h"
+#include "dataset/database_path.h"
+#include "dataset/film_database.h"
 #include "korvid_version.h"
 #include "shell/EditTagUnit.h"
 #include "shell/MainUnit.h"
@@ -77,6 +80,14 @@ int main(int argc, char** argv) {
     JpegSupport jpeg;
     VisualStyles styles;
     auto importer = std::make_unique<korvid::TIMDBImport>(prompts);
+    // The local film database answers the lookups when one has been built; a file there that
+    // cannot be read is reported, and the site answers instead.
+    try {
+        importer->UseFilmDatabase(
+            korvid::OpenFilmDatabaseIfPresent(korvid::dataset::DatabasePath("")));
+    } catch (const korvid::dataset::DatasetError& error) {
+        prompts.ShowMessage(error.what());
+    }
 
     // 2. The application.
     QApplication::setApplicationName("Korvid");
