@@ -99,17 +99,30 @@ constexpr const char* SpacedFilter =
     "All Supported Formats |*.avi;*.mpg|Audio Video Interleave File (AVI) |*.AVI|"
     "MPEG Movie File (mpe)|*.mpe|Moving Picture Experts Group File  (mpg)|*.mpg";
 
+QFileDialog* OpenFileDialog() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QFileDialog*>(window); box != nullptr && box->isVisible()) {
+            return box;
+        }
+    }
+    return nullptr;
+}
+
 // Opens the real file dialog once; the user picks the filter at `choice` (from 0) in its list
 // of file types, then the file. Returns the position of the filter shown when it opened.
 int OpenChoosingFilter(QtPrompts& prompts, FileDialogState& state, int choice,
                        const std::string& file) {
     int shown = -2;
     QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QFileDialog* box = OpenFileDialog();
         ASSERT_NE(box, nullptr);
         shown = static_cast<int>(box->nameFilters().indexOf(box->selectedNameFilter()));
         auto* types = box->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-        ASSERT_NE(types, nullptr);
+        if (types == nullptr) {
+            ADD_FAILURE() << "the dialog has no list of file types";
+            box->reject();
+            return;
+        }
         types->setCurrentIndex(choice);
         emit types->activated(choice);
         box->selectFile(QString::fromStdString(file));
