@@ -324,6 +324,8 @@ void Tmovieform::BuildFilmPanel() {
     plotmemo->setObjectName("plotmemo");
     plotmemo->setGeometry(505, 391, 496, 114);
     plotmemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Tab moves the focus on, as in every other control, instead of typing a tab.
+    plotmemo->setTabChangesFocus(true);
 }
 
 void Tmovieform::BuildStatusBar() {
@@ -446,6 +448,8 @@ void Tmovieform::ShowResultTitles() {
         ListBox1->addItem(FromBytes(importer_.ResultTitles[i]));
     }
     ListBox1->setCurrentRow(-1, QItemSelectionModel::Clear);
+    // A new list starts at its top, not where the last one was scrolled to.
+    ListBox1->scrollToTop();
 }
 
 void Tmovieform::Button1Click() {
