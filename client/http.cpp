@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "client/curl_library.h"
+#include "common/text.h"
 
 namespace korvid {
 namespace {
@@ -130,24 +131,6 @@ bool MustEncode(unsigned char byte) {
         default:
             return false;
     }
-}
-
-template <typename MustEscape>
-std::string PercentEncode(std::string_view text, MustEscape must_escape) {
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (must_escape(byte)) {
-            out += '%';
-            out += Hex[byte >> 4];
-            out += Hex[byte & 0x0F];
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 // Why a transfer that libcurl ended with code failed, in the words korvid-cli shows.

@@ -72,23 +72,12 @@ class RemovedOnExit {
 }  // namespace
 
 std::string EncodeQueryValue(std::string_view value) {
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(value.size());
-    for (const char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
+    return PercentEncode(value, [](unsigned char byte) {
         const bool unreserved = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
                                 (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' ||
                                 byte == '_' || byte == '~';
-        if (unreserved) {
-            out += c;
-        } else {
-            out += '%';
-            out += Hex[byte >> 4];
-            out += Hex[byte & 0x0F];
-        }
-    }
-    return out;
+        return !unreserved;
+    });
 }
 
 ShortString SearchAddress(const ShortString& host, const ShortString& title) {

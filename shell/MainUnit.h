@@ -126,7 +126,13 @@ class Tmovieform : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // The layout, one area at a time, top to bottom and left to right.
     void BuildLayout();
+    void BuildBanner();
+    void BuildToolbar();
+    void BuildResultList();
+    void BuildFilmPanel();
+    void BuildStatusBar();
     void ConnectHandlers();
     void SetStatus(const std::string& text);
     void ShowFilm();

@@ -1,13 +1,14 @@
 #include "shell/jpeg_image.h"
 
-// jpeglib.h needs the size types of stdio.h declared before it.
+// jpeglib.h uses FILE and size_t without declaring them: stdio.h goes first.
+#include <stdio.h>
+// libjpeg's own headers, after stdio.h.
 #include <jerror.h>
 #include <jpeglib.h>
 
 #include <csetjmp>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <utility>
 
 #include "common/errors.h"

@@ -14,13 +14,13 @@
 
 #include "client/IMDBImport.h"
 #include "korvid_version.h"
+#include "shell/EditTagUnit.h"
 #include "shell/MainUnit.h"
 #include "shell/app_dir.h"
 #include "shell/application.h"
 #include "shell/layout_resources.h"
 #include "shell/picture.h"
 #include "shell/qt_prompts.h"
-#include "tag/EditTagUnit.h"
 #include "theme/mdTHEMES.h"
 
 namespace {

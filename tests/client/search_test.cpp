@@ -15,6 +15,7 @@
 #include "tests/support/case_name.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/all_lines.h"
 
 namespace korvid {
 namespace {
@@ -22,6 +23,7 @@ namespace {
 using loopback::HttpRequest;
 using loopback::HttpResponse;
 using loopback::LoopbackServer;
+using test_support::AllLines;
 using test_support::FileExists;
 using test_support::ReadFileBytes;
 using test_support::ScriptedPrompts;
@@ -562,8 +564,8 @@ class ResultListTest : public ::testing::Test {
         importer_.PageLines.SetText(Page(lines));
         importer_.ParseResultList();
     }
-    std::vector<std::string> Titles() const { return importer_.ResultTitles.Lines(); }
-    std::vector<std::string> Urls() const { return importer_.ResultUrls.Lines(); }
+    std::vector<std::string> Titles() const { return AllLines(importer_.ResultTitles); }
+    std::vector<std::string> Urls() const { return AllLines(importer_.ResultUrls); }
 
     ScriptedPrompts prompts_;
     TIMDBImport importer_;
