@@ -8,11 +8,13 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "client/http.h"
+#include "common/file_descriptor.h"
 #include "common/line_list.h"
 #include "common/prompts.h"
 #include "common/short_string.h"
@@ -30,6 +32,10 @@ inline constexpr const char* CsvHeaderRow =
 
 // The name of the temporary page file in the program's folder.
 inline constexpr const char* TempPageName = "imdbtemp.htm";
+
+// The largest page a lookup reads: far above any real film page or result list, and it
+// keeps an endless page from filling the disk and the memory.
+inline constexpr std::uint64_t MaxPageBytes = 64u * 1024u * 1024u;
 
 // What one download may take beyond the transfer's own settings.
 struct DownloadOptions {
@@ -119,7 +125,11 @@ class TIMDBImport {
     // ---- Page fetching ----
     void ClearMovieData();
     // Downloads the address into AppDir + "imdbtemp.htm" and loads it into PageLines.
-    // Never raises and shows no message.
+    // Never raises and shows no message. A page over MaxPageBytes or one that did not arrive
+    // whole is a failed download. The temporary page stays locked (flock) from the download
+    // until the lookup that fetched it has read it, so two lookups sharing the folder never
+    // read each other's page: the second waits. A FIFO or a device at the name is refused
+    // ("Cannot create file"), never opened for writing.
     bool FetchPage(const ShortString& address);
     // The address of the page FetchPage received last, after redirects.
     const std::string& LastFetchedUrl() const { return last_fetched_url_; }
@@ -164,6 +174,12 @@ class TIMDBImport {
 
   private:
     std::string TempPagePath() const;
+    // Opens the temporary page (creating it) and waits for its exclusive lock.
+    void LockTempPage(const std::string& path);
+    // Ends the hold FetchPage took on the temporary page; with remove, deletes the page first.
+    void ReleaseTempPage(bool remove) noexcept;
+    // Holds the temporary page while a lookup reads it.
+    class TempPageHold;
     // Empties the film's text fields that every lookup starts without.
     void ClearFilmFields();
 
@@ -187,6 +203,7 @@ class TIMDBImport {
     HttpOptions http_options_;
     bool plain_line_search_ = false;
     MarkerTable marker_table_;
+    std::optional<FileDescriptor> temp_page_lock_;
 };
 
 }  // namespace korvid

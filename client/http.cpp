@@ -80,6 +80,7 @@ struct TransferState {
     const ProgressCallback* progress;
     std::uint64_t received = 0;
     bool stopped_by_sink = false;
+    bool header_ended = false;  // the last header line seen was the empty one ending a header
 };
 
 extern "C" std::size_t WriteChunk(char* data, std::size_t size, std::size_t count, void* user) {
@@ -93,6 +94,16 @@ extern "C" std::size_t WriteChunk(char* data, std::size_t size, std::size_t coun
     if (*state->progress) {
         (*state->progress)(state->received);
     }
+    return bytes;
+}
+
+// Notes whether the header received last was ended by its empty line: a connection that
+// closes inside the header leaves libcurl with a status and no error, but it is no answer.
+extern "C" std::size_t HeaderLine(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* state = static_cast<TransferState*>(user);
+    const std::size_t bytes = size * count;
+    const std::string_view line(data, bytes);
+    state->header_ended = line == "\r\n" || line == "\n";
     return bytes;
 }
 
@@ -199,6 +210,8 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
     easy.SetOption(CURLOPT_NOSIGNAL, 1L);
     easy.SetOption(CURLOPT_WRITEFUNCTION, &WriteChunk);
     easy.SetOption(CURLOPT_WRITEDATA, static_cast<void*>(&state));
+    easy.SetOption(CURLOPT_HEADERFUNCTION, &HeaderLine);
+    easy.SetOption(CURLOPT_HEADERDATA, static_cast<void*>(&state));
     easy.SetOption(CURLOPT_ERRORBUFFER, error_buffer);
 
     const CURLcode code = curl->EasyPerform(easy.Get());
@@ -210,7 +223,8 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
 
     info.status = status;
     info.effective_url = effective != nullptr ? effective : url;
-    info.complete = code == CURLE_OK;
+    const bool cut_in_header = code == CURLE_OK && !state.header_ended;
+    info.complete = code == CURLE_OK && !cut_in_header;
     // No connection could be made to the page's server, the first one or one a redirect
     // led to: the host did not resolve, refused, or did not answer in time.
     const bool no_connection =
@@ -221,6 +235,8 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
     info.connected = !no_connection;
     if (code != CURLE_OK) {
         info.error = FailureCause(*curl, easy.Get(), code, status, error_buffer);
+    } else if (cut_in_header) {
+        info.error = "the connection broke";
     }
     return info;
 }
