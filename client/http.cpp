@@ -10,7 +10,7 @@
 namespace korvid {
 namespace {
 
-// Owns one libcurl easy handle. Move-only: the handle is released exactly once.
+// Owns one libcurl easy handle and releases it exactly once.
 class CurlEasy {
   public:
     explicit CurlEasy(const CurlFunctions& curl) : curl_(&curl), handle_(curl.EasyInit()) {
@@ -18,19 +18,9 @@ class CurlEasy {
             throw std::runtime_error("Cannot start an HTTP transfer");
         }
     }
-    CurlEasy(CurlEasy&& other) noexcept
-        : curl_(other.curl_), handle_(std::exchange(other.handle_, nullptr)) {}
-    CurlEasy& operator=(CurlEasy&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            curl_ = other.curl_;
-            handle_ = std::exchange(other.handle_, nullptr);
-        }
-        return *this;
-    }
     CurlEasy(const CurlEasy&) = delete;
     CurlEasy& operator=(const CurlEasy&) = delete;
-    ~CurlEasy() { Reset(); }
+    ~CurlEasy() { curl_->EasyCleanup(handle_); }
 
     template <typename T>
     void SetOption(CURLoption option, T value) {
@@ -44,12 +34,6 @@ class CurlEasy {
     CURL* Get() const noexcept { return handle_; }
 
   private:
-    void Reset() noexcept {
-        if (handle_ != nullptr) {
-            curl_->EasyCleanup(handle_);
-            handle_ = nullptr;
-        }
-    }
     const CurlFunctions* curl_;
     CURL* handle_;
 };
