@@ -55,32 +55,18 @@ TransferResult WriteAt(int fd, const char* buffer, std::size_t size, off_t posit
     return TransferAt(::pwrite, fd, buffer, size, position);
 }
 
-// Appends the bytes with O_APPEND, so each write lands at the end of the file as it is at that
-// moment, whatever another process appended meanwhile; *landed is where the first byte went.
+// Appends the bytes with O_APPEND, so they land at the end of the file as it is at that
+// moment, whatever another process appended meanwhile; *landed is where they went.
 TransferResult Append(int fd, const char* buffer, std::size_t size, off_t* landed) {
-    TransferResult result;
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_APPEND) != 0) {
-        result.error = errno;
-        return result;
+        return {0, errno};
     }
-    while (result.count < size) {
-        const ssize_t n = ::write(fd, buffer + result.count, size - result.count);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            result.error = errno;
-            break;
-        }
-        if (n == 0) {
-            break;
-        }
-        if (result.count == 0) {
-            *landed = ::lseek(fd, 0, SEEK_CUR) - static_cast<off_t>(n);
-        }
-        result.count += static_cast<std::size_t>(n);
-    }
+    const auto write_at_end = [](int file, const char* bytes, std::size_t count, off_t) {
+        return ::write(file, bytes, count);
+    };
+    const TransferResult result = TransferAt(write_at_end, fd, buffer, size, 0);
+    *landed = ::lseek(fd, 0, SEEK_CUR) - static_cast<off_t>(result.count);
     return result;
 }
 
