@@ -171,8 +171,7 @@ long PeakBytesOfLoading(const std::string& file) {
     }
     int status = 0;
     rusage usage{};
-    if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0) {
+    if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         return -1;
     }
     return usage.ru_maxrss * 1024L;

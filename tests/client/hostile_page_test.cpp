@@ -2,9 +2,9 @@
 // they seem: a page over the size limit, pages cut short, a FIFO at the temporary page or at a
 // cover's name, and two lookups sharing one folder.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -233,7 +233,8 @@ TEST_F(HostilePageTest, TwoLookupsSharingAFolderNeverReadEachOthersPage) {
         response.piece_delay = std::chrono::milliseconds(30);
         return response;
     });
-    LoopbackServer fast_site([](const HttpRequest&) { return HttpResponse::Ok(FilmPage("Fast Film")); });
+    LoopbackServer fast_site(
+        [](const HttpRequest&) { return HttpResponse::Ok(FilmPage("Fast Film")); });
     for (int round = 0; round < 3; ++round) {
         ScriptedPrompts slow_prompts;
         ScriptedPrompts fast_prompts;

@@ -333,9 +333,9 @@ TEST_F(TagFileTest, Id3v1TagFromARealTaggingToolCountsAsTagged) {
     const std::string movie = MovieData(3000, 11);
     WriteFileBytes(path, movie);
     ASSERT_EQ(test_support::RunChild(*id3v2,
-                                {"-1", "-t", "Old Song", "-a", "Some Artist", "-A", "Some Album",
-                                 "-y", "1987", path},
-                                dir_.Path())
+                                     {"-1", "-t", "Old Song", "-a", "Some Artist", "-A",
+                                      "Some Album", "-y", "1987", path},
+                                     dir_.Path())
                   .exit_code,
               0);
     const std::string tagged = ReadFileBytes(path);
