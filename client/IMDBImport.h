@@ -160,6 +160,9 @@ class TIMDBImport {
     // With true, FindLine examines the page line by line from the start index and the film
     // page parser finds no markers ahead: the plain search the faster one must agree with.
     void UsePlainLineSearch(bool plain) { plain_line_search_ = plain; }
+    // With false, a film page's cover is not downloaded (no file, PosterFile empty): a scan
+    // only tags files and leaves nothing behind.
+    void DownloadCovers(bool download) { download_covers_ = download; }
     Prompts& UserPrompts() const { return prompts_; }
 
   private:
@@ -186,6 +189,7 @@ class TIMDBImport {
     LookupOutcome outcome_ = LookupOutcome::None;
     HttpOptions http_options_;
     bool plain_line_search_ = false;
+    bool download_covers_ = true;
     MarkerTable marker_table_;
 };
 

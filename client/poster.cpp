@@ -25,7 +25,7 @@ bool TIMDBImport::DownloadPoster(const ShortString& address, const ShortString& 
     PosterFile = "";
     // An empty address can never be fetched (it ends as no connection, with no file), so
     // no transfer is started for it: no handle, no socket, the same result.
-    if (address.empty()) {
+    if (address.empty() || !download_covers_) {
         return false;
     }
     const std::string name = TrimControls(file_name.str());

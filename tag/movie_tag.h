@@ -127,6 +127,10 @@ MovieTag ReadLastTagBytes(const ShortString& file_name);
 // write); a file shorter than 128 bytes cannot be tagged. The file is closed on every path,
 // and a write that fails midway is undone as far as the system allows, so the movie data and
 // an existing tag are left as they were.
-TagPlacement WriteTag(const MovieTag& tag, const ShortString& file_name);
+// With TagLinks::Refuse a symbolic link at the name is not written through (IoError with
+// the code of ELOOP): a scan tags only the files it found, never what a link leads to.
+enum class TagLinks { Follow, Refuse };
+TagPlacement WriteTag(const MovieTag& tag, const ShortString& file_name,
+                      TagLinks links = TagLinks::Follow);
 
 }  // namespace korvid

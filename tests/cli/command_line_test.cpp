@@ -211,5 +211,13 @@ TEST_F(SearchJson, FilmGivesEveryFieldInUtf8) {
     EXPECT_FALSE(ReadFileBytes(picked.at("cover").get<std::string>()).empty());
 }
 
+// The cover's name holds the page's Latin-1 bytes: JSON names the file by them exactly.
+TEST_F(SearchJson, ACoverNameThatIsNotUtf8IsGivenByItsBytes) {
+    const auto film = Search({"caf\xC3\xA9 nocturne"}).at("film");
+    const std::string on_disk = dir_.File("Caf\xE9 Nocturne .jpg");
+    EXPECT_EQ(film.at("cover"), dir_.File("Caf\\xE9 Nocturne .jpg"));
+    EXPECT_FALSE(ReadFileBytes(on_disk).empty());
+}
+
 }  // namespace
 }  // namespace korvid
