@@ -13,6 +13,7 @@
 
 #include "korvid_version.h"
 #include "tests/cli/in_process.h"
+#include "tests/support/sample_site_suite.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvid {

@@ -13,6 +13,7 @@
 
 #include "tag/movie_tag.h"
 #include "tests/cli/in_process.h"
+#include "tests/support/sample_site_suite.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvid {
