@@ -1,5 +1,6 @@
 #include "cli/terminal_text.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace korvid::cli {
@@ -49,7 +50,19 @@ std::size_t Utf8CharLength(std::string_view text) {
     return length;
 }
 
-void AppendOctal(std::string& out, unsigned char byte) {
+// Calls visit with each valid UTF-8 character of the text in turn, and with each byte that
+// is not part of one on its own (valid false).
+template <typename Visit>
+void ForEachUtf8Piece(std::string_view text, Visit visit) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8CharLength(text.substr(i));
+        visit(text.substr(i, std::max<std::size_t>(length, 1)), length != 0);
+        i += std::max<std::size_t>(length, 1);
+    }
+}
+
+void AppendOctal(std::string& out, char c) {
+    const auto byte = static_cast<unsigned char>(c);
     out += '\\';
     out += static_cast<char>('0' + (byte >> 6));
     out += static_cast<char>('0' + ((byte >> 3) & 7));
@@ -62,30 +75,24 @@ std::string EscapedFileName(const std::string& name) {
     static constexpr std::string_view CEscapes = "abtnvfr";  // for the bytes 7 to 13
     std::string out;
     out.reserve(name.size());
-    const std::string_view text(name);
-    for (std::size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        const std::size_t length = Utf8CharLength(text.substr(i));
+    ForEachUtf8Piece(name, [&](std::string_view piece, bool valid) {
+        const auto byte = static_cast<unsigned char>(piece[0]);
+        // U+0080 to U+009F, the C1 controls, are C2 80 to C2 9F.
+        const bool c1 = piece.size() == 2 && byte == 0xC2 &&
+                        static_cast<unsigned char>(piece[1]) < 0xA0;
         if (byte == '\\') {
             out += "\\\\";
         } else if (byte >= 7 && byte <= 13) {
             out += '\\';
             out += CEscapes[byte - 7];
-        } else if (byte < 0x20 || byte == 0x7F) {
-            AppendOctal(out, byte);
-        } else if (length == 0) {
-            AppendOctal(out, byte);
-            ++i;
-            continue;
-        } else if (length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
-            // U+0080 to U+009F, the C1 controls
-            AppendOctal(out, byte);
-            AppendOctal(out, static_cast<unsigned char>(text[i + 1]));
+        } else if (!valid || byte < 0x20 || byte == 0x7F || c1) {
+            for (const char c : piece) {
+                AppendOctal(out, c);
+            }
         } else {
-            out.append(text.substr(i, length));
+            out += piece;
         }
-        i += length;
-    }
+    });
     return out;
 }
 
@@ -93,23 +100,19 @@ std::string FileNameForJson(const std::string& name) {
     static constexpr std::string_view Hex = "0123456789ABCDEF";
     std::string out;
     out.reserve(name.size());
-    const std::string_view text(name);
-    for (std::size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        const std::size_t length = Utf8CharLength(text.substr(i));
-        if (length == 0) {
+    ForEachUtf8Piece(name, [&](std::string_view piece, bool valid) {
+        const auto byte = static_cast<unsigned char>(piece[0]);
+        if (!valid) {
             out += "\\x";
             out += Hex[byte >> 4];
             out += Hex[byte & 0xF];
-            ++i;
-            continue;
+            return;
         }
         if (byte == '\\') {
             out += '\\';
         }
-        out.append(text.substr(i, length));
-        i += length;
-    }
+        out += piece;
+    });
     return out;
 }
 
