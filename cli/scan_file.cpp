@@ -103,8 +103,7 @@ void Scanner::ScanOne(FileReport& report) {
     TIMDBImport importer(prompts);
     importer.DownloadCovers(false);
     pacer_.Wait();
-    LookupResult found =
-        LookUp(importer, report.searched.title, std::nullopt, options_.site, said);
+    LookupResult found = LookUp(importer, report.searched.title, std::nullopt, options_.site, said);
     if (found.end == LookupEnd::List) {
         std::vector<std::string> entries;
         for (int i = 0; i < importer.ResultTitles.Count(); ++i) {

@@ -27,7 +27,8 @@ void PrintTextReport(const std::vector<FileReport>& reports, bool dry_run, std::
                     << ForTerminal(r.address) << '\n';
                 break;
             case Outcome::Skipped:
-                out << ", " << (r.message.empty() ? "it has a tag (--replace replaces it)" : r.message)
+                out << ", "
+                    << (r.message.empty() ? "it has a tag (--replace replaces it)" : r.message)
                     << '\n';
                 break;
             case Outcome::Ambiguous:

@@ -24,7 +24,7 @@ std::size_t Utf8CharLength(std::string_view text) {
         return 1;
     }
     std::size_t length = 0;
-    unsigned char low = 0x80;  // the bounds of the second byte, to refuse overlong forms,
+    unsigned char low = 0x80;   // the bounds of the second byte, to refuse overlong forms,
     unsigned char high = 0xBF;  // surrogates and code points past U+10FFFF
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
@@ -78,8 +78,8 @@ std::string EscapedFileName(const std::string& name) {
     ForEachUtf8Piece(name, [&](std::string_view piece, bool valid) {
         const auto byte = static_cast<unsigned char>(piece[0]);
         // U+0080 to U+009F, the C1 controls, are C2 80 to C2 9F.
-        const bool c1 = piece.size() == 2 && byte == 0xC2 &&
-                        static_cast<unsigned char>(piece[1]) < 0xA0;
+        const bool c1 =
+            piece.size() == 2 && byte == 0xC2 && static_cast<unsigned char>(piece[1]) < 0xA0;
         if (byte == '\\') {
             out += "\\\\";
         } else if (byte >= 7 && byte <= 13) {

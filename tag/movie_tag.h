@@ -121,6 +121,9 @@ enum class TagPlacement { Appended, Replaced };
 // file; a failed read is not an error (the rest keeps its spaces).
 MovieTag ReadLastTagBytes(const ShortString& file_name);
 
+// Whether WriteTag writes through a symbolic link at the file's name.
+enum class TagLinks { Follow, Refuse };
+
 // Writes the record at the end of an existing file: over the last 128 bytes when they begin
 // with "TAG", otherwise appended. The file is never created. Raises IoError on any failure
 // (the system's code for open, size and positioning, 100 for a short read, 101 for a short
@@ -129,7 +132,6 @@ MovieTag ReadLastTagBytes(const ShortString& file_name);
 // an existing tag are left as they were.
 // With TagLinks::Refuse a symbolic link at the name is not written through (IoError with
 // the code of ELOOP): a scan tags only the files it found, never what a link leads to.
-enum class TagLinks { Follow, Refuse };
 TagPlacement WriteTag(const MovieTag& tag, const ShortString& file_name,
                       TagLinks links = TagLinks::Follow);
 

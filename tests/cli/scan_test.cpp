@@ -221,9 +221,8 @@ TEST_F(ScanTest, ASymbolicLinkIsSkippedAndTheFileItLeadsToIsUnchanged) {
          std::vector<std::vector<std::string>>{{Films()}, {link}}) {
         const CliRun run = Scan(paths);
         EXPECT_EQ(run.exit_code, 0) << run.err;
-        EXPECT_NE(run.out.find(link +
-                               ": skipped, a symbolic link, not followed (tag FILE writes "
-                               "through it)\n"),
+        EXPECT_NE(run.out.find(link + ": skipped, a symbolic link, not followed (tag FILE writes "
+                                      "through it)\n"),
                   std::string::npos)
             << run.out;
         EXPECT_EQ(ReadFileBytes(victim), std::string(5400, 'v'));
@@ -249,14 +248,12 @@ TEST_F(ScanTest, FileNamesWithControlCharactersAreEscaped) {
     for (const std::string& text : {run.out, run.err}) {
         EXPECT_EQ(text.find_first_of("\x1b\x07\t"), std::string::npos) << text;
     }
-    EXPECT_NE(run.out.find(Films() + "/\\033]0;owned\\a\\033[2J.avi: not found"),
-              std::string::npos)
+    EXPECT_NE(run.out.find(Films() + "/\\033]0;owned\\a\\033[2J.avi: not found"), std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find(Films() + "/x\\nfake.avi: tagged as \"Nothing\".avi: not found"),
               std::string::npos)
         << run.out;
-    EXPECT_NE(run.err.find("korvid-cli: " + Films() + "/Canyon\\t(1990).avi: "),
-              std::string::npos)
+    EXPECT_NE(run.err.find("korvid-cli: " + Films() + "/Canyon\\t(1990).avi: "), std::string::npos)
         << run.err;
     // Three entries and the summary: one line each, with no name breaking a line.
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 4) << run.out;

@@ -42,7 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{std::string("\t\r\b\f\v\x01\x7F", 7), "\\t\\r\\b\\f\\v\\001\\177",
                  std::string("\t\r\b\f\v\x01\x7F", 7)},
         // U+009B is a C1 control (CSI on some terminals): valid UTF-8, still escaped.
-        NameCase{"x\xC2\x9B" "31m", "x\\302\\23331m", "x\xC2\x9B" "31m"},
+        NameCase{std::string("x\xC2\x9B") + "31m", "x\\302\\23331m",
+                 std::string("x\xC2\x9B") + "31m"},
         // Bytes that are not UTF-8: a Latin-1 name, a lone continuation byte, a cut character,
         // an overlong form, a surrogate.
         NameCase{"Bad\xFF\xFEUtf8.mp4", "Bad\\377\\376Utf8.mp4", "Bad\\xFF\\xFEUtf8.mp4"},

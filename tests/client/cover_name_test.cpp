@@ -44,8 +44,7 @@ INSTANTIATE_TEST_SUITE_P(
         CoverNameCase{"Caf\xE9 Nocturne .jpg", 200, "Caf\xE9 Nocturne .jpg"},
         // A title cut to fit keeps ".jpg" at the end, however the room falls.
         CoverNameCase{std::string(212, 't') + ".jpg", 200, std::string(196, 't') + ".jpg"},
-        CoverNameCase{"abcdef.jpg", 9, "abcde.jpg"},
-        CoverNameCase{"abcdef.jpg", 5, "a.jpg"},
+        CoverNameCase{"abcdef.jpg", 9, "abcde.jpg"}, CoverNameCase{"abcdef.jpg", 5, "a.jpg"},
         // A name the parser's 255-byte string already cut lost part of ".jpg": the title only.
         CoverNameCase{std::string(253, 't') + ".j", 251, std::string(247, 't') + ".jpg"},
         CoverNameCase{Long, 255, std::string(251, 'n') + ".jpg"},
