@@ -39,11 +39,17 @@ bool AllDigits(std::string_view text) {
 
 // A non-negative whole number of at most nine digits.
 std::optional<int> SmallNumber(std::string_view text) {
-    if (!AllDigits(text) || text.size() > 9) {
+    if (text.empty() || text.size() > 9) {
         return std::nullopt;
     }
     int value = 0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
+    for (const char c : text) {
+        const auto digit = static_cast<unsigned>(c - '0');
+        if (digit > 9) {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<int>(digit);
+    }
     return value;
 }
 
@@ -228,19 +234,20 @@ class JsonStrings {
 }  // namespace
 
 std::optional<std::uint32_t> IdKey(std::string_view id, std::string_view prefix) {
-    if (id.size() != prefix.size() + 7 && id.size() != prefix.size() + 8) {
-        return std::nullopt;
-    }
-    if (id.substr(0, prefix.size()) != prefix) {
-        return std::nullopt;
-    }
-    const std::string_view digits = id.substr(prefix.size());
-    if (!AllDigits(digits)) {
+    const std::size_t digits = id.size() - prefix.size();
+    if ((id.size() != prefix.size() + 7 && id.size() != prefix.size() + 8) ||
+        id.compare(0, prefix.size(), prefix) != 0) {
         return std::nullopt;
     }
     std::uint32_t value = 0;
-    std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    return digits.size() == 7 ? value : kEightDigitBase + value;
+    for (std::size_t i = prefix.size(); i < id.size(); ++i) {
+        const auto digit = static_cast<unsigned>(id[i] - '0');
+        if (digit > 9) {
+            return std::nullopt;
+        }
+        value = value * 10 + digit;
+    }
+    return digits == 7 ? value : kEightDigitBase + value;
 }
 
 std::string IdText(std::string_view prefix, std::uint32_t key) {
