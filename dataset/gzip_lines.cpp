@@ -65,7 +65,8 @@ bool GzipLines::Next(std::string_view& line) {
     for (;;) {
         const char* start = current_.text.data() + at_;
         const std::size_t left = current_.size - at_;
-        const auto* newline = static_cast<const char*>(std::memchr(start, '\n', left));
+        const auto* newline =
+            left > 0 ? static_cast<const char*>(std::memchr(start, '\n', left)) : nullptr;
         if (newline != nullptr) {
             const auto length = static_cast<std::size_t>(newline - start);
             at_ += length + 1;
@@ -77,7 +78,9 @@ bool GzipLines::Next(std::string_view& line) {
             }
             return true;
         }
-        joined_.append(start, left);
+        if (left > 0) {
+            joined_.append(start, left);
+        }
         if (joined_.size() > kLongestLine) {
             Fail("a line is too long for a data-set file");
         }
