@@ -133,24 +133,30 @@ void BM_BuildBesideZcat(benchmark::State& state) {
 }
 BENCHMARK(BM_BuildBesideZcat)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
 
-// 100 typical searches, the same in every run: titles picked evenly over the database's
-// vote order (popular and obscure), as typed whole, in lower case without accents, by their
-// first word, and by their first two words.
-std::vector<std::string> TypicalQueries(const std::string& db_path) {
+// One column of 100 titles spread evenly over the database's vote order (popular and
+// obscure alike), the same in every run; offset picks where in each stretch.
+std::vector<std::string> SpreadTitles(const std::string& db_path, const char* column, int offset) {
+    std::vector<std::string> values;
     sqlite3* db = nullptr;
-    std::vector<std::string> titles;
     if (sqlite3_open_v2(db_path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        const std::string sql = std::string("SELECT ") + column +
+                                " FROM titles WHERE id % (SELECT MAX(id) / 100 + 1 FROM titles) = " +
+                                std::to_string(offset) + " ORDER BY id LIMIT 100";
         sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(db,
-                           "SELECT primary_title FROM titles WHERE id % "
-                           "(SELECT MAX(id) / 100 + 1 FROM titles) = 1 ORDER BY id LIMIT 100",
-                           -1, &statement, nullptr);
+        sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr);
         while (sqlite3_step(statement) == SQLITE_ROW) {
-            titles.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+            values.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
         }
         sqlite3_finalize(statement);
     }
     sqlite3_close(db);
+    return values;
+}
+
+// 100 typical searches: the spread titles as typed whole, in lower case without accents, by
+// their first word, and by their first two words.
+std::vector<std::string> TypicalQueries(const std::string& db_path) {
+    const std::vector<std::string> titles = SpreadTitles(db_path, "primary_title", 1);
     std::vector<std::string> queries;
     for (std::size_t i = 0; i < titles.size(); ++i) {
         const std::string& title = titles[i];
@@ -171,24 +177,6 @@ std::vector<std::string> TypicalQueries(const std::string& db_path) {
         }
     }
     return queries;
-}
-
-std::vector<std::string> TypicalIds(const std::string& db_path) {
-    std::vector<std::string> ids;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(db_path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(db,
-                           "SELECT tconst FROM titles WHERE id % "
-                           "(SELECT MAX(id) / 100 + 1 FROM titles) = 7 ORDER BY id LIMIT 100",
-                           -1, &statement, nullptr);
-        while (sqlite3_step(statement) == SQLITE_ROW) {
-            ids.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
-        }
-        sqlite3_finalize(statement);
-    }
-    sqlite3_close(db);
-    return ids;
 }
 
 // Each query five times; its time is the median of the five. Counters: the median and the
@@ -236,7 +224,7 @@ void BM_Film100Typical(benchmark::State& state) {
         return;
     }
     auto& db = Datasets::Get().Open();
-    const auto ids = TypicalIds(Datasets::Get().Database());
+    const auto ids = SpreadTitles(Datasets::Get().Database(), "tconst", 7);
     TimeEach(state, ids, [&](const std::string& id) { return db.Film(id) ? 1u : 0u; });
 }
 BENCHMARK(BM_Film100Typical)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -28,6 +28,23 @@ bool SplitFields(std::string_view line, std::array<std::string_view, N>& fields)
     return true;
 }
 
+// Splits the row into exactly N fields, the first an identifier with the prefix; false for
+// any other row.
+template <std::size_t N>
+bool SplitWithId(std::string_view line, std::array<std::string_view, N>& fields,
+                 std::string_view prefix, std::string_view& id, std::uint32_t& key) {
+    if (!SplitFields(line, fields)) {
+        return false;
+    }
+    const auto parsed = IdKey(fields[0], prefix);
+    if (!parsed) {
+        return false;
+    }
+    id = fields[0];
+    key = *parsed;
+    return true;
+}
+
 bool AllDigits(std::string_view text) {
     for (const char c : text) {
         if (c < '0' || c > '9') {
@@ -276,16 +293,10 @@ std::string_view TrimLineEnd(std::string_view line) {
 
 std::optional<BasicsRow> ParseBasicsRow(std::string_view line) {
     std::array<std::string_view, 9> f;
-    if (!SplitFields(line, f)) {
-        return std::nullopt;
-    }
     BasicsRow row;
-    row.tconst = f[0];
-    const auto key = IdKey(f[0], "tt");
-    if (!key || IsMissing(f[2]) || f[2].empty()) {
+    if (!SplitWithId(line, f, "tt", row.tconst, row.key) || IsMissing(f[2]) || f[2].empty()) {
         return std::nullopt;
     }
-    row.key = *key;
     row.type = IsMissing(f[1]) ? std::string_view() : f[1];
     row.primary_title = f[2];
     row.original_title = IsMissing(f[3]) || f[3].empty() ? f[2] : f[3];
@@ -298,16 +309,10 @@ std::optional<BasicsRow> ParseBasicsRow(std::string_view line) {
 
 std::optional<RatingsRow> ParseRatingsRow(std::string_view line) {
     std::array<std::string_view, 3> f;
-    if (!SplitFields(line, f)) {
-        return std::nullopt;
-    }
     RatingsRow row;
-    row.tconst = f[0];
-    const auto key = IdKey(f[0], "tt");
-    if (!key) {
+    if (!SplitWithId(line, f, "tt", row.tconst, row.key)) {
         return std::nullopt;
     }
-    row.key = *key;
     if (!IsMissing(f[1])) {
         if (!IsRating(f[1])) {
             return std::nullopt;
@@ -325,16 +330,10 @@ std::optional<RatingsRow> ParseRatingsRow(std::string_view line) {
 
 std::optional<CrewRow> ParseCrewRow(std::string_view line) {
     std::array<std::string_view, 3> f;
-    if (!SplitFields(line, f)) {
-        return std::nullopt;
-    }
     CrewRow row;
-    row.tconst = f[0];
-    const auto key = IdKey(f[0], "tt");
-    if (!key) {
+    if (!SplitWithId(line, f, "tt", row.tconst, row.key)) {
         return std::nullopt;
     }
-    row.key = *key;
     if (!IsMissing(f[1])) {
         const std::string_view first = f[1].substr(0, f[1].find(','));
         const auto director = IdKey(first, "nm");
@@ -349,19 +348,16 @@ std::optional<CrewRow> ParseCrewRow(std::string_view line) {
 
 std::optional<PrincipalsRow> ParsePrincipalsRow(std::string_view line) {
     std::array<std::string_view, 6> f;
-    if (!SplitFields(line, f)) {
+    PrincipalsRow row;
+    if (!SplitWithId(line, f, "tt", row.tconst, row.key)) {
         return std::nullopt;
     }
-    PrincipalsRow row;
-    row.tconst = f[0];
     row.nconst = f[2];
-    const auto key = IdKey(f[0], "tt");
     const auto name_key = IdKey(f[2], "nm");
     const auto ordering = SmallNumber(f[1]);
-    if (!key || !name_key || !ordering) {
+    if (!name_key || !ordering) {
         return std::nullopt;
     }
-    row.key = *key;
     row.name_key = *name_key;
     row.ordering = *ordering;
     row.category = IsMissing(f[3]) ? std::string_view() : f[3];
@@ -403,16 +399,10 @@ std::optional<std::string> FirstCharacter(std::string_view characters) {
 
 std::optional<NamesRow> ParseNamesRow(std::string_view line) {
     std::array<std::string_view, 6> f;
-    if (!SplitFields(line, f)) {
-        return std::nullopt;
-    }
     NamesRow row;
-    row.nconst = f[0];
-    const auto key = IdKey(f[0], "nm");
-    if (!key) {
+    if (!SplitWithId(line, f, "nm", row.nconst, row.key)) {
         return std::nullopt;
     }
-    row.key = *key;
     row.name = IsMissing(f[1]) ? std::string_view() : f[1];
     return row;
 }
