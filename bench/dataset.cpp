@@ -106,8 +106,8 @@ void BM_BuildBesideZcat(benchmark::State& state) {
     long peak_kb = 0;
     for (auto _ : state) {
         const auto unzip = korvid::bench::RunQuietly(zcat);
-        const auto build = korvid::bench::RunQuietly({"/proc/self/exe", "--build-child",
-                                                      datasets.Folder(), db});
+        const auto build =
+            korvid::bench::RunQuietly({"/proc/self/exe", "--build-child", datasets.Folder(), db});
         if (unzip.exit_code != 0 || build.exit_code != 0) {
             state.SkipWithError("zcat or the build failed");
             break;
@@ -147,9 +147,10 @@ std::vector<std::string> SpreadTitles(const std::string& db_path, const char* co
     std::vector<std::string> values;
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(db_path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        const std::string sql = std::string("SELECT ") + column +
-                                " FROM titles WHERE id % (SELECT MAX(id) / 100 + 1 FROM titles) = " +
-                                std::to_string(offset) + " ORDER BY id LIMIT 100";
+        const std::string sql =
+            std::string("SELECT ") + column +
+            " FROM titles WHERE id % (SELECT MAX(id) / 100 + 1 FROM titles) = " +
+            std::to_string(offset) + " ORDER BY id LIMIT 100";
         sqlite3_stmt* statement = nullptr;
         sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr);
         while (sqlite3_step(statement) == SQLITE_ROW) {
@@ -222,7 +223,8 @@ void BM_Search100Typical(benchmark::State& state) {
     }
     auto& db = Datasets::Get().Open();
     const auto queries = TypicalQueries(Datasets::Get().Database());
-    TimeEach(state, queries, [&](const std::string& words) { return db.Search(words, 200).size(); });
+    TimeEach(state, queries,
+             [&](const std::string& words) { return db.Search(words, 200).size(); });
 }
 BENCHMARK(BM_Search100Typical)->Unit(benchmark::kMillisecond)->Iterations(1);
 

@@ -33,7 +33,8 @@ BuildFile::BuildFile(const std::string& target) : target_(target) {
     if (error) {
         Fail(folder.string(), error.value());
     }
-    std::string pattern = (folder / ("." + target_path.filename().string() + ".new-XXXXXX")).string();
+    std::string pattern =
+        (folder / ("." + target_path.filename().string() + ".new-XXXXXX")).string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);

@@ -58,7 +58,9 @@ GzipLines::~GzipLines() {
     }
 }
 
-void GzipLines::Fail(const std::string& cause) const { throw DatasetError(name_ + ": " + cause); }
+void GzipLines::Fail(const std::string& cause) const {
+    throw DatasetError(name_ + ": " + cause);
+}
 
 bool GzipLines::Next(std::string_view& line) {
     joined_.clear();

@@ -1,13 +1,14 @@
 // The gzip line reader across its block boundaries: lines of every length, one longer than
 // a block, a last line without its line end, and two gzip members one after the other.
 
+#include "dataset/gzip_lines.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "dataset/film_database.h"
-#include "dataset/gzip_lines.h"
 #include "tests/dataset/dataset_files.h"
 #include "tests/support/temp_dir.h"
 
@@ -31,8 +32,9 @@ TEST(GzipLines, GivesEveryLineAcrossBlocks) {
     std::vector<std::string> lines;
     std::string text;
     for (int i = 0; i < 60000; ++i) {
-        lines.push_back(std::string(static_cast<std::size_t>(i % 97), static_cast<char>('a' + i % 26)) +
-                        std::to_string(i));
+        lines.push_back(
+            std::string(static_cast<std::size_t>(i % 97), static_cast<char>('a' + i % 26)) +
+            std::to_string(i));
     }
     lines.insert(lines.begin() + 30000, std::string(2'500'000, 'x'));  // over two blocks
     lines.push_back("");
