@@ -1,6 +1,7 @@
 #include "dataset/build_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -41,6 +42,8 @@ BuildFile::BuildFile(const std::string& target) : target_(target) {
     if (fd < 0) {
         Fail(folder.string(), errno);
     }
+    // mkostemp makes the file readable by its owner only; a database is an ordinary file.
+    ::fchmod(fd, 0644);
     ::close(fd);
     path_ = name.data();
 }
