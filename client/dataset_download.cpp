@@ -14,7 +14,7 @@
 #include <system_error>
 #include <utility>
 
-#include "client/output_file.h"
+#include "common/output_file.h"
 #include "common/file_descriptor.h"
 #include "dataset/film_database.h"
 
@@ -153,6 +153,8 @@ class CachedDownload {
     Outcome Attempt(const std::optional<Validators>& cached) {
         HttpOptions http = options_.http;
         http.chunk_bytes = DatasetChunkBytes;
+        // A file of a gigabyte takes its time: no overall deadline; a stall still ends it.
+        http.deadline_seconds = 0;
         const std::optional<Validators> part_version = ReadValidators(PartMeta());
         std::uint64_t offset = FileSize(part_);
         if (offset > 0 && part_version && !part_version->Empty()) {

@@ -8,9 +8,9 @@
 #include <optional>
 
 #include "client/IMDBImport.h"
-#include "client/output_file.h"
 #include "common/errors.h"
 #include "common/file_descriptor.h"
+#include "common/output_file.h"
 
 namespace korvid {
 namespace {
@@ -125,7 +125,8 @@ bool DownloadToFile(const ShortString& address, const ShortString& file_name,
     } else if (transfer.status >= 400) {
         // An error answer is no page and no picture, whatever its body.
         transfer.error = "the site answered " + std::to_string(transfer.status);
-    } else if (transfer.complete || (file.Written() > 0 && !options.whole_body_only)) {
+    } else if (transfer.complete ||
+               (file.Written() > 0 && !options.whole_body_only && !transfer.stopped)) {
         // A whole body, or a body cut off after it began: kept as far as it arrived. A
         // server that answered with an empty body still gives an (empty) file.
         kept = file.Open() && file.Keep();

@@ -4,10 +4,12 @@
 
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <stdexcept>
 #include <utility>
 
 #include "client/curl_library.h"
+#include "common/text.h"
 
 namespace korvid {
 namespace {
@@ -80,13 +82,28 @@ class HeaderList {
 struct TransferState {
     const ChunkSink* sink;
     const ProgressCallback* progress;
+    const KeepGoingCallback* keep_going;
     std::uint64_t received = 0;
     bool stopped_by_sink = false;
     ResponseHeaders headers;
     long status = 0;  // of the answer whose headers are being read
     const HttpOptions* options;
     bool answer_told = false;
+    bool cancelled = false;
 };
+
+// libcurl's transfer callback: it runs during the whole transfer, while waiting for the
+// connection or the first byte too, so the keep-going callback is asked even when no data
+// arrives. A non-zero result ends the transfer with CURLE_ABORTED_BY_CALLBACK.
+extern "C" int TransferTick(void* user, curl_off_t /*download_total*/, curl_off_t /*downloaded*/,
+                            curl_off_t /*upload_total*/, curl_off_t /*uploaded*/) {
+    auto* state = static_cast<TransferState*>(user);
+    if (*state->keep_going && !(*state->keep_going)()) {
+        state->cancelled = true;
+        return 1;
+    }
+    return 0;
+}
 
 // Keeps the headers Korvid reads; a status line starts a new answer (after a redirect or an
 // interim answer), so only the final answer's headers remain.
@@ -180,24 +197,6 @@ bool MustEncode(unsigned char byte) {
     }
 }
 
-template <typename MustEscape>
-std::string PercentEncode(std::string_view text, MustEscape must_escape) {
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (must_escape(byte)) {
-            out += '%';
-            out += Hex[byte >> 4];
-            out += Hex[byte & 0x0F];
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 // Why a transfer that libcurl ended with code failed, in the words korvid-cli shows.
 std::string FailureCause(const CurlFunctions& curl, CURL* handle, CURLcode code, long status,
                          const char* error_buffer) {
@@ -215,6 +214,8 @@ std::string FailureCause(const CurlFunctions& curl, CURL* handle, CURLcode code,
         }
         case CURLE_OPERATION_TIMEDOUT:
             return status == 0 ? "timed out" : "the transfer stalled";
+        case CURLE_ABORTED_BY_CALLBACK:
+            return "the download was cancelled";
         case CURLE_TOO_MANY_REDIRECTS:
             return "too many redirects";
         case CURLE_UNSUPPORTED_PROTOCOL:
@@ -250,7 +251,7 @@ void HttpGlobalInit() {
 TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
                      const ProgressCallback& progress, const HttpOptions& options) {
     TransferInfo info;
-    TransferState state{&sink, &progress, 0, false, {}, 0, &options, false};
+    TransferState state{&sink, &progress, &options.keep_going, 0, false, {}, 0, &options, false, false};
     const std::string url = EncodeRequestTarget(address);
 
     const CurlFunctions* curl = LoadedCurl();
@@ -293,6 +294,12 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
     easy.SetOption(CURLOPT_CONNECTTIMEOUT, 30L);
     easy.SetOption(CURLOPT_LOW_SPEED_LIMIT, 1L);
     easy.SetOption(CURLOPT_LOW_SPEED_TIME, options.low_speed_seconds);
+    easy.SetOption(CURLOPT_TIMEOUT, options.deadline_seconds);
+    if (options.keep_going) {
+        easy.SetOption(CURLOPT_XFERINFOFUNCTION, &TransferTick);
+        easy.SetOption(CURLOPT_XFERINFODATA, static_cast<void*>(&state));
+        easy.SetOption(CURLOPT_NOPROGRESS, 0L);
+    }
     easy.SetOption(CURLOPT_NOSIGNAL, 1L);
     easy.SetOption(CURLOPT_WRITEFUNCTION, &WriteChunk);
     easy.SetOption(CURLOPT_WRITEDATA, static_cast<void*>(&state));
@@ -300,7 +307,15 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
     easy.SetOption(CURLOPT_HEADERDATA, static_cast<void*>(&state));
     easy.SetOption(CURLOPT_ERRORBUFFER, error_buffer);
 
+    const auto started = std::chrono::steady_clock::now();
     const CURLcode code = curl->EasyPerform(easy.Get());
+    // The same time-out code ends a slow connect, a stall and the overall deadline; only the
+    // deadline comes when the whole time has gone by. libcurl's timer may fire a few
+    // milliseconds before this clock says so: a tenth of a second counts as the whole.
+    const bool past_deadline =
+        code == CURLE_OPERATION_TIMEDOUT && options.deadline_seconds > 0 &&
+        std::chrono::steady_clock::now() - started + std::chrono::milliseconds(100) >=
+            std::chrono::seconds(options.deadline_seconds);
 
     long status = 0;
     curl->EasyGetinfo(easy.Get(), CURLINFO_RESPONSE_CODE, &status);
@@ -319,7 +334,12 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
         code == CURLE_UNSUPPORTED_PROTOCOL ||
         (code == CURLE_OPERATION_TIMEDOUT && status == 0 && state.received == 0);
     info.connected = !no_connection;
-    if (code != CURLE_OK) {
+    info.cancelled = state.cancelled;
+    info.stopped = state.cancelled || past_deadline;
+    if (past_deadline) {
+        info.error =
+            "the download took longer than " + std::to_string(options.deadline_seconds) + " s";
+    } else if (code != CURLE_OK) {
         info.error = FailureCause(*curl, easy.Get(), code, status, error_buffer);
     }
     return info;

@@ -39,6 +39,9 @@ struct TransferInfo {
     // "the site answered 503"); empty on success.
     std::string error;
     ResponseHeaders headers;  // of the final answer, after redirects
+    bool cancelled = false;  // the keep-going callback ended it
+    // The deadline or the keep-going callback ended it: the part that arrived is no page.
+    bool stopped = false;
 };
 
 // The cause of a download the site answered with its browser check.
@@ -48,10 +51,19 @@ inline constexpr const char* BrowserCheckCause = "the site asked for a browser c
 // empty body, or any answer with the header x-amzn-waf-action.
 bool IsBrowserCheck(const TransferInfo& info, std::uint64_t body_bytes);
 
+// Asked again and again while a transfer runs, also while nothing arrives (about once a
+// second then); returns false to end the transfer as cancelled.
+using KeepGoingCallback = std::function<bool()>;
+
 // What a transfer may take. The program uses the defaults; tests shorten the waits.
 struct HttpOptions {
     // A transfer that receives less than 1 byte per second for this many seconds ends.
     long low_speed_seconds = 60;
+    // A transfer that has not ended this many seconds after it began ends, however steadily
+    // its bytes arrive: "the download took longer than N s".
+    long deadline_seconds = 120;
+    // Empty: the transfer is never cancelled.
+    KeepGoingCallback keep_going;
     // The largest chunk handed to the sink (libcurl allows 1024 to 10 MiB).
     long chunk_bytes = 1024;
     // Request headers of a data-set download; a page request sends none of them. Each is

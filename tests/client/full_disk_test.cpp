@@ -1,14 +1,8 @@
 // A full disk under the cover, the temporary page and the two documents: a small tmpfs
 // mounted by the test (root only; skipped otherwise) and filled by a filler file.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/mount.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 

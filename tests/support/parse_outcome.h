@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "client/IMDBImport.h"
+#include "tests/support/all_lines.h"
 
 namespace korvid::test_support {
 
@@ -51,9 +52,9 @@ inline ParseOutcome ParseAndRecord(TIMDBImport& importer, std::string_view page)
                       std::to_string(i.LineIndex),
                       std::to_string(i.MovieFound)};
     outcome.fields.insert(outcome.fields.end(), i.Genres.begin(), i.Genres.end());
-    outcome.xml = i.XmlLines.Lines();
-    outcome.csv = i.CsvLines.Lines();
-    outcome.page = i.PageLines.Lines();
+    outcome.xml = AllLines(i.XmlLines);
+    outcome.csv = AllLines(i.CsvLines);
+    outcome.page = AllLines(i.PageLines);
     return outcome;
 }
 

@@ -1,4 +1,4 @@
-#include "client/output_file.h"
+#include "common/output_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -24,13 +24,6 @@ int WriteAll(int fd, const char* data, std::size_t size) {
         size -= static_cast<std::size_t>(written);
     }
     return 0;
-}
-
-IoError WriteError(int error_number) {
-    if (error_number == ENOSPC || error_number == EDQUOT || error_number == EFBIG) {
-        return IoError(101);
-    }
-    return IoError::FromErrno(error_number);
 }
 
 }  // namespace korvid

@@ -1,0 +1,18 @@
+#pragma once
+// The safe save of a document the user named: the bytes go into a temporary file beside the
+// target, which replaces the target only once it is written whole, so a save that fails
+// leaves the earlier file as it was.
+
+#include <string>
+#include <string_view>
+
+namespace korvid {
+
+// Saves the bytes under the name. A symbolic link the user chose is written through to the
+// file it leads to; an existing file keeps its permission bits. Throws FileCreateError when
+// the name cannot take the document (empty, an embedded NUL, a folder, no temporary file
+// beside it, the rename failed) and the write error (IoError, 101 "Disk full") when writing
+// the temporary file failed.
+void SaveFileSafely(const std::string& name, std::string_view bytes);
+
+}  // namespace korvid
