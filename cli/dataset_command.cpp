@@ -18,10 +18,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// "12.3 MB" (decimal units, one decimal).
+// "12.3 MB", or "61.0 kB" below a megabyte (decimal units, one decimal).
 std::string Megabytes(std::uint64_t bytes) {
+    const double value = static_cast<double>(bytes);
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+    std::snprintf(text, sizeof text, value < 1e6 ? "%.1f kB" : "%.1f MB",
+                  value < 1e6 ? value / 1e3 : value / 1e6);
     return text;
 }
 
@@ -118,7 +120,8 @@ void PrintStatusText(const dataset::DatabaseStatus& status, std::ostream& out) {
         << "Size:         " << status.size_bytes << " bytes\n"
         << "Files:\n";
     for (const auto& [file, date] : status.file_dates) {
-        out << "  " << file << "  " << date << '\n';
+        out << "  " << file << std::string(file.size() < 25 ? 25 - file.size() : 1, ' ') << date
+            << '\n';
     }
     out << dataset::CreditLine << '\n';
 }

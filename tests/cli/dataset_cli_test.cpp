@@ -80,7 +80,7 @@ TEST_F(DatasetCliTest, UpdateThenStatusTellWhatTheDatabaseHolds) {
     const auto text = RunInProcess({"dataset", "status"});
     EXPECT_EQ(text.exit_code, 0);
     EXPECT_THAT(text.out, HasSubstr("Database:     " + Db() + "\n"));
-    EXPECT_THAT(text.out, HasSubstr("  name.basics.tsv.gz  2026-12-06T00:00:00Z\n"));
+    EXPECT_THAT(text.out, HasSubstr("  name.basics.tsv.gz       2026-12-06T00:00:00Z\n"));
     EXPECT_THAT(text.out, HasSubstr(dataset::CreditLine));
 }
 
