@@ -214,8 +214,9 @@ struct DatasetCommand {
             "its place. A failed update keeps the old database. The data sets are for\n"
             "personal and non-commercial use.",
             "Exit codes: 0 success, 2 usage error, 3 the update failed (the cause in one line).");
-        update->add_option("--from", update_options.from,
-                           "another base address, or a local folder holding the five files")
+        update
+            ->add_option("--from", update_options.from,
+                         "another base address, or a local folder holding the five files")
             ->type_name("SOURCE");
         update->add_option("--db", update_options.db, "the database file")->type_name("FILE");
         status = AddCommand(

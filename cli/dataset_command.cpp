@@ -59,8 +59,8 @@ class ProgressLine {
         }
         drawn_ = now;
         const bool download = progress.step == UpdateProgress::Step::Download;
-        std::string line = file_ + (download ? ": downloading " : ": reading ") +
-                           Megabytes(progress.bytes);
+        std::string line =
+            file_ + (download ? ": downloading " : ": reading ") + Megabytes(progress.bytes);
         if (progress.total > 0) {
             line += " of " + Megabytes(progress.total);
         }
@@ -131,12 +131,15 @@ void PrintStatusJson(const dataset::DatabaseStatus& status, std::ostream& out) {
     for (const auto& [file, date] : status.file_dates) {
         files[file] = date;
     }
-    const nlohmann::ordered_json object = {
-        {"database", status.path},       {"present", true},
-        {"built", status.built_at},      {"files", files},
-        {"titles", status.titles},       {"names", status.names},
-        {"skipped_rows", status.skipped_rows}, {"size_bytes", status.size_bytes},
-        {"credit", dataset::CreditLine}};
+    const nlohmann::ordered_json object = {{"database", status.path},
+                                           {"present", true},
+                                           {"built", status.built_at},
+                                           {"files", files},
+                                           {"titles", status.titles},
+                                           {"names", status.names},
+                                           {"skipped_rows", status.skipped_rows},
+                                           {"size_bytes", status.size_bytes},
+                                           {"credit", dataset::CreditLine}};
     out << object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
 }
 

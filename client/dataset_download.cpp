@@ -14,8 +14,8 @@
 #include <system_error>
 #include <utility>
 
-#include "common/output_file.h"
 #include "common/file_descriptor.h"
+#include "common/output_file.h"
 #include "dataset/film_database.h"
 
 namespace korvid {

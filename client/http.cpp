@@ -107,8 +107,7 @@ extern "C" int TransferTick(void* user, curl_off_t /*download_total*/, curl_off_
 
 // Keeps the headers Korvid reads; a status line starts a new answer (after a redirect or an
 // interim answer), so only the final answer's headers remain.
-extern "C" std::size_t ReadHeaderLine(char* data, std::size_t size, std::size_t count,
-                                      void* user) {
+extern "C" std::size_t ReadHeaderLine(char* data, std::size_t size, std::size_t count, void* user) {
     auto* state = static_cast<TransferState*>(user);
     const std::size_t bytes = size * count;
     std::string_view line(data, bytes);
@@ -130,8 +129,8 @@ extern "C" std::size_t ReadHeaderLine(char* data, std::size_t size, std::size_t 
     while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
         value.remove_prefix(1);
     }
-    while (!value.empty() && (value.back() == '\r' || value.back() == '\n' ||
-                              value.back() == ' ' || value.back() == '\t')) {
+    while (!value.empty() && (value.back() == '\r' || value.back() == '\n' || value.back() == ' ' ||
+                              value.back() == '\t')) {
         value.remove_suffix(1);
     }
     ResponseHeaders& headers = state->headers;
@@ -146,7 +145,8 @@ extern "C" std::size_t ReadHeaderLine(char* data, std::size_t size, std::size_t 
         headers.waf_action = value;
     } else if (is("Content-Length")) {
         std::int64_t length = -1;
-        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), length);
+        const auto [end, error] =
+            std::from_chars(value.data(), value.data() + value.size(), length);
         headers.content_length =
             error == std::errc() && end == value.data() + value.size() ? length : -1;
     }
@@ -251,7 +251,8 @@ void HttpGlobalInit() {
 TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
                      const ProgressCallback& progress, const HttpOptions& options) {
     TransferInfo info;
-    TransferState state{&sink, &progress, &options.keep_going, 0, false, {}, 0, &options, false, false};
+    TransferState state{&sink, &progress, &options.keep_going, 0, false, {}, 0, &options,
+                        false, false};
     const std::string url = EncodeRequestTarget(address);
 
     const CurlFunctions* curl = LoadedCurl();

@@ -39,7 +39,7 @@ struct TransferInfo {
     // "the site answered 503"); empty on success.
     std::string error;
     ResponseHeaders headers;  // of the final answer, after redirects
-    bool cancelled = false;  // the keep-going callback ended it
+    bool cancelled = false;   // the keep-going callback ended it
     // The deadline or the keep-going callback ended it: the part that arrived is no page.
     bool stopped = false;
 };

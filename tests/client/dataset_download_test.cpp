@@ -152,7 +152,8 @@ TEST_F(DatasetUpdateTest, DownloadsTheFiveFilesAndBuildsTheDatabase) {
         EXPECT_EQ(file.date, "2026-12-06T00:00:00Z") << file.name;
     }
     EXPECT_GT(report.build.titles, 0);
-    const dataset::DatabaseStatus status = dataset::FilmDatabase(data_.File("films.sqlite")).Status();
+    const dataset::DatabaseStatus status =
+        dataset::FilmDatabase(data_.File("films.sqlite")).Status();
     EXPECT_EQ(status.titles, report.build.titles);
     EXPECT_EQ(Files(data_.Path()), std::set<std::string>{"films.sqlite"});
 }
@@ -171,8 +172,8 @@ TEST_F(DatasetUpdateTest, UnchangedFilesAreAnswered304AndNotFetchedAgain) {
         EXPECT_FALSE(requests[1].Header("If-None-Match").empty()) << file.name;
         EXPECT_EQ(requests[1].Header("If-Modified-Since"), sample::DatasetsLastModified);
         const bool changed = file.name == "title.ratings.tsv.gz";
-        EXPECT_EQ(file.origin, changed ? UpdatedFile::Origin::Downloaded
-                                       : UpdatedFile::Origin::Unchanged)
+        EXPECT_EQ(file.origin,
+                  changed ? UpdatedFile::Origin::Downloaded : UpdatedFile::Origin::Unchanged)
             << file.name;
         EXPECT_EQ(ReadFileBytes(cache_.File(file.name)), server_.Gzip(file.name)) << file.name;
     }
