@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <clocale>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -318,6 +319,15 @@ TEST(IsoDateFromHttpDateTest, ReadsTheHttpDateForm) {
     EXPECT_EQ(IsoDateFromHttpDate(""), "");
     EXPECT_EQ(IsoDateFromHttpDate("yesterday"), "");
     EXPECT_EQ(IsoDateFromHttpDate("Sun, 06 Dec 2026 00:00:00 GMT trailing"), "");
+    EXPECT_EQ(IsoDateFromHttpDate("Sun, 06 Dez 2026 00:00:00 GMT"), "");
+    EXPECT_EQ(IsoDateFromHttpDate("Sun, 32 Dec 2026 00:00:00 GMT"), "");
+    // The user's own date names do not change how an HTTP date reads.
+    const char* old_locale = std::setlocale(LC_TIME, nullptr);
+    const std::string saved = old_locale != nullptr ? old_locale : "C";
+    if (std::setlocale(LC_TIME, "de_DE.UTF-8") != nullptr) {
+        EXPECT_EQ(IsoDateFromHttpDate("Mon, 07 Dec 2026 10:20:30 GMT"), "2026-12-07T10:20:30Z");
+    }
+    std::setlocale(LC_TIME, saved.c_str());
 }
 
 }  // namespace
