@@ -49,19 +49,26 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	for t in $(FUZZ_TARGETS); do bash fuzz/run.sh $(FUZZ_BUILD) $$t $(FUZZ_SECONDS) || exit 1; done
 
-# The sample site on loopback, a stand-in for the movie database site, and the desktop
-# program pointed at it. Closing the window stops the site too.
+# The sample site on loopback, a stand-in for the movie database site, its small data set
+# built into a demo database with korvid-cli dataset update, and the desktop program pointed
+# at both. The demo's database and downloads live in $(DEMO_DIR), never in the user's own
+# folders: the invented films must not replace a database built from the real data sets.
+# Closing the window stops the site too.
 DEMO_PORT ?= 8642
+DEMO_DIR  ?= $(BUILD)/demo
 demo: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
 	cmake --build $(BUILD) -j $(JOBS) --target korvid-sample-site korvid korvid-cli
 	@echo
 	@echo "The sample site runs on 127.0.0.1:$(DEMO_PORT); try the titles orchard, harbour, night ferry, glass orchard."
-	@echo "korvid-cli works against it too, in another terminal:"
+	@echo "The demo's film database is $(DEMO_DIR)/films.sqlite; korvid-cli works against both, in another terminal:"
+	@echo "  KORVID_DATASET=$(DEMO_DIR)/films.sqlite $(BUILD)/cli/korvid-cli dataset status"
 	@echo "  $(BUILD)/cli/korvid-cli search --host 127.0.0.1:$(DEMO_PORT) orchard"
 	@echo
 	BUILD=$(BUILD) sample-site/serve --port $(DEMO_PORT) & site=$$!; \
 	  trap 'kill $$site 2>/dev/null' EXIT INT TERM; sleep 1; \
+	  export XDG_CACHE_HOME="$(abspath $(DEMO_DIR))/cache" KORVID_DATASET="$(abspath $(DEMO_DIR))/films.sqlite"; \
+	  $(BUILD)/cli/korvid-cli dataset update --from http://127.0.0.1:$(DEMO_PORT)/datasets/ && \
 	  KORVID_HOST=127.0.0.1:$(DEMO_PORT) $(BUILD)/shell/korvid
 
 clean:

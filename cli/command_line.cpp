@@ -72,10 +72,12 @@ CLI::App* AddCommand(CLI::App& app, const std::string& name, const std::string& 
 
 // The one line of a usage error, pointing at the help of the command that was being read.
 void ReportUsage(const CLI::App& app, const std::string& what, std::ostream& err) {
-    const auto commands = app.get_subcommands();
-    const std::string help = commands.empty()
-                                 ? "korvid-cli --help"
-                                 : "korvid-cli " + commands.front()->get_name() + " --help";
+    std::string help = "korvid-cli";
+    for (auto commands = app.get_subcommands(); !commands.empty();
+         commands = commands.front()->get_subcommands()) {
+        help += " " + commands.front()->get_name();
+    }
+    help += " --help";
     err << MessagePrefix << what << " (see " << help << ")\n";
 }
 
@@ -199,6 +201,53 @@ struct ScanCommand {
     }
 };
 
+struct DatasetCommand {
+    DatasetUpdateOptions update_options;
+    DatasetStatusOptions status_options;
+    CLI::App* command = nullptr;
+    CLI::App* update = nullptr;
+    CLI::App* status = nullptr;
+
+    void Register(CLI::App& app) {
+        command = app.add_subcommand(
+            "dataset", "download the site's data sets and build the local film database");
+        command->require_subcommand(1);
+        command->footer(
+            "The database: --db FILE, else KORVID_DATASET, else\n"
+            "$XDG_DATA_HOME/korvid/films.sqlite (~/.local/share/korvid/films.sqlite).\n"
+            "Each command has its own --help.");
+        update = AddCommand(
+            *command, "update", "download the data-set files and build the database",
+            "Fetches title.basics, title.ratings, title.crew, title.principals and\n"
+            "name.basics (.tsv.gz) from https://datasets.imdbws.com/ or SOURCE into\n"
+            "$XDG_CACHE_HOME/korvid/datasets/ (files the server reports unchanged are not\n"
+            "fetched again), then builds the database beside the old one and puts it in\n"
+            "its place. A failed update keeps the old database. The data sets are for\n"
+            "personal and non-commercial use.",
+            "Exit codes: 0 success, 2 usage error, 3 the update failed (the cause in one line).");
+        update
+            ->add_option("--from", update_options.from,
+                         "another base address, or a local folder holding the five files")
+            ->type_name("SOURCE");
+        update->add_option("--db", update_options.db, "the database file")->type_name("FILE");
+        status = AddCommand(
+            *command, "status", "show the local film database",
+            "Prints where the database is, when it was built, the date of each file it was\n"
+            "built from, its counts of titles and names, its size and the credit line.",
+            "Exit codes: 0 a database is there, 1 none, 2 usage error.");
+        status->add_flag("-j,--json", status_options.json, "print the status as JSON");
+        status->add_option("--db", status_options.db, "the database file")->type_name("FILE");
+    }
+    int Run(std::ostream& out, std::ostream& err) {
+        if (update->parsed()) {
+            // The progress line is for a person watching the real standard error.
+            update_options.progress = &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
+            return RunDatasetUpdateCommand(update_options, out, err);
+        }
+        return RunDatasetStatusCommand(status_options, out, err);
+    }
+};
+
 // CLI11 takes the arguments reversed. It reads "--genre=" as a missing value and would take
 // the next argument instead, so an empty value after "=" is passed on as a value of its own.
 std::vector<std::string> ForParser(const std::vector<std::string>& args) {
@@ -229,10 +278,12 @@ int RunCommandLine(const std::vector<std::string>& args, std::istream& in, std::
     TagCommand tag;
     ShowTagCommand show_tag;
     ScanCommand scan;
+    DatasetCommand dataset;
     search.Register(app);
     tag.Register(app);
     show_tag.Register(app);
     scan.Register(app);
+    dataset.Register(app);
 
     std::vector<std::string> reversed = ForParser(args);
     try {
@@ -258,6 +309,9 @@ int RunCommandLine(const std::vector<std::string>& args, std::istream& in, std::
         }
         if (scan.command->parsed()) {
             return scan.Run(out, err);
+        }
+        if (dataset.command->parsed()) {
+            return dataset.Run(out, err);
         }
         return show_tag.Run(in, out, err);
     } catch (const UsageError& e) {

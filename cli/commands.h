@@ -64,11 +64,26 @@ struct ScanOptions {
     SiteOptions site;
 };
 
+struct DatasetUpdateOptions {
+    std::string from;       // empty: the site's data-set server
+    std::string db;         // empty: KORVID_DATASET, else the default place
+    bool progress = false;  // a progress line on err (only when err is a terminal)
+};
+
+struct DatasetStatusOptions {
+    std::string db;  // empty: KORVID_DATASET, else the default place
+    bool json = false;
+};
+
 int RunSearchCommand(const SearchOptions& options, std::ostream& out, std::ostream& err);
 int RunTagCommand(const TagOptions& options, std::istream& in, std::ostream& out,
                   std::ostream& err);
 int RunShowTagCommand(const ShowTagOptions& options, std::istream& in, std::ostream& out,
                       std::ostream& err);
 int RunScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err);
+int RunDatasetUpdateCommand(const DatasetUpdateOptions& options, std::ostream& out,
+                            std::ostream& err);
+int RunDatasetStatusCommand(const DatasetStatusOptions& options, std::ostream& out,
+                            std::ostream& err);
 
 }  // namespace korvid::cli

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -14,8 +16,8 @@
 #include <system_error>
 #include <utility>
 
-#include "common/output_file.h"
 #include "common/file_descriptor.h"
+#include "common/output_file.h"
 #include "dataset/film_database.h"
 
 namespace korvid {
@@ -153,6 +155,8 @@ class CachedDownload {
     Outcome Attempt(const std::optional<Validators>& cached) {
         HttpOptions http = options_.http;
         http.chunk_bytes = DatasetChunkBytes;
+        // A file of a gigabyte takes its time: no overall deadline; a stall still ends it.
+        http.deadline_seconds = 0;
         const std::optional<Validators> part_version = ReadValidators(PartMeta());
         std::uint64_t offset = FileSize(part_);
         if (offset > 0 && part_version && !part_version->Empty()) {
@@ -342,11 +346,29 @@ void ForgetCopyNamedIn(const std::string& cause, const std::string& cache_folder
 }  // namespace
 
 std::string IsoDateFromHttpDate(const std::string& http_date) {
+    // Read by hand: strptime's %a and %b follow the user's LC_TIME, which korvid-cli sets, and
+    // HTTP dates are always in English.
+    static constexpr const char* Months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    char weekday[4] = {};
+    char month[4] = {};
     std::tm parts{};
-    const char* end = ::strptime(http_date.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &parts);
-    if (end == nullptr || *end != '\0') {
+    int length = 0;
+    if (std::sscanf(http_date.c_str(), "%3[A-Za-z], %2d %3[A-Za-z] %4d %2d:%2d:%2d GMT%n", weekday,
+                    &parts.tm_mday, month, &parts.tm_year, &parts.tm_hour, &parts.tm_min,
+                    &parts.tm_sec, &length) != 7 ||
+        static_cast<std::size_t>(length) != http_date.size()) {
         return {};
     }
+    const auto found =
+        std::find_if(std::begin(Months), std::end(Months),
+                     [&month](const char* name) { return std::strcmp(name, month) == 0; });
+    if (found == std::end(Months) || parts.tm_mday < 1 || parts.tm_mday > 31 ||
+        parts.tm_hour > 23 || parts.tm_min > 59 || parts.tm_sec > 60) {
+        return {};
+    }
+    parts.tm_mon = static_cast<int>(found - std::begin(Months));
+    parts.tm_year -= 1900;
     return IsoDate(::timegm(&parts));
 }
 

@@ -18,19 +18,19 @@ namespace korvid {
 inline constexpr const char* DatasetBaseUrl = "https://datasets.imdbws.com/";
 
 // The five files of a build, in the order they are fetched.
-inline constexpr const char* DatasetFileNames[] = {
-    "title.basics.tsv.gz", "title.ratings.tsv.gz", "title.crew.tsv.gz",
-    "title.principals.tsv.gz", "name.basics.tsv.gz"};
+inline constexpr const char* DatasetFileNames[] = {"title.basics.tsv.gz", "title.ratings.tsv.gz",
+                                                   "title.crew.tsv.gz", "title.principals.tsv.gz",
+                                                   "name.basics.tsv.gz"};
 
 // Where an update stands: a download (bytes of the file received of its total) or the build
 // (compressed bytes read of the file's size, and its rows read).
 struct UpdateProgress {
     enum class Step { Download, Build };
     Step step = Step::Download;
-    std::string file;          // "title.basics.tsv.gz"
-    std::uint64_t bytes = 0;   // received, or read by the build
-    std::uint64_t total = 0;   // the file's size; 0 when the server did not say
-    std::uint64_t rows = 0;    // rows read (the build)
+    std::string file;         // "title.basics.tsv.gz"
+    std::uint64_t bytes = 0;  // received, or read by the build
+    std::uint64_t total = 0;  // the file's size; 0 when the server did not say
+    std::uint64_t rows = 0;   // rows read (the build)
 };
 using UpdateProgressCallback = std::function<void(const UpdateProgress&)>;
 

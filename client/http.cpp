@@ -69,11 +69,11 @@ struct TransferState {
     const KeepGoingCallback* keep_going;
     std::uint64_t received = 0;
     bool stopped_by_sink = false;
-    bool cancelled = false;
     ResponseHeaders headers;
     long status = 0;  // of the answer whose headers are being read
     const HttpOptions* options;
     bool answer_told = false;
+    bool cancelled = false;
     bool header_ended = false;  // the last header line seen was the empty one ending a header
 };
 
@@ -118,8 +118,8 @@ extern "C" std::size_t ReadHeaderLine(char* data, std::size_t size, std::size_t 
     while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
         value.remove_prefix(1);
     }
-    while (!value.empty() && (value.back() == '\r' || value.back() == '\n' ||
-                              value.back() == ' ' || value.back() == '\t')) {
+    while (!value.empty() && (value.back() == '\r' || value.back() == '\n' || value.back() == ' ' ||
+                              value.back() == '\t')) {
         value.remove_suffix(1);
     }
     ResponseHeaders& headers = state->headers;
@@ -134,7 +134,8 @@ extern "C" std::size_t ReadHeaderLine(char* data, std::size_t size, std::size_t 
         headers.waf_action = value;
     } else if (is("Content-Length")) {
         std::int64_t length = -1;
-        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), length);
+        const auto [end, error] =
+            std::from_chars(value.data(), value.data() + value.size(), length);
         headers.content_length =
             error == std::errc() && end == value.data() + value.size() ? length : -1;
     }
@@ -239,7 +240,8 @@ void HttpGlobalInit() {
 TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
                      const ProgressCallback& progress, const HttpOptions& options) {
     TransferInfo info;
-    TransferState state{&sink, &progress, &options.keep_going, 0, false, false, {}, 0, &options, false, false};
+    TransferState state{&sink, &progress, &options.keep_going, 0, false, {}, 0, &options,
+                        false, false, false};
     const std::string url = EncodeRequestTarget(address);
 
     const CurlFunctions* curl = LoadedCurl();

@@ -38,10 +38,10 @@ struct TransferInfo {
     // Why the transfer failed, in a few words ("connection refused", "too many redirects",
     // "the site answered 503"); empty on success.
     std::string error;
-    bool cancelled = false;  // the keep-going callback ended it
+    ResponseHeaders headers;  // of the final answer, after redirects
+    bool cancelled = false;   // the keep-going callback ended it
     // The deadline or the keep-going callback ended it: the part that arrived is no page.
     bool stopped = false;
-    ResponseHeaders headers;  // of the final answer, after redirects
 };
 
 // Asked again and again while a transfer runs, also while nothing arrives (about once a
@@ -54,6 +54,10 @@ inline constexpr const char* BrowserCheckCause = "the site asked for a browser c
 // True when the site answered with its browser check instead of the page: HTTP 202 with an
 // empty body, or any answer with the header x-amzn-waf-action.
 bool IsBrowserCheck(const TransferInfo& info, std::uint64_t body_bytes);
+
+// Asked again and again while a transfer runs, also while nothing arrives (about once a
+// second then); returns false to end the transfer as cancelled.
+using KeepGoingCallback = std::function<bool()>;
 
 // What a transfer may take. The program uses the defaults; tests shorten the waits.
 struct HttpOptions {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <clocale>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -152,7 +153,8 @@ TEST_F(DatasetUpdateTest, DownloadsTheFiveFilesAndBuildsTheDatabase) {
         EXPECT_EQ(file.date, "2026-12-06T00:00:00Z") << file.name;
     }
     EXPECT_GT(report.build.titles, 0);
-    const dataset::DatabaseStatus status = dataset::FilmDatabase(data_.File("films.sqlite")).Status();
+    const dataset::DatabaseStatus status =
+        dataset::FilmDatabase(data_.File("films.sqlite")).Status();
     EXPECT_EQ(status.titles, report.build.titles);
     EXPECT_EQ(Files(data_.Path()), std::set<std::string>{"films.sqlite"});
 }
@@ -171,8 +173,8 @@ TEST_F(DatasetUpdateTest, UnchangedFilesAreAnswered304AndNotFetchedAgain) {
         EXPECT_FALSE(requests[1].Header("If-None-Match").empty()) << file.name;
         EXPECT_EQ(requests[1].Header("If-Modified-Since"), sample::DatasetsLastModified);
         const bool changed = file.name == "title.ratings.tsv.gz";
-        EXPECT_EQ(file.origin, changed ? UpdatedFile::Origin::Downloaded
-                                       : UpdatedFile::Origin::Unchanged)
+        EXPECT_EQ(file.origin,
+                  changed ? UpdatedFile::Origin::Downloaded : UpdatedFile::Origin::Unchanged)
             << file.name;
         EXPECT_EQ(ReadFileBytes(cache_.File(file.name)), server_.Gzip(file.name)) << file.name;
     }
@@ -317,6 +319,15 @@ TEST(IsoDateFromHttpDateTest, ReadsTheHttpDateForm) {
     EXPECT_EQ(IsoDateFromHttpDate(""), "");
     EXPECT_EQ(IsoDateFromHttpDate("yesterday"), "");
     EXPECT_EQ(IsoDateFromHttpDate("Sun, 06 Dec 2026 00:00:00 GMT trailing"), "");
+    EXPECT_EQ(IsoDateFromHttpDate("Sun, 06 Dez 2026 00:00:00 GMT"), "");
+    EXPECT_EQ(IsoDateFromHttpDate("Sun, 32 Dec 2026 00:00:00 GMT"), "");
+    // The user's own date names do not change how an HTTP date reads.
+    const char* old_locale = std::setlocale(LC_TIME, nullptr);
+    const std::string saved = old_locale != nullptr ? old_locale : "C";
+    if (std::setlocale(LC_TIME, "de_DE.UTF-8") != nullptr) {
+        EXPECT_EQ(IsoDateFromHttpDate("Mon, 07 Dec 2026 10:20:30 GMT"), "2026-12-07T10:20:30Z");
+    }
+    std::setlocale(LC_TIME, saved.c_str());
 }
 
 }  // namespace

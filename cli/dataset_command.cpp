@@ -1,0 +1,200 @@
+// korvid-cli dataset update and dataset status: the local film database built from the site's
+// data-set files, and what it holds.
+
+#include <chrono>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <string>
+
+#include "cli/cli_common.h"
+#include "cli/commands.h"
+#include "client/dataset_download.h"
+#include "dataset/database_path.h"
+#include "dataset/film_database.h"
+
+namespace korvid::cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// "12.3 MB", or "61.0 kB" below a megabyte (decimal units, one decimal).
+std::string Megabytes(std::uint64_t bytes) {
+    const double value = static_cast<double>(bytes);
+    char text[32];
+    std::snprintf(text, sizeof text, value < 1e6 ? "%.1f kB" : "%.1f MB",
+                  value < 1e6 ? value / 1e3 : value / 1e6);
+    return text;
+}
+
+// "1:05:09" or "4:07".
+std::string Duration(double seconds) {
+    const auto whole = static_cast<long long>(seconds + 0.5);
+    char text[32];
+    if (whole >= 3600) {
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60,
+                      whole % 60);
+    } else {
+        std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
+    }
+    return text;
+}
+
+// The one progress line of an update on a terminal, redrawn a few times a second: the step
+// and file, the bytes of the total, the rows read, the rate and the time left.
+class ProgressLine {
+  public:
+    explicit ProgressLine(std::ostream& err) : err_(err) {}
+
+    void Show(const UpdateProgress& progress) {
+        const Clock::time_point now = Clock::now();
+        const bool new_step = progress.file != file_ || progress.step != step_;
+        if (new_step) {
+            file_ = progress.file;
+            step_ = progress.step;
+            started_ = now;
+            first_bytes_ = progress.bytes;  // a resumed download counts its rate from here
+        } else if (now - drawn_ < std::chrono::milliseconds(250)) {
+            return;
+        }
+        drawn_ = now;
+        const bool download = progress.step == UpdateProgress::Step::Download;
+        std::string line =
+            file_ + (download ? ": downloading " : ": reading ") + Megabytes(progress.bytes);
+        if (progress.total > 0) {
+            line += " of " + Megabytes(progress.total);
+        }
+        if (!download) {
+            line += ", " + std::to_string(progress.rows) + " rows";
+        }
+        const double seconds = std::chrono::duration<double>(now - started_).count();
+        if (seconds > 0.5 && progress.bytes > first_bytes_) {
+            const double rate = static_cast<double>(progress.bytes - first_bytes_) / seconds;
+            line += ", " + Megabytes(static_cast<std::uint64_t>(rate)) + "/s";
+            if (progress.total > progress.bytes) {
+                line += ", " +
+                        Duration(static_cast<double>(progress.total - progress.bytes) / rate) +
+                        " left";
+            }
+        }
+        err_ << "\r\033[K" << line << std::flush;
+        shown_ = true;
+    }
+
+    // Clears the line before anything else is printed.
+    void Clear() {
+        if (shown_) {
+            err_ << "\r\033[K" << std::flush;
+            shown_ = false;
+        }
+    }
+
+  private:
+    std::ostream& err_;
+    std::string file_;
+    UpdateProgress::Step step_ = UpdateProgress::Step::Download;
+    Clock::time_point started_;
+    Clock::time_point drawn_;
+    std::uint64_t first_bytes_ = 0;
+    bool shown_ = false;
+};
+
+const char* OriginText(UpdatedFile::Origin origin) {
+    switch (origin) {
+        case UpdatedFile::Origin::Downloaded:
+            return "downloaded";
+        case UpdatedFile::Origin::Unchanged:
+            return "unchanged";
+        case UpdatedFile::Origin::LocalFolder:
+            return "from the folder";
+    }
+    return "";
+}
+
+void PrintStatusText(const dataset::DatabaseStatus& status, std::ostream& out) {
+    out << "Database:     " << status.path << '\n'
+        << "Built:        " << status.built_at << '\n'
+        << "Titles:       " << status.titles << '\n'
+        << "Names:        " << status.names << '\n'
+        << "Skipped rows: " << status.skipped_rows << '\n'
+        << "Size:         " << status.size_bytes << " bytes\n"
+        << "Files:\n";
+    for (const auto& [file, date] : status.file_dates) {
+        out << "  " << file << std::string(file.size() < 25 ? 25 - file.size() : 1, ' ') << date
+            << '\n';
+    }
+    out << dataset::CreditLine << '\n';
+}
+
+void PrintStatusJson(const dataset::DatabaseStatus& status, std::ostream& out) {
+    nlohmann::ordered_json files = nlohmann::ordered_json::object();
+    for (const auto& [file, date] : status.file_dates) {
+        files[file] = date;
+    }
+    const nlohmann::ordered_json object = {{"database", status.path},
+                                           {"present", true},
+                                           {"built", status.built_at},
+                                           {"files", files},
+                                           {"titles", status.titles},
+                                           {"names", status.names},
+                                           {"skipped_rows", status.skipped_rows},
+                                           {"size_bytes", status.size_bytes},
+                                           {"credit", dataset::CreditLine}};
+    out << object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+}
+
+}  // namespace
+
+int RunDatasetUpdateCommand(const DatasetUpdateOptions& options, std::ostream& out,
+                            std::ostream& err) {
+    DatasetDownloadOptions download;
+    download.source = options.from;
+    download.cache_folder = dataset::DatasetCacheFolder();
+    download.db_path = dataset::DatabasePath(options.db);
+    ProgressLine line(err);
+    if (options.progress) {
+        download.progress = [&line](const UpdateProgress& progress) { line.Show(progress); };
+    }
+    DatasetUpdateReport report;
+    try {
+        report = UpdateDatasets(download);
+    } catch (const dataset::DatasetError& error) {
+        line.Clear();
+        err << MessagePrefix << error.what() << '\n';
+        return ExitFailure;
+    }
+    line.Clear();
+    for (const UpdatedFile& file : report.files) {
+        out << file.name << ": " << OriginText(file.origin) << ", " << file.size << " bytes, of "
+            << file.date << '\n';
+    }
+    out << download.db_path << ": " << report.build.titles << " titles, " << report.build.names
+        << " names, " << report.build.skipped_rows << " malformed rows skipped\n"
+        << dataset::CreditLine << '\n';
+    return ExitOk;
+}
+
+int RunDatasetStatusCommand(const DatasetStatusOptions& options, std::ostream& out,
+                            std::ostream& err) {
+    const std::string path = dataset::DatabasePath(options.db);
+    dataset::DatabaseStatus status;
+    try {
+        status = dataset::FilmDatabase(path).Status();
+    } catch (const dataset::DatasetError& error) {
+        if (options.json) {
+            const nlohmann::ordered_json object = {{"database", path}, {"present", false}};
+            out << object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        }
+        err << MessagePrefix << error.what() << '\n'
+            << MessagePrefix << "run \"korvid-cli dataset update\" to build the film database\n";
+        return ExitNotFound;
+    }
+    if (options.json) {
+        PrintStatusJson(status, out);
+    } else {
+        PrintStatusText(status, out);
+    }
+    return ExitOk;
+}
+
+}  // namespace korvid::cli

@@ -1,0 +1,159 @@
+// korvid-cli dataset update and status, in-process against the sample site's data set, with
+// the cache and the database in temporary folders.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+
+#include "cli/commands.h"
+#include "dataset/film_database.h"
+#include "loopback/loopback_server.h"
+#include "tests/cli/in_process.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_dir.h"
+
+namespace korvid {
+namespace {
+
+using test_support::ReadFileBytes;
+using test_support::RunInProcess;
+using test_support::ScopedEnv;
+using test_support::TempDir;
+using ::testing::HasSubstr;
+
+class DatasetCliTest : public test_support::SampleSiteSuite {
+  protected:
+    std::string From() const { return site_->BaseUrl() + "/datasets/"; }
+    std::string Db() const { return data_.File("films.sqlite"); }
+
+    TempDir cache_;
+    TempDir data_;
+    ScopedEnv cache_env_{"XDG_CACHE_HOME", cache_.Path()};
+    ScopedEnv data_env_{"XDG_DATA_HOME", data_.Path()};
+    ScopedEnv dataset_env_{"KORVID_DATASET", Db()};
+};
+
+TEST_F(DatasetCliTest, StatusWithoutADatabaseExitsOne) {
+    const auto text = RunInProcess({"dataset", "status"});
+    EXPECT_EQ(text.exit_code, 1);
+    EXPECT_EQ(text.out, "");
+    EXPECT_THAT(text.err, HasSubstr("korvid-cli dataset update"));
+
+    const auto json = RunInProcess({"dataset", "status", "--json"});
+    EXPECT_EQ(json.exit_code, 1);
+    const auto object = nlohmann::json::parse(json.out);
+    EXPECT_EQ(object["database"], Db());
+    EXPECT_EQ(object["present"], false);
+}
+
+TEST_F(DatasetCliTest, UpdateThenStatusTellWhatTheDatabaseHolds) {
+    const auto update = RunInProcess({"dataset", "update", "--from", From()});
+    ASSERT_EQ(update.exit_code, 0) << update.err;
+    EXPECT_EQ(update.err, "");
+    EXPECT_THAT(update.out, HasSubstr("title.principals.tsv.gz: downloaded, "));
+    EXPECT_THAT(update.out, HasSubstr(Db() + ": "));
+    EXPECT_THAT(update.out, HasSubstr(" malformed rows skipped\n"));
+    EXPECT_THAT(update.out, HasSubstr(std::string(dataset::CreditLine) + "\n"));
+    EXPECT_TRUE(test_support::FileExists(cache_.File("korvid/datasets/title.basics.tsv.gz")));
+
+    const auto again = RunInProcess({"dataset", "update", "--from", From()});
+    EXPECT_EQ(again.exit_code, 0) << again.err;
+    EXPECT_THAT(again.out, HasSubstr("name.basics.tsv.gz: unchanged, "));
+
+    const auto status = RunInProcess({"dataset", "status", "--json"});
+    ASSERT_EQ(status.exit_code, 0) << status.err;
+    const auto object = nlohmann::json::parse(status.out);
+    EXPECT_EQ(object["database"], Db());
+    EXPECT_EQ(object["present"], true);
+    EXPECT_EQ(object["credit"], dataset::CreditLine);
+    EXPECT_GT(object["titles"].get<int>(), 0);
+    EXPECT_GT(object["names"].get<int>(), 0);
+    EXPECT_GT(object["size_bytes"].get<int>(), 0);
+    EXPECT_FALSE(object["built"].get<std::string>().empty());
+    ASSERT_EQ(object["files"].size(), 5u);
+    EXPECT_EQ(object["files"]["title.crew.tsv.gz"], "2026-12-06T00:00:00Z");
+
+    const auto text = RunInProcess({"dataset", "status"});
+    EXPECT_EQ(text.exit_code, 0);
+    EXPECT_THAT(text.out, HasSubstr("Database:     " + Db() + "\n"));
+    EXPECT_THAT(text.out, HasSubstr("  name.basics.tsv.gz       2026-12-06T00:00:00Z\n"));
+    EXPECT_THAT(text.out, HasSubstr(dataset::CreditLine));
+}
+
+TEST_F(DatasetCliTest, TheDbOptionComesBeforeTheEnvironment) {
+    TempDir other;
+    const auto update =
+        RunInProcess({"dataset", "update", "--from", From(), "--db", other.File("mine.sqlite")});
+    ASSERT_EQ(update.exit_code, 0) << update.err;
+    EXPECT_TRUE(test_support::FileExists(other.File("mine.sqlite")));
+    EXPECT_FALSE(test_support::FileExists(Db()));
+    EXPECT_EQ(RunInProcess({"dataset", "status", "--db", other.File("mine.sqlite")}).exit_code, 0);
+}
+
+TEST_F(DatasetCliTest, AFailedUpdateIsOneLineAndExitThreeAndKeepsTheDatabase) {
+    ASSERT_EQ(RunInProcess({"dataset", "update", "--from", From()}).exit_code, 0);
+    const std::string before = ReadFileBytes(Db());
+
+    const auto failed = RunInProcess({"dataset", "update", "--from", site_->BaseUrl() + "/gone/"});
+    EXPECT_EQ(failed.exit_code, 3);
+    EXPECT_EQ(failed.out, "");
+    EXPECT_EQ(failed.err, "korvid-cli: title.basics.tsv.gz: the site answered 404\n");
+    EXPECT_EQ(ReadFileBytes(Db()), before);
+
+    const auto no_folder = RunInProcess({"dataset", "update", "--from", data_.File("none")});
+    EXPECT_EQ(no_folder.exit_code, 3);
+    EXPECT_EQ(no_folder.err, "korvid-cli: " + data_.File("none") +
+                                 "/title.basics.tsv.gz: No such file or directory\n");
+}
+
+TEST_F(DatasetCliTest, UsageErrorsNameTheHelpToRead) {
+    const auto no_step = RunInProcess({"dataset"});
+    EXPECT_EQ(no_step.exit_code, 2);
+    EXPECT_THAT(no_step.err, HasSubstr("(see korvid-cli dataset --help)"));
+    const auto no_value = RunInProcess({"dataset", "update", "--from"});
+    EXPECT_EQ(no_value.exit_code, 2);
+    EXPECT_THAT(no_value.err, HasSubstr("(see korvid-cli dataset update --help)"));
+    const auto help = RunInProcess({"dataset", "status", "--help"});
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_THAT(help.out, HasSubstr("Exit codes: 0 a database is there, 1 none"));
+}
+
+TEST_F(DatasetCliTest, TheProgressLineOnlyWhereAskedFor) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const cli::DatasetUpdateOptions options{From(), "", true};
+    ASSERT_EQ(cli::RunDatasetUpdateCommand(options, out, err), 0);
+    EXPECT_THAT(err.str(), HasSubstr("\r\033[Ktitle.basics.tsv.gz: downloading "));
+    EXPECT_THAT(err.str(), testing::EndsWith("\r\033[K")) << "the line is cleared at the end";
+
+    // korvid-cli itself, its standard error a pipe: no progress line at all.
+    TempDir work;
+    const auto child = test_support::RunChild(KORVID_BINARY_DIR "/cli/korvid-cli",
+                                              {"dataset", "update", "--from", From()}, work.Path());
+    EXPECT_EQ(child.exit_code, 0) << child.err;
+    EXPECT_EQ(child.err, "");
+}
+
+// The site's browser check: the cause, then the way to the data sets.
+TEST(BrowserCheckCliTest, SearchNamesTheCauseAndTheDatasetUpdate) {
+    loopback::LoopbackServer site([](const loopback::HttpRequest&) {
+        loopback::HttpResponse response = loopback::HttpResponse::WithStatus(202, "Accepted", "");
+        response.headers.emplace_back("x-amzn-waf-action", "challenge");
+        return response;
+    });
+    TempDir work;
+    const auto run =
+        RunInProcess({"search", "--host", site.HostPort(), "--dir", work.Path(), "alien"});
+    EXPECT_EQ(run.exit_code, 3);
+    EXPECT_THAT(run.err, HasSubstr("korvid-cli: the site asked for a browser check\n"
+                                   "korvid-cli: the site's pages are closed to programs; run "
+                                   "\"korvid-cli dataset update\""));
+    EXPECT_FALSE(test_support::FileExists(work.File("imdbtemp.htm")));
+}
+
+}  // namespace
+}  // namespace korvid
