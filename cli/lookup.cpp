@@ -15,6 +15,11 @@ namespace {
 LookupResult DownloadFailed(const TIMDBImport& importer, std::ostream& err) {
     const std::string& cause = importer.DownloadFailure();
     err << MessagePrefix << (cause.empty() ? "the download failed" : ForTerminal(cause)) << '\n';
+    if (cause == BrowserCheckCause) {
+        err << MessagePrefix
+            << "the site's pages are closed to programs; run \"korvid-cli dataset update\" "
+               "to look films up in its data sets instead\n";
+    }
     return {LookupEnd::Failed, ExitFailure};
 }
 

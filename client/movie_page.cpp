@@ -48,9 +48,10 @@ const MarkerFilter& FilmPageMarkers() {
     return markers;
 }
 
-// Drops the first count characters of the text (all of it when it is shorter).
-void DropFront(std::string& text, std::size_t count) {
-    text.erase(0, std::min(count, text.size()));
+// Drops the first count characters of the text (all of it when it is shorter). On a view
+// this moves its start, so walking a long line step by step stays linear.
+void DropFront(std::string_view& text, std::size_t count) {
+    text.remove_prefix(std::min(count, text.size()));
 }
 
 // The 1-based position of the first occurrence of the needle, 0 when it is absent.
@@ -180,7 +181,8 @@ void TIMDBImport::ParseMoviePage() {
     FindLine(GenreMarker, 0);
     const bool genre_line_found = LineIndex >= 0;
     if (genre_line_found) {
-        std::string rest = next_line();
+        // A view of the page's line: the loop below changes no line of PageLines.
+        std::string_view rest = next_line();
         for (;;) {
             Genre = ExtractLinkText(ShortString(rest), "<a", "</a>");
             const std::size_t link_end = Position(rest, "</a>");
@@ -221,7 +223,7 @@ void TIMDBImport::ParseMoviePage() {
     // 9. The first cast entry, which follows the cast table's fixed opening markup.
     FindLine(CastMarker, 0);
     if (LineIndex >= 0) {
-        std::string rest = PageLines[LineIndex];
+        std::string_view rest = PageLines[LineIndex];
         DropFront(rest, CastLinePrefix);
         CastTrueName = ExtractLinkText(ShortString(rest), "<a href=\"/name/", "</a>");
         DropFront(rest, Position(rest, "....") + 9);

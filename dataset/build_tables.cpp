@@ -18,7 +18,9 @@ std::uint64_t TextStore::Add(std::string_view text) {
     char* at = blocks_.back().get() + used_;
     at[0] = static_cast<char>(text.size() & 0xFF);
     at[1] = static_cast<char>(text.size() >> 8);
-    std::memcpy(at + 2, text.data(), text.size());
+    if (!text.empty()) {
+        std::memcpy(at + 2, text.data(), text.size());
+    }
     const std::uint64_t position = ((blocks_.size() - 1) << kBlockBits) | used_;
     used_ += needed;
     return position;
@@ -38,7 +40,7 @@ std::string_view TextStore::Get(std::uint64_t position) const {
 void RatingTable::Add(const RatingsRow& row) {
     RatingEntry entry;
     entry.key = row.key;
-    std::memcpy(entry.rating, row.rating.data(), std::min(row.rating.size(), sizeof entry.rating - 1));
+    row.rating.substr(0, sizeof entry.rating - 1).copy(entry.rating, sizeof entry.rating - 1);
     entry.votes = row.votes;
     if (!entries_.empty() && entries_.back().key >= row.key) {
         sorted_ = false;

@@ -57,9 +57,10 @@ bool OptionalNumber(std::string_view text, std::optional<int>& value) {
     return value.has_value();
 }
 
-// An average rating as written: digits with at most one decimal point, "8.5", "10.0".
+// An average rating as written, at most 7 characters: digits with at most one decimal
+// point, "8.5", "10.0".
 bool IsRating(std::string_view text) {
-    if (text.empty() || text.size() > 8 || text.front() < '0' || text.front() > '9') {
+    if (text.empty() || text.size() > 7 || text.front() < '0' || text.front() > '9') {
         return false;
     }
     bool point = false;

@@ -16,6 +16,7 @@
 #include "dataset/database_build.h"
 #include "dataset/film_database.h"
 #include "tests/dataset/dataset_files.h"
+#include "tests/support/all_lines.h"
 #include "tests/support/local_films.h"
 #include "tests/support/parse_outcome.h"
 #include "tests/support/scripted_prompts.h"
@@ -58,7 +59,9 @@ class LocalSourceTest : public ::testing::Test {
         importer_.UseFilmDatabase(*database_);
     }
 
-    std::vector<std::string> Entries() const { return importer_.ResultTitles.Lines(); }
+    std::vector<std::string> Entries() const {
+        return test_support::AllLines(importer_.ResultTitles);
+    }
 
     static inline TempDir* dir_ = nullptr;
     static inline std::shared_ptr<const dataset::FilmDatabase>* database_ = nullptr;
@@ -163,9 +166,9 @@ TEST_F(LocalSourceTest, ATitleWithoutRatingCrewOrPrincipalsLeavesThoseOut) {
     EXPECT_EQ(importer_.Genre, "");
     EXPECT_EQ(importer_.PosterFile, "");
     EXPECT_THAT(
-        importer_.CsvLines.Lines(),
+        test_support::AllLines(importer_.CsvLines),
         ElementsAre(CsvHeaderRow, "Road Trip Diary ~1~~~ Directed By : ~~" + Address("tt9100004")));
-    const std::vector<std::string> xml = importer_.XmlLines.Lines();
+    const std::vector<std::string> xml = test_support::AllLines(importer_.XmlLines);
     for (const char* left_out :
          {"<Director>", "<Rating>", "<Running_Time>", "<Main_Cast_Member>", "<Genre>"}) {
         EXPECT_EQ(

@@ -9,11 +9,13 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
+#include <filesystem>
 #include <stdexcept>
 
 #include "common/errors.h"
 #include "shell/app_dir.h"
 #include "shell/qt_prompts.h"
+#include "tests/support/child_process.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
 
@@ -64,20 +66,56 @@ TEST_F(ErrorBoxTest, AnErrorWhilePaintingIsShownOnTheLoopsNextTurn) {
 
 TEST(AppDirTest, TheExecutablesFolderWhenWritableElseTheUsersDataFolder) {
     TempDir dir;
-    EXPECT_EQ(ChooseAppDir(dir.Path(), nullptr, nullptr), dir.Dir());
-    EXPECT_EQ(ChooseAppDir(dir.Dir(), nullptr, nullptr), dir.Dir());
+    EXPECT_EQ(ChooseAppDir(dir.Path(), nullptr, nullptr).folder, dir.Dir());
+    EXPECT_EQ(ChooseAppDir(dir.Dir(), nullptr, nullptr).folder, dir.Dir());
+    EXPECT_EQ(ChooseAppDir(dir.Dir(), nullptr, nullptr).problem, "");
 
     const std::string missing = dir.File("no-such-folder");
-    EXPECT_EQ(ChooseAppDir(missing, dir.File("data").c_str(), "/nonexistent"),
+    EXPECT_EQ(ChooseAppDir(missing, dir.File("data").c_str(), "/nonexistent").folder,
               dir.File("data") + "/korvid/");
-    EXPECT_EQ(ChooseAppDir(missing, "", dir.Path().c_str()), dir.Dir() + ".local/share/korvid/");
+    const AppDirChoice home = ChooseAppDir(missing, "", dir.Path().c_str());
+    EXPECT_EQ(home.folder, dir.Dir() + ".local/share/korvid/");
+    EXPECT_EQ(home.problem, "");
     struct stat info {};
     EXPECT_EQ(::stat((dir.Dir() + ".local/share/korvid").c_str(), &info), 0);
     EXPECT_TRUE(S_ISDIR(info.st_mode));
 
-    // A data folder that cannot be made is an error, not a folder somewhere else.
+    // A data folder that cannot be made is named, and stays the folder: not one elsewhere.
     test_support::WriteFileBytes(dir.File("file"), "x");
-    EXPECT_THROW(ChooseAppDir(missing, dir.File("file").c_str(), nullptr), IoError);
+    const AppDirChoice blocked = ChooseAppDir(missing, dir.File("file").c_str(), nullptr);
+    EXPECT_EQ(blocked.folder, dir.File("file") + "/korvid/");
+    EXPECT_THAT(blocked.problem, ::testing::StartsWith("Cannot create folder " +
+                                                       dir.File("file") + "/korvid/ ("));
+}
+
+// Neither the executable's folder nor the data folder writable (as the unprivileged user
+// when the tests run as root): the data folder is the folder, and the problem names it.
+TEST(AppDirTest, AFolderThatCannotBeWrittenIsNamed) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.File("exe"));
+    std::filesystem::create_directories(dir.File("data/korvid"));
+    const auto open_to_all = std::filesystem::perms::owner_all |
+                             std::filesystem::perms::others_read |
+                             std::filesystem::perms::others_exec;
+    for (const char* folder : {"", "exe", "data", "data/korvid"}) {
+        std::filesystem::permissions(dir.File(folder), open_to_all);
+    }
+    const std::string data = dir.File("data");
+    const std::string exe = dir.File("exe");
+    const int outcome = test_support::RunUnprivileged([&] {
+        const AppDirChoice existing = ChooseAppDir(exe, data.c_str(), nullptr);
+        const AppDirChoice missing = ChooseAppDir(exe, (data + "/korvid").c_str(), nullptr);
+        const bool existing_named =
+            existing.folder == data + "/korvid/" &&
+            existing.problem ==
+                "Cannot write to folder " + data + "/korvid/ (File access denied)";
+        const bool missing_named =
+            missing.folder == data + "/korvid/korvid/" &&
+            missing.problem ==
+                "Cannot create folder " + data + "/korvid/korvid/ (File access denied)";
+        return (existing_named ? 0 : 1) + (missing_named ? 0 : 2);
+    });
+    EXPECT_EQ(outcome, 0);
 }
 
 TEST(DialogFilterTest, PairsBecomeQtNameFilters) {

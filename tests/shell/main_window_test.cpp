@@ -22,28 +22,28 @@
 #include <vector>
 
 #include "common/errors.h"
+#include "loopback/loopback_server.h"
+#include "shell/EditTagUnit.h"
 #include "shell/MainUnit.h"
 #include "shell/application.h"
+#include "shell/mdCONTROLS.h"
 #include "shell/picture.h"
-#include "tag/EditTagUnit.h"
 #include "tag/movie_tag.h"
-#include "loopback/loopback_server.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
-#include "theme/mdCONTROLS.h"
 
 namespace korvid {
 namespace {
 
-using ::testing::ElementsAre;
-using test_support::FileExists;
-using ::testing::HasSubstr;
 using loopback::HttpRequest;
 using loopback::HttpResponse;
 using loopback::LoopbackServer;
+using test_support::FileExists;
 using test_support::ReadFileBytes;
 using test_support::ScriptedPrompts;
 using test_support::TempDir;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 
 std::string Page(const std::vector<std::string>& lines) {
     std::string text;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "client/IMDBImport.h"
+#include "tests/support/all_lines.h"
 
 namespace korvid::test_support {
 
@@ -47,9 +48,9 @@ inline ParseOutcome Record(const TIMDBImport& i, std::string error = {}) {
                       std::to_string(i.LineIndex),
                       std::to_string(i.MovieFound)};
     outcome.fields.insert(outcome.fields.end(), i.Genres.begin(), i.Genres.end());
-    outcome.xml = i.XmlLines.Lines();
-    outcome.csv = i.CsvLines.Lines();
-    outcome.page = i.PageLines.Lines();
+    outcome.xml = AllLines(i.XmlLines);
+    outcome.csv = AllLines(i.CsvLines);
+    outcome.page = AllLines(i.PageLines);
     return outcome;
 }
 

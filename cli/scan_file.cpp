@@ -1,0 +1,136 @@
+#include "cli/scan_file.h"
+
+#include <exception>
+#include <ostream>
+#include <sstream>
+#include <string_view>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "cli/cli_common.h"
+#include "cli/film_tag.h"
+#include "cli/lookup.h"
+#include "cli/terminal_text.h"
+#include "cli/title_match.h"
+#include "client/IMDBImport.h"
+#include "common/errors.h"
+#include "tag/movie_tag.h"
+
+namespace korvid::cli {
+namespace {
+
+// The messages a lookup wrote, as one line without the prefix.
+std::string Messages(const std::string& text) {
+    std::string joined;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind(MessagePrefix, 0) == 0) {
+            line.erase(0, std::string_view(MessagePrefix).size());
+        }
+        joined += (joined.empty() ? "" : "; ") + line;
+    }
+    return joined;
+}
+
+}  // namespace
+
+void Pacer::Wait() {
+    const auto now = std::chrono::steady_clock::now();
+    if (last_ && now < *last_ + delay_) {
+        std::this_thread::sleep_for(*last_ + delay_ - now);
+    }
+    last_ = std::chrono::steady_clock::now();
+}
+
+Scanner::Scanner(const ScanOptions& options, std::shared_ptr<const dataset::FilmDatabase> database,
+                 std::ostream& err)
+    : options_(options),
+      err_(err),
+      database_(std::move(database)),
+      pacer_(database_ ? 0.0 : options.delay),
+      year_(CurrentYear()) {}
+
+FileReport Scanner::Scan(const std::string& file) {
+    FileReport report;
+    report.file = file;
+    report.searched = ReadFileNameTitle(file, year_);
+    try {
+        ScanOne(report);
+    } catch (const std::exception& e) {  // one file's failure ends only that file
+        report.outcome = Outcome::Failed;
+        report.message = e.what();
+    }
+    if (report.outcome == Outcome::Failed) {
+        if (options_.progress) {
+            err_ << "\r\033[K";  // the message starts on a clean line
+        }
+        ReportFileFailure(file, report.message, err_);
+    }
+    return report;
+}
+
+void Scanner::ScanOne(FileReport& report) {
+    const std::string& file = report.file;
+    if (!PathFits(file)) {
+        report.message = PathTooLongText();
+        return;
+    }
+    if (ReadLastTagBytes(file).HasMarker() && !options_.replace) {
+        report.outcome = Outcome::Skipped;
+        return;
+    }
+    if (report.searched.title.empty()) {
+        report.outcome = Outcome::NotFound;
+        report.message = "the file name holds no title";
+        return;
+    }
+
+    std::ostringstream said;  // the lookup's messages go into the report
+    TerminalPrompts prompts(said);
+    TIMDBImport importer(prompts);
+    importer.UseFilmDatabase(database_);
+    pacer_.Wait();
+    LookupResult found = LookUp(importer, report.searched.title, std::nullopt, options_.site, said);
+    if (found.end == LookupEnd::List) {
+        std::vector<std::string> entries;
+        for (int i = 0; i < importer.ResultTitles.Count(); ++i) {
+            entries.push_back(importer.ResultTitles[i]);
+        }
+        const std::optional<int> chosen =
+            ChooseEntry(entries, Utf8ToLatin1(report.searched.title), report.searched.year);
+        if (!chosen) {
+            report.outcome = Outcome::Ambiguous;
+            for (int i = 0; i < importer.ResultTitles.Count(); ++i) {
+                report.candidates.push_back({importer.ResultTitles[i], importer.ResultUrls[i]});
+            }
+            return;
+        }
+        pacer_.Wait();
+        found = ImportEntry(importer, *chosen, said);
+    }
+    if (found.end == LookupEnd::Failed) {
+        report.outcome = found.exit_code == ExitNotFound ? Outcome::NotFound : Outcome::Failed;
+        report.message = Messages(said.str());
+        return;
+    }
+
+    const MovieTagValues values = ValuesOfFilm(importer);
+    // The page's title ends with a space; the report shows it without.
+    report.title = values.title.substr(0, values.title.find_last_not_of(' ') + 1);
+    report.year = values.year;
+    report.address = importer.MovieUrl;
+    if (options_.dry_run) {
+        report.outcome = Outcome::Tagged;
+        return;
+    }
+    try {
+        WriteTag(MovieTag::Render(values), file);
+        report.outcome = Outcome::Tagged;
+    } catch (const IoError& e) {
+        report.message = TagWriteFailure(file, e);
+    }
+}
+
+}  // namespace korvid::cli

@@ -1,0 +1,58 @@
+// The scan's report for scripts: one JSON document with an object a file and the summary.
+
+#include <nlohmann/json.hpp>
+#include <ostream>
+
+#include "cli/lookup.h"
+#include "cli/scan_report.h"
+#include "cli/terminal_text.h"
+#include "dataset/film_database.h"
+
+namespace korvid::cli {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json OrNull(const std::string& latin1) {
+    return latin1.empty() ? Json(nullptr) : Json(Latin1ToUtf8(latin1));
+}
+
+}  // namespace
+
+void PrintJsonReport(const std::vector<FileReport>& reports, bool dry_run, bool local,
+                     std::ostream& out) {
+    Json files = Json::array();
+    for (const FileReport& r : reports) {
+        Json candidates = Json::array();
+        for (const Candidate& c : r.candidates) {
+            candidates.push_back(
+                {{"title", Latin1ToUtf8(c.title)}, {"address", Latin1ToUtf8(c.address)}});
+        }
+        // The file name's title is in the name's own bytes, usually UTF-8.
+        const Json searched = {
+            {"title", r.searched.title},
+            {"year", r.searched.year.empty() ? Json(nullptr) : Json(r.searched.year)}};
+        files.push_back({{"file", r.file},
+                         {"outcome", OutcomeName(r.outcome, dry_run)},
+                         {"searched", searched},
+                         {"title", OrNull(r.title)},
+                         {"year", OrNull(r.year)},
+                         {"address", OrNull(r.address)},
+                         {"candidates", std::move(candidates)},
+                         {"message", r.message.empty() ? Json(nullptr) : Json(r.message)}});
+    }
+    Json summary = Json::object();
+    for (const Outcome outcome : AllOutcomes) {
+        summary[OutcomeName(outcome, dry_run)] = CountOf(reports, outcome);
+    }
+    Json document = {{"dry_run", dry_run},
+                     {"source", SourceName(local ? LookupSource::Local : LookupSource::Site)},
+                     {"files", std::move(files)},
+                     {"summary", std::move(summary)}};
+    if (local) {
+        document["credit"] = dataset::CreditLine;
+    }
+    out << document.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
+}
+
+}  // namespace korvid::cli
