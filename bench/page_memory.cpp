@@ -2,6 +2,8 @@
 // server: each run is a child process, and its peak resident size is ru_maxrss from wait4.
 // The program's base is the same search on the plain sample film (a few KB); the figure
 // read against the page is (peak on the large page - base) / page size.
+// Beside it, the line list alone on the page of the worst shape, 50 MB of line breaks (a
+// line a byte), loaded in a forked child; the base is a child that loads an empty file.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -10,11 +12,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "bench/child_run.h"
 #include "bench/page_baseline.h"
+#include "common/line_list.h"
 #include "loopback/loopback_server.h"
 #include "tests/support/temp_dir.h"
 
@@ -148,6 +152,66 @@ void BM_KorvidCliSearchPeakMemory(benchmark::State& state) {
         static_cast<double>(peak - base) / static_cast<double>(servers.large_size);
 }
 BENCHMARK(BM_KorvidCliSearchPeakMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Forks a child that loads the file into a line list and exits; its peak resident bytes, or
+// -1. The child starts with this process's memory, which the empty file's run measures.
+long PeakBytesOfLoading(const std::string& file) {
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        return -1;
+    }
+    if (pid == 0) {
+        try {
+            korvid::LineList lines;
+            lines.LoadFromFile(file);
+            ::_exit(lines.Count() >= 0 ? 0 : 1);
+        } catch (...) {
+            ::_exit(2);
+        }
+    }
+    int status = 0;
+    rusage usage{};
+    if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return -1;
+    }
+    return usage.ru_maxrss * 1024L;
+}
+
+void BM_LineBreakPagePeakMemory(benchmark::State& state) {
+    const auto size = static_cast<std::size_t>(state.range(0));
+    korvid::test_support::TempDir dir;
+    const std::string page = dir.File("breaks.htm");
+    const std::string empty = dir.File("empty.htm");
+    {
+        // Written in pieces, so this process never holds the page.
+        const std::string piece(1024 * 1024, '\n');
+        const int fd = ::open(page.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        for (std::size_t written = 0; fd >= 0 && written < size; written += piece.size()) {
+            (void)!::write(fd, piece.data(), std::min(piece.size(), size - written));
+        }
+        ::close(fd);
+        ::close(::open(empty.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    }
+    long base = 0;
+    long peak = 0;
+    for (auto _ : state) {
+        base = PeakBytesOfLoading(empty);
+        peak = PeakBytesOfLoading(page);
+        if (base < 0 || peak < 0) {
+            state.SkipWithError("loading failed");
+            return;
+        }
+    }
+    state.counters["page_bytes"] = static_cast<double>(size);
+    state.counters["base_rss"] = static_cast<double>(base);
+    state.counters["peak_rss"] = static_cast<double>(peak);
+    state.counters["above_base_per_page"] =
+        static_cast<double>(peak - base) / static_cast<double>(size);
+}
+BENCHMARK(BM_LineBreakPagePeakMemory)
+    ->Arg(50 * 1024 * 1024)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

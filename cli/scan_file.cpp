@@ -5,7 +5,6 @@
 #include <sstream>
 #include <string_view>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "cli/cli_common.h"
@@ -44,8 +43,8 @@ void Pacer::Wait() {
     last_ = std::chrono::steady_clock::now();
 }
 
-Scanner::Scanner(const ScanOptions& options, std::shared_ptr<const dataset::FilmDatabase> database,
-                 std::ostream& err)
+Scanner::Scanner(const ScanOptions& options,
+                 std::shared_ptr<const dataset::FilmDatabase> database, std::ostream& err)
     : options_(options),
       err_(err),
       database_(std::move(database)),
@@ -92,7 +91,8 @@ void Scanner::ScanOne(FileReport& report) {
     TIMDBImport importer(prompts);
     importer.UseFilmDatabase(database_);
     pacer_.Wait();
-    LookupResult found = LookUp(importer, report.searched.title, std::nullopt, options_.site, said);
+    LookupResult found =
+        LookUp(importer, report.searched.title, std::nullopt, options_.site, said);
     if (found.end == LookupEnd::List) {
         std::vector<std::string> entries;
         for (int i = 0; i < importer.ResultTitles.Count(); ++i) {

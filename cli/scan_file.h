@@ -9,10 +9,7 @@
 
 #include "cli/commands.h"
 #include "cli/scan_report.h"
-
-namespace korvid::dataset {
-class FilmDatabase;
-}
+#include "dataset/film_database.h"
 
 namespace korvid::cli {
 
@@ -28,10 +25,10 @@ class Pacer {
 };
 
 // Looks up and tags one file after another, pacing the requests to the site. A failure is
-// reported on err at once and the scan goes on. With a film database the lookups answer from
-// it, without waiting between them.
+// reported on err at once and the scan goes on.
 class Scanner {
   public:
+    // With a film database the lookups answer from it, without waiting between them.
     Scanner(const ScanOptions& options, std::shared_ptr<const dataset::FilmDatabase> database,
             std::ostream& err);
 

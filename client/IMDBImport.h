@@ -9,11 +9,13 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "client/http.h"
+#include "common/file_descriptor.h"
 #include "common/line_list.h"
 #include "common/prompts.h"
 #include "common/short_string.h"
@@ -36,6 +38,10 @@ inline constexpr const char* CsvHeaderRow =
 
 // The name of the temporary page file in the program's folder.
 inline constexpr const char* TempPageName = "imdbtemp.htm";
+
+// The largest page a lookup reads: far above any real film page or result list, and it
+// keeps an endless page from filling the disk and the memory.
+inline constexpr std::uint64_t MaxPageBytes = 64u * 1024u * 1024u;
 
 // What one download may take beyond the transfer's own settings.
 struct DownloadOptions {
@@ -133,7 +139,11 @@ class TIMDBImport {
     // ---- Page fetching ----
     void ClearMovieData();
     // Downloads the address into AppDir + "imdbtemp.htm" and loads it into PageLines.
-    // Never raises and shows no message.
+    // Never raises and shows no message. A page over MaxPageBytes or one that did not arrive
+    // whole is a failed download. The temporary page stays locked (flock) from the download
+    // until the lookup that fetched it has read it, so two lookups sharing the folder never
+    // read each other's page: the second waits. A FIFO or a device at the name is refused
+    // ("Cannot create file"), never opened for writing.
     bool FetchPage(const ShortString& address);
     // The address of the page FetchPage received last, after redirects.
     const std::string& LastFetchedUrl() const { return last_fetched_url_; }
@@ -197,6 +207,12 @@ class TIMDBImport {
     void TakeFilmAddressOfDirectHit();
     // Shows the message of a failed page download, unless the user cancelled it.
     void ReportFailedDownload();
+    // Opens the temporary page (creating it) and waits for its exclusive lock.
+    void LockTempPage(const std::string& path);
+    // Ends the hold FetchPage took on the temporary page; with remove, deletes the page first.
+    void ReleaseTempPage(bool remove) noexcept;
+    // Holds the temporary page while a lookup reads it.
+    class TempPageHold;
     // Empties the film's text fields that every lookup starts without.
     void ClearFilmFields();
     // The start of every film read: both documents restart and no value of the film read
@@ -232,6 +248,7 @@ class TIMDBImport {
     MarkerTable marker_table_;
     std::shared_ptr<const dataset::FilmDatabase> film_database_;
     LookupSource source_ = LookupSource::Site;
+    std::optional<FileDescriptor> temp_page_lock_;
 };
 
 }  // namespace korvid

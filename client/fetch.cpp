@@ -2,6 +2,8 @@
 // into the temporary page file and loads it as lines.
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -39,6 +41,8 @@ class DownloadFile {
         return true;
     }
 
+    // Opens the file without blocking and without following a link; anything there that is
+    // not a regular file (a FIFO, a device) is refused and left as it is.
     bool Open() {
         if (file_) {
             return error_ == 0;
@@ -46,12 +50,22 @@ class DownloadFile {
         if (error_ != 0) {
             return false;
         }
-        file_.emplace(CreateOutputFile(path_, O_TRUNC, 0644));
-        if (!file_->IsOpen()) {
-            error_ = errno;
-            file_.reset();
+        FileDescriptor file(CreateOutputFile(path_, O_NONBLOCK, 0644));
+        if (!file.IsOpen()) {
+            // ENXIO: a FIFO that nobody reads.
+            error_ = errno == ENXIO ? ELOOP : errno;
             return false;
         }
+        struct stat info {};
+        if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+            error_ = ELOOP;
+            return false;
+        }
+        if (::ftruncate(file.Get(), 0) != 0) {
+            error_ = errno;
+            return false;
+        }
+        file_.emplace(file.Release());
         return true;
     }
 
@@ -77,8 +91,9 @@ class DownloadFile {
         }
     }
 
-    // Raises the error of the kept errno: a symbolic link at the name is a file that cannot
-    // be created; a full disk reads "Disk full".
+    // Raises the error of the kept errno: a symbolic link or another file that is not a
+    // regular one at the name (kept as ELOOP) is a file that cannot be created; a full disk
+    // reads "Disk full".
     [[noreturn]] void Raise() const {
         if (error_ == ELOOP) {
             throw FileCreateError(path_);
@@ -147,21 +162,67 @@ std::string TIMDBImport::TempPagePath() const {
     return ShortString(AppDir + TempPageName).str();
 }
 
+void TIMDBImport::LockTempPage(const std::string& path) {
+    // A lookup that cannot even create the page goes on without the lock; its download then
+    // fails to write the page as it would have.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        FileDescriptor file(
+            ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644));
+        if (!file.IsOpen()) {
+            if (errno != ELOOP) {
+                return;
+            }
+            ::unlink(path.c_str());  // a symbolic link at the name is replaced, never followed
+            continue;
+        }
+        struct stat opened {};
+        if (::fstat(file.Get(), &opened) != 0 || !S_ISREG(opened.st_mode)) {
+            throw FileCreateError(path);  // a FIFO or a device at the name is left alone
+        }
+        int locked = -1;
+        do {
+            locked = ::flock(file.Get(), LOCK_EX);
+        } while (locked != 0 && errno == EINTR);
+        // The lookup that held the page may have removed it meanwhile: then the lock is on a
+        // file no longer at the name, and the next attempt opens the one that is.
+        struct stat named {};
+        if (locked != 0 || (::lstat(path.c_str(), &named) == 0 && named.st_dev == opened.st_dev &&
+                            named.st_ino == opened.st_ino)) {
+            temp_page_lock_.emplace(file.Release());
+            return;
+        }
+    }
+    throw FileCreateError(path);
+}
+
+void TIMDBImport::ReleaseTempPage(bool remove) noexcept {
+    // Only the page this lookup holds is removed: a FIFO or another lookup's page stays.
+    if (remove && temp_page_lock_) {
+        ::unlink(TempPagePath().c_str());
+    }
+    temp_page_lock_.reset();
+}
+
 bool TIMDBImport::FetchPage(const ShortString& address) {
     const std::string path = TempPagePath();
-    ::unlink(path.c_str());  // a failure to delete is ignored: the download writes over it
+    ReleaseTempPage(false);  // the page of an earlier fetch
     download_failure_.clear();
     try {
+        LockTempPage(path);
         TransferInfo info;
-        if (!DownloadToFile(address, path, progress_, &info, {.http = http_options_})) {
+        // A page over the limit, or one that did not arrive whole, is no page.
+        const DownloadOptions options{
+            .max_bytes = MaxPageBytes, .whole_body_only = true, .http = http_options_};
+        if (!DownloadToFile(address, path, progress_, &info, options)) {
             download_failure_ = info.error;
+            ReleaseTempPage(true);  // no earlier page stays behind
             return false;
         }
         last_fetched_url_ = info.effective_url;
         PageLines.LoadFromFile(path);
         return true;
     } catch (const std::exception& error) {
-        ::unlink(path.c_str());  // no half-written or unreadable page stays behind
+        ReleaseTempPage(true);  // no half-written or unreadable page stays behind
         download_failure_ = error.what();
         PageLines.Clear();
         return false;

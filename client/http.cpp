@@ -14,7 +14,7 @@
 namespace korvid {
 namespace {
 
-// Owns one libcurl easy handle. Move-only: the handle is released exactly once.
+// Owns one libcurl easy handle and releases it exactly once.
 class CurlEasy {
   public:
     explicit CurlEasy(const CurlFunctions& curl) : curl_(&curl), handle_(curl.EasyInit()) {
@@ -22,19 +22,9 @@ class CurlEasy {
             throw std::runtime_error("Cannot start an HTTP transfer");
         }
     }
-    CurlEasy(CurlEasy&& other) noexcept
-        : curl_(other.curl_), handle_(std::exchange(other.handle_, nullptr)) {}
-    CurlEasy& operator=(CurlEasy&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            curl_ = other.curl_;
-            handle_ = std::exchange(other.handle_, nullptr);
-        }
-        return *this;
-    }
     CurlEasy(const CurlEasy&) = delete;
     CurlEasy& operator=(const CurlEasy&) = delete;
-    ~CurlEasy() { Reset(); }
+    ~CurlEasy() { curl_->EasyCleanup(handle_); }
 
     template <typename T>
     void SetOption(CURLoption option, T value) {
@@ -48,12 +38,6 @@ class CurlEasy {
     CURL* Get() const noexcept { return handle_; }
 
   private:
-    void Reset() noexcept {
-        if (handle_ != nullptr) {
-            curl_->EasyCleanup(handle_);
-            handle_ = nullptr;
-        }
-    }
     const CurlFunctions* curl_;
     CURL* handle_;
 };
@@ -90,6 +74,7 @@ struct TransferState {
     long status = 0;  // of the answer whose headers are being read
     const HttpOptions* options;
     bool answer_told = false;
+    bool header_ended = false;  // the last header line seen was the empty one ending a header
 };
 
 // libcurl's transfer callback: it runs during the whole transfer, while waiting for the
@@ -106,12 +91,15 @@ extern "C" int TransferTick(void* user, curl_off_t /*download_total*/, curl_off_
 }
 
 // Keeps the headers Korvid reads; a status line starts a new answer (after a redirect or an
-// interim answer), so only the final answer's headers remain.
+// interim answer), so only the final answer's headers remain. Notes too whether the header
+// received last was ended by its empty line: a connection that closes inside the header
+// leaves libcurl with a status and no error, but it is no answer.
 extern "C" std::size_t ReadHeaderLine(char* data, std::size_t size, std::size_t count,
                                       void* user) {
     auto* state = static_cast<TransferState*>(user);
     const std::size_t bytes = size * count;
     std::string_view line(data, bytes);
+    state->header_ended = line == "\r\n" || line == "\n";
     if (line.substr(0, 5) == "HTTP/") {
         state->headers = {};
         const std::size_t space = line.find(' ');
@@ -251,7 +239,7 @@ void HttpGlobalInit() {
 TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
                      const ProgressCallback& progress, const HttpOptions& options) {
     TransferInfo info;
-    TransferState state{&sink, &progress, &options.keep_going, 0, false, false, {}, 0, &options, false};
+    TransferState state{&sink, &progress, &options.keep_going, 0, false, false, {}, 0, &options, false, false};
     const std::string url = EncodeRequestTarget(address);
 
     const CurlFunctions* curl = LoadedCurl();
@@ -324,7 +312,8 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
 
     info.status = status;
     info.effective_url = effective != nullptr ? effective : url;
-    info.complete = code == CURLE_OK;
+    const bool cut_in_header = code == CURLE_OK && !state.header_ended;
+    info.complete = code == CURLE_OK && !cut_in_header;
     info.headers = std::move(state.headers);
     // No connection could be made to the page's server, the first one or one a redirect
     // led to: the host did not resolve, refused, or did not answer in time.
@@ -341,6 +330,8 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
             "the download took longer than " + std::to_string(options.deadline_seconds) + " s";
     } else if (code != CURLE_OK) {
         info.error = FailureCause(*curl, easy.Get(), code, status, error_buffer);
+    } else if (cut_in_header) {
+        info.error = "the connection broke";
     }
     return info;
 }

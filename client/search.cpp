@@ -2,8 +2,6 @@
 // title search and reads whatever page comes back; ImportResult fetches and reads the film
 // page of one entry of the list.
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <string>
 #include <string_view>
@@ -57,19 +55,21 @@ PageKind ClassifyTitleLine(std::string_view line) {
     return PageKind::FilmPage;
 }
 
-// Deletes a file when it goes out of scope, on every path; a failure to delete is ignored.
-class RemovedOnExit {
+}  // namespace
+
+// Keeps the temporary page locked while it is read, then lets it go (deleting it first when
+// asked), on every path.
+class TIMDBImport::TempPageHold {
   public:
-    explicit RemovedOnExit(std::string path) : path_(std::move(path)) {}
-    RemovedOnExit(const RemovedOnExit&) = delete;
-    RemovedOnExit& operator=(const RemovedOnExit&) = delete;
-    ~RemovedOnExit() { ::unlink(path_.c_str()); }
+    TempPageHold(TIMDBImport& importer, bool remove) : importer_(importer), remove_(remove) {}
+    TempPageHold(const TempPageHold&) = delete;
+    TempPageHold& operator=(const TempPageHold&) = delete;
+    ~TempPageHold() { importer_.ReleaseTempPage(remove_); }
 
   private:
-    std::string path_;
+    TIMDBImport& importer_;
+    bool remove_;
 };
-
-}  // namespace
 
 std::string EncodeQueryValue(std::string_view value) {
     return PercentEncode(value, [](unsigned char byte) {
@@ -110,7 +110,7 @@ bool TIMDBImport::SearchTitle() {
         return false;
     }
     // The page has been examined once this returns or raises.
-    const RemovedOnExit temp_page(TempPagePath());
+    const TempPageHold temp_page(*this, true);
 
     FindLine("<TITLE>", 0);
     if (LineIndex < 0) {
@@ -231,6 +231,7 @@ bool TIMDBImport::ImportResult(std::int32_t index) {
         ReportFailedDownload();
         return false;
     }
+    const TempPageHold temp_page(*this, false);
     MovieUrl = address;
     ParseMoviePage();
     // A page without a title line is the one case in which the parse empties PageLines

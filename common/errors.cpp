@@ -56,6 +56,8 @@ std::string IoError::TextForCode(int code) {
             return "Read beyond end of file";
         case DiskFull:
             return "Disk full";
+        case ChangedWhileTagged:
+            return "the file changed while it was tagged";
         default:
             return "I/O error " + std::to_string(code);
     }

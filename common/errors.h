@@ -10,12 +10,13 @@ namespace korvid {
 // An input/output failure with a numeric code. The text follows from the code:
 // 2 "File not found", 3 "Invalid filename", 4 "Too many open files",
 // 5 "File access denied", 100 "Read beyond end of file", 101 "Disk full",
-// "I/O error %d" for every other code.
+// 102 "the file changed while it was tagged", "I/O error %d" for every other code.
 class IoError : public std::runtime_error {
   public:
     // The codes of Korvid's own that no errno gives.
     static constexpr int ReadBeyondEnd = 100;
     static constexpr int DiskFull = 101;
+    static constexpr int ChangedWhileTagged = 102;
 
     explicit IoError(int code);
     int Code() const noexcept { return code_; }

@@ -22,6 +22,9 @@ class FileDescriptor {
     int Get() const noexcept { return fd_; }
     bool IsOpen() const noexcept { return fd_ >= 0; }
 
+    // Gives the descriptor up to the caller, who closes it.
+    int Release() noexcept { return std::exchange(fd_, -1); }
+
     // Closes now and gives the errno of a failed close, or 0. A write can fail only here
     // (on some file systems), so writers close explicitly and check.
     int Close() noexcept {

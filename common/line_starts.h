@@ -38,13 +38,13 @@ class LineStarts {
 
     struct Group {
         std::uint64_t first;  // the start of the group's first line
-        std::uint64_t data;   // where its distances begin in distances_ (<< 2) | log2 of their width
+        std::uint64_t data;  // where its distances begin in distances_ (<< 2) | log2 of their width
     };
 
     void SealOpenGroup();
 
-    std::vector<Group> groups_;             // every full group
-    std::vector<unsigned char> distances_;  // 63 distances a full group
+    std::vector<Group> groups_;                    // every full group
+    std::vector<unsigned char> distances_;         // 63 distances a full group
     std::array<std::uint64_t, GroupSize> open_{};  // the group still filling, in full
     std::size_t open_count_ = 0;
 };

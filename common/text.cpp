@@ -1,12 +1,12 @@
 #include "common/text.h"
 
-#include "common/filter_kernel.h"
-
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+
+#include "common/filter_kernel.h"
 
 #if defined(__SSE2__)
 #include <immintrin.h>

@@ -17,8 +17,8 @@
 #include "common/filter_kernel.h"
 #include "common/text.h"
 #include "fuzz/fuzz_support.h"
-#include "tests/support/scripted_prompts.h"
 #include "tests/support/all_lines.h"
+#include "tests/support/scripted_prompts.h"
 
 namespace korvid::fuzz {
 namespace {

@@ -30,7 +30,7 @@ constexpr const char* FilmMarkers[] = {"<TITLE>",       "\"poster\"",    "Direct
                                        "Runtime:",      "Cast overview", "/10</b>"};
 
 constexpr FilterKernel AllKernels[] = {FilterKernel::Best, FilterKernel::Vector128,
-                                           FilterKernel::Portable};
+                                       FilterKernel::Portable};
 
 std::time_t FixedClock() {
     return 1000000000;

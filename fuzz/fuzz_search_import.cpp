@@ -16,8 +16,8 @@
 #include "common/errors.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/http_stub.h"
-#include "tests/support/scripted_prompts.h"
 #include "tests/support/all_lines.h"
+#include "tests/support/scripted_prompts.h"
 
 namespace korvid::fuzz {
 namespace {

@@ -142,8 +142,11 @@ void TEditTagForm::BuildLayout() {
     setObjectName(QStringLiteral("EditTagForm"));
     setWindowTitle(QString::fromLatin1(EditTagCaption));
     setFont(LayoutFont(QStringLiteral("MS Sans Serif"), 11));
-    // A fixed client area of 351 x 314; the frame brings the window to about 359 x 341.
+    // A fixed client area of 351 x 314; the frame brings the window to about 359 x 341. The
+    // window cannot be resized: its minimum and maximum sizes are that size (the window
+    // manager's size hints), and on Windows its frame is the fixed one.
     setFixedSize(EditTagClientWidth, EditTagClientHeight);
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->geometry().center() - QPoint(OuterWidth / 2, OuterHeight / 2));
     }

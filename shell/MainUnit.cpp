@@ -324,6 +324,8 @@ void Tmovieform::BuildFilmPanel() {
     plotmemo->setObjectName("plotmemo");
     plotmemo->setGeometry(505, 391, 496, 114);
     plotmemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Tab moves the focus on, as in every other control, instead of typing a tab.
+    plotmemo->setTabChangesFocus(true);
 }
 
 void Tmovieform::BuildStatusBar() {
@@ -357,16 +359,48 @@ void Tmovieform::SetStatus(const std::string& text) {
     StatusBar->showMessage(FromBytes(text));
 }
 
+namespace {
+
+// While it lives, the user's input to one window and its controls (mouse, keys, wheel,
+// touch) is dropped. Qt counts a close request from the window manager among the user's
+// input, so a download takes every event, and this keeps the lookup from being entered again.
+class WindowInputBlock : public QObject {
+  public:
+    explicit WindowInputBlock(QWidget& window) : window_(window) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~WindowInputBlock() override { QCoreApplication::instance()->removeEventFilter(this); }
+    WindowInputBlock(const WindowInputBlock&) = delete;
+    WindowInputBlock& operator=(const WindowInputBlock&) = delete;
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        return event->isInputEvent() && widget != nullptr &&
+               (widget == &window_ || window_.isAncestorOf(widget));
+    }
+
+  private:
+    QWidget& window_;
+};
+
+}  // namespace
+
 void Tmovieform::ShowProgress(std::uint64_t bytes_received) {
     StatusBar->showMessage(FromBytes(status_) +
                            QStringLiteral(" %1 KB").arg((bytes_received + 1023) / 1024));
-    // Repaint and take window-system events, but no user input until the lookup returns.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    TakeEventsDuringDownload();
 }
 
 bool Tmovieform::KeepDownloading() {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    TakeEventsDuringDownload();
     return !close_requested_;
+}
+
+void Tmovieform::TakeEventsDuringDownload() {
+    // Repaint and take window-system events, a close request among them, but no input to
+    // this window until the lookup returns.
+    const WindowInputBlock no_input(*this);
+    QCoreApplication::processEvents();
 }
 
 // Marks a lookup as running for as long as it lives; a close request that came meanwhile
@@ -446,6 +480,8 @@ void Tmovieform::ShowResultTitles() {
         ListBox1->addItem(FromBytes(importer_.ResultTitles[i]));
     }
     ListBox1->setCurrentRow(-1, QItemSelectionModel::Clear);
+    // A new list starts at its top, not where the last one was scrolled to.
+    ListBox1->scrollToTop();
 }
 
 void Tmovieform::Button1Click() {
@@ -499,8 +535,8 @@ void Tmovieform::ListBox1Click() {
         ListBox1->setEnabled(true);
         SetStatus("Found Error while Parsing !");
     }
-    // Every lookup ends on "OK" (with the source after a local one), even a failed one, so
-    // the error status above never stays.
+    // Every lookup ends on its done status, even a failed one, so the error status above
+    // never stays.
     SetStatus(LookupDoneStatus(importer_));
     StatusBar->setToolTip(SourceToolTip(importer_));
     ListBox1->setEnabled(true);

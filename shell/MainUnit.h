@@ -143,6 +143,7 @@ class Tmovieform : public QWidget {
     // Asked by every download, also while it waits for its first byte: keeps the window
     // painted and answers false once the window has been asked to close.
     bool KeepDownloading();
+    void TakeEventsDuringDownload();
     class LookupScope;
     // Asks for a movie file; no value when the user cancels.
     std::optional<ShortString> ChooseMovieFile();

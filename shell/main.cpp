@@ -3,8 +3,6 @@
 // down in reverse, so no window handler can run against a destroyed importer.
 
 #include <QEvent>
-#include <QIcon>
-#include <QPixmap>
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
@@ -90,10 +88,7 @@ int main(int argc, char** argv) {
     }
 
     // 2. The application.
-    QApplication::setApplicationName("Korvid");
-    QApplication::setApplicationDisplayName("Korvid");
-    QApplication::setApplicationVersion(KORVID_VERSION);
-    QApplication::setWindowIcon(QIcon(QPixmap(":/korvid/korvid-32.png", "PNG")));
+    korvid::NameApplication(KORVID_VERSION);
 
     // 3. The main window, the first window and so the application's main window. A program
     // folder where nothing can be written does not stop it: the message names the folder

@@ -55,6 +55,30 @@ TransferResult WriteAt(int fd, const char* buffer, std::size_t size, off_t posit
     return TransferAt(::pwrite, fd, buffer, size, position);
 }
 
+// Appends the bytes with O_APPEND, so they land at the end of the file as it is at that
+// moment, whatever another process appended meanwhile; *landed is where they went.
+TransferResult Append(int fd, const char* buffer, std::size_t size, off_t* landed) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_APPEND) != 0) {
+        return {0, errno};
+    }
+    const auto write_at_end = [](int file, const char* bytes, std::size_t count, off_t) {
+        return ::write(file, bytes, count);
+    };
+    const TransferResult result = TransferAt(write_at_end, fd, buffer, size, 0);
+    *landed = ::lseek(fd, 0, SEEK_CUR) - static_cast<off_t>(result.count);
+    return result;
+}
+
+// The size of the open file; raises the system's error when it cannot be told.
+off_t FileSize(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        throw IoError::FromErrno(errno);
+    }
+    return info.st_size;
+}
+
 }  // namespace
 
 int FindGenre(std::string_view text) {
@@ -161,11 +185,7 @@ TagPlacement WriteTag(const MovieTag& tag, const ShortString& file_name) {
     if (!file.IsOpen()) {
         throw IoError::FromErrno(errno);
     }
-    struct stat info {};
-    if (::fstat(file.Get(), &info) != 0) {
-        throw IoError::FromErrno(errno);
-    }
-    const off_t size = info.st_size;
+    const off_t size = FileSize(file.Get());
     const off_t tag_position = size - static_cast<off_t>(MovieTag::Size);
     if (tag_position < 0) {
         // The position lies before the start of the file; lseek refuses it the same way.
@@ -182,21 +202,42 @@ TagPlacement WriteTag(const MovieTag& tag, const ShortString& file_name) {
         throw IoError(IoError::ReadBeyondEnd);
     }
 
+    // Another program appending to the file moves its end: the last 128 bytes read above no
+    // longer tell where the record belongs, and nothing is written at a stale place.
     const bool replace = MovieTag(old_bytes).HasMarker();
-    const off_t position = replace ? tag_position : size;
-    const TransferResult written =
-        WriteAt(file.Get(), tag.bytes().data(), MovieTag::Size, position);
-    if (written.count < MovieTag::Size) {
-        // Undo a partly written record so the file keeps its movie data and old tag intact:
-        // cut an appended fragment off again, or put the old tag's bytes back.
-        if (written.count > 0) {
-            if (replace) {
-                WriteAt(file.Get(), old_bytes.data(), written.count, position);
-            } else if (::ftruncate(file.Get(), size) != 0) {
+    if (FileSize(file.Get()) != size) {
+        throw IoError(IoError::ChangedWhileTagged);
+    }
+    if (replace) {
+        const TransferResult written =
+            WriteAt(file.Get(), tag.bytes().data(), MovieTag::Size, tag_position);
+        if (written.count < MovieTag::Size || FileSize(file.Get()) != size) {
+            // Put the old tag's bytes back, so the file keeps its movie data and old tag.
+            if (written.count > 0) {
+                WriteAt(file.Get(), old_bytes.data(), written.count, tag_position);
+            }
+            if (written.count == MovieTag::Size) {
+                throw IoError(IoError::ChangedWhileTagged);
+            }
+            throw WriteError(written.error);
+        }
+    } else {
+        off_t landed = size;
+        const TransferResult written =
+            Append(file.Get(), tag.bytes().data(), MovieTag::Size, &landed);
+        if (written.count < MovieTag::Size) {
+            // Cut an appended fragment off again, unless something was appended after it.
+            if (written.count > 0 &&
+                FileSize(file.Get()) == landed + static_cast<off_t>(written.count) &&
+                ::ftruncate(file.Get(), landed) != 0) {
                 // Nothing more can be done; the write error below is what the user needs.
             }
+            throw WriteError(written.error);
         }
-        throw WriteError(written.error);
+        if (landed != size) {
+            // The record went in whole at the end, after what was appended meanwhile.
+            throw IoError(IoError::ChangedWhileTagged);
+        }
     }
 
     // A failing close can mean the record never reached the disk (network file systems).

@@ -122,9 +122,11 @@ enum class TagPlacement { Appended, Replaced };
 MovieTag ReadLastTagBytes(const ShortString& file_name);
 
 // Writes the record at the end of an existing file: over the last 128 bytes when they begin
-// with "TAG", otherwise appended. The file is never created. Raises IoError on any failure
-// (the system's code for open, size and positioning, 100 for a short read, 101 for a short
-// write); a file shorter than 128 bytes cannot be tagged. The file is closed on every path,
+// with "TAG", otherwise appended (with O_APPEND, so it lands whole at the end). The file is
+// never created. Raises IoError on any failure (the system's code for open, size and
+// positioning, 100 for a short read, 101 for a short write, 102 "the file changed while it
+// was tagged" when another program changed its size meanwhile); a file shorter than 128
+// bytes cannot be tagged. The file is closed on every path,
 // and a write that fails midway is undone as far as the system allows, so the movie data and
 // an existing tag are left as they were.
 TagPlacement WriteTag(const MovieTag& tag, const ShortString& file_name);

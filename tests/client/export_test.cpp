@@ -10,9 +10,9 @@
 
 #include "client/IMDBImport.h"
 #include "common/errors.h"
+#include "tests/support/all_lines.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/all_lines.h"
 
 namespace korvid {
 namespace {

@@ -15,9 +15,9 @@
 #include "common/errors.h"
 #include "tests/support/child_process.h"
 #include "loopback/loopback_server.h"
+#include "tests/support/all_lines.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/all_lines.h"
 
 namespace korvid {
 namespace {

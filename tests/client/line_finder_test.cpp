@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "client/IMDBImport.h"
-#include "tests/support/scripted_prompts.h"
 #include "tests/support/all_lines.h"
+#include "tests/support/scripted_prompts.h"
 
 namespace korvid {
 namespace {

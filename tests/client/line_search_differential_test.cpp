@@ -17,10 +17,10 @@
 #include "common/filter_kernel.h"
 #include "common/text.h"
 #include "loopback/loopback_server.h"
+#include "tests/support/all_lines.h"
 #include "tests/support/parse_outcome.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/all_lines.h"
 
 namespace korvid {
 namespace {
@@ -84,8 +84,8 @@ std::string KernelName(const ::testing::TestParamInfo<FilterKernel>& info) {
     return "Portable";
 }
 
-const auto Kernels = ::testing::Values(FilterKernel::Best, FilterKernel::Vector128,
-                                       FilterKernel::Portable);
+const auto Kernels =
+    ::testing::Values(FilterKernel::Best, FilterKernel::Vector128, FilterKernel::Portable);
 
 using PairFilterDifferentialTest = KernelTest;
 

@@ -12,10 +12,10 @@
 #include "client/IMDBImport.h"
 #include "common/errors.h"
 #include "loopback/loopback_server.h"
+#include "tests/support/all_lines.h"
 #include "tests/support/case_name.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/all_lines.h"
 
 namespace korvid {
 namespace {
@@ -341,7 +341,9 @@ struct TitleCase {
     const char* year;
 };
 
-void PrintTo(const TitleCase& c, std::ostream* out) { *out << c.page; }
+void PrintTo(const TitleCase& c, std::ostream* out) {
+    *out << c.page;
+}
 
 class TitleLineTest : public FilmPageTest, public ::testing::WithParamInterface<TitleCase> {};
 

@@ -12,10 +12,10 @@
 #include "client/film_address.h"
 #include "common/errors.h"
 #include "loopback/loopback_server.h"
+#include "tests/support/all_lines.h"
 #include "tests/support/case_name.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/all_lines.h"
 
 namespace korvid {
 namespace {

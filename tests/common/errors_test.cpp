@@ -7,12 +7,14 @@
 namespace korvid {
 namespace {
 
+// An errno value and the code and text of the error it gives.
+struct Case {
+    int error_number;
+    int code;
+    const char* text;
+};
+
 TEST(IoErrorTest, SystemErrorsMapToCodesAndTexts) {
-    struct Case {
-        int error_number;
-        int code;
-        const char* text;
-    };
     for (const Case c :
          {Case{ENOENT, 2, "File not found"}, Case{ENAMETOOLONG, 3, "Invalid filename"},
           Case{EMFILE, 4, "Too many open files"}, Case{ENFILE, 4, "Too many open files"},
@@ -32,6 +34,21 @@ TEST(IoErrorTest, ReadAndWriteShortfallCodesHaveTheirOwnTexts) {
     EXPECT_STREQ(IoError(100).what(), "Read beyond end of file");
     EXPECT_STREQ(IoError(101).what(), "Disk full");
     EXPECT_STREQ(IoError(131).what(), "I/O error 131");
+    EXPECT_STREQ(IoError(IoError::ChangedWhileTagged).what(),
+                 "the file changed while it was tagged");
+}
+
+// A write that stopped short (no errno) or found no room reads "Disk full"; any other failure
+// keeps the system's error.
+TEST(IoErrorTest, FailedWritesMapToDiskFullOrTheSystemsError) {
+    for (const Case c :
+         {Case{0, IoError::DiskFull, "Disk full"}, Case{ENOSPC, IoError::DiskFull, "Disk full"},
+          Case{EDQUOT, IoError::DiskFull, "Disk full"}, Case{EFBIG, IoError::DiskFull, "Disk full"},
+          Case{EACCES, 5, "File access denied"}, Case{EIO, 5, "I/O error 5"}}) {
+        const IoError error = WriteError(c.error_number);
+        EXPECT_EQ(error.Code(), c.code) << c.error_number;
+        EXPECT_STREQ(error.what(), c.text) << c.error_number;
+    }
 }
 
 TEST(ErrorTextTest, FileAndListErrorsCarryTheirArgument) {

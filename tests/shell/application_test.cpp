@@ -1,4 +1,4 @@
-// The application object's error box, the program folder, and the dialogs' filters.
+// The application object's error box and name, the program folder, and the dialogs' filters.
 
 #include "shell/application.h"
 
@@ -6,9 +6,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
 #include <QObject>
+#include <QTimer>
 #include <filesystem>
 #include <stdexcept>
 
@@ -124,6 +129,74 @@ TEST(DialogFilterTest, PairsBecomeQtNameFilters) {
     EXPECT_THAT(
         NameFiltersFromFilter("All Supported Formats |*.avi;*.mpg|Audio Video (AVI) |*.AVI"),
         ElementsAre("All Supported Formats  (*.avi *.mpg)", "Audio Video (AVI)  (*.AVI)"));
+}
+
+// Filters whose descriptions end in a space, or hold two spaces in a row, as the movie-file
+// dialog's do.
+constexpr const char* SpacedFilter =
+    "All Supported Formats |*.avi;*.mpg|Audio Video Interleave File (AVI) |*.AVI|"
+    "MPEG Movie File (mpe)|*.mpe|Moving Picture Experts Group File  (mpg)|*.mpg";
+
+QFileDialog* OpenFileDialog() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QFileDialog*>(window); box != nullptr && box->isVisible()) {
+            return box;
+        }
+    }
+    return nullptr;
+}
+
+// Opens the real file dialog once; the user picks the filter at `choice` (from 0) in its list
+// of file types, then the file. Returns the position of the filter shown when it opened.
+int OpenChoosingFilter(QtPrompts& prompts, FileDialogState& state, int choice,
+                       const std::string& file) {
+    int shown = -2;
+    QTimer::singleShot(0, [&] {
+        QFileDialog* box = OpenFileDialog();
+        ASSERT_NE(box, nullptr);
+        shown = static_cast<int>(box->nameFilters().indexOf(box->selectedNameFilter()));
+        auto* types = box->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        if (types == nullptr) {
+            ADD_FAILURE() << "the dialog has no list of file types";
+            box->reject();
+            return;
+        }
+        types->setCurrentIndex(choice);
+        emit types->activated(choice);
+        box->selectFile(QString::fromStdString(file));
+        static_cast<QDialog*>(box)->accept();  // as the Open button does
+    });
+    EXPECT_TRUE(prompts.ExecuteOpenDialog(state));
+    return shown;
+}
+
+TEST(DialogFilterTest, EachChosenFilterComesBackWhenTheDialogOpensAgain) {
+    TempDir dir;
+    const std::string file = dir.File("film.avi");
+    test_support::WriteFileBytes(file, "movie");
+    QtPrompts prompts;
+    FileDialogState state;
+    state.filter = SpacedFilter;
+    EXPECT_EQ(OpenChoosingFilter(prompts, state, 1, file), 0) << "the first filter at first";
+    for (int choice = 0; choice < 4; ++choice) {
+        SCOPED_TRACE(choice);
+        OpenChoosingFilter(prompts, state, choice, file);
+        EXPECT_EQ(state.filter_index, choice + 1);
+        EXPECT_EQ(OpenChoosingFilter(prompts, state, choice, file), choice);
+        EXPECT_EQ(state.file_name, file);
+    }
+}
+
+TEST(ApplicationNameTest, NoDisplayNameOfItsOwnIsAppendedToTheCaptions) {
+    const QString saved_name = QCoreApplication::applicationName();
+    NameApplication("9.8.7.6");
+    EXPECT_EQ(QCoreApplication::applicationName().toStdString(), "Korvid");
+    EXPECT_EQ(QCoreApplication::applicationVersion().toStdString(), "9.8.7.6");
+    // On X11 Qt appends a display name set of its own to every window title. Without one the
+    // display name is the application name, whatever that is, and nothing is appended.
+    QCoreApplication::setApplicationName("probe");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName().toStdString(), "probe");
+    QCoreApplication::setApplicationName(saved_name);
 }
 
 }  // namespace

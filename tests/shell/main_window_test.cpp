@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
@@ -65,6 +66,19 @@ const std::string ListPage = Page({
 });
 
 const std::string NoResultPage = Page({"<html><head><title>The search found nothing</title>"});
+
+// A result list of the given number of entries, "Film 0" to "Film N-1".
+std::string LongListPage(int entries) {
+    std::vector<std::string> lines = {"<html><head><title>IMDb Search</title></head><body>",
+                                      "<h2>Popular Results</h2>", "<ol>"};
+    for (int i = 0; i < entries; ++i) {
+        const std::string number = std::to_string(i);
+        lines.push_back("<li><a href=\"/title/tt" + number + "/\">Film " + number +
+                        "</a> (2001)</li>");
+    }
+    lines.insert(lines.end(), {"</ol>", "<h2>Companies</h2>", "</body></html>"});
+    return Page(lines);
+}
 
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
     for (std::size_t at = text.find(from); at != std::string::npos;
@@ -242,6 +256,17 @@ TEST_F(MainWindowTest, OpensWithTheLayoutsPlacesCaptionsAndFocus) {
     EXPECT_EQ(QApplication::focusWidget(), form_.ListBox1);
 }
 
+TEST_F(MainWindowTest, TabMovesOnFromThePlotBoxAsFromEveryOtherControl) {
+    QApplication::setActiveWindow(&form_);
+    form_.plotmemo->setFocus();
+    QTest::keyClick(form_.plotmemo, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), form_.Title);
+    form_.plotmemo->setFocus();
+    QTest::keyClick(form_.plotmemo, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), form_.Button2);
+    EXPECT_TRUE(form_.plotmemo->toPlainText().isEmpty());
+}
+
 TEST_F(MainWindowTest, EmptyTitleSaysSoAndChangesNothing) {
     Search("");
     EXPECT_THAT(prompts_.messages, ElementsAre("No title entered!"));
@@ -280,6 +305,19 @@ TEST_F(MainWindowTest, ResultListThenPickShowsTheFilmAndItsCover) {
     // The list gave its focus to the window.
     EXPECT_EQ(QApplication::focusWidget(), &form_);
     EXPECT_TRUE(prompts_.errors.empty());
+}
+
+TEST_F(MainWindowTest, ANewResultListStartsAtItsTop) {
+    SetPage("/find?s=all&q=many", LongListPage(600));
+    Search("many");
+    ASSERT_EQ(form_.ListBox1->count(), 600);
+    form_.ListBox1->scrollToBottom();
+    ASSERT_GT(form_.ListBox1->verticalScrollBar()->value(), 0);
+
+    Search("many");
+    ASSERT_EQ(form_.ListBox1->count(), 600);
+    EXPECT_EQ(form_.ListBox1->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(form_.ListBox1->indexAt(QPoint(1, 1)).row(), 0);
 }
 
 TEST_F(MainWindowTest, DirectHitShowsTheFilmAndEmptiesTheList) {

@@ -10,8 +10,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "common/errors.h"
 #include "tag/movie_tag.h"
@@ -256,6 +258,72 @@ TEST_F(TagFileTest, WriteThatRunsOutOfRoomLeavesNoFragment) {
     EXPECT_TRUE(SameBytes(ReadFileBytes(path), movie));
 }
 
+// Another writer appends 100-byte records (with O_APPEND) while the file is tagged again and
+// again. Every tag either lands whole at the end or is refused as "the file changed while it
+// was tagged": the file stays a run of whole records and whole tags after the movie data, and
+// every record is there once, in order.
+TEST_F(TagFileTest, AppendingWriterNeverLosesARecordToTheTag) {
+    const std::string path = dir_.File("growing.avi");
+    const std::string movie = MovieData(1000, 9);
+    WriteFileBytes(path, movie);
+    constexpr std::size_t RecordSize = 100;
+    const auto record = [](int number) {
+        std::string text = "R" + std::to_string(1000000 + number);
+        text.resize(RecordSize - 1, '.');
+        return text + "\n";
+    };
+    std::atomic<bool> stop{false};
+    std::atomic<int> appended{0};
+    std::thread writer([&] {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        while (!stop) {
+            const std::string bytes = record(appended);
+            ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+            ++appended;
+        }
+        ::close(fd);
+    });
+    int written = 0;
+    int refused = 0;
+    for (int round = 0; round < 100; ++round) {
+        // Each round waits for the writer to append again, so the rounds run while it writes.
+        const int seen = appended;
+        while (appended == seen) {
+            std::this_thread::yield();
+        }
+        try {
+            WriteTag(SampleTag("Round " + std::to_string(round)), path);
+            ++written;
+        } catch (const IoError& e) {
+            ASSERT_EQ(e.Code(), IoError::ChangedWhileTagged);
+            EXPECT_EQ(std::string(e.what()), "the file changed while it was tagged");
+            ++refused;
+        }
+    }
+    stop = true;
+    writer.join();
+
+    const std::string bytes = ReadFileBytes(path);
+    ASSERT_TRUE(SameBytes(bytes.substr(0, movie.size()), movie));
+    int next_record = 0;
+    int tags = 0;
+    for (std::size_t at = movie.size(); at < bytes.size();) {
+        if (bytes.compare(at, 3, "TAG") == 0) {
+            ASSERT_LE(at + MovieTag::Size, bytes.size());
+            at += MovieTag::Size;
+            ++tags;
+        } else {
+            ASSERT_EQ(bytes.substr(at, RecordSize), record(next_record)) << "at " << at;
+            at += RecordSize;
+            ++next_record;
+        }
+    }
+    EXPECT_EQ(next_record, appended.load());
+    EXPECT_GE(tags, 1);
+    EXPECT_EQ(written + refused, 100);
+}
+
 TEST_F(TagFileTest, Id3v1TagFromARealTaggingToolCountsAsTagged) {
     const auto id3v2 = test_support::FindProgram("id3v2");
     if (!id3v2) {
@@ -265,9 +333,9 @@ TEST_F(TagFileTest, Id3v1TagFromARealTaggingToolCountsAsTagged) {
     const std::string movie = MovieData(3000, 11);
     WriteFileBytes(path, movie);
     ASSERT_EQ(test_support::RunChild(*id3v2,
-                                {"-1", "-t", "Old Song", "-a", "Some Artist", "-A", "Some Album",
-                                 "-y", "1987", path},
-                                dir_.Path())
+                                     {"-1", "-t", "Old Song", "-a", "Some Artist", "-A",
+                                      "Some Album", "-y", "1987", path},
+                                     dir_.Path())
                   .exit_code,
               0);
     const std::string tagged = ReadFileBytes(path);
