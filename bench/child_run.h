@@ -1,7 +1,8 @@
 #pragma once
 // Runs a built program as a child for the benchmarks: its output goes to /dev/null, and the
-// result holds its exit code, the wall time from the spawn to its end and its peak resident
-// memory (ru_maxrss from wait4). Header-only: every .cpp in bench/ is a benchmark of its own.
+// result holds its exit code, the wall time from the spawn to its end, its peak resident
+// memory (ru_maxrss from wait4) and its processor time. Header-only: every .cpp in bench/ is
+// a benchmark of its own.
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -20,6 +21,7 @@ struct ChildRun {
     int exit_code = -1;  // -1 when the child could not start or did not exit normally
     double seconds = 0;
     long max_rss_kb = 0;
+    double cpu_seconds = 0;  // user and system time of the child, every thread of it
 };
 
 // args[0] is the program's path; env is the child's environment (default: this process's).
@@ -46,6 +48,8 @@ inline ChildRun RunQuietly(std::vector<std::string> args, char** env = environ) 
     const pid_t waited = wait4(pid, &status, 0, &usage);
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     run.max_rss_kb = usage.ru_maxrss;
+    run.cpu_seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                      static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     if (waited == pid && WIFEXITED(status)) {
         run.exit_code = WEXITSTATUS(status);
     }

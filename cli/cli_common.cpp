@@ -6,6 +6,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "cli/terminal_text.h"
 #include "client/IMDBImport.h"
 #include "common/errors.h"
 #include "common/short_string.h"
@@ -64,7 +65,7 @@ std::string PathTooLongText() {
 }
 
 void ReportFileFailure(const std::string& file, const std::string& message, std::ostream& err) {
-    err << MessagePrefix << file << ": " << message << '\n';
+    err << MessagePrefix << EscapedFileName(file) << ": " << message << '\n';
 }
 
 void TerminalPrompts::ShowMessage(const std::string& text) {

@@ -46,7 +46,7 @@ bool PathFits(const std::string& path);
 // What is said of a path that does not fit: "Invalid filename", and why.
 std::string PathTooLongText();
 
-// "korvid-cli: FILE: message" for a failure on one file.
+// "korvid-cli: FILE: message" for a failure on one file, the name escaped as "ls -b" does.
 void ReportFileFailure(const std::string& file, const std::string& message, std::ostream& err);
 
 // Messages go to the error stream after the prefix; the replace question gets the answer

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "cli/cli_common.h"
+#include "cli/terminal_text.h"
 
 namespace korvid::cli {
 namespace {
@@ -47,6 +48,7 @@ std::vector<std::string> MovieFiles(const ScanOptions& options, std::vector<File
     for (const std::string& path : options.paths) {
         std::error_code error;
         if (fs::is_directory(path, error)) {
+            // A link to a movie file is listed too, so that the scan reports it skipped.
             const auto add = [&](const fs::directory_entry& entry) {
                 std::error_code entry_error;
                 if (entry.is_regular_file(entry_error) && IsMovieFile(entry.path())) {
@@ -72,7 +74,7 @@ std::vector<std::string> MovieFiles(const ScanOptions& options, std::vector<File
             if (IsMovieFile(path)) {
                 files.insert(path);
             } else {
-                err << MessagePrefix << path << ": not a movie file, left out\n";
+                err << MessagePrefix << EscapedFileName(path) << ": not a movie file, left out\n";
             }
         } else {
             fail(path, "no such file or folder");

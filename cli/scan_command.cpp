@@ -15,6 +15,7 @@
 #include "cli/movie_files.h"
 #include "cli/scan_file.h"
 #include "cli/scan_report.h"
+#include "cli/terminal_text.h"
 #include "dataset/film_database.h"
 
 namespace korvid::cli {
@@ -36,7 +37,8 @@ int RunScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& 
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (options.progress) {
             err << "\r\033[Kfile " << (i + 1) << " of " << files.size() << ": "
-                << std::filesystem::path(files[i]).filename().string() << std::flush;
+                << EscapedFileName(std::filesystem::path(files[i]).filename().string())
+                << std::flush;
         }
         reports.push_back(scanner.Scan(files[i]));
     }

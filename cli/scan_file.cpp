@@ -1,5 +1,8 @@
 #include "cli/scan_file.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <exception>
 #include <ostream>
 #include <sstream>
@@ -18,6 +21,15 @@
 
 namespace korvid::cli {
 namespace {
+
+// What the report says of a symbolic link: a scan writes only the files in the tree it was
+// given, never what a link leads to (tag FILE, naming the link, does write through it).
+constexpr const char* LinkSkipped = "a symbolic link, not followed (tag FILE writes through it)";
+
+bool IsSymbolicLink(const std::string& file) {
+    struct stat info {};
+    return ::lstat(file.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
 
 // The messages a lookup wrote, as one line without the prefix.
 std::string Messages(const std::string& text) {
@@ -76,6 +88,11 @@ void Scanner::ScanOne(FileReport& report) {
         report.message = PathTooLongText();
         return;
     }
+    if (IsSymbolicLink(file)) {
+        report.outcome = Outcome::Skipped;
+        report.message = LinkSkipped;
+        return;
+    }
     if (ReadLastTagBytes(file).HasMarker() && !options_.replace) {
         report.outcome = Outcome::Skipped;
         return;
@@ -90,9 +107,9 @@ void Scanner::ScanOne(FileReport& report) {
     TerminalPrompts prompts(said);
     TIMDBImport importer(prompts);
     importer.UseFilmDatabase(database_);
+    importer.DownloadCovers(false);
     pacer_.Wait();
-    LookupResult found =
-        LookUp(importer, report.searched.title, std::nullopt, options_.site, said);
+    LookupResult found = LookUp(importer, report.searched.title, std::nullopt, options_.site, said);
     if (found.end == LookupEnd::List) {
         std::vector<std::string> entries;
         for (int i = 0; i < importer.ResultTitles.Count(); ++i) {
@@ -126,9 +143,15 @@ void Scanner::ScanOne(FileReport& report) {
         return;
     }
     try {
-        WriteTag(MovieTag::Render(values), file);
+        // A link put in the file's place since it was looked at is not followed either.
+        WriteTag(MovieTag::Render(values), file, TagLinks::Refuse);
         report.outcome = Outcome::Tagged;
     } catch (const IoError& e) {
+        if (e.Code() == ELOOP) {
+            report.outcome = Outcome::Skipped;
+            report.message = LinkSkipped;
+            return;
+        }
         report.message = TagWriteFailure(file, e);
     }
 }

@@ -28,11 +28,12 @@ void PrintJsonReport(const std::vector<FileReport>& reports, bool dry_run, bool 
             candidates.push_back(
                 {{"title", Latin1ToUtf8(c.title)}, {"address", Latin1ToUtf8(c.address)}});
         }
-        // The file name's title is in the name's own bytes, usually UTF-8.
+        // The file name and the title read from it are in the name's own bytes, usually
+        // UTF-8; a byte that is not is written as "\xHH".
         const Json searched = {
-            {"title", r.searched.title},
+            {"title", FileNameForJson(r.searched.title)},
             {"year", r.searched.year.empty() ? Json(nullptr) : Json(r.searched.year)}};
-        files.push_back({{"file", r.file},
+        files.push_back({{"file", FileNameForJson(r.file)},
                          {"outcome", OutcomeName(r.outcome, dry_run)},
                          {"searched", searched},
                          {"title", OrNull(r.title)},

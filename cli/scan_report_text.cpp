@@ -1,5 +1,6 @@
 // The scan's report for a person: one entry a file, the candidates of an ambiguous file
-// indented below it, and a summary line.
+// indented below it, and a summary line. File names are escaped as "ls -b" shows them, so a
+// name can neither forge a line of the report nor act on the terminal.
 
 #include <ostream>
 
@@ -9,23 +10,26 @@
 namespace korvid::cli {
 namespace {
 
+// The title and year read from the file name, in the name's own bytes, escaped as the name.
 std::string Searched(const FileNameTitle& searched) {
-    return "\"" + searched.title + "\" (" + (searched.year.empty() ? "no year" : searched.year) +
-           ")";
+    return "\"" + EscapedFileName(searched.title) + "\" (" +
+           (searched.year.empty() ? "no year" : searched.year) + ")";
 }
 
 }  // namespace
 
 void PrintTextReport(const std::vector<FileReport>& reports, bool dry_run, std::ostream& out) {
     for (const FileReport& r : reports) {
-        out << r.file << ": " << OutcomeName(r.outcome, dry_run);
+        out << EscapedFileName(r.file) << ": " << OutcomeName(r.outcome, dry_run);
         switch (r.outcome) {
             case Outcome::Tagged:
                 out << " as \"" << ForTerminal(r.title) << "\" (" << ForTerminal(r.year) << "), "
                     << ForTerminal(r.address) << '\n';
                 break;
             case Outcome::Skipped:
-                out << ", it has a tag (--replace replaces it)\n";
+                out << ", "
+                    << (r.message.empty() ? "it has a tag (--replace replaces it)" : r.message)
+                    << '\n';
                 break;
             case Outcome::Ambiguous:
                 out << ", " << Searched(r.searched) << " could be:\n";
@@ -35,7 +39,7 @@ void PrintTextReport(const std::vector<FileReport>& reports, bool dry_run, std::
                 break;
             case Outcome::NotFound:
             case Outcome::Failed:
-                out << ": " << r.message << '\n';
+                out << ": " << EscapedFileName(r.message) << '\n';
                 break;
         }
     }

@@ -71,7 +71,7 @@ void PrintFilm(const TIMDBImport& importer, std::ostream& out) {
 }
 
 // Page text is Latin-1 and converted; the cover's path is a file name and kept as its bytes
-// (a name that is not UTF-8 gets replacement characters when dumped).
+// (a byte that is not part of valid UTF-8 written as "\xHH", so the name stays exact).
 Json ListJson(const TIMDBImport& importer) {
     Json results = Json::array();
     for (int i = 0; i < importer.ResultTitles.Count(); ++i) {
@@ -98,7 +98,7 @@ Json FilmJson(const TIMDBImport& importer) {
                        {"running_time", Latin1ToUtf8(importer.RunningTime)},
                        {"lead_role", Latin1ToUtf8(importer.LeadRole)},
                        {"rated", Latin1ToUtf8(importer.Rated)},
-                       {"cover", importer.PosterFile.str()},
+                       {"cover", FileNameForJson(importer.PosterFile.str())},
                        {"address", Latin1ToUtf8(importer.MovieUrl)}};
     return {{"kind", "film"}, {"source", SourceName(importer.Source())}, {"film", film}};
 }

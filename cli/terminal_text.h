@@ -15,4 +15,15 @@ using korvid::Utf8ToLatin1;
 // Latin-1 to UTF-8, with C0 and C1 control bytes and DEL replaced by "?".
 std::string ForTerminal(const std::string& bytes);
 
+// A file name (its own bytes, usually UTF-8) as "ls -b" shows it, so that it can neither act
+// on the terminal nor forge a line: "\\" for a backslash, C escapes ("\n", "\t", "\a", ...)
+// for the control characters that have one, three octal digits ("\033", "\302\233") for the
+// other control characters (C0, DEL, C1) and for each byte that is not part of valid UTF-8.
+std::string EscapedFileName(const std::string& name);
+
+// A file name (its own bytes) for a JSON text, losslessly: valid UTF-8 as it stands, each
+// byte that is not part of valid UTF-8 as "\xHH" (two upper-case hex digits), and each
+// backslash doubled, so that the name's bytes can be read back exactly.
+std::string FileNameForJson(const std::string& name);
+
 }  // namespace korvid::cli

@@ -191,6 +191,9 @@ class TIMDBImport {
     // With true, FindLine examines the page line by line from the start index and the film
     // page parser finds no markers ahead: the plain search the faster one must agree with.
     void UsePlainLineSearch(bool plain) { plain_line_search_ = plain; }
+    // With false, a film page's cover is not downloaded (no file, PosterFile empty): a scan
+    // only tags files and leaves nothing behind.
+    void DownloadCovers(bool download) { download_covers_ = download; }
     Prompts& UserPrompts() const { return prompts_; }
 
     // ---- The local film database (local_source.cpp) ----
@@ -245,6 +248,7 @@ class TIMDBImport {
     KeepGoingCallback keep_going_;
     bool download_cancelled_ = false;
     bool plain_line_search_ = false;
+    bool download_covers_ = true;
     MarkerTable marker_table_;
     std::shared_ptr<const dataset::FilmDatabase> film_database_;
     LookupSource source_ = LookupSource::Site;

@@ -1,10 +1,12 @@
 // The cover download: fetches the film's cover image into the program's folder under the
-// name the parser gives it, and remembers its path in PosterFile.
+// name the parser gives it (made safe by CoverFileName), and remembers its path in PosterFile.
 
+#include <algorithm>
 #include <exception>
 #include <string>
 
 #include "client/IMDBImport.h"
+#include "client/cover_name.h"
 
 namespace korvid {
 namespace {
@@ -25,16 +27,21 @@ bool TIMDBImport::DownloadPoster(const ShortString& address, const ShortString& 
     PosterFile = "";
     // An empty address can never be fetched (it ends as no connection, with no file), so
     // no transfer is started for it: no handle, no socket, the same result.
-    if (address.empty()) {
+    if (address.empty() || !download_covers_) {
         return false;
     }
-    const std::string name = TrimControls(file_name.str());
-    if (!IsPlainFileName(name)) {
+    if (!IsPlainFileName(file_name.str())) {
         return false;
     }
-    const ShortString path = TrimControls(ShortString(AppDir + name).str());
-    // The cut to 255 characters must leave the folder whole and some of the name after it.
-    if (path.size() <= AppDir.size() || path.str().compare(0, AppDir.size(), AppDir.str()) != 0) {
+    // The name fits beside the folder in 255 bytes and ends in ".jpg"; no title, no cover.
+    const std::size_t room =
+        ShortString::MaxLength - std::min(AppDir.size(), ShortString::MaxLength);
+    const std::string name = CoverFileName(file_name.str(), room);
+    if (name.empty()) {
+        return false;
+    }
+    const ShortString path = AppDir + name;
+    if (path.size() != AppDir.size() + name.size()) {
         return false;
     }
     // A cover that does not arrive whole is no cover: DownloadToFile removes what it wrote.

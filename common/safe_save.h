@@ -9,10 +9,13 @@
 namespace korvid {
 
 // Saves the bytes under the name. A symbolic link the user chose is written through to the
-// file it leads to; an existing file keeps its permission bits. Throws FileCreateError when
-// the name cannot take the document (empty, an embedded NUL, a folder, no temporary file
-// beside it, the rename failed) and the write error (IoError, 101 "Disk full") when writing
-// the temporary file failed.
+// file it leads to; an existing file keeps its permission bits. A FIFO or a character device
+// there is written in place, never replaced (a FIFO only while it has a reader); a target
+// that is the program's own standard output or error is written through it. Throws
+// FileCreateError when the name cannot take the document (empty, an embedded NUL, a folder,
+// another kind of special file, a file the user may not write, a FIFO without a reader, no
+// temporary file beside it, the rename failed) and the write error (IoError, 101 "Disk full")
+// when writing failed.
 void SaveFileSafely(const std::string& name, std::string_view bytes);
 
 }  // namespace korvid

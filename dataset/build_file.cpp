@@ -1,6 +1,7 @@
 #include "dataset/build_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -33,13 +34,16 @@ BuildFile::BuildFile(const std::string& target) : target_(target) {
     if (error) {
         Fail(folder.string(), error.value());
     }
-    std::string pattern = (folder / ("." + target_path.filename().string() + ".new-XXXXXX")).string();
+    std::string pattern =
+        (folder / ("." + target_path.filename().string() + ".new-XXXXXX")).string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
         Fail(folder.string(), errno);
     }
+    // mkostemp makes the file readable by its owner only; a database is an ordinary file.
+    ::fchmod(fd, 0644);
     ::close(fd);
     path_ = name.data();
 }

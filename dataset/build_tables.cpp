@@ -30,10 +30,10 @@ std::string_view TextStore::Get(std::uint64_t position) const {
     if (position == kNone) {
         return {};
     }
-    const char* at = blocks_[position >> kBlockBits].get() +
-                     (position & ((std::uint64_t{1} << kBlockBits) - 1));
-    const std::size_t size =
-        static_cast<unsigned char>(at[0]) | (static_cast<std::size_t>(static_cast<unsigned char>(at[1])) << 8);
+    const char* at =
+        blocks_[position >> kBlockBits].get() + (position & ((std::uint64_t{1} << kBlockBits) - 1));
+    const std::size_t size = static_cast<unsigned char>(at[0]) |
+                             (static_cast<std::size_t>(static_cast<unsigned char>(at[1])) << 8);
     return {at + 2, size};
 }
 
@@ -75,9 +75,8 @@ bool TitleTable::Add(const BasicsRow& row) {
     title.minutes = row.minutes.value_or(-1);
     title.type = texts_.Add(row.type);
     title.primary_title = texts_.Add(row.primary_title);
-    title.original_title = row.original_title == row.primary_title
-                               ? title.primary_title
-                               : texts_.Add(row.original_title);
+    title.original_title = row.original_title == row.primary_title ? title.primary_title
+                                                                   : texts_.Add(row.original_title);
     title.genres = texts_.Add(row.genres);
     if (title.type == TextStore::kNone || title.primary_title == TextStore::kNone ||
         title.original_title == TextStore::kNone || title.genres == TextStore::kNone) {
@@ -120,7 +119,8 @@ KeptTitle* TitleTable::Find(std::uint32_t key) {
         }
     }
     const auto found = std::lower_bound(
-        from, titles_.end(), key, [](const KeptTitle& title, std::uint32_t value) { return title.key < value; });
+        from, titles_.end(), key,
+        [](const KeptTitle& title, std::uint32_t value) { return title.key < value; });
     if (found == titles_.end() || found->key != key) {
         return nullptr;
     }

@@ -61,8 +61,8 @@ class RowReader {
   private:
     void Report() {
         if (progress_) {
-            progress_(BuildProgress{lines_.Name(), lines_.CompressedRead(),
-                                    lines_.CompressedSize(), rows_});
+            progress_(BuildProgress{lines_.Name(), lines_.CompressedRead(), lines_.CompressedSize(),
+                                    rows_});
         }
     }
 
@@ -166,11 +166,12 @@ std::int64_t InsertTitles(sqlite3* db, TitleTable& titles, const RatingTable& ra
     std::stable_sort(order.begin(), order.end(),
                      [](const Ranked& a, const Ranked& b) { return a.votes > b.votes; });
 
-    SqliteStatement insert(db,
-                           "INSERT INTO titles(id, tconst, type, primary_title, original_title, "
-                           "year, minutes, genres, rating, votes, director, lead, lead_character, "
-                           "primary_key, original_key) "
-                           "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)");
+    SqliteStatement insert(
+        db,
+        "INSERT INTO titles(id, tconst, type, primary_title, original_title, "
+        "year, minutes, genres, rating, votes, director, lead, lead_character, "
+        "primary_key, original_key) "
+        "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)");
     const TextStore& texts = titles.Texts();
     std::int64_t id = 0;
     for (const Ranked& ranked : order) {
@@ -193,7 +194,8 @@ std::int64_t InsertTitles(sqlite3* db, TitleTable& titles, const RatingTable& ra
             insert.Bind(5, original);
         }
         insert.BindOptional(6, title.year >= 0 ? std::optional<int>(title.year) : std::nullopt);
-        insert.BindOptional(7, title.minutes >= 0 ? std::optional<int>(title.minutes) : std::nullopt);
+        insert.BindOptional(7,
+                            title.minutes >= 0 ? std::optional<int>(title.minutes) : std::nullopt);
         insert.Bind(8, texts.Get(title.genres));
         insert.BindTextOrNull(9, rating != nullptr ? std::string_view(rating->rating) : "");
         insert.Bind(10, ranked.votes);
@@ -217,8 +219,7 @@ std::int64_t InsertTitles(sqlite3* db, TitleTable& titles, const RatingTable& ra
     return id;
 }
 
-std::int64_t ReadNames(RowReader& reader, sqlite3* db, const IdSet& needed,
-                       std::int64_t& skipped) {
+std::int64_t ReadNames(RowReader& reader, sqlite3* db, const IdSet& needed, std::int64_t& skipped) {
     SqliteStatement insert(db, "INSERT OR IGNORE INTO names(nconst, name) VALUES(?1, ?2)");
     std::int64_t names = 0;
     reader.ReadAll([&](std::string_view line) {
@@ -273,8 +274,9 @@ BuildReport BuildDatabase(const BuildSources& sources, const std::string& db_pat
     BuildFile file(db_path);
     SqliteConnection db(file.Path(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     // The file is thrown away on any failure, so it needs no journal and no syncs.
-    db.Exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
-            "PRAGMA cache_size=-131072;");
+    db.Exec(
+        "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
+        "PRAGMA cache_size=-131072;");
     db.Exec(kCreateTables);
     db.Exec("BEGIN");
 

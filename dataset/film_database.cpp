@@ -43,7 +43,11 @@ bool IsWordSeparator(std::uint32_t c) {
 // sequence counts as a letter of its own.
 std::size_t NextCodePoint(std::string_view text, std::size_t at, std::uint32_t& c) {
     const auto lead = static_cast<unsigned char>(text[at]);
-    std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    std::size_t length = lead < 0x80    ? 1
+                         : lead >= 0xF0 ? 4
+                         : lead >= 0xE0 ? 3
+                         : lead >= 0xC0 ? 2
+                                        : 0;
     if (length == 0 || text.size() - at < length) {
         c = 0xFFFD;
         return 1;
@@ -136,7 +140,9 @@ FilmDatabase::FilmDatabase(const std::string& path) : path_(path) {
     db_ = connection.Release();
 }
 
-FilmDatabase::~FilmDatabase() { sqlite3_close(db_); }
+FilmDatabase::~FilmDatabase() {
+    sqlite3_close(db_);
+}
 
 std::vector<SearchEntry> FilmDatabase::Search(std::string_view words, std::size_t limit) const {
     std::vector<SearchEntry> entries;
@@ -145,17 +151,34 @@ std::vector<SearchEntry> FilmDatabase::Search(std::string_view words, std::size_
         return entries;
     }
     const auto sql_limit = static_cast<std::int64_t>(std::min<std::size_t>(limit, INT32_MAX));
-    std::vector<std::int64_t> exact_ids;
-    {
+    // The exact matches: each index gives its titles in id order already, so the two lists
+    // are merged here rather than sorted by SQLite. A title's original key is NULL where it
+    // equals the primary one, so no title is in both.
+    std::vector<SearchEntry> by_key[2];
+    std::vector<std::int64_t> ids_by_key[2];
+    const char* const key_columns[2] = {"t.primary_key", "t.original_key"};
+    for (int k = 0; k < 2; ++k) {
         SqliteStatement exact(db_, std::string("SELECT ") + kEntryColumns +
-                                       " FROM titles t WHERE t.primary_key = ?1 OR "
-                                       "t.original_key = ?1 ORDER BY t.id LIMIT ?2");
+                                       " FROM titles t WHERE " + key_columns[k] +
+                                       " = ?1 ORDER BY t.id LIMIT ?2");
         exact.Bind(1, folded);
         exact.Bind(2, sql_limit);
         while (exact.Step()) {
-            exact_ids.push_back(exact.Int(0));
-            entries.push_back(ReadEntry(exact, true));
+            ids_by_key[k].push_back(exact.Int(0));
+            by_key[k].push_back(ReadEntry(exact, true));
         }
+    }
+    std::vector<std::int64_t> exact_ids;
+    std::size_t p = 0;
+    std::size_t o = 0;
+    while (entries.size() < limit && (p < by_key[0].size() || o < by_key[1].size())) {
+        const int k =
+            o == by_key[1].size() || (p < by_key[0].size() && ids_by_key[0][p] < ids_by_key[1][o])
+                ? 0
+                : 1;
+        std::size_t& at = k == 0 ? p : o;
+        exact_ids.push_back(ids_by_key[k][at]);
+        entries.push_back(std::move(by_key[k][at++]));
     }
     const std::string match = MatchExpression(folded);
     if (match.empty() || entries.size() >= limit) {

@@ -23,7 +23,9 @@ SqliteConnection::SqliteConnection(const std::string& path, int flags) {
     sqlite3_extended_result_codes(db_, 1);
 }
 
-SqliteConnection::~SqliteConnection() { sqlite3_close(db_); }
+SqliteConnection::~SqliteConnection() {
+    sqlite3_close(db_);
+}
 
 void SqliteConnection::Exec(const char* sql) {
     const int code = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
@@ -54,11 +56,13 @@ SqliteStatement::SqliteStatement(sqlite3* db, std::string_view sql) : db_(db) {
     }
 }
 
-SqliteStatement::~SqliteStatement() { sqlite3_finalize(statement_); }
+SqliteStatement::~SqliteStatement() {
+    sqlite3_finalize(statement_);
+}
 
 void SqliteStatement::Bind(int index, std::string_view text) {
-    const int code = sqlite3_bind_text64(statement_, index, text.data(), text.size(),
-                                         SQLITE_STATIC, SQLITE_UTF8);
+    const int code = sqlite3_bind_text64(statement_, index, text.data(), text.size(), SQLITE_STATIC,
+                                         SQLITE_UTF8);
     if (code != SQLITE_OK) {
         RaiseSqliteError(db_, code);
     }

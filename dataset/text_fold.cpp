@@ -8,30 +8,18 @@ namespace {
 
 // U+00C0 to U+017F in lower case without accents; nullptr keeps the character.
 constexpr const char* kLatinFold[0x180 - 0xC0] = {
-    "a", "a", "a", "a", "a", "a", "ae", "c",
-    "e", "e", "e", "e", "i", "i", "i", "i",
-    "d", "n", "o", "o", "o", "o", "o", nullptr,
-    "o", "u", "u", "u", "u", "y", "th", "ss",
-    "a", "a", "a", "a", "a", "a", "ae", "c",
-    "e", "e", "e", "e", "i", "i", "i", "i",
-    "d", "n", "o", "o", "o", "o", "o", nullptr,
-    "o", "u", "u", "u", "u", "y", "th", "y",
-    "a", "a", "a", "a", "a", "a", "c", "c",
-    "c", "c", "c", "c", "c", "c", "d", "d",
-    "d", "d", "e", "e", "e", "e", "e", "e",
-    "e", "e", "e", "e", "g", "g", "g", "g",
-    "g", "g", "g", "g", "h", "h", "h", "h",
-    "i", "i", "i", "i", "i", "i", "i", "i",
-    "i", "i", "ij", "ij", "j", "j", "k", "k",
-    "k", "l", "l", "l", "l", "l", "l", "l",
-    "l", "l", "l", "n", "n", "n", "n", "n",
-    "n", "n", "n", "n", "o", "o", "o", "o",
-    "o", "o", "oe", "oe", "r", "r", "r", "r",
-    "r", "r", "s", "s", "s", "s", "s", "s",
-    "s", "s", "t", "t", "t", "t", "t", "t",
-    "u", "u", "u", "u", "u", "u", "u", "u",
-    "u", "u", "u", "u", "w", "w", "y", "y",
-    "y", "z", "z", "z", "z", "z", "z", "s",
+    "a", "a", "a",  "a",  "a", "a", "ae", "c",     "e", "e", "e", "e", "i", "i", "i",  "i",
+    "d", "n", "o",  "o",  "o", "o", "o",  nullptr, "o", "u", "u", "u", "u", "y", "th", "ss",
+    "a", "a", "a",  "a",  "a", "a", "ae", "c",     "e", "e", "e", "e", "i", "i", "i",  "i",
+    "d", "n", "o",  "o",  "o", "o", "o",  nullptr, "o", "u", "u", "u", "u", "y", "th", "y",
+    "a", "a", "a",  "a",  "a", "a", "c",  "c",     "c", "c", "c", "c", "c", "c", "d",  "d",
+    "d", "d", "e",  "e",  "e", "e", "e",  "e",     "e", "e", "e", "e", "g", "g", "g",  "g",
+    "g", "g", "g",  "g",  "h", "h", "h",  "h",     "i", "i", "i", "i", "i", "i", "i",  "i",
+    "i", "i", "ij", "ij", "j", "j", "k",  "k",     "k", "l", "l", "l", "l", "l", "l",  "l",
+    "l", "l", "l",  "n",  "n", "n", "n",  "n",     "n", "n", "n", "n", "o", "o", "o",  "o",
+    "o", "o", "oe", "oe", "r", "r", "r",  "r",     "r", "r", "s", "s", "s", "s", "s",  "s",
+    "s", "s", "t",  "t",  "t", "t", "t",  "t",     "u", "u", "u", "u", "u", "u", "u",  "u",
+    "u", "u", "u",  "u",  "w", "w", "y",  "y",     "y", "z", "z", "z", "z", "z", "z",  "s",
 };
 
 // Decodes one UTF-8 sequence at text[at]; 0 when the bytes there are not one.
@@ -64,8 +52,7 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t at, std::uint32_t& cod
 }
 
 bool IsSpace(std::uint32_t c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' ||
-           c == 0xA0;
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == 0xA0;
 }
 
 }  // namespace

@@ -28,6 +28,23 @@ bool SplitFields(std::string_view line, std::array<std::string_view, N>& fields)
     return true;
 }
 
+// Splits the row into exactly N fields, the first an identifier with the prefix; false for
+// any other row.
+template <std::size_t N>
+bool SplitWithId(std::string_view line, std::array<std::string_view, N>& fields,
+                 std::string_view prefix, std::string_view& id, std::uint32_t& key) {
+    if (!SplitFields(line, fields)) {
+        return false;
+    }
+    const auto parsed = IdKey(fields[0], prefix);
+    if (!parsed) {
+        return false;
+    }
+    id = fields[0];
+    key = *parsed;
+    return true;
+}
+
 bool AllDigits(std::string_view text) {
     for (const char c : text) {
         if (c < '0' || c > '9') {
@@ -39,11 +56,17 @@ bool AllDigits(std::string_view text) {
 
 // A non-negative whole number of at most nine digits.
 std::optional<int> SmallNumber(std::string_view text) {
-    if (!AllDigits(text) || text.size() > 9) {
+    if (text.empty() || text.size() > 9) {
         return std::nullopt;
     }
     int value = 0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
+    for (const char c : text) {
+        const auto digit = static_cast<unsigned>(c - '0');
+        if (digit > 9) {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<int>(digit);
+    }
     return value;
 }
 
@@ -228,19 +251,20 @@ class JsonStrings {
 }  // namespace
 
 std::optional<std::uint32_t> IdKey(std::string_view id, std::string_view prefix) {
-    if (id.size() != prefix.size() + 7 && id.size() != prefix.size() + 8) {
-        return std::nullopt;
-    }
-    if (id.substr(0, prefix.size()) != prefix) {
-        return std::nullopt;
-    }
-    const std::string_view digits = id.substr(prefix.size());
-    if (!AllDigits(digits)) {
+    const std::size_t digits = id.size() - prefix.size();
+    if ((id.size() != prefix.size() + 7 && id.size() != prefix.size() + 8) ||
+        id.compare(0, prefix.size(), prefix) != 0) {
         return std::nullopt;
     }
     std::uint32_t value = 0;
-    std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    return digits.size() == 7 ? value : kEightDigitBase + value;
+    for (std::size_t i = prefix.size(); i < id.size(); ++i) {
+        const auto digit = static_cast<unsigned>(id[i] - '0');
+        if (digit > 9) {
+            return std::nullopt;
+        }
+        value = value * 10 + digit;
+    }
+    return digits == 7 ? value : kEightDigitBase + value;
 }
 
 std::string IdText(std::string_view prefix, std::uint32_t key) {
@@ -269,16 +293,10 @@ std::string_view TrimLineEnd(std::string_view line) {
 
 std::optional<BasicsRow> ParseBasicsRow(std::string_view line) {
     std::array<std::string_view, 9> f;
-    if (!SplitFields(line, f)) {
-        return std::nullopt;
-    }
     BasicsRow row;
-    row.tconst = f[0];
-    const auto key = IdKey(f[0], "tt");
-    if (!key || IsMissing(f[2]) || f[2].empty()) {
+    if (!SplitWithId(line, f, "tt", row.tconst, row.key) || IsMissing(f[2]) || f[2].empty()) {
         return std::nullopt;
     }
-    row.key = *key;
     row.type = IsMissing(f[1]) ? std::string_view() : f[1];
     row.primary_title = f[2];
     row.original_title = IsMissing(f[3]) || f[3].empty() ? f[2] : f[3];
@@ -291,16 +309,10 @@ std::optional<BasicsRow> ParseBasicsRow(std::string_view line) {
 
 std::optional<RatingsRow> ParseRatingsRow(std::string_view line) {
     std::array<std::string_view, 3> f;
-    if (!SplitFields(line, f)) {
-        return std::nullopt;
-    }
     RatingsRow row;
-    row.tconst = f[0];
-    const auto key = IdKey(f[0], "tt");
-    if (!key) {
+    if (!SplitWithId(line, f, "tt", row.tconst, row.key)) {
         return std::nullopt;
     }
-    row.key = *key;
     if (!IsMissing(f[1])) {
         if (!IsRating(f[1])) {
             return std::nullopt;
@@ -318,16 +330,10 @@ std::optional<RatingsRow> ParseRatingsRow(std::string_view line) {
 
 std::optional<CrewRow> ParseCrewRow(std::string_view line) {
     std::array<std::string_view, 3> f;
-    if (!SplitFields(line, f)) {
-        return std::nullopt;
-    }
     CrewRow row;
-    row.tconst = f[0];
-    const auto key = IdKey(f[0], "tt");
-    if (!key) {
+    if (!SplitWithId(line, f, "tt", row.tconst, row.key)) {
         return std::nullopt;
     }
-    row.key = *key;
     if (!IsMissing(f[1])) {
         const std::string_view first = f[1].substr(0, f[1].find(','));
         const auto director = IdKey(first, "nm");
@@ -342,19 +348,16 @@ std::optional<CrewRow> ParseCrewRow(std::string_view line) {
 
 std::optional<PrincipalsRow> ParsePrincipalsRow(std::string_view line) {
     std::array<std::string_view, 6> f;
-    if (!SplitFields(line, f)) {
+    PrincipalsRow row;
+    if (!SplitWithId(line, f, "tt", row.tconst, row.key)) {
         return std::nullopt;
     }
-    PrincipalsRow row;
-    row.tconst = f[0];
     row.nconst = f[2];
-    const auto key = IdKey(f[0], "tt");
     const auto name_key = IdKey(f[2], "nm");
     const auto ordering = SmallNumber(f[1]);
-    if (!key || !name_key || !ordering) {
+    if (!name_key || !ordering) {
         return std::nullopt;
     }
-    row.key = *key;
     row.name_key = *name_key;
     row.ordering = *ordering;
     row.category = IsMissing(f[3]) ? std::string_view() : f[3];
@@ -396,16 +399,10 @@ std::optional<std::string> FirstCharacter(std::string_view characters) {
 
 std::optional<NamesRow> ParseNamesRow(std::string_view line) {
     std::array<std::string_view, 6> f;
-    if (!SplitFields(line, f)) {
-        return std::nullopt;
-    }
     NamesRow row;
-    row.nconst = f[0];
-    const auto key = IdKey(f[0], "nm");
-    if (!key) {
+    if (!SplitWithId(line, f, "nm", row.nconst, row.key)) {
         return std::nullopt;
     }
-    row.key = *key;
     row.name = IsMissing(f[1]) ? std::string_view() : f[1];
     return row;
 }

@@ -30,7 +30,9 @@ std::optional<std::uint32_t> IdKey(std::string_view id, std::string_view prefix)
 std::string IdText(std::string_view prefix, std::uint32_t key);
 
 // A field that is "\N" is missing.
-inline bool IsMissing(std::string_view field) { return field == "\\N"; }
+inline bool IsMissing(std::string_view field) {
+    return field == "\\N";
+}
 
 // A line without its line end ("\r" of a CRLF file included).
 std::string_view TrimLineEnd(std::string_view line);

@@ -31,7 +31,8 @@ void CheckField(std::string_view row, std::string_view field, std::string_view w
     Check(field.find('\t') == std::string_view::npos, "a field holds a tab", what);
 }
 
-void CheckId(std::string_view row, std::string_view id, std::uint32_t key, std::string_view prefix) {
+void CheckId(std::string_view row, std::string_view id, std::uint32_t key,
+             std::string_view prefix) {
     CheckField(row, id, prefix);
     Check(id.size() == prefix.size() + 7 || id.size() == prefix.size() + 8, "an id's length", id);
     Check(id.substr(0, prefix.size()) == prefix, "an id's prefix", id);

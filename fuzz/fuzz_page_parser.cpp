@@ -41,23 +41,11 @@ void CheckFieldLengths(const TIMDBImport& import) {
     });
 }
 
-// Nothing beside the program folder, nothing but plain files in it, and the cover (when
-// there is one) directly inside it.
+// The program folder as CheckProgramFolder wants it, and a cover named is there.
 void CheckFolders(const TIMDBImport& import) {
-    const FuzzFolders& folders = FuzzFolders::Get();
-    Check(FolderEntries(folders.Root()) == std::vector<std::string>{"app"},
-          "a file appeared outside the program folder");
-    for (const std::string& name : FolderEntries(folders.AppDir())) {
-        Check(IsRegularFile(folders.AppDir() + name), "not a plain file in the program folder",
-              name);
-    }
     const std::string& poster = import.PosterFile.str();
+    CheckProgramFolder(poster);
     if (!poster.empty()) {
-        const std::string& app_dir = folders.AppDir();
-        Check(poster.size() > app_dir.size() && poster.compare(0, app_dir.size(), app_dir) == 0,
-              "cover outside the program folder", poster);
-        Check(poster.find('/', app_dir.size()) == std::string::npos,
-              "cover in a folder below the program folder", poster);
         Check(IsRegularFile(poster), "cover file missing", poster);
     }
 }

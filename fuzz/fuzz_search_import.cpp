@@ -36,20 +36,7 @@ void CheckImporter(const TIMDBImport& import) {
     ForEachShortField(import, [](const char* name, const ShortString& field) {
         Check(field.size() <= ShortString::MaxLength, "field longer than 255 bytes", name);
     });
-    const FuzzFolders& folders = FuzzFolders::Get();
-    Check(FolderEntries(folders.Root()) == std::vector<std::string>{"app"},
-          "a file appeared outside the program folder");
-    for (const std::string& name : FolderEntries(folders.AppDir())) {
-        Check(IsRegularFile(folders.AppDir() + name), "not a plain file in the program folder",
-              name);
-    }
-    const std::string& poster = import.PosterFile.str();
-    if (!poster.empty()) {
-        const std::string& app_dir = folders.AppDir();
-        Check(poster.compare(0, app_dir.size(), app_dir) == 0 &&
-                  poster.find('/', app_dir.size()) == std::string::npos,
-              "cover outside the program folder", poster);
-    }
+    CheckProgramFolder(import.PosterFile.str());
     Check(import.ResultTitles.Count() == import.ResultUrls.Count(), "titles and addresses differ");
     // The site's root, or a path on it (an entry whose link has no closing quote).
     const std::string root = std::string("http://") + FuzzHost;

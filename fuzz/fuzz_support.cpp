@@ -113,4 +113,20 @@ void EmptyFolder(const std::string& path) {
     }
 }
 
+void CheckProgramFolder(const std::string& poster) {
+    const FuzzFolders& folders = FuzzFolders::Get();
+    const std::string& app_dir = folders.AppDir();
+    Check(FolderEntries(folders.Root()) == std::vector<std::string>{"app"},
+          "a file appeared outside the program folder");
+    for (const std::string& name : FolderEntries(app_dir)) {
+        Check(IsRegularFile(app_dir + name), "not a plain file in the program folder", name);
+    }
+    if (!poster.empty()) {
+        Check(poster.size() > app_dir.size() && poster.compare(0, app_dir.size(), app_dir) == 0,
+              "cover outside the program folder", poster);
+        Check(poster.find('/', app_dir.size()) == std::string::npos,
+              "cover in a folder below the program folder", poster);
+    }
+}
+
 }  // namespace korvid::fuzz

@@ -55,6 +55,11 @@ bool IsRegularFile(const std::string& path);
 // Removes every entry of the folder (files and empty folders only).
 void EmptyFolder(const std::string& path);
 
+// What a target that writes into the program folder checks after each run: nothing beside
+// the program folder, nothing but plain files in it, and the cover (when poster names one)
+// directly inside it.
+void CheckProgramFolder(const std::string& poster);
+
 // The fields of the importer checked against the 255-byte limit.
 template <typename Import, typename Visit>
 void ForEachShortField(const Import& import, Visit visit) {

@@ -5,7 +5,8 @@
 // percent-decoding the input gives; encoding twice changes nothing more.
 // Terminal text: Latin-1 to UTF-8 and back gives the bytes again; the terminal form holds no
 // control character and reads back as the bytes with the controls as "?"; UTF-8 text whose
-// characters all lie in Latin-1 comes back unchanged from Latin-1.
+// characters all lie in Latin-1 comes back unchanged from Latin-1. File names: escaped for the
+// terminal as "ls -b" does, and written for JSON so that their bytes read back exactly.
 
 #include <cstddef>
 #include <cstdint>
@@ -153,6 +154,47 @@ void CheckTerminalText(const std::string& bytes) {
     }
 }
 
+// File names: the "ls -b" form is UTF-8 without a control character; the JSON form is UTF-8
+// and reads back as the name's bytes ("\\" one backslash, "\xHH" one byte), and holds valid
+// UTF-8 names unchanged but for the doubled backslashes.
+void CheckFileNames(const std::string& bytes) {
+    const std::optional<std::u32string> escaped = DecodeUtf8(cli::EscapedFileName(bytes));
+    Check(escaped.has_value(), "EscapedFileName is not UTF-8");
+    for (const char32_t code : *escaped) {
+        Check(code >= 0x20 && code != 0x7F && !(code >= 0x80 && code < 0xA0),
+              "a control character of a file name reaches the terminal");
+    }
+
+    const std::string json = cli::FileNameForJson(bytes);
+    Check(DecodeUtf8(json).has_value(), "FileNameForJson is not UTF-8", json);
+    std::string read_back;
+    for (std::size_t i = 0; i < json.size(); ++i) {
+        if (json[i] != '\\') {
+            read_back += json[i];
+            continue;
+        }
+        Check(i + 1 < json.size(), "a lone backslash at the end", json);
+        if (json[i + 1] == '\\') {
+            read_back += '\\';
+            i += 1;
+            continue;
+        }
+        Check(json[i + 1] == 'x' && i + 3 < json.size() && HexValue(json[i + 2]) >= 0 &&
+                  HexValue(json[i + 3]) >= 0,
+              "a backslash that is no escape", json);
+        read_back += static_cast<char>(HexValue(json[i + 2]) * 16 + HexValue(json[i + 3]));
+        i += 3;
+    }
+    Check(read_back == bytes, "a JSON file name does not read back as its bytes", json);
+    if (DecodeUtf8(bytes).has_value()) {
+        std::string doubled;
+        for (const char c : bytes) {
+            doubled += c == '\\' ? std::string(2, c) : std::string(1, c);
+        }
+        Check(json == doubled, "a valid UTF-8 name changed more than its backslashes", json);
+    }
+}
+
 }  // namespace
 }  // namespace korvid::fuzz
 
@@ -161,5 +203,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view input = AsText(data, size);
     CheckEncoder(input);
     CheckTerminalText(std::string(input));
+    CheckFileNames(std::string(input));
     return 0;
 }

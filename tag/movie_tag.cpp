@@ -178,10 +178,12 @@ MovieTag ReadLastTagBytes(const ShortString& file_name) {
     return MovieTag(buffer);
 }
 
-TagPlacement WriteTag(const MovieTag& tag, const ShortString& file_name) {
+TagPlacement WriteTag(const MovieTag& tag, const ShortString& file_name, TagLinks links) {
     // Other programs may read and write the file meanwhile: no lock is taken. No O_CREAT: a
     // missing file is an error, never a new file.
-    FileDescriptor file(::open(file_name.str().c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+    const int no_follow = links == TagLinks::Refuse ? O_NOFOLLOW : 0;
+    FileDescriptor file(
+        ::open(file_name.str().c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | no_follow));
     if (!file.IsOpen()) {
         throw IoError::FromErrno(errno);
     }

@@ -121,6 +121,9 @@ enum class TagPlacement { Appended, Replaced };
 // file; a failed read is not an error (the rest keeps its spaces).
 MovieTag ReadLastTagBytes(const ShortString& file_name);
 
+// Whether WriteTag writes through a symbolic link at the file's name.
+enum class TagLinks { Follow, Refuse };
+
 // Writes the record at the end of an existing file: over the last 128 bytes when they begin
 // with "TAG", otherwise appended (with O_APPEND, so it lands whole at the end). The file is
 // never created. Raises IoError on any failure (the system's code for open, size and
@@ -129,6 +132,9 @@ MovieTag ReadLastTagBytes(const ShortString& file_name);
 // bytes cannot be tagged. The file is closed on every path,
 // and a write that fails midway is undone as far as the system allows, so the movie data and
 // an existing tag are left as they were.
-TagPlacement WriteTag(const MovieTag& tag, const ShortString& file_name);
+// With TagLinks::Refuse a symbolic link at the name is not written through (IoError with
+// the code of ELOOP): a scan tags only the files it found, never what a link leads to.
+TagPlacement WriteTag(const MovieTag& tag, const ShortString& file_name,
+                      TagLinks links = TagLinks::Follow);
 
 }  // namespace korvid

@@ -49,22 +49,25 @@ struct Scale {
     std::uint64_t name_stride;
 };
 
-const char* const kTypes[] = {"movie", "short", "tvSeries", "tvMovie", "video", "tvMiniSeries",
-                              "tvSpecial", "videoGame", "tvShort", "tvPilot"};
-const char* const kGenres[] = {"Action", "Adult", "Adventure", "Animation", "Biography",
-                               "Comedy", "Crime", "Documentary", "Drama", "Family", "Fantasy",
-                               "Film-Noir", "Game-Show", "History", "Horror", "Music", "Musical",
-                               "Mystery", "News", "Reality-TV", "Romance", "Sci-Fi", "Short",
-                               "Sport", "Talk-Show", "Thriller", "War", "Western"};
-const char* const kCommon[] = {"The", "of", "Love", "Night", "Man", "Day", "Last", "Story", "Life",
-                               "a", "in", "and", "Girl", "World", "House", "Time", "Dead",
-                               "Black", "City", "Blood", "Return", "Dark", "Secret", "Home"};
-const char* const kSyllables[] = {"ka", "lo", "ri", "mon", "ta", "vel", "sa", "dor", "ne", "quin",
-                                  "ber", "li", "an", "to", "ra", "mi", "zel", "or", "pe", "tu",
-                                  "gra", "ven", "sol", "de", "mar", "ti", "ho", "lin", "es", "cu",
-                                  "\xC3\xA9", "\xC3\xB6r", "\xC3\xA5s", "\xC3\xB1o"};
-const char* const kCategories[] = {"actor", "actress", "self", "director", "writer", "producer",
-                                   "composer", "cinematographer", "editor", "production_designer"};
+const char* const kTypes[] = {"movie",        "short",     "tvSeries",  "tvMovie", "video",
+                              "tvMiniSeries", "tvSpecial", "videoGame", "tvShort", "tvPilot"};
+const char* const kGenres[] = {
+    "Action",      "Adult", "Adventure", "Animation", "Biography", "Comedy",     "Crime",
+    "Documentary", "Drama", "Family",    "Fantasy",   "Film-Noir", "Game-Show",  "History",
+    "Horror",      "Music", "Musical",   "Mystery",   "News",      "Reality-TV", "Romance",
+    "Sci-Fi",      "Short", "Sport",     "Talk-Show", "Thriller",  "War",        "Western"};
+const char* const kCommon[] = {"The",  "of",    "Love",   "Night", "Man",    "Day",
+                               "Last", "Story", "Life",   "a",     "in",     "and",
+                               "Girl", "World", "House",  "Time",  "Dead",   "Black",
+                               "City", "Blood", "Return", "Dark",  "Secret", "Home"};
+const char* const kSyllables[] = {
+    "ka",   "lo",  "ri",  "mon",      "ta",        "vel",       "sa",       "dor", "ne",
+    "quin", "ber", "li",  "an",       "to",        "ra",        "mi",       "zel", "or",
+    "pe",   "tu",  "gra", "ven",      "sol",       "de",        "mar",      "ti",  "ho",
+    "lin",  "es",  "cu",  "\xC3\xA9", "\xC3\xB6r", "\xC3\xA5s", "\xC3\xB1o"};
+const char* const kCategories[] = {
+    "actor",    "actress",         "self",   "director",           "writer", "producer",
+    "composer", "cinematographer", "editor", "production_designer"};
 
 class Output {
   public:
@@ -172,8 +175,9 @@ void AppendNumberOrMissing(std::string& out, bool missing, std::uint64_t value) 
 
 void WriteBasics(const Scale& scale, const std::string& path, int level) {
     Output out(path, level);
-    out.Text() += "tconst\ttitleType\tprimaryTitle\toriginalTitle\tisAdult\tstartYear\tendYear\t"
-                  "runtimeMinutes\tgenres";
+    out.Text() +=
+        "tconst\ttitleType\tprimaryTitle\toriginalTitle\tisAdult\tstartYear\tendYear\t"
+        "runtimeMinutes\tgenres";
     out.EndRow();
     for (std::uint64_t i = 0; i < scale.titles; ++i) {
         Rng rng(i, 2);
@@ -302,7 +306,8 @@ void WritePrincipals(const Scale& scale, const std::string& path, int level) {
             // Popular names come up often.
             const double u = rng.Unit();
             AppendId(t, "nm",
-                     NameNumber(scale, static_cast<std::uint64_t>(u * u * static_cast<double>(scale.names))));
+                     NameNumber(scale, static_cast<std::uint64_t>(
+                                           u * u * static_cast<double>(scale.names))));
             t += '\t';
             const double c = rng.Unit();
             const char* category = kCategories[static_cast<std::size_t>(
@@ -350,7 +355,8 @@ void WriteNames(const Scale& scale, const std::string& path, int level) {
             if (k > 0) {
                 t += ',';
             }
-            AppendId(t, "tt", TitleNumber(scale, rng.Below(static_cast<std::uint32_t>(scale.titles))));
+            AppendId(t, "tt",
+                     TitleNumber(scale, rng.Below(static_cast<std::uint32_t>(scale.titles))));
         }
         out.EndRow();
     }

@@ -13,6 +13,7 @@
 
 #include "korvid_version.h"
 #include "tests/cli/in_process.h"
+#include "tests/support/sample_site_suite.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvid {
@@ -209,6 +210,14 @@ TEST_F(SearchJson, FilmGivesEveryFieldInUtf8) {
     EXPECT_EQ(picked.at("genres"), nlohmann::json::array({"Drama"}));
     EXPECT_EQ(picked.at("cover"), dir_.File("Winter Orchard .jpg"));
     EXPECT_FALSE(ReadFileBytes(picked.at("cover").get<std::string>()).empty());
+}
+
+// The cover's name holds the page's Latin-1 bytes: JSON names the file by them exactly.
+TEST_F(SearchJson, ACoverNameThatIsNotUtf8IsGivenByItsBytes) {
+    const auto film = Search({"caf\xC3\xA9 nocturne"}).at("film");
+    const std::string on_disk = dir_.File("Caf\xE9 Nocturne .jpg");
+    EXPECT_EQ(film.at("cover"), dir_.File("Caf\\xE9 Nocturne .jpg"));
+    EXPECT_FALSE(ReadFileBytes(on_disk).empty());
 }
 
 }  // namespace

@@ -1,15 +1,11 @@
 #pragma once
-// Running korvid-cli in-process for the command tests, and a suite that shares one sample
-// site on loopback among its tests.
-
-#include <gtest/gtest.h>
+// Running korvid-cli in-process for the command tests.
 
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/command_line.h"
-#include "sample-site/sample_site.h"
 
 namespace korvid::test_support {
 
@@ -27,19 +23,5 @@ inline CliRun RunInProcess(const std::vector<std::string>& args, const std::stri
     const int code = cli::RunCommandLine(args, in, out, err);
     return {code, out.str(), err.str()};
 }
-
-class SampleSiteSuite : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() { site_ = new sample::RunningSampleSite(); }
-    static void TearDownTestSuite() {
-        delete site_;
-        site_ = nullptr;
-    }
-    static std::string Address(const std::string& film) {
-        return site_->BaseUrl() + "/title/" + film + "/";
-    }
-
-    static inline sample::RunningSampleSite* site_ = nullptr;
-};
 
 }  // namespace korvid::test_support

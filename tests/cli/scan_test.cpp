@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -12,6 +13,7 @@
 
 #include "tag/movie_tag.h"
 #include "tests/cli/in_process.h"
+#include "tests/support/sample_site_suite.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvid {
@@ -203,6 +205,92 @@ TEST_F(ScanTest, AFailureIsReportedAndTheScanGoesOn) {
               std::string::npos)
         << run.out;
     EXPECT_EQ(ReadFileBytes(short_file), std::string(100, 's'));
+}
+
+// A link in the folder to a file outside it is reported and left alone, and so is the file
+// it leads to; a link named on the command line the same.
+TEST_F(ScanTest, ASymbolicLinkIsSkippedAndTheFileItLeadsToIsUnchanged) {
+    TempDir outside;
+    const std::string victim = outside.File("victim.bin");
+    WriteFileBytes(victim, std::string(5400, 'v'));
+    const std::string link = Films() + "/Canyon (1990).avi";
+    std::filesystem::create_symlink(victim, link);
+    const std::string good = MakeMovie("The Glass Orchard.avi");
+
+    for (const std::vector<std::string>& paths :
+         std::vector<std::vector<std::string>>{{Films()}, {link}}) {
+        const CliRun run = Scan(paths);
+        EXPECT_EQ(run.exit_code, 0) << run.err;
+        EXPECT_NE(run.out.find(link + ": skipped, a symbolic link, not followed (tag FILE writes "
+                                      "through it)\n"),
+                  std::string::npos)
+            << run.out;
+        EXPECT_EQ(ReadFileBytes(victim), std::string(5400, 'v'));
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
+    }
+    EXPECT_EQ(ReadLastTagBytes(good).Title(), "The Glass Orchard");
+
+    const auto report = nlohmann::json::parse(Scan({"--json", link}).out);
+    EXPECT_EQ(report.at("files")[0].at("outcome"), "skipped");
+    EXPECT_EQ(report.at("files")[0].at("message"),
+              "a symbolic link, not followed (tag FILE writes through it)");
+}
+
+// Control characters in file names are escaped as "ls -b" shows them: no name forges a line
+// of the report or reaches the terminal raw, neither on standard output nor on standard error.
+TEST_F(ScanTest, FileNamesWithControlCharactersAreEscaped) {
+    const std::string forged = MakeMovie("x\nfake.avi: tagged as \"Nothing\".avi");
+    const std::string terminal = MakeMovie("\x1b]0;owned\x07\x1b[2J.avi");
+    const std::string short_file = MakeMovie("Canyon\t(1990).avi", "short");
+
+    const CliRun run = Scan({Films()});
+    EXPECT_EQ(run.exit_code, 3) << run.err;
+    for (const std::string& text : {run.out, run.err}) {
+        EXPECT_EQ(text.find_first_of("\x1b\x07\t"), std::string::npos) << text;
+    }
+    EXPECT_NE(run.out.find(Films() + "/\\033]0;owned\\a\\033[2J.avi: not found"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find(Films() + "/x\\nfake.avi: tagged as \"Nothing\".avi: not found"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.err.find("korvid-cli: " + Films() + "/Canyon\\t(1990).avi: "), std::string::npos)
+        << run.err;
+    // Three entries and the summary: one line each, with no name breaking a line.
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 4) << run.out;
+    EXPECT_EQ(ReadFileBytes(short_file), "short");
+    EXPECT_EQ(ReadFileBytes(forged), Movie);
+    EXPECT_EQ(ReadFileBytes(terminal), Movie);
+}
+
+// A scan tags files and leaves nothing else behind: no cover, no temporary page.
+TEST_F(ScanTest, AScanOrADryRunLeavesNoCover) {
+    MakeMovie("The Glass Orchard.avi");
+    MakeMovie("Canyon (1990).avi");
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--dry-run", Films()}, {Films()}, {"--replace", "--json", Films()}}) {
+        const CliRun run = Scan(args);
+        EXPECT_EQ(run.exit_code, 0) << run.err;
+        std::vector<std::string> left;
+        for (const auto& entry : std::filesystem::directory_iterator(work_.Path())) {
+            left.push_back(entry.path().filename().string());
+        }
+        EXPECT_EQ(left, std::vector<std::string>{"films"}) << run.out;
+    }
+    EXPECT_EQ(ReadLastTagBytes(Films() + "/Canyon (1990).avi").Title(), "Canyon");
+}
+
+// JSON names a file that is not UTF-8 exactly: each byte that is not as "\xHH".
+TEST_F(ScanTest, JsonNamesANonUtf8FileByItsBytes) {
+    MakeMovie("Bad\xff\xfeUtf8.mp4");
+    MakeMovie("Back\\slash.avi");
+    const CliRun run = Scan({"--dry-run", "--json", Films()});
+    const auto report = nlohmann::json::parse(run.out);
+    const auto& files = report.at("files");
+    ASSERT_EQ(files.size(), 2u) << run.out;
+    EXPECT_EQ(files[0].at("file"), Films() + "/Back\\\\slash.avi");
+    EXPECT_EQ(files[1].at("file"), Films() + "/Bad\\xFF\\xFEUtf8.mp4");
+    EXPECT_EQ(files[1].at("searched").at("title"), "Bad\\xFF\\xFEUtf8");
+    EXPECT_EQ(run.out.find("\xEF\xBF\xBD"), std::string::npos) << "no replacement character";
 }
 
 TEST_F(ScanTest, DelayPacesTheRequests) {

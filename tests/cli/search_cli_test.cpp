@@ -2,6 +2,7 @@
 // a child process on a free loopback port; files land in temporary folders.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -323,6 +324,26 @@ TEST_F(SearchCliTest, DocumentThatCannotBeCreatedExitsWithThree) {
     EXPECT_EQ(run.err, "korvid-cli: Cannot create file " + csv + "\n");
     EXPECT_NE(run.out.find("Title: The Glass Orchard \n"), std::string::npos)
         << "the film is still shown";
+}
+
+// Standard output is a file here: the document is written through it after the film's
+// fields, not renamed over what was printed. A FIFO nobody reads is refused, not replaced.
+TEST_F(SearchCliTest, DocumentsGoToStandardOutputOrAFifoWhereTheyStand) {
+    const CliRun run = Search({"--xml", "/dev/stdout", "glass orchard"});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    const std::size_t fields = run.out.find("Title: The Glass Orchard \n");
+    const std::size_t document = run.out.find("<DVD_Data>\r\n");
+    ASSERT_NE(fields, std::string::npos) << run.out;
+    ASSERT_NE(document, std::string::npos) << run.out;
+    EXPECT_LT(fields, document);
+    EXPECT_EQ(run.out.substr(run.out.size() - 13), "</DVD_Data>\r\n");
+
+    const std::string fifo = dir_.File("film.csv");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const CliRun refused = Search({"--csv", fifo, "glass orchard"});
+    EXPECT_EQ(refused.exit_code, 3);
+    EXPECT_EQ(refused.err, "korvid-cli: Cannot create file " + fifo + "\n");
+    EXPECT_EQ(std::filesystem::status(fifo).type(), std::filesystem::file_type::fifo);
 }
 
 TEST_F(SearchCliTest, DocumentsAreNotWrittenWhenNoFilmWasRead) {

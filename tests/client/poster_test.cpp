@@ -91,9 +91,14 @@ TEST_F(PosterTest, NameLosesLeadingAndTrailingBlanks) {
     EXPECT_THAT(FilesInAppDir(), ElementsAre("Some Film .jpg"));
 }
 
-TEST_F(PosterTest, EmptyTitleGivesDotJpg) {
-    ASSERT_TRUE(importer_.DownloadPoster(CoverUrl(), ".jpg"));
-    EXPECT_EQ(ReadFileBytes(AppDir() + ".jpg"), CoverBytes);
+// An empty title (a title line the parser could not read) would give a hidden ".jpg".
+TEST_F(PosterTest, EmptyTitleGivesNoCover) {
+    for (const std::string name : {".jpg", " \x1b\a.jpg", ""}) {
+        EXPECT_FALSE(importer_.DownloadPoster(CoverUrl(), name)) << name;
+    }
+    EXPECT_EQ(importer_.PosterFile, "");
+    EXPECT_THAT(FilesInAppDir(), ElementsAre());
+    EXPECT_TRUE(server_.Requests().empty()) << "nothing is fetched for no name";
 }
 
 TEST_F(PosterTest, OverwritesACoverOfTheSameName) {
@@ -102,12 +107,30 @@ TEST_F(PosterTest, OverwritesACoverOfTheSameName) {
     EXPECT_EQ(ReadFileBytes(AppDir() + "Film.jpg"), CoverBytes);
 }
 
+// The title is cut, never ".jpg": the path fits in 255 bytes and the name ends in ".jpg".
 TEST_F(PosterTest, LongNameIsCutToFitAndStaysInTheFolder) {
-    const std::string name(300, 'n');
-    ASSERT_TRUE(importer_.DownloadPoster(CoverUrl(), name));
-    const std::string expected_name(255 - AppDir().size(), 'n');
-    EXPECT_EQ(importer_.PosterFile, AppDir() + expected_name);
-    EXPECT_THAT(FilesInAppDir(), ElementsAre(expected_name));
+    // Longer than its room, either cut already by the parser's 255 bytes or whole with ".jpg".
+    for (const std::string& name :
+         {std::string(300, 'n'), std::string(260 - AppDir().size(), 'n') + ".jpg"}) {
+        ASSERT_TRUE(importer_.DownloadPoster(CoverUrl(), name));
+        const std::string expected_name(255 - AppDir().size() - 4, 'n');
+        EXPECT_EQ(importer_.PosterFile, AppDir() + expected_name + ".jpg");
+        EXPECT_THAT(FilesInAppDir(), ElementsAre(expected_name + ".jpg"));
+    }
+}
+
+TEST_F(PosterTest, WithCoversSwitchedOffNothingIsFetchedOrWritten) {
+    importer_.DownloadCovers(false);
+    EXPECT_FALSE(importer_.DownloadPoster(CoverUrl(), "Film.jpg"));
+    EXPECT_EQ(importer_.PosterFile, "");
+    EXPECT_THAT(FilesInAppDir(), ElementsAre());
+    EXPECT_TRUE(server_.Requests().empty());
+}
+
+TEST_F(PosterTest, ControlCharactersInTheTitleAreDropped) {
+    ASSERT_TRUE(importer_.DownloadPoster(CoverUrl(), "Some\x1b[31m\tFilm\a .jpg"));
+    EXPECT_EQ(importer_.PosterFile, AppDir() + "Some[31mFilm .jpg");
+    EXPECT_THAT(FilesInAppDir(), ElementsAre("Some[31mFilm .jpg"));
 }
 
 // ---- Covers that are not kept ----

@@ -67,7 +67,8 @@ DatasetRows SampleRows() {
         "nm0000244\tSigourney Weaver\t1949\t\\N\tactress\ttt0078748\n"
         "nm0000631\tRidley Scott\t1937\t\\N\tdirector\ttt0078748\n"
         "nm0905154\tLana Wachowski\t1965\t\\N\tdirector\ttt0133093\n"
-        "nm10000001\tJ\xC3\xB6ns \xC3\x85" "berg\t\\N\t\\N\t\\N\t\\N\n"
+        "nm10000001\tJ\xC3\xB6ns \xC3\x85"
+        "berg\t\\N\t\\N\t\\N\t\\N\n"
         "nm10000002\tZo\xC3\xAB \xC3\x9Cnal\t\\N\t\\N\t\\N\t\\N\n";
     return rows;
 }
@@ -142,7 +143,9 @@ TEST_P(BuildTest, KeepsEveryTitleButEpisodesWithItsFacts) {
     EXPECT_EQ(series->primary_title, "Zo\xC3\xAB's \xC3\x89t\xC3\xA9");
     EXPECT_EQ(series->original_title, "Le \"Grand\" \xC3\x89t\xC3\xA9");
     EXPECT_EQ(series->genres, (std::vector<std::string>{"Comedy", "Drama", "Family"}));
-    EXPECT_EQ(series->director, "J\xC3\xB6ns \xC3\x85" "berg");
+    EXPECT_EQ(series->director,
+              "J\xC3\xB6ns \xC3\x85"
+              "berg");
     EXPECT_EQ(series->lead, "Zo\xC3\xAB \xC3\x9Cnal");
     EXPECT_EQ(series->lead_character, "Zo\xC3\xAB \"Z\" \xC3\x9Cnal");
 
@@ -167,8 +170,8 @@ TEST_P(BuildTest, KeepsEveryTitleButEpisodesWithItsFacts) {
     EXPECT_EQ(bare->director, "");  // its crew row is malformed
     EXPECT_EQ(bare->lead, "");
 
-    EXPECT_FALSE(db.Film("tt0000009"));  // an episode
-    EXPECT_FALSE(db.Film("tt0000015"));  // a malformed row
+    EXPECT_FALSE(db.Film("tt0000009"));   // an episode
+    EXPECT_FALSE(db.Film("tt0000015"));   // a malformed row
     EXPECT_FALSE(db.Film("tt00000010"));  // another id than tt0000010
     EXPECT_FALSE(db.Film(""));
 }

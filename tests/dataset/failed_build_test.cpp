@@ -27,7 +27,8 @@ test_support::DatasetRows SmallRows() {
         std::snprintf(id, sizeof id, "%07d", i);
         const std::string title = "tt" + std::string(id);
         const std::string name = "nm" + std::string(id);
-        rows.basics += title + "\tmovie\tFilm " + std::to_string(i) + "\tFilm\t0\t2000\t\\N\t90\tDrama\n";
+        rows.basics +=
+            title + "\tmovie\tFilm " + std::to_string(i) + "\tFilm\t0\t2000\t\\N\t90\tDrama\n";
         rows.ratings += title + "\t7.0\t" + std::to_string(i * 10) + "\n";
         rows.crew += title + "\t" + name + "\t\\N\n";
         rows.principals += title + "\t1\t" + name + "\tactor\t\\N\t[\"Role\"]\n";
@@ -60,7 +61,8 @@ TEST_P(FailedBuild, KeepsTheOldDatabaseAndNoPartialFile) {
         BuildDatabase(sources, db_path);
         ADD_FAILURE() << "the build succeeded";
     } catch (const DatasetError& error) {
-        EXPECT_EQ(std::string(error.what()), std::string(GetParam().file) + ": " + GetParam().message);
+        EXPECT_EQ(std::string(error.what()),
+                  std::string(GetParam().file) + ": " + GetParam().message);
     }
 
     EXPECT_EQ(ReadFileBytes(db_path), before);
@@ -85,17 +87,25 @@ void Cut(const std::string& path) {
     WriteFileBytes(path, bytes.substr(0, bytes.size() * 2 / 3));
 }
 
-void PlainText(const std::string& path) { WriteFileBytes(path, "tconst\taverageRating\tnumVotes\n"); }
+void PlainText(const std::string& path) {
+    WriteFileBytes(path, "tconst\taverageRating\tnumVotes\n");
+}
 
 void OtherHeader(const std::string& path) {
     test_support::WriteGzipFile(path, "tconst\tdirectors\ntt0000001\tnm0000001\n");
 }
 
-void Remove(const std::string& path) { std::filesystem::remove(path); }
+void Remove(const std::string& path) {
+    std::filesystem::remove(path);
+}
 
-void Empty(const std::string& path) { WriteFileBytes(path, ""); }
+void Empty(const std::string& path) {
+    WriteFileBytes(path, "");
+}
 
-void EmptyGzip(const std::string& path) { test_support::WriteGzipFile(path, ""); }
+void EmptyGzip(const std::string& path) {
+    test_support::WriteGzipFile(path, "");
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Breakages, FailedBuild,

@@ -1,13 +1,14 @@
 // The row parsers' edge cases that a build cannot show one by one: identifier forms, the
 // characters JSON, and the rows that count as malformed.
 
+#include "dataset/tsv_row.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 
 #include "dataset/text_fold.h"
-#include "dataset/tsv_row.h"
 
 namespace korvid::dataset {
 namespace {
@@ -81,10 +82,16 @@ TEST(ParseRows, RefuseRowsOutOfForm) {
 }
 
 TEST(FoldForSearch, FoldsCaseAccentsAndSpaces) {
-    EXPECT_EQ(FoldForSearch("  Zo\xC3\xAB's   \xC3\x89T\xC3\x89 \xC5\x92uvre\t"), "zoe's ete oeuvre");
-    EXPECT_EQ(FoldForSearch("Stra\xC3\x9F" "e"), "strasse");
+    EXPECT_EQ(FoldForSearch("  Zo\xC3\xAB's   \xC3\x89T\xC3\x89 \xC5\x92uvre\t"),
+              "zoe's ete oeuvre");
+    EXPECT_EQ(FoldForSearch("Stra\xC3\x9F"
+                            "e"),
+              "strasse");
     EXPECT_EQ(FoldForSearch("e\xCC\x81t\xC3\xA9"), "ete");  // a combining accent
-    EXPECT_EQ(FoldForSearch("\xFF" "A"), "\xFF" "a");     // not UTF-8: kept
+    EXPECT_EQ(FoldForSearch("\xFF"
+                            "A"),
+              "\xFF"
+              "a");  // not UTF-8: kept
     EXPECT_EQ(FoldForSearch("\xE6\x97\xA5\xE6\x9C\xAC"), "\xE6\x97\xA5\xE6\x9C\xAC");
 }
 
