@@ -40,7 +40,8 @@ std::size_t CountOf(const std::vector<FileReport>& reports, Outcome outcome);
 // One entry a file and a summary line.
 void PrintTextReport(const std::vector<FileReport>& reports, bool dry_run, std::ostream& out);
 
-// One JSON document: dry_run, files, summary.
+// One JSON document: dry_run, source ("local" or "site"), files, summary, and after a scan
+// on the local film data its credit line.
 void PrintJsonReport(const std::vector<FileReport>& reports, bool dry_run, bool local,
                      std::ostream& out);
 

@@ -23,8 +23,8 @@ std::optional<std::string_view> FilmIdOfPath(std::string_view path) {
     while (digits < rest.size() && IsDigit(rest[digits])) {
         ++digits;
     }
-    const bool ends = digits == rest.size() || rest[digits] == '/' || rest[digits] == '?' ||
-                      rest[digits] == '#';
+    const bool ends =
+        digits == rest.size() || rest[digits] == '/' || rest[digits] == '?' || rest[digits] == '#';
     if ((digits != 7 && digits != 8) || !ends) {
         return std::nullopt;
     }
@@ -88,8 +88,8 @@ std::optional<std::string_view> FilmIdOfTag(std::string_view page, std::string_v
     for (std::size_t at = upper_page.find(opening); at != std::string_view::npos;
          at = upper_page.find(opening, at + 1)) {
         const std::size_t end = upper_page.find('>', at);
-        const std::size_t length = end == std::string_view::npos ? std::string_view::npos
-                                                                 : end - at;
+        const std::size_t length =
+            end == std::string_view::npos ? std::string_view::npos : end - at;
         const std::string_view upper_tag = upper_page.substr(at, length);
         if (upper_tag.find(marker) == std::string_view::npos) {
             continue;
@@ -106,8 +106,17 @@ std::optional<std::string_view> FilmIdOfTag(std::string_view page, std::string_v
 }  // namespace
 
 bool IsFilmAddress(std::string_view address) {
+    return !FilmIdOfAddress(address).empty();
+}
+
+std::string FilmAddress(std::string_view host, std::string_view tconst) {
+    return "http://" + std::string(host) + "/title/" + std::string(tconst) + "/";
+}
+
+std::string FilmIdOfAddress(std::string_view address) {
     const std::optional<std::string_view> path = PathOfAddress(address);
-    return path && FilmIdOfPath(*path);
+    const std::optional<std::string_view> digits = path ? FilmIdOfPath(*path) : std::nullopt;
+    return digits ? "tt" + std::string(*digits) : std::string();
 }
 
 std::string FilmAddressFromPage(const LineList& page, std::string_view host) {
@@ -120,7 +129,7 @@ std::string FilmAddressFromPage(const LineList& page, std::string_view host) {
     if (!id) {
         return {};
     }
-    return "http://" + std::string(host) + std::string(FilmPathStart) + std::string(*id) + "/";
+    return FilmAddress(host, "tt" + std::string(*id));
 }
 
 }  // namespace korvid

@@ -14,6 +14,13 @@ namespace korvid {
 // "/title/tt", 7 or 8 digits, then the end or one of "/", "?", "#".
 bool IsFilmAddress(std::string_view address);
 
+// The address of a title's film page on the host, the form of a result list's addresses:
+// "http://" + host + "/title/tt0078748/" for "tt0078748".
+std::string FilmAddress(std::string_view host, std::string_view tconst);
+
+// The title identifier of a film's address ("tt0078748"); empty when it is not one.
+std::string FilmIdOfAddress(std::string_view address);
+
 // The film's address as the page names it: the href of its canonical link
 // (<link rel="canonical" href="...">), else the href of its poster link (<a name="poster"
 // href="...">), when that is a film page's address or path. Given as

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "client/IMDBImport.h"
+#include "client/film_address.h"
 #include "client/film_document.h"
 #include "common/latin1.h"
 
@@ -35,10 +36,6 @@ std::string_view KindName(std::string_view type) {
     return type == "movie" ? std::string_view() : type;
 }
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 }  // namespace
 
 std::shared_ptr<const dataset::FilmDatabase> OpenFilmDatabaseIfPresent(const std::string& path) {
@@ -58,25 +55,6 @@ std::string LocalEntryTitle(const dataset::SearchEntry& entry) {
         title += " (" + std::string(kind) + ")";
     }
     return Utf8ToLatin1(title);
-}
-
-std::string TitleAddress(std::string_view host, std::string_view tconst) {
-    return "http://" + std::string(host) + "/title/" + std::string(tconst) + "/";
-}
-
-std::string TconstOfAddress(std::string_view address) {
-    constexpr std::string_view path = "/title/tt";
-    const std::size_t at = address.find(path);
-    if (at == std::string_view::npos) {
-        return "";
-    }
-    const std::string_view rest = address.substr(at + path.size());
-    const std::size_t digits = static_cast<std::size_t>(
-        std::find_if_not(rest.begin(), rest.end(), IsDigit) - rest.begin());
-    if (digits < 7 || digits > 8 || (digits < rest.size() && rest[digits] != '/')) {
-        return "";
-    }
-    return "tt" + std::string(rest.substr(0, digits));
 }
 
 std::optional<std::size_t> DirectHit(const std::vector<dataset::SearchEntry>& entries) {
@@ -113,14 +91,14 @@ bool TIMDBImport::SearchFilmDatabase() {
             return false;
         }
         outcome_ = LookupOutcome::Film;
-        MovieUrl = TitleAddress(Host, film->tconst);
+        MovieUrl = FilmAddress(Host, film->tconst);
         ReadFilmRecord(*film);
         return true;
     }
     outcome_ = LookupOutcome::ResultList;
     for (const dataset::SearchEntry& entry : entries) {
         ResultTitles.Add(ShortString(LocalEntryTitle(entry)).str());
-        ResultUrls.Add(ShortString(TitleAddress(Host, entry.tconst)).str());
+        ResultUrls.Add(ShortString(FilmAddress(Host, entry.tconst)).str());
     }
     return true;
 }
@@ -134,7 +112,7 @@ bool TIMDBImport::ImportFromFilmDatabase(std::int32_t index) {
     }
     // A negative index raises the line list's index error, which the caller handles.
     const ShortString address = ResultUrls[index];
-    const std::string tconst = TconstOfAddress(address.str());
+    const std::string tconst = FilmIdOfAddress(address.str());
     const std::optional<dataset::FilmRecord> film =
         tconst.empty() ? std::nullopt : film_database_->Film(tconst);
     if (!film) {

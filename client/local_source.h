@@ -24,13 +24,6 @@ std::shared_ptr<const dataset::FilmDatabase> OpenFilmDatabaseIfPresent(const std
 // added for anything that is not a film: "Alien (1986) (TV Series)".
 std::string LocalEntryTitle(const dataset::SearchEntry& entry);
 
-// A title's film page address on the host, as the site's entries read it:
-// "http://HOST/title/tt0078748/".
-std::string TitleAddress(std::string_view host, std::string_view tconst);
-
-// The title identifier in a film page address ("tt0078748"); empty when it holds none.
-std::string TconstOfAddress(std::string_view address);
-
 // The entry a search answers with at once, as the site redirected to a film: the one entry
 // whose title equals the search words, when no other entry's does.
 std::optional<std::size_t> DirectHit(const std::vector<dataset::SearchEntry>& entries);

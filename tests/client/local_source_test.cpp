@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "client/IMDBImport.h"
+#include "client/film_address.h"
 #include "dataset/database_build.h"
 #include "dataset/film_database.h"
 #include "tests/dataset/dataset_files.h"
@@ -277,13 +278,14 @@ TEST(LocalEntryTitleTest, NamesTheKindOfEveryTitleThatIsNotAFilm) {
     }
 }
 
-TEST(TconstOfAddressTest, TakesOnlyAFilmPageAddress) {
-    EXPECT_EQ(TconstOfAddress("http://h/title/tt0078748/"), "tt0078748");
-    EXPECT_EQ(TconstOfAddress("http://h/title/tt10000001/"), "tt10000001");
-    EXPECT_EQ(TconstOfAddress("http://h/title/tt10000001"), "tt10000001");
-    EXPECT_EQ(TconstOfAddress("http://h/title/tt123456/"), "");
-    EXPECT_EQ(TconstOfAddress("http://h/title/tt123456789/"), "");
-    EXPECT_EQ(TconstOfAddress("http://h/find?q=alien"), "");
+TEST(FilmIdOfAddressTest, TakesOnlyAFilmPageAddress) {
+    EXPECT_EQ(FilmIdOfAddress("http://h/title/tt0078748/"), "tt0078748");
+    EXPECT_EQ(FilmIdOfAddress("http://h/title/tt10000001/"), "tt10000001");
+    EXPECT_EQ(FilmIdOfAddress("http://h/title/tt10000001"), "tt10000001");
+    EXPECT_EQ(FilmIdOfAddress("http://h/title/tt123456/"), "");
+    EXPECT_EQ(FilmIdOfAddress("http://h/title/tt123456789/"), "");
+    EXPECT_EQ(FilmIdOfAddress("http://h/find?q=alien"), "");
+    EXPECT_EQ(FilmAddress("h:1", "tt0078748"), "http://h:1/title/tt0078748/");
 }
 
 }  // namespace
