@@ -40,7 +40,13 @@ struct DatasetDownloadOptions {
     std::string source;
     std::string cache_folder;  // the downloads' cache (DatasetCacheFolder())
     std::string db_path;       // the database to build (DatabasePath())
-    HttpOptions http;          // the transfers' waits; tests shorten them
+    // The transfers' waits; tests shorten them. A data-set file of hundreds of megabytes
+    // may take far longer than a page: no overall deadline, only the stall limit.
+    HttpOptions http = [] {
+        HttpOptions without_deadline;
+        without_deadline.deadline_seconds = 0;
+        return without_deadline;
+    }();
     // Transfers per file: a transfer cut off midway is tried again, resuming where it broke
     // when the server allows it, until this many have been made.
     int attempts = 3;
