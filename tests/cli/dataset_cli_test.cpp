@@ -13,6 +13,7 @@
 #include "loopback/loopback_server.h"
 #include "tests/cli/in_process.h"
 #include "tests/support/child_process.h"
+#include "tests/support/sample_site_suite.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
