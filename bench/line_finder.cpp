@@ -9,6 +9,7 @@
 
 #include "bench/page_baseline.h"
 #include "client/IMDBImport.h"
+#include "common/filter_kernel.h"
 #include "common/text.h"
 #include "tests/support/scripted_prompts.h"
 
@@ -29,17 +30,17 @@ void FillPage(TIMDBImport& importer) {
     importer.PageLines.SetText(page);
 }
 
-void RunFindLine(benchmark::State& state, bool plain, korvid::PairFilterKernel kernel) {
+void RunFindLine(benchmark::State& state, bool plain, korvid::FilterKernel kernel) {
     korvid::test_support::ScriptedPrompts prompts;
     TIMDBImport importer(prompts);
     importer.UsePlainLineSearch(plain);
-    korvid::SetPairFilterKernel(kernel);
+    korvid::SetFilterKernel(kernel);
     FillPage(importer);
     for (auto _ : state) {
         importer.FindLine("/10</b>", 0);
         benchmark::DoNotOptimize(importer.LineIndex);
     }
-    korvid::SetPairFilterKernel(korvid::PairFilterKernel::Best);
+    korvid::SetFilterKernel(korvid::FilterKernel::Best);
     if (importer.LineIndex != importer.PageLines.Count() - 1) {
         state.SkipWithError("marker not found on the last line");
     }
@@ -47,22 +48,22 @@ void RunFindLine(benchmark::State& state, bool plain, korvid::PairFilterKernel k
 }
 
 void BM_FindLine(benchmark::State& state) {
-    RunFindLine(state, false, korvid::PairFilterKernel::Best);
+    RunFindLine(state, false, korvid::FilterKernel::Best);
 }
 BENCHMARK(BM_FindLine);
 
 void BM_FindLineVector128Filter(benchmark::State& state) {
-    RunFindLine(state, false, korvid::PairFilterKernel::Vector128);
+    RunFindLine(state, false, korvid::FilterKernel::Vector128);
 }
 BENCHMARK(BM_FindLineVector128Filter);
 
 void BM_FindLinePortableFilter(benchmark::State& state) {
-    RunFindLine(state, false, korvid::PairFilterKernel::Portable);
+    RunFindLine(state, false, korvid::FilterKernel::Portable);
 }
 BENCHMARK(BM_FindLinePortableFilter);
 
 void BM_FindLinePlainScan(benchmark::State& state) {
-    RunFindLine(state, true, korvid::PairFilterKernel::Best);
+    RunFindLine(state, true, korvid::FilterKernel::Best);
 }
 BENCHMARK(BM_FindLinePlainScan);
 

@@ -8,6 +8,7 @@
 
 #include "bench/page_baseline.h"
 #include "client/IMDBImport.h"
+#include "common/filter_kernel.h"
 #include "common/text.h"
 #include "loopback/loopback_server.h"
 #include "tests/support/scripted_prompts.h"
@@ -62,14 +63,14 @@ void BM_ParseMoviePageFilterKernel(benchmark::State& state) {
     TempDir app_dir;
     importer.AppDir = app_dir.Dir();
     FillPage(importer, state.range(0), "");
-    korvid::SetPairFilterKernel(static_cast<korvid::PairFilterKernel>(state.range(1)));
+    korvid::SetFilterKernel(static_cast<korvid::FilterKernel>(state.range(1)));
     RunParse(state, importer);
-    korvid::SetPairFilterKernel(korvid::PairFilterKernel::Best);
+    korvid::SetFilterKernel(korvid::FilterKernel::Best);
 }
 BENCHMARK(BM_ParseMoviePageFilterKernel)
     ->ArgNames({"bytes", "kernel"})
-    ->Args({Large, static_cast<int>(korvid::PairFilterKernel::Vector128)})
-    ->Args({Large, static_cast<int>(korvid::PairFilterKernel::Portable)})
+    ->Args({Large, static_cast<int>(korvid::FilterKernel::Vector128)})
+    ->Args({Large, static_cast<int>(korvid::FilterKernel::Portable)})
     ->Unit(benchmark::kMicrosecond);
 
 // The same parse with the plain line-by-line search and no marker table.
@@ -83,6 +84,27 @@ void BM_ParseMoviePagePlainSearch(benchmark::State& state) {
     RunParse(state, importer);
 }
 BENCHMARK(BM_ParseMoviePagePlainSearch)->Arg(Small)->Arg(Large)->Unit(benchmark::kMicrosecond);
+
+// A genre line of a million bare link ends (5 MB): the genre loop walks it once.
+void BM_ParseLongGenreLine(benchmark::State& state) {
+    ScriptedPrompts prompts;
+    TIMDBImport importer(prompts);
+    TempDir app_dir;
+    importer.AppDir = app_dir.Dir();
+    std::string line;
+    for (std::int64_t i = 0; i < state.range(0); ++i) {
+        line += "</a> ";
+    }
+    const std::string page =
+        "<title>G (2000)</title>\n<b class=\"ch\">Genre:</b>\n" + line + "<a>(more)</a>\n";
+    for (auto _ : state) {
+        importer.PageLines.SetText(page);
+        importer.ParseMoviePage();
+        benchmark::DoNotOptimize(importer.XmlLines.Buffer().data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(page.size()));
+}
+BENCHMARK(BM_ParseLongGenreLine)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 // Loading the page into lines, from a string.
 void BM_LoadPage(benchmark::State& state) {

@@ -41,14 +41,25 @@ void Add(CLI::App& app, Given<T>& given, const std::string& names, const std::st
 struct SiteArgs {
     std::string host;
     std::string dir;
+    std::string source;
+    std::string db;
 
     void AddTo(CLI::App& app) {
+        app.add_option("--source", source,
+                       "local (the film database) or site (default: local when the database "
+                       "is present)")
+            ->type_name("local|site")
+            ->check(CLI::IsMember({"local", "site"}));
+        app.add_option("--db", db,
+                       "the film database (default: KORVID_DATASET, else "
+                       "$XDG_DATA_HOME/korvid/films.sqlite)")
+            ->type_name("FILE");
         app.add_option("--host", host, "the site (default: KORVID_HOST, else www.imdb.com)")
             ->type_name("HOST");
         app.add_option("-d,--dir", dir, "the folder for the temporary page and the cover")
             ->type_name("DIR");
     }
-    SiteOptions Options() const { return {host, dir}; }
+    SiteOptions Options() const { return {host, dir, source, db}; }
 };
 
 // A command with its one-line description and, below its help, the details and exit codes.
@@ -175,7 +186,7 @@ struct ScanCommand {
         command->add_flag("-j,--json", options.json, "print the report as JSON");
         command
             ->add_option("--delay", options.delay,
-                         "seconds between requests to the site (default 1)")
+                         "seconds between requests to the site (default 1; none locally)")
             ->type_name("SECONDS")
             ->check(CLI::NonNegativeNumber);
         site.AddTo(*command);

@@ -10,10 +10,13 @@
 
 namespace korvid::cli {
 
-// Where a lookup goes: the site and the folder for the temporary page and the cover.
+// Where a lookup goes: the local film database or the site, and the folder for the
+// temporary page and the cover.
 struct SiteOptions {
-    std::string host;  // empty: KORVID_HOST, else the movie database site
-    std::string dir;   // empty: the current folder
+    std::string host;    // empty: KORVID_HOST, else the movie database site
+    std::string dir;     // empty: the current folder
+    std::string source;  // "local", "site", or empty: local when a database is present
+    std::string db;      // the database file; empty: KORVID_DATASET, else the default
 };
 
 struct SearchOptions {
@@ -56,7 +59,7 @@ struct ScanOptions {
     bool replace = false;            // look up and tag files that have a tag already
     bool dry_run = false;            // look up and report, write nothing
     bool json = false;
-    double delay = 1.0;     // seconds from one request to the site to the next
+    double delay = 1.0;     // seconds from one request to the site to the next (not local)
     bool progress = false;  // a progress line on err (only when err is a terminal)
     SiteOptions site;
 };

@@ -4,6 +4,9 @@
 
 #include "cli/cli_common.h"
 #include "cli/terminal_text.h"
+#include "client/local_source.h"
+#include "dataset/database_path.h"
+#include "dataset/film_database.h"
 
 namespace korvid::cli {
 namespace {
@@ -12,10 +15,43 @@ namespace {
 LookupResult DownloadFailed(const TIMDBImport& importer, std::ostream& err) {
     const std::string& cause = importer.DownloadFailure();
     err << MessagePrefix << (cause.empty() ? "the download failed" : ForTerminal(cause)) << '\n';
+    if (cause == BrowserCheckCause) {
+        err << MessagePrefix
+            << "the site's pages are closed to programs; run \"korvid-cli dataset update\" "
+               "to look films up in its data sets instead\n";
+    }
     return {LookupEnd::Failed, ExitFailure};
 }
 
 }  // namespace
+
+std::shared_ptr<const dataset::FilmDatabase> OpenFilmSource(const SiteOptions& site) {
+    if (site.source == "site") {
+        if (!site.db.empty()) {
+            throw UsageError("--db goes with the local source, not with --source site");
+        }
+        return nullptr;
+    }
+    const std::string path = dataset::DatabasePath(site.db);
+    auto database = OpenFilmDatabaseIfPresent(path);
+    // Asked for by --source local or --db, a database must be there; by default the site
+    // answers until one is built.
+    if (!database && (site.source == "local" || !site.db.empty())) {
+        throw dataset::DatasetError("no film database at " + path +
+                                    " (korvid-cli dataset update builds it)");
+    }
+    return database;
+}
+
+const char* SourceName(LookupSource source) {
+    return source == LookupSource::Local ? "local" : "site";
+}
+
+void CreditSource(const TIMDBImport& importer, std::ostream& err) {
+    if (importer.Source() == LookupSource::Local) {
+        err << dataset::CreditLine << '\n';
+    }
+}
 
 LookupResult LookUp(TIMDBImport& importer, const std::string& title, std::optional<int> pick,
                     const SiteOptions& site, std::ostream& err) {
@@ -30,18 +66,22 @@ LookupResult LookUp(TIMDBImport& importer, const std::string& title, std::option
     importer.Title = Utf8ToLatin1(title);
     const std::string shown = ForTerminal(importer.Title);
 
+    const bool local = importer.HasFilmDatabase();
     if (!importer.SearchTitle()) {
         if (importer.Outcome() == LookupOutcome::DownloadFailed) {
             return DownloadFailed(importer, err);
         }
-        err << MessagePrefix << "the site's answer for \"" << shown
-            << "\" is not a page Korvid knows\n";
+        err << MessagePrefix
+            << (local ? "the film database has no film for \"" : "the site's answer for \"")
+            << shown << (local ? "\"\n" : "\" is not a page Korvid knows\n");
         return {LookupEnd::Failed, ExitNotFound};
     }
     if (importer.MovieFound) {
         if (pick) {
             err << MessagePrefix
-                << "the site answered with the film's page; --pick is not needed\n";
+                << (local ? "the film database holds one film of that title"
+                          : "the site answered with the film's page")
+                << "; --pick is not needed\n";
         }
         return {LookupEnd::Film, ExitOk};
     }
@@ -62,7 +102,7 @@ LookupResult LookUp(TIMDBImport& importer, const std::string& title, std::option
 
 LookupResult ImportEntry(TIMDBImport& importer, int index, std::ostream& err) {
     const std::string address = importer.ResultUrls[index];
-    if (!importer.ImportResult(index)) {
+    if (!importer.ImportResult(index) && importer.Outcome() != LookupOutcome::UnknownPage) {
         return DownloadFailed(importer, err);
     }
     if (importer.Outcome() == LookupOutcome::UnknownPage) {

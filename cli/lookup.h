@@ -1,8 +1,10 @@
 #pragma once
-// The one lookup of korvid-cli, shared by search and tag --search: the title search on the
-// site and, when it answers with a list and an entry was picked, that entry's import.
+// The one lookup of korvid-cli, shared by search, tag --search and scan: the title search on
+// the local film database or the site and, when it answers with a list and an entry was
+// picked, that entry's import.
 
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -21,6 +23,18 @@ struct LookupResult {
     LookupEnd end = LookupEnd::Failed;
     int exit_code = 0;
 };
+
+// The film database lookups answer from, or nothing for the site: with --source local the
+// database at the path (--db, else KORVID_DATASET, else the default), which must be there;
+// with --source site nothing; by default the database when one is at the path. Raises
+// DatasetError naming the cause when the database cannot be opened.
+std::shared_ptr<const dataset::FilmDatabase> OpenFilmSource(const SiteOptions& site);
+
+// "local" or "site", as the JSON output names the source.
+const char* SourceName(LookupSource source);
+
+// After an answer from the local film data: the credit line its terms ask for, on err.
+void CreditSource(const TIMDBImport& importer, std::ostream& err);
 
 // Sets up the importer from the options (host, work folder, the title in Latin-1) and looks
 // the title up. A pick outside the list is a UsageError; a download that fails, a page that

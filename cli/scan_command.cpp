@@ -4,16 +4,19 @@
 // is movie_files.cpp, deciding each one scan_file.cpp, the report scan_report*.cpp.
 
 #include <filesystem>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/lookup.h"
 #include "cli/movie_files.h"
 #include "cli/scan_file.h"
 #include "cli/scan_report.h"
 #include "cli/terminal_text.h"
+#include "dataset/film_database.h"
 
 namespace korvid::cli {
 
@@ -22,6 +25,7 @@ int RunScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& 
         throw UsageError("--delay needs a number of seconds from 0 on");
     }
     WorkFolder(options.site.dir);  // a folder that cannot be used is refused before any lookup
+    const std::shared_ptr<const dataset::FilmDatabase> database = OpenFilmSource(options.site);
 
     std::vector<FileReport> reports;
     const std::vector<std::string> files = MovieFiles(options, reports, err);
@@ -29,7 +33,7 @@ int RunScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& 
         err << MessagePrefix << "no movie file found\n";
     }
 
-    Scanner scanner(options, err);
+    Scanner scanner(options, database, err);
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (options.progress) {
             err << "\r\033[Kfile " << (i + 1) << " of " << files.size() << ": "
@@ -43,9 +47,12 @@ int RunScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& 
     }
 
     if (options.json) {
-        PrintJsonReport(reports, options.dry_run, out);
+        PrintJsonReport(reports, options.dry_run, database != nullptr, out);
     } else {
         PrintTextReport(reports, options.dry_run, out);
+        if (database) {
+            err << dataset::CreditLine << '\n';
+        }
     }
     if (CountOf(reports, Outcome::Failed) > 0) {
         return ExitFailure;

@@ -55,8 +55,13 @@ void Pacer::Wait() {
     last_ = std::chrono::steady_clock::now();
 }
 
-Scanner::Scanner(const ScanOptions& options, std::ostream& err)
-    : options_(options), err_(err), pacer_(options.delay), year_(CurrentYear()) {}
+Scanner::Scanner(const ScanOptions& options,
+                 std::shared_ptr<const dataset::FilmDatabase> database, std::ostream& err)
+    : options_(options),
+      err_(err),
+      database_(std::move(database)),
+      pacer_(database_ ? 0.0 : options.delay),
+      year_(CurrentYear()) {}
 
 FileReport Scanner::Scan(const std::string& file) {
     FileReport report;
@@ -102,6 +107,7 @@ void Scanner::ScanOne(FileReport& report) {
     TerminalPrompts prompts(said);
     TIMDBImport importer(prompts);
     importer.DownloadCovers(false);
+    importer.UseFilmDatabase(database_);
     pacer_.Wait();
     LookupResult found = LookUp(importer, report.searched.title, std::nullopt, options_.site, said);
     if (found.end == LookupEnd::List) {

@@ -3,11 +3,13 @@
 
 #include <chrono>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "cli/commands.h"
 #include "cli/scan_report.h"
+#include "dataset/film_database.h"
 
 namespace korvid::cli {
 
@@ -26,7 +28,9 @@ class Pacer {
 // reported on err at once and the scan goes on.
 class Scanner {
   public:
-    Scanner(const ScanOptions& options, std::ostream& err);
+    // With a film database the lookups answer from it, without waiting between them.
+    Scanner(const ScanOptions& options, std::shared_ptr<const dataset::FilmDatabase> database,
+            std::ostream& err);
 
     FileReport Scan(const std::string& file);
 
@@ -35,6 +39,7 @@ class Scanner {
 
     const ScanOptions& options_;
     std::ostream& err_;
+    std::shared_ptr<const dataset::FilmDatabase> database_;
     Pacer pacer_;
     int year_;
 };

@@ -41,6 +41,7 @@ std::size_t CountOf(const std::vector<FileReport>& reports, Outcome outcome);
 void PrintTextReport(const std::vector<FileReport>& reports, bool dry_run, std::ostream& out);
 
 // One JSON document: dry_run, files, summary.
-void PrintJsonReport(const std::vector<FileReport>& reports, bool dry_run, std::ostream& out);
+void PrintJsonReport(const std::vector<FileReport>& reports, bool dry_run, bool local,
+                     std::ostream& out);
 
 }  // namespace korvid::cli

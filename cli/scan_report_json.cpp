@@ -3,8 +3,10 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
+#include "cli/lookup.h"
 #include "cli/scan_report.h"
 #include "cli/terminal_text.h"
+#include "dataset/film_database.h"
 
 namespace korvid::cli {
 namespace {
@@ -17,7 +19,8 @@ Json OrNull(const std::string& latin1) {
 
 }  // namespace
 
-void PrintJsonReport(const std::vector<FileReport>& reports, bool dry_run, std::ostream& out) {
+void PrintJsonReport(const std::vector<FileReport>& reports, bool dry_run, bool local,
+                     std::ostream& out) {
     Json files = Json::array();
     for (const FileReport& r : reports) {
         Json candidates = Json::array();
@@ -43,8 +46,13 @@ void PrintJsonReport(const std::vector<FileReport>& reports, bool dry_run, std::
     for (const Outcome outcome : AllOutcomes) {
         summary[OutcomeName(outcome, dry_run)] = CountOf(reports, outcome);
     }
-    const Json document = {
-        {"dry_run", dry_run}, {"files", std::move(files)}, {"summary", std::move(summary)}};
+    Json document = {{"dry_run", dry_run},
+                     {"source", SourceName(local ? LookupSource::Local : LookupSource::Site)},
+                     {"files", std::move(files)},
+                     {"summary", std::move(summary)}};
+    if (local) {
+        document["credit"] = dataset::CreditLine;
+    }
     out << document.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 

@@ -1,7 +1,7 @@
-// korvid-cli search: sends a title to the site's title search and prints the result list, or
-// the film's fields when the site answered with a film page; --pick imports one entry of the
-// list. The film read can be saved as the XML and CSV documents; --json prints either answer
-// as one JSON document.
+// korvid-cli search: looks a title up on the local film database or the site and prints the
+// result list, or the film's fields when the answer was one film; --pick imports one entry of
+// the list. The film read can be saved as the XML and CSV documents; --json prints either
+// answer as one JSON document, naming the source that gave it.
 
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -15,6 +15,7 @@
 #include "cli/terminal_text.h"
 #include "client/IMDBImport.h"
 #include "common/short_string.h"
+#include "dataset/film_database.h"
 
 namespace korvid::cli {
 namespace {
@@ -78,7 +79,9 @@ Json ListJson(const TIMDBImport& importer) {
                            {"title", Latin1ToUtf8(importer.ResultTitles[i])},
                            {"address", Latin1ToUtf8(importer.ResultUrls[i])}});
     }
-    return {{"kind", "list"}, {"results", std::move(results)}};
+    return {{"kind", "list"},
+            {"source", SourceName(importer.Source())},
+            {"results", std::move(results)}};
 }
 
 Json FilmJson(const TIMDBImport& importer) {
@@ -97,10 +100,14 @@ Json FilmJson(const TIMDBImport& importer) {
                        {"rated", Latin1ToUtf8(importer.Rated)},
                        {"cover", FileNameForJson(importer.PosterFile.str())},
                        {"address", Latin1ToUtf8(importer.MovieUrl)}};
-    return {{"kind", "film"}, {"film", film}};
+    return {{"kind", "film"}, {"source", SourceName(importer.Source())}, {"film", film}};
 }
 
-void PrintJson(const Json& document, std::ostream& out) {
+// The document, with the credit line of the local film data where it answered.
+void PrintJson(Json document, const TIMDBImport& importer, std::ostream& out) {
+    if (importer.Source() == LookupSource::Local) {
+        document["credit"] = dataset::CreditLine;
+    }
     out << document.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 
@@ -112,15 +119,17 @@ int RunSearchCommand(const SearchOptions& options, std::ostream& out, std::ostre
 
     TerminalPrompts prompts(err);
     TIMDBImport importer(prompts);
+    importer.UseFilmDatabase(OpenFilmSource(options.site));
     const LookupResult found = LookUp(importer, options.title, options.pick, options.site, err);
     if (found.end == LookupEnd::Failed) {
         return found.exit_code;
     }
     if (found.end == LookupEnd::List) {
         if (options.json) {
-            PrintJson(ListJson(importer), out);
+            PrintJson(ListJson(importer), importer, out);
         } else {
             PrintList(importer, out);
+            CreditSource(importer, err);
         }
         if (options.xml_file || options.csv_file) {
             err << MessagePrefix << "several films match; choose one with --pick N to save it\n";
@@ -130,9 +139,10 @@ int RunSearchCommand(const SearchOptions& options, std::ostream& out, std::ostre
     }
 
     if (options.json) {
-        PrintJson(FilmJson(importer), out);
+        PrintJson(FilmJson(importer), importer, out);
     } else {
         PrintFilm(importer, out);
+        CreditSource(importer, err);
     }
     if (options.xml_file) {
         importer.SaveXml(*options.xml_file);

@@ -1,6 +1,7 @@
 // korvid-cli tag: edits the EKT tag of movie files. Field options change only those fields of
-// a file's tag and keep the others; a lookup on the site replaces all six fields, as the tag
-// editor does after a lookup, and field options beside it override what it found.
+// a file's tag and keep the others; a lookup (the local film database or the site) replaces
+// all six fields, as the tag editor does after a lookup, and field options beside it override
+// what it found.
 
 #include <array>
 #include <istream>
@@ -137,6 +138,9 @@ int RunTagCommand(const TagOptions& options, std::istream& in, std::ostream& out
     if (options.pick && !options.search) {
         throw UsageError("--pick goes with --search");
     }
+    if ((!options.site.source.empty() || !options.site.db.empty()) && !options.search) {
+        throw UsageError("--source and --db go with --search");
+    }
     const FieldOverrides overrides = ConvertOptions(options.fields);
     const std::vector<std::string> files = ExpandFileList(options.files, in);
     if (files.empty()) {
@@ -147,6 +151,7 @@ int RunTagCommand(const TagOptions& options, std::istream& in, std::ostream& out
     if (options.search) {
         TerminalPrompts prompts(err);
         TIMDBImport importer(prompts);
+        importer.UseFilmDatabase(OpenFilmSource(options.site));
         const LookupResult found =
             LookUp(importer, *options.search, options.pick, options.site, err);
         if (found.end == LookupEnd::List) {
@@ -161,6 +166,7 @@ int RunTagCommand(const TagOptions& options, std::istream& in, std::ostream& out
             return found.exit_code;
         }
         film = ValuesOfFilm(importer);
+        CreditSource(importer, err);
     }
 
     MovieTagValues written = film.value_or(MovieTagValues{});

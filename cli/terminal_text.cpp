@@ -6,15 +6,6 @@
 namespace korvid::cli {
 namespace {
 
-void AppendLatin1AsUtf8(std::string& out, unsigned char byte) {
-    if (byte < 0x80) {
-        out += static_cast<char>(byte);
-    } else {
-        out += static_cast<char>(0xC0 | (byte >> 6));
-        out += static_cast<char>(0x80 | (byte & 0x3F));
-    }
-}
-
 // The length of the valid UTF-8 character at the start of text (shortest form, no
 // surrogates, at most U+10FFFF), or 0 when its bytes are not one.
 std::size_t Utf8CharLength(std::string_view text) {
@@ -116,53 +107,15 @@ std::string FileNameForJson(const std::string& name) {
     return out;
 }
 
-std::string Utf8ToLatin1(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80           ? 1
-                                   : (lead >> 5) == 0x6  ? 2
-                                   : (lead >> 4) == 0xE  ? 3
-                                   : (lead >> 3) == 0x1E ? 4
-                                                         : 0;
-        if (length == 0 || i + length > text.size()) {
-            return text;
-        }
-        unsigned int code = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                return text;
-            }
-            code = (code << 6) | (next & 0x3F);
-        }
-        out += code <= 0xFF ? static_cast<char>(code) : '?';
-        i += length;
-    }
-    return out;
-}
-
-std::string Latin1ToUtf8(const std::string& bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    for (const char c : bytes) {
-        AppendLatin1AsUtf8(out, static_cast<unsigned char>(c));
-    }
-    return out;
-}
-
 std::string ForTerminal(const std::string& bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    for (const char c : bytes) {
+    std::string shown = bytes;
+    for (char& c : shown) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && byte < 0xA0)) {
-            out += '?';
-        } else {
-            AppendLatin1AsUtf8(out, byte);
+            c = '?';
         }
     }
-    return out;
+    return Latin1ToUtf8(shown);
 }
 
 }  // namespace korvid::cli

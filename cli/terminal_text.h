@@ -5,13 +5,12 @@
 
 #include <string>
 
+#include "common/latin1.h"
+
 namespace korvid::cli {
 
-// A character outside Latin-1 becomes "?", as in the window; text that is not valid UTF-8 is
-// taken as it stands.
-std::string Utf8ToLatin1(const std::string& text);
-
-std::string Latin1ToUtf8(const std::string& bytes);
+using korvid::Latin1ToUtf8;
+using korvid::Utf8ToLatin1;
 
 // Latin-1 to UTF-8, with C0 and C1 control bytes and DEL replaced by "?".
 std::string ForTerminal(const std::string& bytes);

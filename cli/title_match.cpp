@@ -26,7 +26,16 @@ std::string TitleKey(std::string_view text) {
 }  // namespace
 
 ListedFilm SplitListEntry(std::string_view entry) {
-    // "Title (2003)"; the site may add a roman numeral after the year: "(2003/I)".
+    // "Title (2003)"; the site may add a roman numeral after the year, "(2003/I)", and the
+    // kind of a title that is not a film after that: "(2003) (TV Series)".
+    if (const std::size_t kind = entry.rfind(" (");
+        kind != std::string_view::npos && entry.ends_with(')') &&
+        std::none_of(entry.begin() + kind, entry.end(), IsDigit)) {
+        const ListedFilm film = SplitListEntry(entry.substr(0, kind));
+        if (!film.year.empty()) {
+            return film;
+        }
+    }
     const std::size_t open = entry.rfind('(');
     if (open != std::string_view::npos && open + 5 < entry.size() &&
         std::all_of(entry.begin() + open + 1, entry.begin() + open + 5, IsDigit) &&

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,11 @@
 #include "common/text.h"
 
 namespace korvid {
+
+namespace dataset {
+class FilmDatabase;
+struct FilmRecord;
+}  // namespace dataset
 
 // The host name of the movie database site, unless KORVID_HOST names another.
 inline constexpr const char* DefaultHost = "www.imdb.com";
@@ -44,8 +50,10 @@ struct DownloadOptions {
 // 1024 bytes, and returns true when the file holds it: the whole body, or, when the
 // transfer broke after the body began, the part that arrived. Returns false, leaving no
 // file it wrote, when the download failed: no connection could be made, the final status
-// was 400 or above, the transfer ended in an error before any of the body arrived, or it
-// broke the options' limits; info->error then tells why. The file is created when the body
+// was 400 or above, the site answered with its browser check (IsBrowserCheck), the transfer
+// ended in an error before any of the body arrived, or it broke the options' limits (the
+// deadline and a cancel among them, whatever had arrived);
+// info->error then tells why. The file is created when the body
 // begins, so a download that fails before leaves an earlier file of that name as it was.
 // A symbolic link at the file's name is not followed: that raises FileCreateError "Cannot
 // create file %s". A file that cannot be created or written raises IoError (101 "Disk full"
@@ -71,6 +79,12 @@ enum class LookupOutcome {
     NoResult,        // the site's page for no result
     ResultList,      // a result list (it may hold no entries)
     Film,            // a film page was read
+};
+
+// Which source answered the last SearchTitle or ImportResult.
+enum class LookupSource {
+    Site,   // the site's pages
+    Local,  // the local film database
 };
 
 // The free cleaners of page text: remove every "<...>" run, or every "&...;" run.
@@ -155,8 +169,15 @@ class TIMDBImport {
     // Called with the bytes received so far during every download.
     void SetProgress(ProgressCallback progress) { progress_ = std::move(progress); }
     void SetClock(Clock clock) { clock_ = std::move(clock); }
-    // The transfer settings of every download; tests shorten the time-outs with it.
-    void SetHttpOptions(const HttpOptions& options) { http_options_ = options; }
+    // The transfer settings of every download; tests shorten the time-outs with it. The
+    // keep-going callback is the importer's own (SetKeepGoing): the one given is ignored.
+    void SetHttpOptions(const HttpOptions& options);
+    // Asked again and again during every download, also while nothing arrives: false ends
+    // the download as cancelled, and the lookup then shows no message for it. The window
+    // keeps painting through it and ends a lookup when it is closed.
+    void SetKeepGoing(KeepGoingCallback keep_going) { keep_going_ = std::move(keep_going); }
+    // True when the last lookup's download was cancelled through the keep-going callback.
+    bool DownloadCancelled() const { return download_cancelled_; }
     // With true, FindLine examines the page line by line from the start index and the film
     // page parser finds no markers ahead: the plain search the faster one must agree with.
     void UsePlainLineSearch(bool plain) { plain_line_search_ = plain; }
@@ -165,10 +186,30 @@ class TIMDBImport {
     void DownloadCovers(bool download) { download_covers_ = download; }
     Prompts& UserPrompts() const { return prompts_; }
 
+    // ---- The local film database (local_source.cpp) ----
+    // With a database, SearchTitle and ImportResult answer from it instead of the site, in
+    // the same fields and documents; no page, cover or temporary file is fetched or written.
+    // An empty pointer goes back to the site.
+    void UseFilmDatabase(std::shared_ptr<const dataset::FilmDatabase> database);
+    bool HasFilmDatabase() const { return film_database_ != nullptr; }
+    LookupSource Source() const { return source_; }
+
   private:
     std::string TempPagePath() const;
+    // Sets MovieUrl for a film page the title search answered with directly.
+    void TakeFilmAddressOfDirectHit();
+    // Shows the message of a failed page download, unless the user cancelled it.
+    void ReportFailedDownload();
     // Empties the film's text fields that every lookup starts without.
     void ClearFilmFields();
+    // The start of every film read: both documents restart and no value of the film read
+    // before survives.
+    void StartFilm();
+    // SearchTitle and ImportResult on the local film database, and one title read into
+    // the fields and documents.
+    bool SearchFilmDatabase();
+    bool ImportFromFilmDatabase(std::int32_t index);
+    void ReadFilmRecord(const dataset::FilmRecord& film);
 
     // The first line holding each of a set of markers, found in one pass over the page while
     // ParseMoviePage runs; FindLine answers from it where it can.
@@ -188,9 +229,13 @@ class TIMDBImport {
     std::string download_failure_;
     LookupOutcome outcome_ = LookupOutcome::None;
     HttpOptions http_options_;
+    KeepGoingCallback keep_going_;
+    bool download_cancelled_ = false;
     bool plain_line_search_ = false;
     bool download_covers_ = true;
     MarkerTable marker_table_;
+    std::shared_ptr<const dataset::FilmDatabase> film_database_;
+    LookupSource source_ = LookupSource::Site;
 };
 
 }  // namespace korvid

@@ -119,10 +119,14 @@ bool DownloadToFile(const ShortString& address, const ShortString& file_name,
         // The file could not be created or written: raised below, once the transfer is over.
     } else if (too_long) {
         transfer.error = "more than " + std::to_string(options.max_bytes) + " bytes";
+    } else if (IsBrowserCheck(transfer, file.Written())) {
+        // The site's check that only a browser passes: whatever came is no page.
+        transfer.error = BrowserCheckCause;
     } else if (transfer.status >= 400) {
         // An error answer is no page and no picture, whatever its body.
         transfer.error = "the site answered " + std::to_string(transfer.status);
-    } else if (transfer.complete || (file.Written() > 0 && !options.whole_body_only)) {
+    } else if (transfer.complete ||
+               (file.Written() > 0 && !options.whole_body_only && !transfer.stopped)) {
         // A whole body, or a body cut off after it began: kept as far as it arrived. A
         // server that answered with an empty body still gives an (empty) file.
         kept = file.Open() && file.Keep();

@@ -1,10 +1,15 @@
 #include "client/http.h"
 
+#include <strings.h>
+
 #include <cerrno>
+#include <charconv>
+#include <chrono>
 #include <stdexcept>
 #include <utility>
 
 #include "client/curl_library.h"
+#include "common/text.h"
 
 namespace korvid {
 namespace {
@@ -77,13 +82,89 @@ class HeaderList {
 struct TransferState {
     const ChunkSink* sink;
     const ProgressCallback* progress;
+    const KeepGoingCallback* keep_going;
     std::uint64_t received = 0;
     bool stopped_by_sink = false;
+    bool cancelled = false;
+    ResponseHeaders headers;
+    long status = 0;  // of the answer whose headers are being read
+    const HttpOptions* options;
+    bool answer_told = false;
 };
+
+// libcurl's transfer callback: it runs during the whole transfer, while waiting for the
+// connection or the first byte too, so the keep-going callback is asked even when no data
+// arrives. A non-zero result ends the transfer with CURLE_ABORTED_BY_CALLBACK.
+extern "C" int TransferTick(void* user, curl_off_t /*download_total*/, curl_off_t /*downloaded*/,
+                            curl_off_t /*upload_total*/, curl_off_t /*uploaded*/) {
+    auto* state = static_cast<TransferState*>(user);
+    if (*state->keep_going && !(*state->keep_going)()) {
+        state->cancelled = true;
+        return 1;
+    }
+    return 0;
+}
+
+// Keeps the headers Korvid reads; a status line starts a new answer (after a redirect or an
+// interim answer), so only the final answer's headers remain.
+extern "C" std::size_t ReadHeaderLine(char* data, std::size_t size, std::size_t count,
+                                      void* user) {
+    auto* state = static_cast<TransferState*>(user);
+    const std::size_t bytes = size * count;
+    std::string_view line(data, bytes);
+    if (line.substr(0, 5) == "HTTP/") {
+        state->headers = {};
+        const std::size_t space = line.find(' ');
+        state->status = 0;
+        if (space != std::string_view::npos) {
+            std::from_chars(line.data() + space + 1, line.data() + line.size(), state->status);
+        }
+        return bytes;
+    }
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos) {
+        return bytes;
+    }
+    const std::string name(line.substr(0, colon));
+    std::string_view value = line.substr(colon + 1);
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
+        value.remove_prefix(1);
+    }
+    while (!value.empty() && (value.back() == '\r' || value.back() == '\n' ||
+                              value.back() == ' ' || value.back() == '\t')) {
+        value.remove_suffix(1);
+    }
+    ResponseHeaders& headers = state->headers;
+    const auto is = [&name](const char* wanted) { return ::strcasecmp(name.c_str(), wanted) == 0; };
+    if (is("ETag")) {
+        headers.etag = value;
+    } else if (is("Last-Modified")) {
+        headers.last_modified = value;
+    } else if (is("Content-Range")) {
+        headers.content_range = value;
+    } else if (is("x-amzn-waf-action")) {
+        headers.waf_action = value;
+    } else if (is("Content-Length")) {
+        std::int64_t length = -1;
+        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), length);
+        headers.content_length =
+            error == std::errc() && end == value.data() + value.size() ? length : -1;
+    }
+    return bytes;
+}
 
 extern "C" std::size_t WriteChunk(char* data, std::size_t size, std::size_t count, void* user) {
     auto* state = static_cast<TransferState*>(user);
     const std::size_t bytes = size * count;
+    if (!state->headers.waf_action.empty()) {
+        return bytes;  // the site's browser check: its body is no page and reaches no sink
+    }
+    if (!state->answer_told) {
+        state->answer_told = true;
+        if (state->options->answer_started) {
+            state->options->answer_started(state->status, state->headers);
+        }
+    }
     if (!(*state->sink)(data, bytes)) {
         state->stopped_by_sink = true;
         return 0;  // makes libcurl end the transfer with CURLE_WRITE_ERROR
@@ -116,24 +197,6 @@ bool MustEncode(unsigned char byte) {
     }
 }
 
-template <typename MustEscape>
-std::string PercentEncode(std::string_view text, MustEscape must_escape) {
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (must_escape(byte)) {
-            out += '%';
-            out += Hex[byte >> 4];
-            out += Hex[byte & 0x0F];
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 // Why a transfer that libcurl ended with code failed, in the words korvid-cli shows.
 std::string FailureCause(const CurlFunctions& curl, CURL* handle, CURLcode code, long status,
                          const char* error_buffer) {
@@ -151,6 +214,8 @@ std::string FailureCause(const CurlFunctions& curl, CURL* handle, CURLcode code,
         }
         case CURLE_OPERATION_TIMEDOUT:
             return status == 0 ? "timed out" : "the transfer stalled";
+        case CURLE_ABORTED_BY_CALLBACK:
+            return "the download was cancelled";
         case CURLE_TOO_MANY_REDIRECTS:
             return "too many redirects";
         case CURLE_UNSUPPORTED_PROTOCOL:
@@ -174,6 +239,10 @@ std::string EncodeRequestTarget(std::string_view address) {
     return PercentEncode(address, MustEncode);
 }
 
+bool IsBrowserCheck(const TransferInfo& info, std::uint64_t body_bytes) {
+    return !info.headers.waf_action.empty() || (info.status == 202 && body_bytes == 0);
+}
+
 void HttpGlobalInit() {
     // Loading runs curl_global_init once; a library that cannot be loaded fails each transfer.
     static_cast<void>(LoadedCurl());
@@ -182,7 +251,7 @@ void HttpGlobalInit() {
 TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
                      const ProgressCallback& progress, const HttpOptions& options) {
     TransferInfo info;
-    TransferState state{&sink, &progress};
+    TransferState state{&sink, &progress, &options.keep_going, 0, false, false, {}, 0, &options, false};
     const std::string url = EncodeRequestTarget(address);
 
     const CurlFunctions* curl = LoadedCurl();
@@ -196,6 +265,18 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
     CurlEasy easy(*curl);
     HeaderList headers(*curl);
     headers.Append("Accept:");  // libcurl adds "Accept: */*" by default; the request carries none
+    // The conditional and range headers of a data-set download, as the server gave the values.
+    const auto append_if_given = [&headers](const char* name, const std::string& value) {
+        if (!value.empty()) {
+            headers.Append((std::string(name) + ": " + value).c_str());
+        }
+    };
+    append_if_given("If-None-Match", options.if_none_match);
+    append_if_given("If-Modified-Since", options.if_modified_since);
+    if (options.range_from > 0) {
+        append_if_given("Range", "bytes=" + std::to_string(options.range_from) + "-");
+        append_if_given("If-Range", options.if_range);
+    }
     char error_buffer[CURL_ERROR_SIZE] = {};
 
     // The schemes first: a page's address never reaches another protocol handler, neither
@@ -209,16 +290,32 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
     easy.SetOption(CURLOPT_MAXREDIRS, 20L);
     // An error answer (400 and above) is no page: its body is not handed to the sink.
     easy.SetOption(CURLOPT_FAILONERROR, 1L);
-    easy.SetOption(CURLOPT_BUFFERSIZE, 1024L);
+    easy.SetOption(CURLOPT_BUFFERSIZE, options.chunk_bytes);
     easy.SetOption(CURLOPT_CONNECTTIMEOUT, 30L);
     easy.SetOption(CURLOPT_LOW_SPEED_LIMIT, 1L);
     easy.SetOption(CURLOPT_LOW_SPEED_TIME, options.low_speed_seconds);
+    easy.SetOption(CURLOPT_TIMEOUT, options.deadline_seconds);
+    if (options.keep_going) {
+        easy.SetOption(CURLOPT_XFERINFOFUNCTION, &TransferTick);
+        easy.SetOption(CURLOPT_XFERINFODATA, static_cast<void*>(&state));
+        easy.SetOption(CURLOPT_NOPROGRESS, 0L);
+    }
     easy.SetOption(CURLOPT_NOSIGNAL, 1L);
     easy.SetOption(CURLOPT_WRITEFUNCTION, &WriteChunk);
     easy.SetOption(CURLOPT_WRITEDATA, static_cast<void*>(&state));
+    easy.SetOption(CURLOPT_HEADERFUNCTION, &ReadHeaderLine);
+    easy.SetOption(CURLOPT_HEADERDATA, static_cast<void*>(&state));
     easy.SetOption(CURLOPT_ERRORBUFFER, error_buffer);
 
+    const auto started = std::chrono::steady_clock::now();
     const CURLcode code = curl->EasyPerform(easy.Get());
+    // The same time-out code ends a slow connect, a stall and the overall deadline; only the
+    // deadline comes when the whole time has gone by. libcurl's timer may fire a few
+    // milliseconds before this clock says so: a tenth of a second counts as the whole.
+    const bool past_deadline =
+        code == CURLE_OPERATION_TIMEDOUT && options.deadline_seconds > 0 &&
+        std::chrono::steady_clock::now() - started + std::chrono::milliseconds(100) >=
+            std::chrono::seconds(options.deadline_seconds);
 
     long status = 0;
     curl->EasyGetinfo(easy.Get(), CURLINFO_RESPONSE_CODE, &status);
@@ -228,6 +325,7 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
     info.status = status;
     info.effective_url = effective != nullptr ? effective : url;
     info.complete = code == CURLE_OK;
+    info.headers = std::move(state.headers);
     // No connection could be made to the page's server, the first one or one a redirect
     // led to: the host did not resolve, refused, or did not answer in time.
     const bool no_connection =
@@ -236,7 +334,12 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
         code == CURLE_UNSUPPORTED_PROTOCOL ||
         (code == CURLE_OPERATION_TIMEDOUT && status == 0 && state.received == 0);
     info.connected = !no_connection;
-    if (code != CURLE_OK) {
+    info.cancelled = state.cancelled;
+    info.stopped = state.cancelled || past_deadline;
+    if (past_deadline) {
+        info.error =
+            "the download took longer than " + std::to_string(options.deadline_seconds) + " s";
+    } else if (code != CURLE_OK) {
         info.error = FailureCause(*curl, easy.Get(), code, status, error_buffer);
     }
     return info;

@@ -12,6 +12,19 @@ std::string SiteHost() {
 TIMDBImport::TIMDBImport(Prompts& prompts)
     : prompts_(prompts), clock_([] { return std::time(nullptr); }) {
     CsvLines.Add(CsvHeaderRow);
+    SetHttpOptions({});
+}
+
+void TIMDBImport::SetHttpOptions(const HttpOptions& options) {
+    http_options_ = options;
+    // Once the callback has cancelled a download, the lookup's later downloads (its cover)
+    // end at once too; SearchTitle and ImportResult start without the mark.
+    http_options_.keep_going = [this] {
+        if (!download_cancelled_ && keep_going_ && !keep_going_()) {
+            download_cancelled_ = true;
+        }
+        return !download_cancelled_;
+    };
 }
 
 TIMDBImport::~TIMDBImport() = default;

@@ -17,6 +17,7 @@
 #include <bit>
 #include <cstdint>
 
+#include "common/filter_kernel.h"
 #include "common/text.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -79,15 +80,6 @@ std::uint8_t Bits(const char* text, std::size_t at, const Filter& filter) {
         bits &= byte < 0x80 ? filter.low[j][byte & 0x0F] & filter.high[j][byte >> 4] : 0;
     }
     return bits;
-}
-
-bool MatchesAt(const char* text, std::string_view upper_needle) {
-    for (std::size_t i = 0; i < upper_needle.size(); ++i) {
-        if (UpperAscii(text[i]) != upper_needle[i]) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // Each kernel: the first position q in [begin, end) whose fingerprint the filter lets
@@ -189,12 +181,12 @@ Kernel ChooseKernel() {
 #if defined(KORVID_MARKER_FILTER_X86)
     static const bool has_avx2 = __builtin_cpu_supports("avx2");
     static const bool has_ssse3 = __builtin_cpu_supports("ssse3");
-    switch (SelectedPairFilterKernel()) {
-        case PairFilterKernel::Best:
+    switch (SelectedFilterKernel()) {
+        case FilterKernel::Best:
             return has_avx2 ? Kernel::Avx2 : has_ssse3 ? Kernel::Ssse3 : Kernel::Portable;
-        case PairFilterKernel::Vector128:
+        case FilterKernel::Vector128:
             return has_ssse3 ? Kernel::Ssse3 : Kernel::Portable;
-        case PairFilterKernel::Portable:
+        case FilterKernel::Portable:
             break;
     }
 #endif

@@ -5,11 +5,13 @@
 // then tag line, then plot, then running time. Everything else is searched from line 0.
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "client/IMDBImport.h"
+#include "client/film_document.h"
 #include "client/marker_filter.h"
 
 namespace korvid {
@@ -46,9 +48,10 @@ const MarkerFilter& FilmPageMarkers() {
     return markers;
 }
 
-// Drops the first count characters of the text (all of it when it is shorter).
-void DropFront(std::string& text, std::size_t count) {
-    text.erase(0, std::min(count, text.size()));
+// Drops the first count characters of the text (all of it when it is shorter). On a view
+// this moves its start, so walking a long line step by step stays linear.
+void DropFront(std::string_view& text, std::size_t count) {
+    text.remove_prefix(std::min(count, text.size()));
 }
 
 // The 1-based position of the first occurrence of the needle, 0 when it is absent.
@@ -70,12 +73,6 @@ std::string PosterAddress(std::string_view line) {
     }
     const std::size_t from = start + start_text.size();
     return std::string(line.substr(from, end - from));
-}
-
-// The part of a path after its last path delimiter.
-std::string FileNamePart(std::string_view path) {
-    const std::size_t slash = path.find_last_of("/\\");
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
 }  // namespace
@@ -120,16 +117,7 @@ class TIMDBImport::MarkerTableScope {
     TIMDBImport& importer_;
 };
 
-void TIMDBImport::ParseMoviePage() {
-    // The next line after the cursor; reading past the last line raises the list's index
-    // error and ends the parse.
-    const auto next_line = [this]() -> LineView {
-        ++LineIndex;
-        return PageLines[LineIndex];
-    };
-    const auto append_to_row = [this](std::string_view piece) { CsvRow = CsvRow + piece; };
-
-    // 1. Begin: the documents restart, and no value of the film read before survives.
+void TIMDBImport::StartFilm() {
     CsvRow = "";
     CsvLines.Clear();
     CsvLines.Add(CsvHeaderRow);
@@ -143,6 +131,23 @@ void TIMDBImport::ParseMoviePage() {
     CastName = "";
     LeadRole = "";
     XmlLines.Add("<Movie_Data>");
+}
+
+void TIMDBImport::ParseMoviePage() {
+    // The next line after the cursor; reading past the last line raises the list's index
+    // error and ends the parse.
+    const auto next_line = [this]() -> LineView {
+        ++LineIndex;
+        return PageLines[LineIndex];
+    };
+    // The value of a step when its marker was found.
+    const auto if_found = [this](const ShortString& value) -> std::optional<std::string_view> {
+        return LineIndex >= 0 ? std::optional<std::string_view>(value) : std::nullopt;
+    };
+
+    // 1. Begin: the documents restart, and no value of the film read before survives.
+    StartFilm();
+    FilmDocument document(XmlLines, CsvRow);
     const MarkerTableScope marker_table(*this);
 
     // 2. Title and year. The extraction matches "<title>" in lower case only.
@@ -154,34 +159,30 @@ void TIMDBImport::ParseMoviePage() {
     Title = ExtractLinkText(PageLines[LineIndex], "<title>", "</title>");
     Year = ExtractBetween(Title, "(", ")");
     Title = RemoveText(Title, "(" + Year + ")");
-    XmlLines.Add({"<Movie_Title>", Title, "</Movie_Title>"});
-    XmlLines.Add({"<Year>", Year, "</Year>"});
-    CsvRow = Title;
-    append_to_row("~1");
+    document.TitleAndYear(Title, Year);
 
     // 3. Cover image, read from the whole poster line (the address may stand past 255).
     FindLine(PosterMarker, LineIndex);
     if (LineIndex >= 0) {
         PosterUrl = PosterAddress(PageLines[LineIndex]);
         DownloadPoster(PosterUrl, Title + ".jpg");
-        XmlLines.Add({"<Poster_Image>", PosterFile, "</Poster_Image>"});
-        append_to_row("~" + FileNamePart(PosterFile.str()));
-    } else {
-        append_to_row("~");
     }
+    document.Cover(if_found(PosterFile));
 
     // 4. Director: the first link on the line after "Directed by".
     FindLine(DirectorMarker, LineIndex);
     if (LineIndex >= 0) {
         Director = ExtractLinkText(ShortString(next_line()), "<a", "</a>");
-        XmlLines.Add({"<Director>", Director, "</Director>"});
+        document.Director(Director);
     }
 
     // 5. Genres: the links of the line after the genre marker, up to "(more)".
-    XmlLines.Add("<Movie_Genre>");
+    document.OpenGenres();
     FindLine(GenreMarker, 0);
-    if (LineIndex >= 0) {
-        std::string rest = next_line();
+    const bool genre_line_found = LineIndex >= 0;
+    if (genre_line_found) {
+        // A view of the page's line: the loop below changes no line of PageLines.
+        std::string_view rest = next_line();
         for (;;) {
             Genre = ExtractLinkText(ShortString(rest), "<a", "</a>");
             const std::size_t link_end = Position(rest, "</a>");
@@ -194,72 +195,52 @@ void TIMDBImport::ParseMoviePage() {
                 ++GenreSlot;
             }
             DropFront(rest, link_end + 4);  // through "</a>" and the one character after it
-            XmlLines.Add({"<Genre>", Genre, "</Genre>"});
+            document.Genre(Genre);
         }
         Genre = Genres[1];
-        append_to_row("~6");
-    } else {
-        append_to_row("~");
     }
-    XmlLines.Add("</Movie_Genre>");
-    XmlLines.Add("<Additional_Info>");
+    document.CloseGenres(genre_line_found);
 
-    // 6. Tag line.
+    // 6. Tag line, and 7. plot outline, each searched on from the line before.
     FindLine(TagLineMarker, LineIndex);
     if (LineIndex >= 0) {
         TagLine = ExtractBetween(PageLines[LineIndex], "b>", "<a");
-        XmlLines.Add({"<Tag_Line>", TagLine, "</Tag_Line>"});
     }
-
-    // 7. Plot outline; the CSV "Details" column joins it with the director.
+    const std::optional<std::string_view> tag_line = if_found(TagLine);
     FindLine(PlotMarker, LineIndex);
     if (LineIndex >= 0) {
         Plot = ExtractBetween(PageLines[LineIndex], "b>", "<a");
-        XmlLines.Add({"<Plot>", Plot, "</Plot>"});
-        append_to_row("~" + Plot + " Directed By : " + Director);
-    } else {
-        append_to_row("~");
     }
-    XmlLines.Add("</Additional_Info>");
+    document.AdditionalInfo(tag_line, if_found(Plot), Director);
 
     // 8. Running time: the whole line after "Runtime:", trimmed.
     FindLine(RunningTimeMarker, LineIndex);
     if (LineIndex >= 0) {
         RunningTime = TrimControls(next_line());
-        XmlLines.Add({"<Running_Time>", RunningTime, "</Running_Time>"});
+        document.RunningTime(RunningTime);
     }
 
     // 9. The first cast entry, which follows the cast table's fixed opening markup.
-    XmlLines.Add("<Cast_Members>");
     FindLine(CastMarker, 0);
     if (LineIndex >= 0) {
-        std::string rest = PageLines[LineIndex];
+        std::string_view rest = PageLines[LineIndex];
         DropFront(rest, CastLinePrefix);
         CastTrueName = ExtractLinkText(ShortString(rest), "<a href=\"/name/", "</a>");
         DropFront(rest, Position(rest, "....") + 9);
         CastName = ExtractLinkText(ShortString(rest), "<td valign", "</td>");
         LeadRole = CastTrueName + " as " + CastName;
-        XmlLines.Add("<Main_Cast_Member>");
-        XmlLines.Add({"    <True_Name>", CastTrueName, "</True_Name>"});
-        XmlLines.Add({"    <Cast_Name>", CastName, "</Cast_Name>"});
-        XmlLines.Add(" </Main_Cast_Member>");
     }
-    XmlLines.Add("</Cast_Members>");
+    document.Cast(LineIndex >= 0, CastTrueName, CastName);
 
     // 10. User rating, as the page prints it.
     FindLine(RatingMarker, 0);
     if (LineIndex >= 0) {
         Rated = ExtractLinkText(PageLines[LineIndex], "<b>", "</b>");
-        XmlLines.Add({"<Rating>", Rated, "</Rating>"});
-        append_to_row("~" + Rated);
-    } else {
-        append_to_row("~");
     }
+    document.Rating(if_found(Rated));
 
     // 11. Close both documents.
-    append_to_row("~" + MovieUrl);
-    XmlLines.Add("  </Movie_Data>");
-    XmlLines.Add("</DVD_Data>");
+    document.Close(MovieUrl);
     FinishCsvRow();
 }
 

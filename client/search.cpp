@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "client/IMDBImport.h"
+#include "client/film_address.h"
 
 namespace korvid {
 namespace {
@@ -71,23 +72,12 @@ class RemovedOnExit {
 }  // namespace
 
 std::string EncodeQueryValue(std::string_view value) {
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(value.size());
-    for (const char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
+    return PercentEncode(value, [](unsigned char byte) {
         const bool unreserved = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
                                 (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' ||
                                 byte == '_' || byte == '~';
-        if (unreserved) {
-            out += c;
-        } else {
-            out += '%';
-            out += Hex[byte >> 4];
-            out += Hex[byte & 0x0F];
-        }
-    }
-    return out;
+        return !unreserved;
+    });
 }
 
 ShortString SearchAddress(const ShortString& host, const ShortString& title) {
@@ -104,14 +94,19 @@ ShortString SearchAddress(const ShortString& host, const ShortString& title) {
 }
 
 bool TIMDBImport::SearchTitle() {
+    if (film_database_) {
+        return SearchFilmDatabase();
+    }
+    source_ = LookupSource::Site;
     ClearMovieData();
     outcome_ = LookupOutcome::None;
+    download_cancelled_ = false;
     if (Title.empty()) {
         return false;
     }
     if (!FetchPage(SearchAddress(Host, Title))) {
         outcome_ = LookupOutcome::DownloadFailed;
-        UserPrompts().ShowMessage(std::string(DownloadFailedMessage));
+        ReportFailedDownload();
         return false;
     }
     // The page has been examined once this returns or raises.
@@ -133,13 +128,33 @@ bool TIMDBImport::SearchTitle() {
             break;
         case PageKind::FilmPage:
             outcome_ = LookupOutcome::Film;
-            // The film's own address, so the CSV row and the tag name this film and not
-            // the one imported before; a redirect from the search gives the film page's.
-            MovieUrl = LastFetchedUrl();
+            TakeFilmAddressOfDirectHit();
             ParseMoviePage();
             break;
     }
     return true;
+}
+
+// A download the user cancelled is no failure to tell about.
+void TIMDBImport::ReportFailedDownload() {
+    if (!download_cancelled_) {
+        UserPrompts().ShowMessage(std::string(DownloadFailedMessage));
+    }
+}
+
+// The film's own address, so the CSV row and the tag name this film and not the one
+// imported before: the film page's address a redirect from the search led to, else the
+// address the page names as its own. A page that names none leaves the address as it was;
+// the search address is never a film's.
+void TIMDBImport::TakeFilmAddressOfDirectHit() {
+    if (IsFilmAddress(LastFetchedUrl())) {
+        MovieUrl = LastFetchedUrl();
+        return;
+    }
+    const std::string named = FilmAddressFromPage(PageLines, Host.str());
+    if (!named.empty()) {
+        MovieUrl = named;
+    }
 }
 
 void TIMDBImport::ParseResultList() {
@@ -199,8 +214,13 @@ void TIMDBImport::ParseResultList() {
 }
 
 bool TIMDBImport::ImportResult(std::int32_t index) {
+    if (film_database_) {
+        return ImportFromFilmDatabase(index);
+    }
+    source_ = LookupSource::Site;
     MovieFound = false;
     outcome_ = LookupOutcome::None;
+    download_cancelled_ = false;
     if (index > ResultTitles.Count() - 1) {
         return false;
     }
@@ -208,7 +228,7 @@ bool TIMDBImport::ImportResult(std::int32_t index) {
     const ShortString address = ResultUrls[index];
     if (!FetchPage(address)) {
         outcome_ = LookupOutcome::DownloadFailed;
-        UserPrompts().ShowMessage(std::string(DownloadFailedMessage));
+        ReportFailedDownload();
         return false;
     }
     MovieUrl = address;

@@ -52,13 +52,21 @@ std::string IoError::TextForCode(int code) {
             return "Too many open files";
         case 5:
             return "File access denied";
-        case 100:
+        case ReadBeyondEnd:
             return "Read beyond end of file";
-        case 101:
+        case DiskFull:
             return "Disk full";
         default:
             return "I/O error " + std::to_string(code);
     }
+}
+
+IoError WriteError(int error_number) {
+    if (error_number == 0 || error_number == ENOSPC || error_number == EDQUOT ||
+        error_number == EFBIG) {
+        return IoError(IoError::DiskFull);
+    }
+    return IoError::FromErrno(error_number);
 }
 
 FileOpenError::FileOpenError(const std::string& file_name)

@@ -13,6 +13,10 @@ namespace korvid {
 // "I/O error %d" for every other code.
 class IoError : public std::runtime_error {
   public:
+    // The codes of Korvid's own that no errno gives.
+    static constexpr int ReadBeyondEnd = 100;
+    static constexpr int DiskFull = 101;
+
     explicit IoError(int code);
     int Code() const noexcept { return code_; }
 
@@ -28,6 +32,11 @@ class IoError : public std::runtime_error {
     IoError(int code, const std::string& text) : std::runtime_error(text), code_(code) {}
     int code_;
 };
+
+// The error of a write that stored less than it was given: DiskFull when the file system ran
+// out of room (ENOSPC, EDQUOT, EFBIG) or the write simply stopped (error_number 0), the
+// system's own error (IoError::FromErrno) otherwise.
+IoError WriteError(int error_number);
 
 // "Cannot open file %s"
 class FileOpenError : public std::runtime_error {

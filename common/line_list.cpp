@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "common/errors.h"
+#include "common/file_descriptor.h"
 
 namespace korvid {
 namespace {
@@ -21,26 +22,6 @@ std::size_t NextByte(const char* data, std::size_t from, std::size_t size, char 
     return found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - data)
                             : size;
 }
-
-// Closes a file descriptor when it goes out of scope.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    int Get() const noexcept { return fd_; }
-
-  private:
-    int fd_;
-};
-
-// The error for a file that opened but could not be read.
-constexpr int ReadErrorCode = 100;
 
 }  // namespace
 
@@ -53,41 +34,38 @@ LineView LineList::operator[](int index) const {
 }
 
 void LineList::Add(std::string_view line) {
-    starts_.push_back(buffer_.size());
+    starts_.PushBack(buffer_.size());
     buffer_.append(line);
     buffer_ += '\n';
-    Changed();
 }
 
 void LineList::Add(std::initializer_list<std::string_view> pieces) {
-    starts_.push_back(buffer_.size());
+    starts_.PushBack(buffer_.size());
     for (const std::string_view piece : pieces) {
         buffer_.append(piece);
     }
     buffer_ += '\n';
-    Changed();
 }
 
 void LineList::Clear() noexcept {
     if (buffer_.capacity() <= SmallBuffer) {
         buffer_.clear();
-        starts_.clear();
+        starts_.Clear(true);
     } else {
         std::string().swap(buffer_);
-        std::vector<std::size_t>().swap(starts_);
+        starts_.Clear(false);
     }
-    Changed();
 }
 
 int LineList::LineAt(std::size_t offset) const noexcept {
-    const auto after = std::upper_bound(starts_.begin(), starts_.end(), offset);
-    return static_cast<int>(after - starts_.begin()) - 1;
+    return static_cast<int>(starts_.CountUpTo(offset)) - 1;
 }
 
 void LineList::Adopt(std::string text) {
-    std::vector<std::size_t> starts;
     char* data = text.data();
     const std::size_t size = text.size();
+    LineStarts starts;
+    starts.ReserveForBuffer(size + 1);
     // The next CR and the next LF are each looked up again only once the line passes
     // them, so a page that uses only one kind of break is still read in one pass.
     std::size_t next_cr = NextByte(data, 0, size, '\r');
@@ -106,7 +84,7 @@ void LineList::Adopt(std::string text) {
         if (write != read) {
             std::memmove(data + write, data + read, end - read);
         }
-        starts.push_back(write);
+        starts.PushBack(write);
         write += end - read;
         if (end == size) {
             last_line_open = true;
@@ -120,9 +98,9 @@ void LineList::Adopt(std::string text) {
     if (last_line_open) {
         text += '\n';
     }
+    starts.ShrinkToUse();
     buffer_ = std::move(text);
     starts_ = std::move(starts);
-    Changed();
 }
 
 void LineList::SetText(std::string_view text) {
@@ -156,7 +134,7 @@ void LineList::LoadFromFile(const std::string& file_name) {
             if (errno == EINTR) {
                 continue;
             }
-            throw IoError(ReadErrorCode);
+            throw IoError(IoError::ReadBeyondEnd);
         }
         if (got == 0) {
             break;
@@ -184,25 +162,6 @@ void LineList::SaveToFile(const std::string& file_name) const {
     }
     if (std::fclose(file.release()) != 0) {
         throw IoError::FromErrno(errno);
-    }
-}
-
-const std::vector<std::string>& LineList::Lines() const {
-    if (!copy_valid_) {
-        copy_.clear();
-        copy_.reserve(starts_.size());
-        for (int i = 0; i < Count(); ++i) {
-            copy_.emplace_back((*this)[i]);
-        }
-        copy_valid_ = true;
-    }
-    return copy_;
-}
-
-void LineList::Changed() noexcept {
-    if (copy_valid_) {
-        std::vector<std::string>().swap(copy_);
-        copy_valid_ = false;
     }
 }
 

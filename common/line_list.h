@@ -5,15 +5,18 @@
 // every line followed by CR LF.
 //
 // The lines are held once, in one buffer: each line followed by one '\n', and beside it
-// the offset where each line begins. Loading a page costs its bytes and one offset per
-// line, not one string per line. A line added whole may itself hold '\n' (or CR, or NUL);
-// the offsets, not the separators, say where it ends.
+// where each line begins (common/line_starts.h). Loading a page costs its bytes and about one
+// byte per line, not one string per line: whatever its shape, a page loaded costs at most
+// about three times its size while it loads, and less once loaded. A line added whole may
+// itself hold '\n' (or CR, or NUL); the starts, not the separators, say where it ends.
 
 #include <cstddef>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "common/line_starts.h"
 
 namespace korvid {
 
@@ -28,8 +31,8 @@ class LineView : public std::string_view {
 
 class LineList {
   public:
-    int Count() const noexcept { return static_cast<int>(starts_.size()); }
-    bool Empty() const noexcept { return starts_.empty(); }
+    int Count() const noexcept { return static_cast<int>(starts_.Size()); }
+    bool Empty() const noexcept { return starts_.Empty(); }
 
     // Throws ListIndexError "List index out of bounds (%d)" for an index outside 0..Count()-1.
     LineView operator[](int index) const;
@@ -51,10 +54,6 @@ class LineList {
     // cannot be created and IoError when writing fails.
     void SaveToFile(const std::string& file_name) const;
 
-    // A copy of every line, for tests and tools: it costs a string per line and is kept
-    // until the list changes. The page reader works on Buffer() instead.
-    const std::vector<std::string>& Lines() const;
-
     // ---- The buffer, for searches over the whole page ----
     // Every line in order, each followed by one '\n'.
     std::string_view Buffer() const noexcept { return buffer_; }
@@ -65,7 +64,7 @@ class LineList {
     }
     std::size_t LineEnd(int index) const noexcept {
         const auto next = static_cast<std::size_t>(index) + 1;
-        return (next < starts_.size() ? starts_[next] : buffer_.size()) - 1;
+        return (next < starts_.Size() ? starts_[next] : buffer_.size()) - 1;
     }
     // The line that holds the byte at offset (below Buffer().size()).
     int LineAt(std::size_t offset) const noexcept;
@@ -74,12 +73,9 @@ class LineList {
     // Takes a text (already cut at its first NUL) as the new buffer, turning every line
     // break into one '\n' in place.
     void Adopt(std::string text);
-    void Changed() noexcept;
 
     std::string buffer_;
-    std::vector<std::size_t> starts_;
-    mutable std::vector<std::string> copy_;
-    mutable bool copy_valid_ = false;
+    LineStarts starts_;
 };
 
 }  // namespace korvid

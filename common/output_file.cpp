@@ -26,11 +26,4 @@ int WriteAll(int fd, const char* data, std::size_t size) {
     return 0;
 }
 
-IoError WriteError(int error_number) {
-    if (error_number == ENOSPC || error_number == EDQUOT || error_number == EFBIG) {
-        return IoError(101);
-    }
-    return IoError::FromErrno(error_number);
-}
-
 }  // namespace korvid

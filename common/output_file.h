@@ -19,11 +19,8 @@ namespace korvid {
 // why (ELOOP for a symbolic link).
 int CreateOutputFile(const std::string& path, int extra_flags, mode_t mode);
 
-// Writes every byte; 0, or the errno of the write that failed.
+// Writes every byte; 0, or the errno of the write that failed (WriteError in common/errors.h
+// turns it into the error to raise).
 int WriteAll(int fd, const char* data, std::size_t size);
-
-// The error of a failed write: 101 "Disk full" when the file system ran out of room, the
-// system's own error otherwise.
-IoError WriteError(int error_number);
 
 }  // namespace korvid

@@ -1,5 +1,7 @@
 #include "common/text.h"
 
+#include "common/filter_kernel.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -59,15 +61,6 @@ FoldedPair PairAt(std::string_view needle, std::size_t at) {
 bool PairMatches(const char* text, std::size_t at, FoldedPair pair) {
     return static_cast<unsigned char>(text[at] | Fold) == pair.first &&
            static_cast<unsigned char>(text[at + 1] | Fold) == pair.second;
-}
-
-bool MatchesAt(const char* text, std::string_view upper_needle) {
-    for (std::size_t i = 0; i < upper_needle.size(); ++i) {
-        if (UpperAscii(text[i]) != upper_needle[i]) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // Each kernel: the first position q in [begin, end) where text[q], text[q + 1] fold to the
@@ -162,17 +155,15 @@ __attribute__((target("avx2"))) std::size_t Avx2Candidate(const char* text, std:
 }
 #endif
 
-PairFilterKernel selected_kernel = PairFilterKernel::Best;
-
 // The first position q in [begin, end) where text[q], text[q + 1] fold to the pair (end when
 // there is none). Reads text[begin .. end].
 std::size_t NextCandidate(const char* text, std::size_t begin, std::size_t end, FoldedPair pair) {
 #if defined(__SSE2__)
     static const bool has_avx2 = __builtin_cpu_supports("avx2");
-    if (selected_kernel == PairFilterKernel::Best && has_avx2) {
+    if (SelectedFilterKernel() == FilterKernel::Best && has_avx2) {
         return Avx2Candidate(text, begin, end, pair);
     }
-    if (selected_kernel != PairFilterKernel::Portable) {
+    if (SelectedFilterKernel() != FilterKernel::Portable) {
         return Sse2Candidate(text, begin, end, pair);
     }
 #endif
@@ -231,12 +222,30 @@ std::size_t RarestRun(std::string_view needle, std::size_t width, bool ascii_onl
     return best;
 }
 
-void SetPairFilterKernel(PairFilterKernel kernel) noexcept {
-    selected_kernel = kernel;
+bool MatchesAt(const char* text, std::string_view upper_needle) {
+    for (std::size_t i = 0; i < upper_needle.size(); ++i) {
+        if (UpperAscii(text[i]) != upper_needle[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
-PairFilterKernel SelectedPairFilterKernel() noexcept {
-    return selected_kernel;
+std::string PercentEncode(std::string_view text, bool (*must_escape)(unsigned char byte)) {
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (must_escape(byte)) {
+            out += '%';
+            out += Hex[byte >> 4];
+            out += Hex[byte & 0x0F];
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }
 
 std::size_t FindIgnoringCase(std::string_view text, std::string_view upper_needle,

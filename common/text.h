@@ -33,12 +33,12 @@ std::size_t FindIgnoringCase(std::string_view text, std::string_view upper_needl
 // alone. npos when there is no such run (a needle shorter than width).
 std::size_t RarestRun(std::string_view needle, std::size_t width, bool ascii_only = false);
 
-// The filters run on the widest vectors the processor has, chosen at run time: the pair
-// filter on AVX2 or SSE2 (part of every x86-64), the marker filter (client/marker_filter.h)
-// on AVX2 or SSSE3; otherwise on portable code. Tests and benchmarks can force the 128-bit
-// kernels or the portable ones to compare them.
-enum class PairFilterKernel { Best, Vector128, Portable };
-void SetPairFilterKernel(PairFilterKernel kernel) noexcept;
-PairFilterKernel SelectedPairFilterKernel() noexcept;
+// True when the text at text begins with upper_needle (already upper-cased), ignoring a to z
+// case. The caller makes sure upper_needle.size() bytes can be read there.
+bool MatchesAt(const char* text, std::string_view upper_needle);
+
+// The text with every byte for which must_escape is true written as "%XX" (upper-case hex
+// digits); every other byte as it stands.
+std::string PercentEncode(std::string_view text, bool (*must_escape)(unsigned char byte));
 
 }  // namespace korvid

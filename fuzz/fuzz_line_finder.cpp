@@ -14,12 +14,16 @@
 #include <vector>
 
 #include "client/IMDBImport.h"
+#include "common/filter_kernel.h"
 #include "common/text.h"
 #include "fuzz/fuzz_support.h"
 #include "tests/support/scripted_prompts.h"
+#include "tests/support/all_lines.h"
 
 namespace korvid::fuzz {
 namespace {
+
+using test_support::AllLines;
 
 // The markers the page parsers look for.
 constexpr std::array<std::string_view, 14> ParserMarkers = {
@@ -109,15 +113,15 @@ std::string Cut(std::string_view text) {
 void CheckFindLine(TIMDBImport& import, const std::vector<std::string>& lines,
                    std::string_view marker, std::int32_t start, std::string_view what) {
     const std::int32_t expected = PlainFindLine(lines, marker, start);
-    for (const PairFilterKernel kernel : {PairFilterKernel::Best, PairFilterKernel::Portable}) {
-        SetPairFilterKernel(kernel);
+    for (const FilterKernel kernel : {FilterKernel::Best, FilterKernel::Portable}) {
+        SetFilterKernel(kernel);
         for (const bool plain : {false, true}) {
             import.UsePlainLineSearch(plain);
             import.FindLine(ShortString(marker), start);
             Check(import.LineIndex == expected, what, marker);
         }
     }
-    SetPairFilterKernel(PairFilterKernel::Best);
+    SetFilterKernel(FilterKernel::Best);
     import.UsePlainLineSearch(false);
 }
 
@@ -176,7 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     import.PageLines.SetText(page);
     const std::vector<std::string> lines = PlainLines(page);
     Check(import.PageLines.Count() == static_cast<int>(lines.size()), "line count");
-    Check(import.PageLines.Lines() == lines, "lines");
+    Check(AllLines(import.PageLines) == lines, "lines");
     for (int i = 0; i < import.PageLines.Count(); ++i) {
         Check(std::string(import.PageLines[i]) == lines[static_cast<std::size_t>(i)],
               "line by index");
@@ -201,7 +205,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         added.PageLines.Add(lines[i]);
         added_lines.push_back(lines[i]);
     }
-    Check(added.PageLines.Lines() == added_lines, "added lines");
+    Check(AllLines(added.PageLines) == added_lines, "added lines");
     CheckFindLine(added, added_lines, marker, start, "FindLine on added lines");
     CheckFindLine(added, added_lines, remove, 0, "FindLine on added lines, second marker");
 

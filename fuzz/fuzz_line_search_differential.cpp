@@ -15,6 +15,7 @@
 
 #include "client/IMDBImport.h"
 #include "client/marker_filter.h"
+#include "common/filter_kernel.h"
 #include "common/text.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/http_stub.h"
@@ -28,8 +29,8 @@ constexpr const char* FilmMarkers[] = {"<TITLE>",       "\"poster\"",    "Direct
                                        "\"ch\">Genre:", "Tagline:",      "Plot Outline:",
                                        "Runtime:",      "Cast overview", "/10</b>"};
 
-constexpr PairFilterKernel AllKernels[] = {PairFilterKernel::Best, PairFilterKernel::Vector128,
-                                           PairFilterKernel::Portable};
+constexpr FilterKernel AllKernels[] = {FilterKernel::Best, FilterKernel::Vector128,
+                                           FilterKernel::Portable};
 
 std::time_t FixedClock() {
     return 1000000000;
@@ -69,8 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string upper_page = UpperAsciiCopy(page);
     const MarkerFilter filter(needles);
     const test_support::ParseOutcome expected = Parse(page, true);
-    for (const PairFilterKernel kernel : AllKernels) {
-        SetPairFilterKernel(kernel);
+    for (const FilterKernel kernel : AllKernels) {
+        SetFilterKernel(kernel);
         const std::vector<std::size_t> found = filter.FindFirst(page);
         for (std::size_t i = 0; i < needles.size(); ++i) {
             const std::size_t naive =
@@ -79,6 +80,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         Check(Parse(page, false) == expected, "marker table and line scan read the page apart");
     }
-    SetPairFilterKernel(PairFilterKernel::Best);
+    SetFilterKernel(FilterKernel::Best);
     return 0;
 }

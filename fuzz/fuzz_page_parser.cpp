@@ -14,9 +14,12 @@
 #include "fuzz/fuzz_support.h"
 #include "fuzz/http_stub.h"
 #include "tests/support/scripted_prompts.h"
+#include "tests/support/all_lines.h"
 
 namespace korvid::fuzz {
 namespace {
+
+using test_support::AllLines;
 
 constexpr const char* FuzzHost = "fuzz.example";
 
@@ -79,8 +82,8 @@ void CheckSameFilm(const TIMDBImport& a, const TIMDBImport& b) {
     ForEachShortField(a, [&left](const char*, const ShortString& f) { left.push_back(f.str()); });
     ForEachShortField(b, [&right](const char*, const ShortString& f) { right.push_back(f.str()); });
     Check(left == right, "marker table and plain search read different fields");
-    Check(a.XmlLines.Lines() == b.XmlLines.Lines(), "different XML documents");
-    Check(a.CsvLines.Lines() == b.CsvLines.Lines(), "different CSV documents");
+    Check(AllLines(a.XmlLines) == AllLines(b.XmlLines), "different XML documents");
+    Check(AllLines(a.CsvLines) == AllLines(b.CsvLines), "different CSV documents");
     Check(a.LineIndex == b.LineIndex && a.GenreSlot == b.GenreSlot && a.MovieFound == b.MovieFound,
           "different parser state");
 }

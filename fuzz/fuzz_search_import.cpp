@@ -17,9 +17,12 @@
 #include "fuzz/fuzz_support.h"
 #include "fuzz/http_stub.h"
 #include "tests/support/scripted_prompts.h"
+#include "tests/support/all_lines.h"
 
 namespace korvid::fuzz {
 namespace {
+
+using test_support::AllLines;
 
 constexpr const char* FuzzHost = "fuzz.example";
 
@@ -38,7 +41,7 @@ void CheckImporter(const TIMDBImport& import) {
     // The site's root, or a path on it (an entry whose link has no closing quote).
     const std::string root = std::string("http://") + FuzzHost;
     const std::string on_host = root + "/";
-    for (const std::string& url : import.ResultUrls.Lines()) {
+    for (const std::string& url : AllLines(import.ResultUrls)) {
         Check(url == root || url.compare(0, on_host.size(), on_host) == 0,
               "result address off the host", url);
     }

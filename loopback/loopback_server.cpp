@@ -7,9 +7,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
+#include <string_view>
 
 namespace korvid::loopback {
 namespace {
@@ -126,6 +129,70 @@ HttpResponse HttpResponse::Redirect(std::string location, int status) {
     HttpResponse response = WithStatus(status, "Found", "");
     response.headers.emplace_back("Location", std::move(location));
     return response;
+}
+
+namespace {
+
+// The first and last byte of a "bytes=N-" or "bytes=N-M" range; nothing for any other form.
+std::optional<std::pair<std::size_t, std::size_t>> ParseRange(const std::string& value,
+                                                              std::size_t size) {
+    constexpr std::string_view prefix = "bytes=";
+    if (value.compare(0, prefix.size(), prefix) != 0) {
+        return std::nullopt;
+    }
+    const std::string spec = value.substr(prefix.size());
+    const std::size_t dash = spec.find('-');
+    if (dash == std::string::npos || dash == 0 ||
+        spec.find_first_not_of("0123456789-") != std::string::npos) {
+        return std::nullopt;
+    }
+    const std::size_t first = std::stoull(spec.substr(0, dash));
+    std::size_t last = size == 0 ? 0 : size - 1;
+    if (dash + 1 < spec.size()) {
+        last = std::min<std::size_t>(last, std::stoull(spec.substr(dash + 1)));
+    }
+    return std::make_pair(first, last);
+}
+
+}  // namespace
+
+HttpResponse ServeEntity(const HttpRequest& request, const std::string& body,
+                         const std::string& etag, const std::string& last_modified,
+                         const std::string& content_type) {
+    const auto with_validators = [&](HttpResponse response) {
+        response.headers.emplace_back("ETag", etag);
+        response.headers.emplace_back("Last-Modified", last_modified);
+        response.headers.emplace_back("Accept-Ranges", "bytes");
+        return response;
+    };
+    const std::string none_match = request.Header("If-None-Match");
+    const std::string modified_since = request.Header("If-Modified-Since");
+    if ((!none_match.empty() && none_match == etag) ||
+        (none_match.empty() && !modified_since.empty() && modified_since == last_modified)) {
+        HttpResponse response;
+        response.status = 304;
+        response.reason = "Not Modified";
+        return with_validators(std::move(response));
+    }
+    const std::string if_range = request.Header("If-Range");
+    const bool same_version = if_range.empty() || if_range == etag || if_range == last_modified;
+    const auto range = ParseRange(request.Header("Range"), body.size());
+    if (range && same_version) {
+        if (range->first >= body.size() || range->first > range->second) {
+            HttpResponse response = HttpResponse::WithStatus(416, "Range Not Satisfiable", "");
+            response.headers.emplace_back("Content-Range", "bytes */" + std::to_string(body.size()));
+            return with_validators(std::move(response));
+        }
+        HttpResponse response = HttpResponse::Ok(
+            body.substr(range->first, range->second - range->first + 1), content_type);
+        response.status = 206;
+        response.reason = "Partial Content";
+        response.headers.emplace_back("Content-Range", "bytes " + std::to_string(range->first) +
+                                                           "-" + std::to_string(range->second) +
+                                                           "/" + std::to_string(body.size()));
+        return with_validators(std::move(response));
+    }
+    return with_validators(HttpResponse::Ok(body, content_type));
 }
 
 LoopbackServer::LoopbackServer(HttpHandler handler, std::uint16_t port)

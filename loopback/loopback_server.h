@@ -45,6 +45,15 @@ struct HttpResponse {
     static HttpResponse Redirect(std::string location, int status = 302);
 };
 
+// A body with validators, answered as a file server does: the ETag and Last-Modified
+// headers always; 304 without a body when If-None-Match names the ETag or If-Modified-Since
+// equals the Last-Modified; for "Range: bytes=N-" or "bytes=N-M", 206 with that part and its
+// Content-Range (the whole body with 200 when an If-Range names another version), and 416
+// when N lies at or beyond the end. Routes that offer resumable downloads answer with it.
+HttpResponse ServeEntity(const HttpRequest& request, const std::string& body,
+                         const std::string& etag, const std::string& last_modified,
+                         const std::string& content_type = "application/octet-stream");
+
 using HttpHandler = std::function<HttpResponse(const HttpRequest&)>;
 
 class LoopbackServer {

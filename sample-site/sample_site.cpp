@@ -1,6 +1,9 @@
 #include "sample-site/sample_site.h"
 
+#include <zlib.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -174,13 +177,55 @@ HttpResponse NotFound() {
         "<body><p>The sample site has no such page.</p></body>\r\n</html>\r\n");
 }
 
+// A short tag of the bytes (FNV-1a), quoted as an ETag is.
+std::string EntityTag(const std::string& bytes) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : bytes) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    char text[24];
+    std::snprintf(text, sizeof text, "\"%016llx\"", static_cast<unsigned long long>(hash));
+    return text;
+}
+
 }  // namespace
 
 std::string DefaultPagesDir() {
     return KORVID_SAMPLE_PAGES_DIR;
 }
 
-SampleSite::SampleSite(const std::string& pages_dir) {
+std::string DefaultDatasetsDir() {
+    return KORVID_SAMPLE_DATASETS_DIR;
+}
+
+std::string GzipCompress(const std::string& data) {
+    z_stream stream{};
+    // 15 + 16: a gzip wrapper; the header's time stays 0, so the bytes (and ETags) are stable.
+    if (deflateInit2(&stream, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+        throw std::runtime_error("sample site: cannot start gzip");
+    }
+    std::string out(deflateBound(&stream, static_cast<uLong>(data.size())), '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    stream.avail_in = static_cast<uInt>(data.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    const int result = deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    if (result != Z_STREAM_END) {
+        throw std::runtime_error("sample site: gzip failed");
+    }
+    return out;
+}
+
+SampleSite::SampleSite(const std::string& pages_dir, const std::string& datasets_dir) {
+    for (const std::string name : DatasetFileNames) {
+        const std::string plain = name.substr(0, name.size() - 3);  // "title.basics.tsv"
+        DatasetFile file;
+        file.gzip = GzipCompress(ReadWholeFile(datasets_dir + "/" + plain));
+        file.etag = EntityTag(file.gzip);
+        datasets_[name] = std::move(file);
+    }
     std::istringstream catalogue(ReadWholeFile(pages_dir + "/films.txt"));
     std::string line;
     while (std::getline(catalogue, line)) {
@@ -268,6 +313,14 @@ HttpResponse SampleSite::Answer(const HttpRequest& request) const {
             return HttpResponse::Ok(ReplaceAll(page->second, HostPlaceholder, host), HtmlType);
         }
     }
+    constexpr std::string_view datasets_prefix = "/datasets/";
+    if (path.substr(0, datasets_prefix.size()) == datasets_prefix) {
+        const auto file = datasets_.find(std::string(path.substr(datasets_prefix.size())));
+        if (file != datasets_.end()) {
+            return loopback::ServeEntity(request, file->second.gzip, file->second.etag,
+                                         DatasetsLastModified, "application/gzip");
+        }
+    }
     constexpr std::string_view cover_prefix = "/covers/";
     if (path.substr(0, cover_prefix.size()) == cover_prefix && path.size() > 4 &&
         path.substr(path.size() - 4) == ".jpg") {
@@ -336,8 +389,9 @@ std::string SampleSite::Index() const {
     return page + "</ul>\r\n</body>\r\n</html>\r\n";
 }
 
-RunningSampleSite::RunningSampleSite(std::uint16_t port, const std::string& pages_dir)
-    : site_(std::make_unique<SampleSite>(pages_dir)) {
+RunningSampleSite::RunningSampleSite(std::uint16_t port, const std::string& pages_dir,
+                                     const std::string& datasets_dir)
+    : site_(std::make_unique<SampleSite>(pages_dir, datasets_dir)) {
     const SampleSite* site = site_.get();
     server_ = std::make_unique<loopback::LoopbackServer>(
         [site](const loopback::HttpRequest& request) { return site->Answer(request); }, port);

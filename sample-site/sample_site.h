@@ -7,6 +7,9 @@
 //                         matches, a redirect to that film's page
 //   /title/ttNNNNNNN/     the film's page
 //   /covers/ttNNNNNNN.jpg the film's cover
+//   /datasets/NAME.tsv.gz the five data-set files (title.basics, title.ratings, title.crew,
+//                         title.principals, name.basics) made of the same films, with an
+//                         ETag and Last-Modified, answering 304 and Range requests
 //   /                     a small index of the films
 
 #include <cstdint>
@@ -39,16 +42,37 @@ struct Film {
 
 // The folder of the pages in the source tree.
 std::string DefaultPagesDir();
+// The folder of the data-set files (plain .tsv, compressed when the site starts).
+std::string DefaultDatasetsDir();
+
+// The five data-set files the site serves, as their names end in the address.
+inline constexpr const char* DatasetFileNames[] = {
+    "title.basics.tsv.gz", "title.ratings.tsv.gz", "title.crew.tsv.gz",
+    "title.principals.tsv.gz", "name.basics.tsv.gz"};
+
+// When the site's data-set files were last changed, as Last-Modified gives it.
+inline constexpr const char* DatasetsLastModified = "Sun, 06 Dec 2026 00:00:00 GMT";
+
+// A body in the gzip format, as the data-set files are served.
+std::string GzipCompress(const std::string& data);
 
 class SampleSite {
   public:
     // Reads the catalogue, the pages and the covers from the folder; throws
     // std::runtime_error naming the file when one is missing or unreadable.
-    explicit SampleSite(const std::string& pages_dir = DefaultPagesDir());
+    explicit SampleSite(const std::string& pages_dir = DefaultPagesDir(),
+                        const std::string& datasets_dir = DefaultDatasetsDir());
 
     loopback::HttpResponse Answer(const loopback::HttpRequest& request) const;
 
     const std::vector<Film>& Films() const { return films_; }
+
+    // A data-set file as served ("title.basics.tsv.gz"): its gzip bytes and ETag.
+    struct DatasetFile {
+        std::string gzip;
+        std::string etag;
+    };
+    const std::map<std::string, DatasetFile>& Datasets() const { return datasets_; }
 
     // The films whose title holds the query, ignoring the case of a to z; a film marked
     // exact only when the query is its whole title.
@@ -66,6 +90,7 @@ class SampleSite {
     std::vector<Film> films_;
     std::map<std::string, std::string> film_pages_;  // id -> page with the host placeholder
     std::map<std::string, std::string> covers_;      // id -> JPEG bytes
+    std::map<std::string, DatasetFile> datasets_;    // file name -> the file served
     std::string list_head_;
     std::string list_foot_;
     std::string no_result_;
@@ -75,7 +100,8 @@ class SampleSite {
 class RunningSampleSite {
   public:
     explicit RunningSampleSite(std::uint16_t port = 0,
-                               const std::string& pages_dir = DefaultPagesDir());
+                               const std::string& pages_dir = DefaultPagesDir(),
+                               const std::string& datasets_dir = DefaultDatasetsDir());
 
     // "127.0.0.1:PORT", the value for --host or KORVID_HOST.
     std::string HostPort() const { return server_->HostPort(); }

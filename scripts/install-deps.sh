@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake make pkg-config
     libcurl4-openssl-dev   # HTTP
+    libsqlite3-dev zlib1g-dev   # the local film database and its gzip files
     nlohmann-json3-dev     # JSON output of korvid-cli
     libcli11-dev           # the command line of korvid-cli
     libgtest-dev libgmock-dev libbenchmark-dev

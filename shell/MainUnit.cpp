@@ -1,5 +1,6 @@
 #include "shell/MainUnit.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDrag>
 #include <QDropEvent>
@@ -22,14 +23,15 @@
 #include <limits>
 
 #include "common/errors.h"
+#include "dataset/film_database.h"
+#include "shell/EditTagUnit.h"
 #include "shell/application.h"
+#include "shell/banner.h"
 #include "shell/latin1_text.h"
 #include "shell/layout_fonts.h"
-#include "shell/layout_resources.h"
+#include "shell/mdCONTROLS.h"
 #include "shell/picture.h"
-#include "tag/EditTagUnit.h"
 #include "tag/tag_routines.h"
-#include "theme/mdCONTROLS.h"
 
 namespace korvid {
 namespace {
@@ -49,6 +51,21 @@ constexpr const char* MovieFilter =
     "Apple QuickTime Movie (qt)|*.qt";
 // What a drag of the cover carries; the dragged control itself is the drag's source.
 constexpr const char* PictureDragFormat = "application/x-korvid-picture";
+
+// The status after a lookup: "OK", and after an answer from the local film data, that it
+// came from there, with the credit line the data's terms ask for.
+std::string LookupDoneStatus(const TIMDBImport& importer) {
+    if (importer.Source() != LookupSource::Local) {
+        return "OK";
+    }
+    return std::string("OK - from the local film data. ") + dataset::CreditLine;
+}
+
+// The credit line again as the status bar's tooltip, in case the window cuts the text.
+QString SourceToolTip(const TIMDBImport& importer) {
+    return importer.Source() == LookupSource::Local ? QString::fromLatin1(dataset::CreditLine)
+                                                    : QString();
+}
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int left, int top) {
     auto* label = new QLabel(QString::fromLatin1(text), parent);
@@ -95,6 +112,20 @@ QToolButton* MakeToolButton(QWidget* toolbar, const char* name, int left, int ic
     button->setIcon(QIcon(QPixmap(QStringLiteral(":/korvid/icon%1.png").arg(icon), "PNG")));
     button->setToolTip(QString::fromLatin1(hint));
     return button;
+}
+
+// File names are kept as short strings; a longer name would be cut to the name of some
+// other file, so it is refused instead.
+template <typename Error>
+ShortString ChosenFileName(const std::string& file_name) {
+    if (file_name.size() > ShortString::MaxLength) {
+        throw Error(file_name);
+    }
+    return ShortString(file_name);
+}
+
+ShortString ChosenDocumentName(const std::string& file_name) {
+    return ChosenFileName<FileCreateError>(file_name);
 }
 
 }  // namespace
@@ -165,11 +196,13 @@ Tmovieform::Tmovieform(TIMDBImport& importer, Prompts& prompts, std::string app_
     OpenMovieDialog.filter = MovieFilter;
 
     importer_.SetProgress([this](std::uint64_t bytes) { ShowProgress(bytes); });
+    importer_.SetKeepGoing([this] { return KeepDownloading(); });
     SetStatus("OK");
 }
 
 Tmovieform::~Tmovieform() {
     importer_.SetProgress({});
+    importer_.SetKeepGoing({});
     // The filter reads this window's members: it must not see the events of the children
     // that QWidget's destructor takes down after this destructor has run.
     delete drag_filter_;
@@ -181,31 +214,40 @@ void Tmovieform::BuildLayout() {
     move(125, 111);
     setFont(LayoutFont("Tahoma", 11));
 
+    BuildBanner();
+    BuildToolbar();
+    BuildResultList();
+    BuildFilmPanel();
+    BuildStatusBar();
+    XPThemeAPI1 = new TXPThemeAPI(this);
+
+    // Tab order and the control that has the focus when the window opens.
+    setTabOrder(ListBox1, Button2);
+    setTabOrder(Button2, plotmemo);
+    setTabOrder(plotmemo, Title);
+    ListBox1->setFocus();
+}
+
+// The white banner along the top: the logo, the program's name and the tag version.
+void Tmovieform::BuildBanner() {
     Panel1 = new QWidget(this);
     Panel1->setObjectName("Panel1");
     Panel1->setGeometry(0, 0, MainClientWidth, 65);
-    Panel1->setAutoFillBackground(true);
-    QPalette white = Panel1->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    Panel1->setPalette(white);
-    Panel1->setFont(LayoutFont("Trebuchet MS", 19));
+    const QFont name_font = LayoutFont("Trebuchet MS", 24);
+    const QFont version_font = LayoutFont("Trebuchet MS", 19, false, true);
+    const QColor navy(0, 0, 128);
+    const BannerCaption captions[] = {
+        {"Label8", "IMDB Korvid", {146, 13}, name_font, std::nullopt, {}},
+        {"Label1", "EKT Tag Version 2006", {561, 37}, version_font, navy, {}},
+    };
+    const Banner banner = FillBanner(Panel1, LayoutFont("Trebuchet MS", 19), captions);
+    Image2 = banner.logo;
+    Label8 = banner.captions[0];
+    Label1 = banner.captions[1];
+}
 
-    Image2 = new TImage(Panel1);
-    Image2->setObjectName("Image2");
-    Image2->setGeometry(16, -4, 105, 68);
-    // The logo is JPEG data: it shows only when the JPEG format is registered.
-    Image2->Picture().LoadFromData(LayoutResourceBytes(LogoResource), "jpg");
-
-    Label8 = MakeLabel(Panel1, "Label8", "IMDB Korvid", 146, 13);
-    Label8->setFont(LayoutFont("Trebuchet MS", 24));
-    Label8->adjustSize();
-    Label1 = MakeLabel(Panel1, "Label1", "EKT Tag Version 2006", 561, 37);
-    Label1->setFont(LayoutFont("Trebuchet MS", 19, false, true));
-    QPalette navy = Label1->palette();
-    navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
-    Label1->setPalette(navy);
-    Label1->adjustSize();
-
+// The toolbar under the banner: the search box and the buttons, with separators between.
+void Tmovieform::BuildToolbar() {
     ToolBar1 = new QWidget(this);
     ToolBar1->setObjectName("ToolBar1");
     ToolBar1->setGeometry(0, 65, MainClientWidth, 24);
@@ -226,7 +268,10 @@ void Tmovieform::BuildLayout() {
     ToolButton11 = MakeToolButton(ToolBar1, "ToolButton11", 438, 6, "Help!");
     ToolButton12 = MakeSeparator(ToolBar1, "ToolButton12", 461, 8);
     ToolButton13 = MakeToolButton(ToolBar1, "ToolButton13", 469, 7, "Go Away, and dont come back!");
+}
 
+// The search results down the left side.
+void Tmovieform::BuildResultList() {
     GroupBox1 = new QGroupBox(QStringLiteral("Search Results"), this);
     GroupBox1->setObjectName("GroupBox1");
     GroupBox1->setGeometry(0, 89, 497, 422);
@@ -237,7 +282,11 @@ void Tmovieform::BuildLayout() {
     auto* list_layout = new QVBoxLayout(GroupBox1);
     list_layout->setContentsMargins(2, 2, 2, 2);
     list_layout->addWidget(ListBox1);
+}
 
+// The film on the right: the cover with its drag handling and save button, the detail
+// labels, and the plot.
+void Tmovieform::BuildFilmPanel() {
     ScrollBox1 = new QScrollArea(this);
     ScrollBox1->setObjectName("ScrollBox1");
     ScrollBox1->setGeometry(504, 95, 185, 234);
@@ -275,19 +324,15 @@ void Tmovieform::BuildLayout() {
     plotmemo->setObjectName("plotmemo");
     plotmemo->setGeometry(505, 391, 496, 114);
     plotmemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Tab moves the focus on, as in every other control, instead of typing a tab.
+    plotmemo->setTabChangesFocus(true);
+}
 
+void Tmovieform::BuildStatusBar() {
     StatusBar = new QStatusBar(this);
     StatusBar->setObjectName("StatusBar");
     StatusBar->setGeometry(0, MainClientHeight - 19, MainClientWidth, 19);
     StatusBar->setSizeGripEnabled(false);
-
-    XPThemeAPI1 = new TXPThemeAPI(this);
-
-    // Tab order and the control that has the focus when the window opens.
-    setTabOrder(ListBox1, Button2);
-    setTabOrder(Button2, plotmemo);
-    setTabOrder(plotmemo, Title);
-    ListBox1->setFocus();
 }
 
 void Tmovieform::ConnectHandlers() {
@@ -314,11 +359,75 @@ void Tmovieform::SetStatus(const std::string& text) {
     StatusBar->showMessage(FromBytes(text));
 }
 
+namespace {
+
+// While it lives, the user's input to one window and its controls (mouse, keys, wheel,
+// touch) is dropped. Qt counts a close request from the window manager among the user's
+// input, so a download takes every event, and this keeps the lookup from being entered again.
+class WindowInputBlock : public QObject {
+  public:
+    explicit WindowInputBlock(QWidget& window) : window_(window) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~WindowInputBlock() override { QCoreApplication::instance()->removeEventFilter(this); }
+    WindowInputBlock(const WindowInputBlock&) = delete;
+    WindowInputBlock& operator=(const WindowInputBlock&) = delete;
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        return event->isInputEvent() && widget != nullptr &&
+               (widget == &window_ || window_.isAncestorOf(widget));
+    }
+
+  private:
+    QWidget& window_;
+};
+
+}  // namespace
+
 void Tmovieform::ShowProgress(std::uint64_t bytes_received) {
     StatusBar->showMessage(FromBytes(status_) +
                            QStringLiteral(" %1 KB").arg((bytes_received + 1023) / 1024));
-    // Repaint and take window-system events, but no user input until the lookup returns.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    TakeEventsDuringDownload();
+}
+
+bool Tmovieform::KeepDownloading() {
+    TakeEventsDuringDownload();
+    return !close_requested_;
+}
+
+void Tmovieform::TakeEventsDuringDownload() {
+    // Repaint and take window-system events, a close request among them, but no input to
+    // this window until the lookup returns.
+    const WindowInputBlock no_input(*this);
+    QCoreApplication::processEvents();
+}
+
+// Marks a lookup as running for as long as it lives; a close request that came meanwhile
+// is carried out from the message loop's next turn, once the lookup has returned.
+class Tmovieform::LookupScope {
+  public:
+    explicit LookupScope(Tmovieform& form) : form_(form) { form_.lookup_running_ = true; }
+    LookupScope(const LookupScope&) = delete;
+    LookupScope& operator=(const LookupScope&) = delete;
+    ~LookupScope() {
+        form_.lookup_running_ = false;
+        if (form_.close_requested_) {
+            QMetaObject::invokeMethod(&form_, &QWidget::close, Qt::QueuedConnection);
+        }
+    }
+
+  private:
+    Tmovieform& form_;
+};
+
+void Tmovieform::closeEvent(QCloseEvent* event) {
+    if (lookup_running_) {
+        close_requested_ = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void Tmovieform::ClearMovieLabels() {
@@ -371,6 +480,8 @@ void Tmovieform::ShowResultTitles() {
         ListBox1->addItem(FromBytes(importer_.ResultTitles[i]));
     }
     ListBox1->setCurrentRow(-1, QItemSelectionModel::Clear);
+    // A new list starts at its top, not where the last one was scrolled to.
+    ListBox1->scrollToTop();
 }
 
 void Tmovieform::Button1Click() {
@@ -384,6 +495,7 @@ void Tmovieform::Button1Click() {
     importer_.Title = ToBytes(Title->text());
     importer_.Host = host_;
     ClearMovieLabels();
+    const LookupScope lookup(*this);
     bool found = false;
     try {
         found = importer_.SearchTitle();
@@ -396,7 +508,8 @@ void Tmovieform::Button1Click() {
         SetStatus("Retrieving Movie Info....");
         ShowFilm();
     }
-    SetStatus("OK");
+    SetStatus(LookupDoneStatus(importer_));
+    StatusBar->setToolTip(SourceToolTip(importer_));
 }
 
 void Tmovieform::ListBox1Click() {
@@ -408,6 +521,7 @@ void Tmovieform::ListBox1Click() {
         setFocus();
     }
     ListBox1->setEnabled(false);
+    const LookupScope lookup(*this);
     try {
         plotmemo->clear();
         importer_.Host = host_;
@@ -421,27 +535,12 @@ void Tmovieform::ListBox1Click() {
         ListBox1->setEnabled(true);
         SetStatus("Found Error while Parsing !");
     }
-    SetStatus("OK");
+    // Every lookup ends on its done status, even a failed one, so the error status above
+    // never stays.
+    SetStatus(LookupDoneStatus(importer_));
+    StatusBar->setToolTip(SourceToolTip(importer_));
     ListBox1->setEnabled(true);
 }
-
-namespace {
-
-// File names are kept as short strings; a longer name would be cut to the name of some
-// other file, so it is refused instead.
-template <typename Error>
-ShortString ChosenFileName(const std::string& file_name) {
-    if (file_name.size() > ShortString::MaxLength) {
-        throw Error(file_name);
-    }
-    return ShortString(file_name);
-}
-
-ShortString ChosenDocumentName(const std::string& file_name) {
-    return ChosenFileName<FileCreateError>(file_name);
-}
-
-}  // namespace
 
 void Tmovieform::xmlsavebutClick() {
     if (prompts_.ExecuteSaveDialog(SaveDialog)) {

@@ -11,6 +11,7 @@
 #include "client/IMDBImport.h"
 #include "common/prompts.h"
 
+class QCloseEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -115,11 +116,23 @@ class Tmovieform : public QWidget {
     // The status bar's one text.
     QString StatusText() const;
 
+    // True while a search or an import runs.
+    bool LookupRunning() const { return lookup_running_; }
+
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // A close request during a lookup ends the lookup's download; the window closes when
+    // the lookup has returned.
+    void closeEvent(QCloseEvent* event) override;
 
   private:
+    // The layout, one area at a time, top to bottom and left to right.
     void BuildLayout();
+    void BuildBanner();
+    void BuildToolbar();
+    void BuildResultList();
+    void BuildFilmPanel();
+    void BuildStatusBar();
     void ConnectHandlers();
     void SetStatus(const std::string& text);
     void ShowFilm();
@@ -127,6 +140,11 @@ class Tmovieform : public QWidget {
     void ShowResultTitles();
     // Keeps the window painted during a download and shows how much has arrived.
     void ShowProgress(std::uint64_t bytes_received);
+    // Asked by every download, also while it waits for its first byte: keeps the window
+    // painted and answers false once the window has been asked to close.
+    bool KeepDownloading();
+    void TakeEventsDuringDownload();
+    class LookupScope;
     // Asks for a movie file; no value when the user cancels.
     std::optional<ShortString> ChooseMovieFile();
 
@@ -137,6 +155,8 @@ class Tmovieform : public QWidget {
     const std::string app_dir_;
     const std::string host_;
     std::string status_;  // the status text without the download's byte count
+    bool lookup_running_ = false;
+    bool close_requested_ = false;  // during a lookup; the window closes after it
 };
 
 }  // namespace korvid

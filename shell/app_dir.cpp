@@ -10,6 +10,13 @@
 #include "common/errors.h"
 
 namespace korvid {
+namespace {
+
+bool IsWritableFolder(const std::string& folder) {
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+}  // namespace
 
 std::string ExecutableFolder() {
     std::error_code error;
@@ -20,10 +27,10 @@ std::string ExecutableFolder() {
     return exe.parent_path().string() + "/";
 }
 
-std::string ChooseAppDir(const std::string& exe_folder, const char* xdg_data_home,
-                         const char* home) {
-    if (!exe_folder.empty() && ::access(exe_folder.c_str(), W_OK | X_OK) == 0) {
-        return exe_folder.back() == '/' ? exe_folder : exe_folder + "/";
+AppDirChoice ChooseAppDir(const std::string& exe_folder, const char* xdg_data_home,
+                          const char* home) {
+    if (!exe_folder.empty() && IsWritableFolder(exe_folder)) {
+        return {exe_folder.back() == '/' ? exe_folder : exe_folder + "/", {}};
     }
     std::filesystem::path data_home;
     if (xdg_data_home != nullptr && *xdg_data_home != '\0') {
@@ -32,15 +39,20 @@ std::string ChooseAppDir(const std::string& exe_folder, const char* xdg_data_hom
         data_home = std::filesystem::path(home != nullptr ? home : "") / ".local" / "share";
     }
     const std::filesystem::path folder = data_home / "korvid";
+    AppDirChoice choice{folder.string() + "/", {}};
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) {
-        throw IoError::FromErrno(error.value());
+        choice.problem = "Cannot create folder " + choice.folder + " (" +
+                         IoError::FromErrno(error.value()).what() + ")";
+    } else if (!IsWritableFolder(choice.folder)) {
+        choice.problem = "Cannot write to folder " + choice.folder + " (" +
+                         IoError::FromErrno(errno).what() + ")";
     }
-    return folder.string() + "/";
+    return choice;
 }
 
-std::string ProgramAppDir() {
+AppDirChoice ProgramAppDir() {
     return ChooseAppDir(ExecutableFolder(), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
 }
 

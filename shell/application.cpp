@@ -1,7 +1,9 @@
 #include "shell/application.h"
 
+#include <QIcon>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QPixmap>
 
 #include "common/errors.h"
 
@@ -48,6 +50,12 @@ void TApplication::ReportErrorLater(std::exception_ptr error) {
             app, [app, error = std::move(error)]() { app->ShowError(error); },
             Qt::QueuedConnection);
     }
+}
+
+void NameApplication(const char* version) {
+    QApplication::setApplicationName(QStringLiteral("Korvid"));
+    QApplication::setApplicationVersion(QString::fromLatin1(version));
+    QApplication::setWindowIcon(QIcon(QPixmap(QStringLiteral(":/korvid/korvid-32.png"), "PNG")));
 }
 
 void RunGuarded(const std::function<void()>& handler) {

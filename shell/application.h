@@ -40,6 +40,10 @@ class TApplication : public QApplication {
     Prompts* prompts_ = nullptr;
 };
 
+// Names the program for Qt: "Korvid", the version, the window icon. It sets no display name:
+// on X11 Qt appends one to every window title, and the captions are the layouts' own.
+void NameApplication(const char* version);
+
 // Runs a handler, reporting an error that leaves it.
 void RunGuarded(const std::function<void()>& handler);
 

@@ -1,13 +1,14 @@
 #include "shell/jpeg_image.h"
 
-// jpeglib.h needs the size types of stdio.h declared before it.
+// jpeglib.h uses FILE and size_t without declaring them: stdio.h goes first.
+#include <stdio.h>
+// libjpeg's own headers, after stdio.h.
 #include <jerror.h>
 #include <jpeglib.h>
 
 #include <csetjmp>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <utility>
 
 #include "common/errors.h"
@@ -22,6 +23,10 @@ namespace {
 constexpr std::int64_t kMaxPixels = std::int64_t{1} << 25;
 // The decoder's own working memory (a progressive image keeps all its coefficients).
 constexpr long kMaxDecoderMemory = 256L * 1024 * 1024;
+// A progressive image is read scan by scan, and every scan walks the whole image, even an
+// empty one of a few bytes: a small file of thousands of scans would hold the window for
+// minutes. Real images have about ten; beyond this many the image counts as damaged.
+constexpr int kMaxScans = 300;
 
 // libjpeg reports an error by calling error_exit, which must not return. Ours jumps back to
 // the setjmp in the calling function, which cleans up and hands back the message code; the
@@ -45,6 +50,15 @@ jpeg_error_mgr* InstallErrorManager(JpegErrorManager& manager) {
     manager.emit_message = EmitNothing;
     manager.output_message = OutputNothing;
     return &manager;
+}
+
+// libjpeg's progress monitor, called again and again while it reads the scans: it ends the
+// decode with an error once the image has more scans than kMaxScans.
+void StopAfterTooManyScans(j_common_ptr cinfo) {
+    const auto* decompress = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (decompress->input_scan_number > kMaxScans) {
+        ERREXIT(cinfo, JERR_BAD_PROGRESSION);
+    }
 }
 
 const unsigned char* Bytes(const std::string& data) {
@@ -82,6 +96,9 @@ int DecodeInto(const std::string& data, QImage& image) {
     }
     jpeg_create_decompress(&cinfo);
     cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = StopAfterTooManyScans;
+    cinfo.progress = &progress;
     jpeg_mem_src(&cinfo, Bytes(data), data.size());
     jpeg_read_header(&cinfo, TRUE);
     cinfo.out_color_space = JCS_RGB;

@@ -3,8 +3,6 @@
 // down in reverse, so no window handler can run against a destroyed importer.
 
 #include <QEvent>
-#include <QIcon>
-#include <QPixmap>
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
@@ -13,14 +11,17 @@
 #include <memory>
 
 #include "client/IMDBImport.h"
+#include "client/local_source.h"
+#include "dataset/database_path.h"
+#include "dataset/film_database.h"
 #include "korvid_version.h"
+#include "shell/EditTagUnit.h"
 #include "shell/MainUnit.h"
 #include "shell/app_dir.h"
 #include "shell/application.h"
 #include "shell/layout_resources.h"
 #include "shell/picture.h"
 #include "shell/qt_prompts.h"
-#include "tag/EditTagUnit.h"
 #include "theme/mdTHEMES.h"
 
 namespace {
@@ -77,18 +78,26 @@ int main(int argc, char** argv) {
     JpegSupport jpeg;
     VisualStyles styles;
     auto importer = std::make_unique<korvid::TIMDBImport>(prompts);
+    // The local film database answers the lookups when one has been built; a file there that
+    // cannot be read is reported, and the site answers instead.
+    try {
+        importer->UseFilmDatabase(
+            korvid::OpenFilmDatabaseIfPresent(korvid::dataset::DatabasePath("")));
+    } catch (const korvid::dataset::DatasetError& error) {
+        prompts.ShowMessage(error.what());
+    }
 
     // 2. The application.
-    QApplication::setApplicationName("Korvid");
-    QApplication::setApplicationDisplayName("Korvid");
-    QApplication::setApplicationVersion(KORVID_VERSION);
-    QApplication::setWindowIcon(QIcon(QPixmap(":/korvid/korvid-32.png", "PNG")));
+    korvid::NameApplication(KORVID_VERSION);
 
-    // 3. The main window, the first window and so the application's main window.
+    // 3. The main window, the first window and so the application's main window. A program
+    // folder where nothing can be written does not stop it: the message names the folder
+    // once the window shows, and each lookup then fails as a download does.
+    const korvid::AppDirChoice app_dir = korvid::ProgramAppDir();
     std::unique_ptr<korvid::Tmovieform> movieform;
     try {
-        movieform = std::make_unique<korvid::Tmovieform>(
-            *importer, prompts, korvid::ProgramAppDir(), korvid::SiteHost());
+        movieform = std::make_unique<korvid::Tmovieform>(*importer, prompts, app_dir.folder,
+                                                         korvid::SiteHost());
     } catch (const std::exception& error) {
         prompts.ShowError(error.what());
         return 1;
@@ -102,6 +111,10 @@ int main(int argc, char** argv) {
         movieform->installEventFilter(new QuitAfterFirstPaint(movieform.get()));
     }
     movieform->show();
+    if (!app_dir.problem.empty()) {
+        QTimer::singleShot(0, movieform.get(),
+                           [&prompts, &app_dir] { prompts.ShowError(app_dir.problem); });
+    }
     const int exit_code = QApplication::exec();
 
     // Shutdown: the windows, then the importer; the visual-styles library and JPEG support

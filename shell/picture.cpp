@@ -16,6 +16,7 @@
 
 #include "common/errors.h"
 #include "common/file_descriptor.h"
+#include "common/safe_save.h"
 #include "shell/jpeg_image.h"
 #include "shell/picture_file.h"
 
@@ -184,24 +185,8 @@ std::string ReadPictureFile(const std::string& file_name) {
 }
 
 void WritePictureFile(const std::string& file_name, const std::string& bytes) {
-    FileDescriptor file(::open(file_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (!file.IsOpen()) {
-        throw FileCreateError(file_name);
-    }
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t count = ::write(file.Get(), bytes.data() + written, bytes.size() - written);
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw IoError::FromErrno(errno);
-        }
-        written += static_cast<std::size_t>(count);
-    }
-    if (const int error = file.Close(); error != 0) {
-        throw IoError::FromErrno(error);
-    }
+    // The documents' safe save: a save that fails (a full disk) leaves the earlier file whole.
+    SaveFileSafely(file_name, bytes);
 }
 
 void RegisterJpegFormat() {

@@ -90,7 +90,12 @@ bool QtPrompts::ExecuteDialog(FileDialogState& dialog, bool save) {
     box.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     // An existing file is replaced without a question, as the saved documents always were.
     box.setOption(QFileDialog::DontConfirmOverwrite, true);
-    const QStringList filters = NameFiltersFromFilter(dialog.filter);
+    // The dialog keeps each filter with its runs of spaces made one, and gives back the chosen
+    // one so; compared in that form, a description ending in a space is found again.
+    QStringList filters = NameFiltersFromFilter(dialog.filter);
+    for (QString& filter : filters) {
+        filter = filter.simplified();
+    }
     box.setNameFilters(filters);
     if (dialog.filter_index >= 1 && dialog.filter_index <= filters.size()) {
         box.selectNameFilter(filters[dialog.filter_index - 1]);

@@ -55,15 +55,6 @@ TransferResult WriteAt(int fd, const char* buffer, std::size_t size, off_t posit
     return TransferAt(::pwrite, fd, buffer, size, position);
 }
 
-// The error of a write that stored fewer than 128 bytes: 101 ("Disk full") when the system
-// ran out of room or simply stopped, the system's own error otherwise.
-IoError ShortWriteError(int error) {
-    if (error == 0 || error == ENOSPC || error == EDQUOT || error == EFBIG) {
-        return IoError(101);
-    }
-    return IoError::FromErrno(error);
-}
-
 }  // namespace
 
 int FindGenre(std::string_view text) {
@@ -190,7 +181,7 @@ TagPlacement WriteTag(const MovieTag& tag, const ShortString& file_name, TagLink
         throw IoError::FromErrno(read.error);
     }
     if (read.count < old_bytes.size()) {
-        throw IoError(100);
+        throw IoError(IoError::ReadBeyondEnd);
     }
 
     const bool replace = MovieTag(old_bytes).HasMarker();
@@ -207,12 +198,12 @@ TagPlacement WriteTag(const MovieTag& tag, const ShortString& file_name, TagLink
                 // Nothing more can be done; the write error below is what the user needs.
             }
         }
-        throw ShortWriteError(written.error);
+        throw WriteError(written.error);
     }
 
     // A failing close can mean the record never reached the disk (network file systems).
     if (const int close_error = file.Close(); close_error != 0) {
-        throw ShortWriteError(close_error);
+        throw WriteError(close_error);
     }
     return replace ? TagPlacement::Replaced : TagPlacement::Appended;
 }

@@ -68,6 +68,10 @@ TEST(TitleMatch, SplitsAnEntryIntoTitleAndYear) {
     EXPECT_EQ(SplitListEntry("Lantern Road (2019/I)").year, "2019");
     EXPECT_EQ(SplitListEntry("Lantern Road (TV)").year, "");
     EXPECT_EQ(SplitListEntry("Lantern Road (TV)").title, "Lantern Road (TV)");
+    // The kind the local film data adds after the year of a title that is not a film.
+    EXPECT_EQ(SplitListEntry("Lantern Road (2019) (TV Mini Series)").title, "Lantern Road");
+    EXPECT_EQ(SplitListEntry("Lantern Road (2019) (TV Mini Series)").year, "2019");
+    EXPECT_EQ(SplitListEntry("Lantern Road (TV) (Video)").title, "Lantern Road (TV) (Video)");
 }
 
 TEST(TitleMatch, ChoosesTheEntryOfTheSameTitleAndYear) {

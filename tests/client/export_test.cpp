@@ -12,12 +12,14 @@
 #include "common/errors.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/all_lines.h"
 
 namespace korvid {
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+using test_support::AllLines;
 using test_support::FileExists;
 using test_support::ReadFileBytes;
 using test_support::ScriptedPrompts;
@@ -52,7 +54,7 @@ TEST_F(ExportTest, StartXmlDocumentWritesTheOpeningLinesWithTitleAndDate) {
     importer_.XmlLines.Add("left over");
     importer_.Title = "Salt & <Pepper>";
     importer_.StartXmlDocument();
-    EXPECT_THAT(importer_.XmlLines.Lines(),
+    EXPECT_THAT(AllLines(importer_.XmlLines),
                 ElementsAre("<DVD_Data>", "<Software_Info>", "  <Program>Brellow Korvid</Program>",
                             "  <Written_By>Brellow</Written_By>", "  <Version>1.0</Version>",
                             "</Software_Info>", "<Scan_Data>",
@@ -77,7 +79,7 @@ class FinishCsvRowTest : public ExportTest, public ::testing::WithParamInterface
 TEST_P(FinishCsvRowTest, CleansTheRowAndAddsIt) {
     importer_.CsvRow = GetParam().row;
     importer_.FinishCsvRow();
-    EXPECT_THAT(importer_.CsvLines.Lines(),
+    EXPECT_THAT(AllLines(importer_.CsvLines),
                 ElementsAre(std::string(CsvHeaderRow), GetParam().finished));
     EXPECT_TRUE(importer_.CsvRow.empty());
 }
@@ -159,7 +161,7 @@ TEST_F(ExportTest, SecondFilmReplacesTheFirstInBothDocuments) {
     LineList xml;
     xml.LoadFromFile(dir_.File("films.xml"));
     std::vector<std::string> mentioning_first;
-    for (const std::string& line : xml.Lines()) {
+    for (const std::string& line : AllLines(xml)) {
         if (line.find("First") != std::string::npos || line.find("1901") != std::string::npos) {
             mentioning_first.push_back(line);
         }
@@ -182,14 +184,14 @@ TEST_F(ExportTest, SavingReplacesAnExistingFileAndCanRepeat) {
 
 TEST_F(ExportTest, AFileThatCannotBeCreatedRaisesCannotCreateFile) {
     importer_.StartXmlDocument();
-    const std::vector<std::string> xml_before = importer_.XmlLines.Lines();
+    const std::vector<std::string> xml_before = AllLines(importer_.XmlLines);
     for (const bool xml : {true, false}) {
         SaveAndExpectCreateError(xml, dir_.File("no-such-folder/film.out"));
         SaveAndExpectCreateError(xml, dir_.Path());  // a folder
         SaveAndExpectCreateError(xml, "");
     }
-    EXPECT_EQ(importer_.XmlLines.Lines(), xml_before);
-    EXPECT_THAT(importer_.CsvLines.Lines(), ElementsAre(std::string(CsvHeaderRow)));
+    EXPECT_EQ(AllLines(importer_.XmlLines), xml_before);
+    EXPECT_THAT(AllLines(importer_.CsvLines), ElementsAre(std::string(CsvHeaderRow)));
 }
 
 TEST_F(ExportTest, ANameWithANulByteIsRefusedAndTouchesNoOtherFile) {

@@ -17,10 +17,12 @@
 #include "loopback/loopback_server.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/all_lines.h"
 
 namespace korvid {
 namespace {
 
+using test_support::AllLines;
 using test_support::FileExists;
 using loopback::HttpRequest;
 using loopback::HttpResponse;
@@ -207,6 +209,18 @@ HttpResponse NoAnswer(const HttpRequest&) {
     return response;
 }
 
+std::function<HttpResponse(const HttpRequest&)> BrowserCheck(int status, std::string body) {
+    return [status, body](const HttpRequest&) {
+        HttpResponse response = HttpResponse::WithStatus(status, "Accepted", body);
+        response.headers.emplace_back("x-amzn-waf-action", "challenge");
+        return response;
+    };
+}
+
+HttpResponse Accepted202Empty(const HttpRequest&) {
+    return HttpResponse::WithStatus(202, "Accepted", "");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Transfers, FailedDownloadTest,
     ::testing::Values(FailedCase{"NotFound",
@@ -229,7 +243,18 @@ INSTANTIATE_TEST_SUITE_P(
                       FailedCase{"StalledBody", Stalled, "the transfer stalled"},
                       FailedCase{"CutBeforeTheBody", CutBeforeTheBody, "the connection broke"},
                       FailedCase{"NoAnswer", NoAnswer, "the server sent no answer"},
-                      FailedCase{"NothingListens", {}, "connection refused"}),
+                      FailedCase{"NothingListens", {}, "connection refused"},
+                      // The site's browser check: 202 with an empty body and the WAF header,
+                      // either sign alone, and the header on an error answer.
+                      FailedCase{"BrowserCheck", BrowserCheck(202, ""),
+                                 "the site asked for a browser check"},
+                      FailedCase{"AcceptedWithAnEmptyBody", Accepted202Empty,
+                                 "the site asked for a browser check"},
+                      FailedCase{"BrowserCheckHeaderOnAPage",
+                                 BrowserCheck(200, "<html>check</html>"),
+                                 "the site asked for a browser check"},
+                      FailedCase{"BrowserCheckHeaderOnAnError", BrowserCheck(405, ""),
+                                 "the site asked for a browser check"}),
     [](const ::testing::TestParamInfo<FailedCase>& info) { return std::string(info.param.label); });
 
 TEST(DownloadToFileTest, ASymbolicLinkAtTheNameIsNotFollowed) {
@@ -300,7 +325,7 @@ TEST_F(FetchPageTest, LoadsThePageAsLinesWhateverTheLineEnds) {
                                     std::string("<html>\r<title>A</title>\rend\r")}) {
         LoopbackServer server = ServeBody(body);
         ASSERT_TRUE(importer.FetchPage(server.BaseUrl() + "/"));
-        EXPECT_EQ(importer.PageLines.Lines(),
+        EXPECT_EQ(AllLines(importer.PageLines),
                   (std::vector<std::string>{"<html>", "<title>A</title>", "end"}));
         EXPECT_EQ(ReadFileBytes(TempPage()), body);
     }
@@ -310,7 +335,7 @@ TEST_F(FetchPageTest, LoadsThePageAsLinesWhateverTheLineEnds) {
 TEST_F(FetchPageTest, TheTextEndsAtTheFirstNulByte) {
     LoopbackServer server = ServeBody(std::string("one\r\ntw\0o\r\nthree", 16));
     ASSERT_TRUE(importer.FetchPage(server.BaseUrl() + "/"));
-    EXPECT_EQ(importer.PageLines.Lines(), (std::vector<std::string>{"one", "tw"}));
+    EXPECT_EQ(AllLines(importer.PageLines), (std::vector<std::string>{"one", "tw"}));
 }
 
 TEST_F(FetchPageTest, AnUnreachableHostGivesFalseNoFileAndKeepsTheLines) {
@@ -320,7 +345,7 @@ TEST_F(FetchPageTest, AnUnreachableHostGivesFalseNoFileAndKeepsTheLines) {
         "http://127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort()) + "/";
     EXPECT_FALSE(importer.FetchPage(address));
     EXPECT_FALSE(FileExists(TempPage()));  // the old one was deleted before the download
-    EXPECT_EQ(importer.PageLines.Lines(), std::vector<std::string>{"previous page"});
+    EXPECT_EQ(AllLines(importer.PageLines), std::vector<std::string>{"previous page"});
     EXPECT_TRUE(prompts.messages.empty());  // FetchPage itself never tells the user
 }
 
@@ -359,7 +384,7 @@ TEST_F(FetchPageTest, AnErrorAnswerIsAFailedFetchAndLeavesNoPage) {
     importer.PageLines.Add("previous page");
     EXPECT_FALSE(importer.FetchPage(server.BaseUrl() + "/"));
     EXPECT_EQ(importer.DownloadFailure(), "the site answered 503");
-    EXPECT_EQ(importer.PageLines.Lines(), std::vector<std::string>{"previous page"});
+    EXPECT_EQ(AllLines(importer.PageLines), std::vector<std::string>{"previous page"});
     EXPECT_FALSE(FileExists(TempPage()));
 }
 
@@ -368,7 +393,7 @@ TEST_F(FetchPageTest, ALinkNamedLikeTheTemporaryPageIsReplacedNotFollowed) {
     WriteFileBytes(dir.File("victim"), "the user's file");
     ASSERT_EQ(::symlink(dir.File("victim").c_str(), TempPage().c_str()), 0);
     ASSERT_TRUE(importer.FetchPage(server.BaseUrl() + "/"));
-    EXPECT_EQ(importer.PageLines.Lines(), std::vector<std::string>{"<title>A</title>"});
+    EXPECT_EQ(AllLines(importer.PageLines), std::vector<std::string>{"<title>A</title>"});
     EXPECT_EQ(ReadFileBytes(dir.File("victim")), "the user's file");
     EXPECT_EQ(importer.DownloadFailure(), "");
 }
@@ -382,7 +407,7 @@ TEST_F(FetchPageTest, AnEmptyProgramFolderUsesTheWorkingFolder) {
     std::filesystem::current_path(before);
     ASSERT_TRUE(fetched);
     EXPECT_EQ(ReadFileBytes(TempPage()), "here");
-    EXPECT_EQ(importer.PageLines.Lines(), std::vector<std::string>{"here"});
+    EXPECT_EQ(AllLines(importer.PageLines), std::vector<std::string>{"here"});
 }
 
 TEST_F(FetchPageTest, ReportsProgressAndTheFinalAddress) {

@@ -5,15 +5,18 @@
 
 #include "client/IMDBImport.h"
 #include "tests/support/scripted_prompts.h"
+#include "tests/support/all_lines.h"
 
 namespace korvid {
 namespace {
+
+using test_support::AllLines;
 
 TEST(ImporterTest, ANewImporterHoldsOnlyTheCsvHeaderRow) {
     test_support::ScriptedPrompts prompts;
     const TIMDBImport importer(prompts);
     EXPECT_EQ(
-        importer.CsvLines.Lines(),
+        AllLines(importer.CsvLines),
         std::vector<std::string>{"Productname~Owner~Image~CategoryID~Details~Quality~IMDB_NO"});
     EXPECT_TRUE(importer.ResultTitles.Empty());
     EXPECT_TRUE(importer.ResultUrls.Empty());

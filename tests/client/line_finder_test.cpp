@@ -7,6 +7,7 @@
 
 #include "client/IMDBImport.h"
 #include "tests/support/scripted_prompts.h"
+#include "tests/support/all_lines.h"
 
 namespace korvid {
 namespace {
@@ -176,6 +177,8 @@ TEST(StripTest, AnyBytesAreHandledWithoutHarm) {
 namespace korvid {
 namespace {
 
+using test_support::AllLines;
+
 // Random pages of any bytes (NUL, CR, LF, 0x80 to 0xFF, long lines) through the loader, the
 // finder and the extractors: results stay inside the source and inside 255 bytes.
 TEST(LineFinderRobustnessTest, RandomPagesKeepEveryResultInsideItsSource) {
@@ -199,7 +202,7 @@ TEST(LineFinderRobustnessTest, RandomPagesKeepEveryResultInsideItsSource) {
             ASSERT_GE(importer.LineIndex, -1);
             ASSERT_LT(importer.LineIndex, importer.PageLines.Count());
         }
-        for (const std::string& line : importer.PageLines.Lines()) {
+        for (const std::string& line : AllLines(importer.PageLines)) {
             ASSERT_EQ(line.find_first_of(std::string("\r\n\0", 3)), std::string::npos);
             const ShortString source(line);
             for (const auto& [start, end] :

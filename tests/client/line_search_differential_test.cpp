@@ -14,11 +14,13 @@
 
 #include "client/IMDBImport.h"
 #include "client/marker_filter.h"
+#include "common/filter_kernel.h"
 #include "common/text.h"
 #include "loopback/loopback_server.h"
 #include "tests/support/parse_outcome.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/all_lines.h"
 
 namespace korvid {
 namespace {
@@ -26,6 +28,7 @@ namespace {
 using loopback::HttpRequest;
 using loopback::HttpResponse;
 using loopback::LoopbackServer;
+using test_support::AllLines;
 using test_support::ReadFileBytes;
 using test_support::ScriptedPrompts;
 using test_support::TempDir;
@@ -63,26 +66,26 @@ std::string Recase(std::mt19937& random, std::string text) {
 constexpr std::string_view Alphabet = "aAbB<>/\"\x02@`:\r\n \xE9";
 
 // Runs each test once per filter kernel.
-class KernelTest : public ::testing::TestWithParam<PairFilterKernel> {
+class KernelTest : public ::testing::TestWithParam<FilterKernel> {
   protected:
-    void SetUp() override { SetPairFilterKernel(GetParam()); }
-    void TearDown() override { SetPairFilterKernel(PairFilterKernel::Best); }
+    void SetUp() override { SetFilterKernel(GetParam()); }
+    void TearDown() override { SetFilterKernel(FilterKernel::Best); }
 };
 
-std::string KernelName(const ::testing::TestParamInfo<PairFilterKernel>& info) {
+std::string KernelName(const ::testing::TestParamInfo<FilterKernel>& info) {
     switch (info.param) {
-        case PairFilterKernel::Best:
+        case FilterKernel::Best:
             return "Best";
-        case PairFilterKernel::Vector128:
+        case FilterKernel::Vector128:
             return "Vector128";
-        case PairFilterKernel::Portable:
+        case FilterKernel::Portable:
             break;
     }
     return "Portable";
 }
 
-const auto Kernels = ::testing::Values(PairFilterKernel::Best, PairFilterKernel::Vector128,
-                                       PairFilterKernel::Portable);
+const auto Kernels = ::testing::Values(FilterKernel::Best, FilterKernel::Vector128,
+                                       FilterKernel::Portable);
 
 using PairFilterDifferentialTest = KernelTest;
 
@@ -170,7 +173,7 @@ TEST(FindLineDifferentialTest, AgreesWithTheLineByLineScan) {
 std::vector<std::string> SplitLines(const std::string& text) {
     LineList list;
     list.SetText(text);
-    return list.Lines();
+    return AllLines(list);
 }
 
 // Drops, doubles, re-cases, pads and shuffles lines of a page, and joins them with one of
@@ -250,7 +253,7 @@ TEST_P(ParseMoviePageDifferentialTest, MarkerTableReadsEveryPageAsTheLineScanDoe
 
 // Without vectors the parse makes no marker table.
 INSTANTIATE_TEST_SUITE_P(Kernels, ParseMoviePageDifferentialTest,
-                         ::testing::Values(PairFilterKernel::Best, PairFilterKernel::Vector128),
+                         ::testing::Values(FilterKernel::Best, FilterKernel::Vector128),
                          KernelName);
 
 }  // namespace

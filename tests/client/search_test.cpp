@@ -5,14 +5,17 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "client/IMDBImport.h"
+#include "client/film_address.h"
 #include "common/errors.h"
 #include "loopback/loopback_server.h"
 #include "tests/support/case_name.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/all_lines.h"
 
 namespace korvid {
 namespace {
@@ -20,7 +23,9 @@ namespace {
 using loopback::HttpRequest;
 using loopback::HttpResponse;
 using loopback::LoopbackServer;
+using test_support::AllLines;
 using test_support::FileExists;
+using test_support::ReadFileBytes;
 using test_support::ScriptedPrompts;
 using test_support::TempDir;
 
@@ -357,14 +362,113 @@ TEST_F(SiteFixture, DirectHitRedirectSetsMovieUrlToTheFilmPageReceived) {
     EXPECT_FALSE(FileExists(TempPage()));
 }
 
-TEST_F(SiteFixture, FilmPageAnsweredAtTheSearchAddressTakesThatAddress) {
+TEST_F(SiteFixture, FilmPageAnsweredAtTheSearchAddressNamingNoFilmKeepsThePreviousAddress) {
+    importer_.MovieUrl = "http://example.invalid/title/tt0000009/";
     SetFindAnswer(HttpResponse::Ok(FilmPage("Them! (1954)")));
     importer_.Title = "Them!";
     ASSERT_TRUE(importer_.SearchTitle());
     EXPECT_TRUE(importer_.MovieFound);
     EXPECT_EQ(importer_.Title, "Them! ");
     EXPECT_EQ(importer_.Year, "1954");
-    EXPECT_EQ(importer_.MovieUrl, server_.BaseUrl() + "/find?s=all&q=Them%21");
+    // The search address is never a film's address.
+    EXPECT_EQ(importer_.MovieUrl, "http://example.invalid/title/tt0000009/");
+}
+
+// A film page answered at the search address, naming itself in different ways.
+struct NamedFilmCase {
+    const char* label;
+    std::vector<std::string> head_and_body;  // lines between the title line and the rating
+    std::string path;                        // the film path expected, empty: none named
+};
+
+class DirectHitAddressTest : public SiteFixture,
+                             public ::testing::WithParamInterface<NamedFilmCase> {};
+
+TEST_P(DirectHitAddressTest, TakesTheFilmAddressThePageNames) {
+    importer_.MovieUrl = "http://example.invalid/title/tt0000009/";
+    std::vector<std::string> lines = {"<html><head>", "<title>Them! (1954)</title>"};
+    lines.insert(lines.end(), GetParam().head_and_body.begin(), GetParam().head_and_body.end());
+    lines.insert(lines.end(), {"<b>7.5/10</b>", "</body></html>"});
+    SetFindAnswer(HttpResponse::Ok(Page(lines)));
+    importer_.Title = "Them!";
+    ASSERT_TRUE(importer_.SearchTitle());
+    ASSERT_TRUE(importer_.MovieFound);
+    const std::string expected = GetParam().path.empty()
+                                     ? "http://example.invalid/title/tt0000009/"
+                                     : "http://" + server_.HostPort() + GetParam().path;
+    EXPECT_EQ(importer_.MovieUrl, expected);
+    const std::string& row = importer_.CsvLines[importer_.CsvLines.Count() - 1];
+    EXPECT_EQ(row.substr(row.rfind('~') + 1), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, DirectHitAddressTest,
+    ::testing::Values(
+        NamedFilmCase{"CanonicalLink",
+                      {"<link rel=\"canonical\" href=\"https://www.imdb.com/title/tt0047573/\" />",
+                       "</head><body>"},
+                      "/title/tt0047573/"},
+        NamedFilmCase{"CanonicalLinkRelativeEightDigits",
+                      {"<LINK HREF='/title/tt10047573/?ref_=x' REL=\"CANONICAL\">", "</head><body>"},
+                      "/title/tt10047573/"},
+        NamedFilmCase{"PosterLink",
+                      {"</head><body>",
+                       "<a name=\"poster\" href=\"/title/tt0047573/\" title=\"Them!\"><img "
+                       "src=\"x.jpg\"></a>"},
+                      "/title/tt0047573/"},
+        NamedFilmCase{"CanonicalLinkBeforePosterLink",
+                      {"<link rel=\"canonical\" href=\"/title/tt0000005/\">", "</head><body>",
+                       "<a name=\"poster\" href=\"/title/tt0000006/\">"},
+                      "/title/tt0000005/"},
+        NamedFilmCase{"CanonicalLinkOfNoFilmPageFallsBackToThePoster",
+                      {"<link rel=\"canonical\" href=\"/find?q=them\">", "</head><body>",
+                       "<a name=\"poster\" href=\"/title/tt0000006/\">"},
+                      "/title/tt0000006/"},
+        NamedFilmCase{"PosterLinkToAGallery", {"</head><body>",
+                       "<a name=\"poster\" href=\"/media/tt0047573/\">"}, ""},
+        NamedFilmCase{"SixDigits", {"<link rel=\"canonical\" href=\"/title/tt047573/\">"}, ""},
+        NamedFilmCase{"NineDigits",
+                      {"<link rel=\"canonical\" href=\"/title/tt004757300/\">"}, ""},
+        NamedFilmCase{"OtherScheme",
+                      {"<link rel=\"canonical\" href=\"ftp://host/title/tt0047573/\">"}, ""},
+        NamedFilmCase{"OtherLinkOnly", {"</head><body>",
+                       "<a href=\"/title/tt0047573/\">Them!</a>"}, ""}),
+    [](const ::testing::TestParamInfo<NamedFilmCase>& info) {
+        return std::string(info.param.label);
+    });
+
+// The sample site's film pages name themselves in their poster link.
+TEST_F(SiteFixture, SampleSiteFilmPageAtTheSearchAddressNamesItsOwnAddress) {
+    std::string page =
+        ReadFileBytes(std::string(KORVID_SOURCE_DIR) + "/sample-site/pages/title/tt9000010.html");
+    for (std::size_t at = page.find("@HOST@"); at != std::string::npos; at = page.find("@HOST@")) {
+        page.replace(at, 6, server_.HostPort());
+    }
+    SetFindAnswer(HttpResponse::Ok(page));
+    importer_.Title = "winter orchard";
+    ASSERT_TRUE(importer_.SearchTitle());
+    ASSERT_TRUE(importer_.MovieFound);
+    EXPECT_EQ(importer_.MovieUrl, server_.BaseUrl() + "/title/tt9000010/");
+}
+
+TEST(FilmAddressTest, OnlyAFilmPagesAddressIsAFilmAddress) {
+    const std::pair<const char*, bool> cases[] = {
+        {"http://www.imdb.com/title/tt0047573/", true},
+        {"https://www.imdb.com/title/tt0047573", true},
+        {"HTTP://127.0.0.1:8642/title/tt10047573/?ref=x", true},
+        {"http://host/title/tt0047573#top", true},
+        {"http://host/find?s=all&q=latin", false},
+        {"http://host/title/tt047573/", false},
+        {"http://host/title/tt004757300/", false},
+        {"http://host/title/tt0047573x/", false},
+        {"http://host/name/nm0047573/", false},
+        {"ftp://host/title/tt0047573/", false},
+        {"/title/tt0047573/", false},
+        {"", false},
+    };
+    for (const auto& [address, film] : cases) {
+        EXPECT_EQ(IsFilmAddress(address), film) << address;
+    }
 }
 
 TEST_F(SiteFixture, NoResultPageLeavesMovieUrlAlone) {
@@ -460,8 +564,8 @@ class ResultListTest : public ::testing::Test {
         importer_.PageLines.SetText(Page(lines));
         importer_.ParseResultList();
     }
-    std::vector<std::string> Titles() const { return importer_.ResultTitles.Lines(); }
-    std::vector<std::string> Urls() const { return importer_.ResultUrls.Lines(); }
+    std::vector<std::string> Titles() const { return AllLines(importer_.ResultTitles); }
+    std::vector<std::string> Urls() const { return AllLines(importer_.ResultUrls); }
 
     ScriptedPrompts prompts_;
     TIMDBImport importer_;

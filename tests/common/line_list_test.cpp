@@ -7,10 +7,12 @@
 
 #include "common/errors.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/all_lines.h"
 
 namespace korvid {
 namespace {
 
+using test_support::AllLines;
 using test_support::ReadFileBytes;
 using test_support::TempDir;
 using test_support::WriteFileBytes;
@@ -27,14 +29,14 @@ TEST_P(LineListSplitTest, LoadsTheSameLinesFromTextAndFile) {
     const SplitCase& c = GetParam();
     LineList from_text;
     from_text.SetText(c.text);
-    EXPECT_EQ(from_text.Lines(), c.lines);
+    EXPECT_EQ(AllLines(from_text), c.lines);
 
     TempDir dir;
     WriteFileBytes(dir.File("page.htm"), c.text);
     LineList from_file;
     from_file.Add("stale line");
     from_file.LoadFromFile(dir.File("page.htm"));
-    EXPECT_EQ(from_file.Lines(), c.lines);
+    EXPECT_EQ(AllLines(from_file), c.lines);
 }
 
 INSTANTIATE_TEST_SUITE_P(

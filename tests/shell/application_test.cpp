@@ -1,4 +1,4 @@
-// The application object's error box, the program folder, and the dialogs' filters.
+// The application object's error box and name, the program folder, and the dialogs' filters.
 
 #include "shell/application.h"
 
@@ -6,14 +6,21 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
 #include <QObject>
+#include <QTimer>
+#include <filesystem>
 #include <stdexcept>
 
 #include "common/errors.h"
 #include "shell/app_dir.h"
 #include "shell/qt_prompts.h"
+#include "tests/support/child_process.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
 
@@ -64,20 +71,56 @@ TEST_F(ErrorBoxTest, AnErrorWhilePaintingIsShownOnTheLoopsNextTurn) {
 
 TEST(AppDirTest, TheExecutablesFolderWhenWritableElseTheUsersDataFolder) {
     TempDir dir;
-    EXPECT_EQ(ChooseAppDir(dir.Path(), nullptr, nullptr), dir.Dir());
-    EXPECT_EQ(ChooseAppDir(dir.Dir(), nullptr, nullptr), dir.Dir());
+    EXPECT_EQ(ChooseAppDir(dir.Path(), nullptr, nullptr).folder, dir.Dir());
+    EXPECT_EQ(ChooseAppDir(dir.Dir(), nullptr, nullptr).folder, dir.Dir());
+    EXPECT_EQ(ChooseAppDir(dir.Dir(), nullptr, nullptr).problem, "");
 
     const std::string missing = dir.File("no-such-folder");
-    EXPECT_EQ(ChooseAppDir(missing, dir.File("data").c_str(), "/nonexistent"),
+    EXPECT_EQ(ChooseAppDir(missing, dir.File("data").c_str(), "/nonexistent").folder,
               dir.File("data") + "/korvid/");
-    EXPECT_EQ(ChooseAppDir(missing, "", dir.Path().c_str()), dir.Dir() + ".local/share/korvid/");
+    const AppDirChoice home = ChooseAppDir(missing, "", dir.Path().c_str());
+    EXPECT_EQ(home.folder, dir.Dir() + ".local/share/korvid/");
+    EXPECT_EQ(home.problem, "");
     struct stat info {};
     EXPECT_EQ(::stat((dir.Dir() + ".local/share/korvid").c_str(), &info), 0);
     EXPECT_TRUE(S_ISDIR(info.st_mode));
 
-    // A data folder that cannot be made is an error, not a folder somewhere else.
+    // A data folder that cannot be made is named, and stays the folder: not one elsewhere.
     test_support::WriteFileBytes(dir.File("file"), "x");
-    EXPECT_THROW(ChooseAppDir(missing, dir.File("file").c_str(), nullptr), IoError);
+    const AppDirChoice blocked = ChooseAppDir(missing, dir.File("file").c_str(), nullptr);
+    EXPECT_EQ(blocked.folder, dir.File("file") + "/korvid/");
+    EXPECT_THAT(blocked.problem, ::testing::StartsWith("Cannot create folder " +
+                                                       dir.File("file") + "/korvid/ ("));
+}
+
+// Neither the executable's folder nor the data folder writable (as the unprivileged user
+// when the tests run as root): the data folder is the folder, and the problem names it.
+TEST(AppDirTest, AFolderThatCannotBeWrittenIsNamed) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.File("exe"));
+    std::filesystem::create_directories(dir.File("data/korvid"));
+    const auto open_to_all = std::filesystem::perms::owner_all |
+                             std::filesystem::perms::others_read |
+                             std::filesystem::perms::others_exec;
+    for (const char* folder : {"", "exe", "data", "data/korvid"}) {
+        std::filesystem::permissions(dir.File(folder), open_to_all);
+    }
+    const std::string data = dir.File("data");
+    const std::string exe = dir.File("exe");
+    const int outcome = test_support::RunUnprivileged([&] {
+        const AppDirChoice existing = ChooseAppDir(exe, data.c_str(), nullptr);
+        const AppDirChoice missing = ChooseAppDir(exe, (data + "/korvid").c_str(), nullptr);
+        const bool existing_named =
+            existing.folder == data + "/korvid/" &&
+            existing.problem ==
+                "Cannot write to folder " + data + "/korvid/ (File access denied)";
+        const bool missing_named =
+            missing.folder == data + "/korvid/korvid/" &&
+            missing.problem ==
+                "Cannot create folder " + data + "/korvid/korvid/ (File access denied)";
+        return (existing_named ? 0 : 1) + (missing_named ? 0 : 2);
+    });
+    EXPECT_EQ(outcome, 0);
 }
 
 TEST(DialogFilterTest, PairsBecomeQtNameFilters) {
@@ -86,6 +129,74 @@ TEST(DialogFilterTest, PairsBecomeQtNameFilters) {
     EXPECT_THAT(
         NameFiltersFromFilter("All Supported Formats |*.avi;*.mpg|Audio Video (AVI) |*.AVI"),
         ElementsAre("All Supported Formats  (*.avi *.mpg)", "Audio Video (AVI)  (*.AVI)"));
+}
+
+// Filters whose descriptions end in a space, or hold two spaces in a row, as the movie-file
+// dialog's do.
+constexpr const char* SpacedFilter =
+    "All Supported Formats |*.avi;*.mpg|Audio Video Interleave File (AVI) |*.AVI|"
+    "MPEG Movie File (mpe)|*.mpe|Moving Picture Experts Group File  (mpg)|*.mpg";
+
+QFileDialog* OpenFileDialog() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QFileDialog*>(window); box != nullptr && box->isVisible()) {
+            return box;
+        }
+    }
+    return nullptr;
+}
+
+// Opens the real file dialog once; the user picks the filter at `choice` (from 0) in its list
+// of file types, then the file. Returns the position of the filter shown when it opened.
+int OpenChoosingFilter(QtPrompts& prompts, FileDialogState& state, int choice,
+                       const std::string& file) {
+    int shown = -2;
+    QTimer::singleShot(0, [&] {
+        QFileDialog* box = OpenFileDialog();
+        ASSERT_NE(box, nullptr);
+        shown = static_cast<int>(box->nameFilters().indexOf(box->selectedNameFilter()));
+        auto* types = box->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        if (types == nullptr) {
+            ADD_FAILURE() << "the dialog has no list of file types";
+            box->reject();
+            return;
+        }
+        types->setCurrentIndex(choice);
+        emit types->activated(choice);
+        box->selectFile(QString::fromStdString(file));
+        static_cast<QDialog*>(box)->accept();  // as the Open button does
+    });
+    EXPECT_TRUE(prompts.ExecuteOpenDialog(state));
+    return shown;
+}
+
+TEST(DialogFilterTest, EachChosenFilterComesBackWhenTheDialogOpensAgain) {
+    TempDir dir;
+    const std::string file = dir.File("film.avi");
+    test_support::WriteFileBytes(file, "movie");
+    QtPrompts prompts;
+    FileDialogState state;
+    state.filter = SpacedFilter;
+    EXPECT_EQ(OpenChoosingFilter(prompts, state, 1, file), 0) << "the first filter at first";
+    for (int choice = 0; choice < 4; ++choice) {
+        SCOPED_TRACE(choice);
+        OpenChoosingFilter(prompts, state, choice, file);
+        EXPECT_EQ(state.filter_index, choice + 1);
+        EXPECT_EQ(OpenChoosingFilter(prompts, state, choice, file), choice);
+        EXPECT_EQ(state.file_name, file);
+    }
+}
+
+TEST(ApplicationNameTest, NoDisplayNameOfItsOwnIsAppendedToTheCaptions) {
+    const QString saved_name = QCoreApplication::applicationName();
+    NameApplication("9.8.7.6");
+    EXPECT_EQ(QCoreApplication::applicationName().toStdString(), "Korvid");
+    EXPECT_EQ(QCoreApplication::applicationVersion().toStdString(), "9.8.7.6");
+    // On X11 Qt appends a display name set of its own to every window title. Without one the
+    // display name is the application name, whatever that is, and nothing is appended.
+    QCoreApplication::setApplicationName("probe");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName().toStdString(), "probe");
+    QCoreApplication::setApplicationName(saved_name);
 }
 
 }  // namespace

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "common/errors.h"
+#include "shell/EditTagUnit.h"
 #include "shell/application.h"
-#include "tag/EditTagUnit.h"
 #include "tag/tag_routines.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scripted_prompts.h"

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
@@ -22,28 +23,28 @@
 #include <vector>
 
 #include "common/errors.h"
+#include "loopback/loopback_server.h"
+#include "shell/EditTagUnit.h"
 #include "shell/MainUnit.h"
 #include "shell/application.h"
+#include "shell/mdCONTROLS.h"
 #include "shell/picture.h"
-#include "tag/EditTagUnit.h"
 #include "tag/movie_tag.h"
-#include "loopback/loopback_server.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
-#include "theme/mdCONTROLS.h"
 
 namespace korvid {
 namespace {
 
-using ::testing::ElementsAre;
-using test_support::FileExists;
-using ::testing::HasSubstr;
 using loopback::HttpRequest;
 using loopback::HttpResponse;
 using loopback::LoopbackServer;
+using test_support::FileExists;
 using test_support::ReadFileBytes;
 using test_support::ScriptedPrompts;
 using test_support::TempDir;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 
 std::string Page(const std::vector<std::string>& lines) {
     std::string text;
@@ -65,6 +66,19 @@ const std::string ListPage = Page({
 });
 
 const std::string NoResultPage = Page({"<html><head><title>The search found nothing</title>"});
+
+// A result list of the given number of entries, "Film 0" to "Film N-1".
+std::string LongListPage(int entries) {
+    std::vector<std::string> lines = {"<html><head><title>IMDb Search</title></head><body>",
+                                      "<h2>Popular Results</h2>", "<ol>"};
+    for (int i = 0; i < entries; ++i) {
+        const std::string number = std::to_string(i);
+        lines.push_back("<li><a href=\"/title/tt" + number + "/\">Film " + number +
+                        "</a> (2001)</li>");
+    }
+    lines.insert(lines.end(), {"</ol>", "<h2>Companies</h2>", "</body></html>"});
+    return Page(lines);
+}
 
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
     for (std::size_t at = text.find(from); at != std::string::npos;
@@ -242,6 +256,17 @@ TEST_F(MainWindowTest, OpensWithTheLayoutsPlacesCaptionsAndFocus) {
     EXPECT_EQ(QApplication::focusWidget(), form_.ListBox1);
 }
 
+TEST_F(MainWindowTest, TabMovesOnFromThePlotBoxAsFromEveryOtherControl) {
+    QApplication::setActiveWindow(&form_);
+    form_.plotmemo->setFocus();
+    QTest::keyClick(form_.plotmemo, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), form_.Title);
+    form_.plotmemo->setFocus();
+    QTest::keyClick(form_.plotmemo, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), form_.Button2);
+    EXPECT_TRUE(form_.plotmemo->toPlainText().isEmpty());
+}
+
 TEST_F(MainWindowTest, EmptyTitleSaysSoAndChangesNothing) {
     Search("");
     EXPECT_THAT(prompts_.messages, ElementsAre("No title entered!"));
@@ -280,6 +305,19 @@ TEST_F(MainWindowTest, ResultListThenPickShowsTheFilmAndItsCover) {
     // The list gave its focus to the window.
     EXPECT_EQ(QApplication::focusWidget(), &form_);
     EXPECT_TRUE(prompts_.errors.empty());
+}
+
+TEST_F(MainWindowTest, ANewResultListStartsAtItsTop) {
+    SetPage("/find?s=all&q=many", LongListPage(600));
+    Search("many");
+    ASSERT_EQ(form_.ListBox1->count(), 600);
+    form_.ListBox1->scrollToBottom();
+    ASSERT_GT(form_.ListBox1->verticalScrollBar()->value(), 0);
+
+    Search("many");
+    ASSERT_EQ(form_.ListBox1->count(), 600);
+    EXPECT_EQ(form_.ListBox1->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(form_.ListBox1->indexAt(QPoint(1, 1)).row(), 0);
 }
 
 TEST_F(MainWindowTest, DirectHitShowsTheFilmAndEmptiesTheList) {

@@ -15,8 +15,8 @@
 
 #include "common/errors.h"
 #include "shell/application.h"
+#include "shell/mdCONTROLS.h"
 #include "tests/support/scripted_prompts.h"
-#include "theme/mdCONTROLS.h"
 
 namespace korvid {
 namespace {

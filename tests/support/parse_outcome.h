@@ -5,9 +5,11 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "client/IMDBImport.h"
+#include "tests/support/all_lines.h"
 
 namespace korvid::test_support {
 
@@ -23,15 +25,10 @@ struct ParseOutcome {
     bool operator==(const ParseOutcome&) const = default;
 };
 
-inline ParseOutcome ParseAndRecord(TIMDBImport& importer, std::string_view page) {
-    importer.PageLines.SetText(page);
+// What the importer holds after a film was read, by a parse or from the local film database.
+inline ParseOutcome Record(const TIMDBImport& i, std::string error = {}) {
     ParseOutcome outcome;
-    try {
-        importer.ParseMoviePage();
-    } catch (const std::exception& error) {
-        outcome.error = error.what();
-    }
-    const TIMDBImport& i = importer;
+    outcome.error = std::move(error);
     outcome.fields = {i.Title,
                       i.Year,
                       i.Director,
@@ -51,10 +48,21 @@ inline ParseOutcome ParseAndRecord(TIMDBImport& importer, std::string_view page)
                       std::to_string(i.LineIndex),
                       std::to_string(i.MovieFound)};
     outcome.fields.insert(outcome.fields.end(), i.Genres.begin(), i.Genres.end());
-    outcome.xml = i.XmlLines.Lines();
-    outcome.csv = i.CsvLines.Lines();
-    outcome.page = i.PageLines.Lines();
+    outcome.xml = AllLines(i.XmlLines);
+    outcome.csv = AllLines(i.CsvLines);
+    outcome.page = AllLines(i.PageLines);
     return outcome;
+}
+
+inline ParseOutcome ParseAndRecord(TIMDBImport& importer, std::string_view page) {
+    importer.PageLines.SetText(page);
+    std::string error;
+    try {
+        importer.ParseMoviePage();
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    return Record(importer, std::move(error));
 }
 
 }  // namespace korvid::test_support

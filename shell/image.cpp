@@ -1,3 +1,5 @@
+// TImage, the picture control declared in picture.h beside the pictures it shows.
+
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <exception>

@@ -1,4 +1,4 @@
-#include "theme/mdCONTROLS.h"
+#include "shell/mdCONTROLS.h"
 
 #include <QApplication>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "tag/EditTagUnit.h"
+#include "shell/EditTagUnit.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -9,15 +9,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <algorithm>
 #include <string>
 
 #include "common/text.h"
 #include "shell/application.h"
+#include "shell/banner.h"
 #include "shell/latin1_text.h"
 #include "shell/layout_fonts.h"
-#include "shell/layout_resources.h"
-#include "shell/picture.h"
 #include "tag/tag_routines.h"
 
 namespace korvid {
@@ -144,8 +142,11 @@ void TEditTagForm::BuildLayout() {
     setObjectName(QStringLiteral("EditTagForm"));
     setWindowTitle(QString::fromLatin1(EditTagCaption));
     setFont(LayoutFont(QStringLiteral("MS Sans Serif"), 11));
-    // A fixed client area of 351 x 314; the frame brings the window to about 359 x 341.
+    // A fixed client area of 351 x 314; the frame brings the window to about 359 x 341. The
+    // window cannot be resized: its minimum and maximum sizes are that size (the window
+    // manager's size hints), and on Windows its frame is the fixed one.
     setFixedSize(EditTagClientWidth, EditTagClientHeight);
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->geometry().center() - QPoint(OuterWidth / 2, OuterHeight / 2));
     }
@@ -193,29 +194,13 @@ void TEditTagForm::BuildLayout() {
 
     Panel2 = MakePanel(this, "Panel2");
     Panel2->setGeometry(0, 0, EditTagClientWidth, 65);
-    Panel2->setFont(LayoutFont(QStringLiteral("Trebuchet MS"), 19));
-    Panel2->setAutoFillBackground(true);
-    QPalette white = Panel2->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    Panel2->setPalette(white);
-
-    Image2 = new TImage(Panel2);
-    Image2->setObjectName(QStringLiteral("Image2"));
-    Image2->setGeometry(16, -4, 105, 68);
-    // The same logo as the main window; it stays empty while the JPEG format is not
-    // registered (the picture loader then has no class for it).
-    if (Image2->Picture().LoadFromData(LayoutResourceBytes(LogoResource), "jpg")) {
-        Image2->PictureChanged();
-    }
-
-    Label7 = MakeLabel(Panel2, "Label7", "EKT Movie Tag Ver 2006", {127, 16, 202, 24});
-    Label7->setFont(LayoutFont(QStringLiteral("Trebuchet MS"), 19));
-    QPalette black = Label7->palette();
-    black.setColor(QPalette::WindowText, Qt::black);
-    Label7->setPalette(black);
-    // The stand-in for Trebuchet MS runs wider; the caption may reach further right, where the
-    // banner has room, rather than lose its last letters.
-    Label7->resize(std::max(Label7->width(), Label7->sizeHint().width()), Label7->height());
+    const QFont banner_font = LayoutFont(QStringLiteral("Trebuchet MS"), 19);
+    const BannerCaption captions[] = {
+        {"Label7", "EKT Movie Tag Ver 2006", {127, 16}, banner_font, QColor(Qt::black), {202, 24}},
+    };
+    const Banner banner = FillBanner(Panel2, banner_font, captions);
+    Image2 = banner.logo;
+    Label7 = banner.captions[0];
 
     // The genre box comes after the comment box, although it stands above it.
     QWidget::setTabOrder(Button1, Button2);

@@ -1,0 +1,260 @@
+// The local film database: the whole build from a local folder of the five files beside
+// zcat of the same files to /dev/null in the same run (the ratio, the build's peak memory,
+// the database's size), and a search and a film lookup over 100 typical queries (the median
+// and the slowest).
+//
+// The files: KORVID_BENCH_DATASETS names a folder that holds them (the database is written
+// there too); without it they are generated into a temporary folder by make_datasets at the
+// scale KORVID_BENCH_SCALE (default 0.1, a tenth of the full files). The build runs in a
+// child process (this program with --build-child) so that its peak memory is its own.
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/child_run.h"
+#include "dataset/database_build.h"
+#include "dataset/film_database.h"
+#include "dataset/text_fold.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+const char* const kFiles[] = {"title.basics.tsv.gz", "title.ratings.tsv.gz", "title.crew.tsv.gz",
+                              "title.principals.tsv.gz", "name.basics.tsv.gz"};
+
+korvid::dataset::BuildSources Sources(const std::string& folder) {
+    const auto file = [&](const char* name) {
+        return korvid::dataset::SourceFile{folder + "/" + name, "2026-12-06T00:00:00Z"};
+    };
+    return {file(kFiles[0]), file(kFiles[1]), file(kFiles[2]), file(kFiles[3]), file(kFiles[4])};
+}
+
+// The folder of the files, generated once per run unless KORVID_BENCH_DATASETS names one.
+class Datasets {
+  public:
+    static Datasets& Get() {
+        static Datasets datasets;
+        return datasets;
+    }
+    const std::string& Folder() const { return folder_; }
+    std::string Database() const { return folder_ + "/films.sqlite"; }
+    bool Ready() const { return ready_; }
+
+    // The database, built in this process when the build benchmark has not made it.
+    korvid::dataset::FilmDatabase& Open() {
+        if (!db_) {
+            struct stat info {};
+            if (::stat(Database().c_str(), &info) != 0) {
+                korvid::dataset::BuildDatabase(Sources(folder_), Database());
+            }
+            db_ = std::make_unique<korvid::dataset::FilmDatabase>(Database());
+        }
+        return *db_;
+    }
+
+  private:
+    Datasets() {
+        if (const char* given = std::getenv("KORVID_BENCH_DATASETS")) {
+            folder_ = given;
+            ready_ = true;
+            return;
+        }
+        temp_ = std::make_unique<korvid::test_support::TempDir>();
+        folder_ = temp_->Path();
+        const char* scale = std::getenv("KORVID_BENCH_SCALE");
+        const auto run = korvid::bench::RunQuietly(
+            {KORVID_MAKE_DATASETS, folder_, scale != nullptr ? scale : "0.1"});
+        ready_ = run.exit_code == 0;
+    }
+
+    std::unique_ptr<korvid::test_support::TempDir> temp_;
+    std::string folder_;
+    bool ready_ = false;
+    std::unique_ptr<korvid::dataset::FilmDatabase> db_;
+};
+
+std::int64_t FileSize(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_size : 0;
+}
+
+void BM_BuildBesideZcat(benchmark::State& state) {
+    Datasets& datasets = Datasets::Get();
+    if (!datasets.Ready()) {
+        state.SkipWithError("no data-set files");
+        return;
+    }
+    std::vector<std::string> zcat = {"/bin/zcat"};
+    std::int64_t compressed = 0;
+    for (const char* name : kFiles) {
+        zcat.push_back(datasets.Folder() + "/" + name);
+        compressed += FileSize(zcat.back());
+    }
+    const std::string db = datasets.Folder() + "/bench-build.sqlite";
+    double zcat_seconds = 0;
+    double build_seconds = 0;
+    long peak_kb = 0;
+    for (auto _ : state) {
+        const auto unzip = korvid::bench::RunQuietly(zcat);
+        const auto build = korvid::bench::RunQuietly({"/proc/self/exe", "--build-child",
+                                                      datasets.Folder(), db});
+        if (unzip.exit_code != 0 || build.exit_code != 0) {
+            state.SkipWithError("zcat or the build failed");
+            break;
+        }
+        zcat_seconds += unzip.seconds;
+        build_seconds += build.seconds;
+        peak_kb = std::max(peak_kb, build.max_rss_kb);
+        state.SetIterationTime(build.seconds);
+    }
+    const double runs = static_cast<double>(state.iterations());
+    state.counters["zcat_s"] = zcat_seconds / runs;
+    state.counters["build_s"] = build_seconds / runs;
+    state.counters["ratio"] = build_seconds / zcat_seconds;
+    state.counters["peak_MiB"] = static_cast<double>(peak_kb) / 1024.0;
+    state.counters["gz_MiB"] = static_cast<double>(compressed) / (1024.0 * 1024.0);
+    state.counters["db_MiB"] = static_cast<double>(FileSize(db)) / (1024.0 * 1024.0);
+    try {
+        const auto status = korvid::dataset::FilmDatabase(db).Status();
+        state.counters["titles"] = static_cast<double>(status.titles);
+        state.counters["names"] = static_cast<double>(status.names);
+    } catch (const korvid::dataset::DatasetError& error) {
+        state.SkipWithError(error.what());
+    }
+    std::remove(db.c_str());
+}
+BENCHMARK(BM_BuildBesideZcat)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
+
+// 100 typical searches, the same in every run: titles picked evenly over the database's
+// vote order (popular and obscure), as typed whole, in lower case without accents, by their
+// first word, and by their first two words.
+std::vector<std::string> TypicalQueries(const std::string& db_path) {
+    sqlite3* db = nullptr;
+    std::vector<std::string> titles;
+    if (sqlite3_open_v2(db_path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db,
+                           "SELECT primary_title FROM titles WHERE id % "
+                           "(SELECT MAX(id) / 100 + 1 FROM titles) = 1 ORDER BY id LIMIT 100",
+                           -1, &statement, nullptr);
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            titles.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+        }
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    std::vector<std::string> queries;
+    for (std::size_t i = 0; i < titles.size(); ++i) {
+        const std::string& title = titles[i];
+        switch (i % 4) {
+            case 0:
+                queries.push_back(title);
+                break;
+            case 1:
+                queries.push_back(korvid::dataset::FoldForSearch(title));
+                break;
+            case 2:
+                queries.push_back(title.substr(0, title.find(' ')));
+                break;
+            default: {
+                const auto second = title.find(' ', title.find(' ') + 1);
+                queries.push_back(title.substr(0, second));
+            }
+        }
+    }
+    return queries;
+}
+
+std::vector<std::string> TypicalIds(const std::string& db_path) {
+    std::vector<std::string> ids;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(db_path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db,
+                           "SELECT tconst FROM titles WHERE id % "
+                           "(SELECT MAX(id) / 100 + 1 FROM titles) = 7 ORDER BY id LIMIT 100",
+                           -1, &statement, nullptr);
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            ids.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+        }
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    return ids;
+}
+
+// Each query five times; its time is the median of the five. Counters: the median and the
+// slowest of the queries' times, in ms.
+template <typename Query>
+void TimeEach(benchmark::State& state, const std::vector<std::string>& inputs, Query query) {
+    std::vector<double> times;
+    std::size_t results = 0;
+    for (auto _ : state) {
+        times.clear();
+        for (const std::string& input : inputs) {
+            double runs[5];
+            for (double& run : runs) {
+                const auto start = std::chrono::steady_clock::now();
+                results += query(input);
+                run = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
+                                                                start)
+                          .count();
+            }
+            std::sort(std::begin(runs), std::end(runs));
+            times.push_back(runs[2]);
+        }
+    }
+    std::sort(times.begin(), times.end());
+    state.counters["queries"] = static_cast<double>(times.size());
+    state.counters["median_ms"] = times.empty() ? 0 : times[times.size() / 2];
+    state.counters["slowest_ms"] = times.empty() ? 0 : times.back();
+    state.counters["results"] = static_cast<double>(results);
+}
+
+void BM_Search100Typical(benchmark::State& state) {
+    if (!Datasets::Get().Ready()) {
+        state.SkipWithError("no data-set files");
+        return;
+    }
+    auto& db = Datasets::Get().Open();
+    const auto queries = TypicalQueries(Datasets::Get().Database());
+    TimeEach(state, queries, [&](const std::string& words) { return db.Search(words, 200).size(); });
+}
+BENCHMARK(BM_Search100Typical)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_Film100Typical(benchmark::State& state) {
+    if (!Datasets::Get().Ready()) {
+        state.SkipWithError("no data-set files");
+        return;
+    }
+    auto& db = Datasets::Get().Open();
+    const auto ids = TypicalIds(Datasets::Get().Database());
+    TimeEach(state, ids, [&](const std::string& id) { return db.Film(id) ? 1u : 0u; });
+}
+BENCHMARK(BM_Film100Typical)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--build-child") {
+        try {
+            korvid::dataset::BuildDatabase(Sources(argv[2]), argv[3]);
+            return 0;
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "%s\n", error.what());
+            return 1;
+        }
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,74 @@
+#pragma once
+// The update of the local film database: the five data-set files fetched from the site's
+// data-set server (or another address, or a local folder) into the download cache, then the
+// database built from them. A file the server reports unchanged is not fetched again; a cut
+// download resumes where the server allows it. Any failure keeps the old database.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "client/http.h"
+#include "dataset/database_build.h"
+
+namespace korvid {
+
+// Where the data sets are published.
+inline constexpr const char* DatasetBaseUrl = "https://datasets.imdbws.com/";
+
+// The five files of a build, in the order they are fetched.
+inline constexpr const char* DatasetFileNames[] = {
+    "title.basics.tsv.gz", "title.ratings.tsv.gz", "title.crew.tsv.gz",
+    "title.principals.tsv.gz", "name.basics.tsv.gz"};
+
+// Where an update stands: a download (bytes of the file received of its total) or the build
+// (compressed bytes read of the file's size, and its rows read).
+struct UpdateProgress {
+    enum class Step { Download, Build };
+    Step step = Step::Download;
+    std::string file;          // "title.basics.tsv.gz"
+    std::uint64_t bytes = 0;   // received, or read by the build
+    std::uint64_t total = 0;   // the file's size; 0 when the server did not say
+    std::uint64_t rows = 0;    // rows read (the build)
+};
+using UpdateProgressCallback = std::function<void(const UpdateProgress&)>;
+
+struct DatasetDownloadOptions {
+    // Empty: DatasetBaseUrl. An http:// or https:// base address, or a local folder (also
+    // as file://FOLDER) that holds the five files.
+    std::string source;
+    std::string cache_folder;  // the downloads' cache (DatasetCacheFolder())
+    std::string db_path;       // the database to build (DatabasePath())
+    HttpOptions http;          // the transfers' waits; tests shorten them
+    // Transfers per file: a transfer cut off midway is tried again, resuming where it broke
+    // when the server allows it, until this many have been made.
+    int attempts = 3;
+    UpdateProgressCallback progress;
+};
+
+// How each file was had.
+struct UpdatedFile {
+    enum class Origin { Downloaded, Unchanged, LocalFolder };
+    std::string name;  // "title.basics.tsv.gz"
+    Origin origin = Origin::Downloaded;
+    std::string path;  // the file the build read
+    std::string date;  // the copy's date, "2026-12-06T00:00:00Z"
+    std::uint64_t size = 0;
+};
+
+struct DatasetUpdateReport {
+    std::vector<UpdatedFile> files;
+    dataset::BuildReport build;
+};
+
+// Fetches the five files and builds the database from them. Raises dataset::DatasetError
+// with the cause in one line ("title.crew.tsv.gz: the connection broke", "Disk full", ...)
+// when the update fails; the database that was there before is then left as it was.
+DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options);
+
+// An HTTP date ("Sun, 06 Dec 2026 00:00:00 GMT") as "2026-12-06T00:00:00Z"; empty when the
+// text is no such date.
+std::string IsoDateFromHttpDate(const std::string& http_date);
+
+}  // namespace korvid

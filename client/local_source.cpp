@@ -1,0 +1,201 @@
+// The importer's lookups on the local film database: a title search lists the matching
+// titles as the site's result list did, or reads the one title that equals the search at
+// once; an entry's import reads that title. The fields and both documents take the forms a
+// film page gives them, so the front ends cannot tell the sources apart but by Source().
+
+#include "client/local_source.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "client/IMDBImport.h"
+#include "client/film_document.h"
+#include "common/latin1.h"
+
+namespace korvid {
+namespace {
+
+// The site's names of the kinds of title that are not films.
+std::string_view KindName(std::string_view type) {
+    static constexpr std::pair<std::string_view, std::string_view> Kinds[] = {
+        {"tvSeries", "TV Series"},   {"tvMiniSeries", "TV Mini Series"},
+        {"tvMovie", "TV Movie"},     {"video", "Video"},
+        {"short", "Short"},          {"videoGame", "Video Game"},
+        {"tvSpecial", "TV Special"}, {"tvShort", "TV Short"},
+        {"tvPilot", "TV Pilot"},
+    };
+    for (const auto& [name, shown] : Kinds) {
+        if (name == type) {
+            return shown;
+        }
+    }
+    return type == "movie" ? std::string_view() : type;
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+std::shared_ptr<const dataset::FilmDatabase> OpenFilmDatabaseIfPresent(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return nullptr;
+    }
+    return std::make_shared<const dataset::FilmDatabase>(path);
+}
+
+std::string LocalEntryTitle(const dataset::SearchEntry& entry) {
+    std::string title = entry.primary_title;
+    if (entry.year) {
+        title += " (" + std::to_string(*entry.year) + ")";
+    }
+    if (const std::string_view kind = KindName(entry.type); !kind.empty()) {
+        title += " (" + std::string(kind) + ")";
+    }
+    return Utf8ToLatin1(title);
+}
+
+std::string TitleAddress(std::string_view host, std::string_view tconst) {
+    return "http://" + std::string(host) + "/title/" + std::string(tconst) + "/";
+}
+
+std::string TconstOfAddress(std::string_view address) {
+    constexpr std::string_view path = "/title/tt";
+    const std::size_t at = address.find(path);
+    if (at == std::string_view::npos) {
+        return "";
+    }
+    const std::string_view rest = address.substr(at + path.size());
+    const std::size_t digits = static_cast<std::size_t>(
+        std::find_if_not(rest.begin(), rest.end(), IsDigit) - rest.begin());
+    if (digits < 7 || digits > 8 || (digits < rest.size() && rest[digits] != '/')) {
+        return "";
+    }
+    return "tt" + std::string(rest.substr(0, digits));
+}
+
+std::optional<std::size_t> DirectHit(const std::vector<dataset::SearchEntry>& entries) {
+    const auto exact = [](const dataset::SearchEntry& entry) { return entry.exact; };
+    if (std::count_if(entries.begin(), entries.end(), exact) != 1) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(std::find_if(entries.begin(), entries.end(), exact) -
+                                    entries.begin());
+}
+
+void TIMDBImport::UseFilmDatabase(std::shared_ptr<const dataset::FilmDatabase> database) {
+    film_database_ = std::move(database);
+}
+
+bool TIMDBImport::SearchFilmDatabase() {
+    source_ = LookupSource::Local;
+    ClearMovieData();
+    outcome_ = LookupOutcome::None;
+    if (Title.empty()) {
+        return false;
+    }
+    const std::vector<dataset::SearchEntry> entries =
+        film_database_->Search(Latin1ToUtf8(Title), MaxLocalEntries);
+    MovieFound = false;
+    if (entries.empty()) {
+        outcome_ = LookupOutcome::NoResult;
+        return true;
+    }
+    if (const std::optional<std::size_t> hit = DirectHit(entries)) {
+        const std::optional<dataset::FilmRecord> film = film_database_->Film(entries[*hit].tconst);
+        if (!film) {
+            outcome_ = LookupOutcome::UnknownPage;
+            return false;
+        }
+        outcome_ = LookupOutcome::Film;
+        MovieUrl = TitleAddress(Host, film->tconst);
+        ReadFilmRecord(*film);
+        return true;
+    }
+    outcome_ = LookupOutcome::ResultList;
+    for (const dataset::SearchEntry& entry : entries) {
+        ResultTitles.Add(ShortString(LocalEntryTitle(entry)).str());
+        ResultUrls.Add(ShortString(TitleAddress(Host, entry.tconst)).str());
+    }
+    return true;
+}
+
+bool TIMDBImport::ImportFromFilmDatabase(std::int32_t index) {
+    source_ = LookupSource::Local;
+    MovieFound = false;
+    outcome_ = LookupOutcome::None;
+    if (index > ResultTitles.Count() - 1) {
+        return false;
+    }
+    // A negative index raises the line list's index error, which the caller handles.
+    const ShortString address = ResultUrls[index];
+    const std::string tconst = TconstOfAddress(address.str());
+    const std::optional<dataset::FilmRecord> film =
+        tconst.empty() ? std::nullopt : film_database_->Film(tconst);
+    if (!film) {
+        // The database no longer holds the entry (replaced since the search).
+        outcome_ = LookupOutcome::UnknownPage;
+        return false;
+    }
+    outcome_ = LookupOutcome::Film;
+    MovieUrl = address;
+    ReadFilmRecord(*film);
+    return true;
+}
+
+void TIMDBImport::ReadFilmRecord(const dataset::FilmRecord& film) {
+    StartFilm();
+    FilmDocument document(XmlLines, CsvRow);
+    const auto latin1 = [](const std::string& utf8) { return ShortString(Utf8ToLatin1(utf8)); };
+
+    // A film page's title holds the space that stood before its year.
+    Title = latin1(film.primary_title + (film.year ? " " : ""));
+    Year = film.year ? std::to_string(*film.year) : "";
+    document.TitleAndYear(Title, Year);
+    // The data sets have no cover, tag line or plot: they read as a page whose cover line
+    // gives no cover and whose tag line and plot are empty, so the documents keep their
+    // lines and the row's details still name the director.
+    document.Cover(PosterFile);
+    if (!film.director.empty()) {
+        Director = latin1(film.director);
+        document.Director(Director);
+    }
+
+    document.OpenGenres();
+    for (const std::string& name : film.genres) {
+        const ShortString genre = latin1(name);
+        if (GenreSlot < static_cast<std::int32_t>(Genres.size())) {
+            Genres[static_cast<std::size_t>(GenreSlot)] = genre;
+            ++GenreSlot;
+        }
+        document.Genre(genre);
+    }
+    Genre = Genres[1];
+    document.CloseGenres(!film.genres.empty());
+    document.AdditionalInfo(TagLine, Plot, Director);
+
+    if (film.minutes) {
+        RunningTime = std::to_string(*film.minutes) + " min";
+        document.RunningTime(RunningTime);
+    }
+    if (!film.lead.empty()) {
+        CastTrueName = latin1(film.lead);
+        CastName = latin1(film.lead_character);
+        LeadRole = CastName.empty() ? CastTrueName.str() : CastTrueName + " as " + CastName;
+    }
+    document.Cast(!film.lead.empty(), CastTrueName, CastName);
+    if (!film.rating.empty()) {
+        Rated = latin1(film.rating + "/10");
+    }
+    document.Rating(film.rating.empty() ? std::nullopt : std::optional<std::string_view>(Rated));
+
+    document.Close(MovieUrl);
+    FinishCsvRow();
+}
+
+}  // namespace korvid

@@ -1,0 +1,131 @@
+#include "dataset/build_tables.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace korvid::dataset {
+
+std::uint64_t TextStore::Add(std::string_view text) {
+    if (text.size() > kLongest) {
+        return kNone;
+    }
+    constexpr std::size_t block_size = std::size_t{1} << kBlockBits;
+    const std::size_t needed = text.size() + 2;
+    if (block_size - used_ < needed) {
+        blocks_.push_back(std::make_unique<char[]>(block_size));
+        used_ = 0;
+    }
+    char* at = blocks_.back().get() + used_;
+    at[0] = static_cast<char>(text.size() & 0xFF);
+    at[1] = static_cast<char>(text.size() >> 8);
+    if (!text.empty()) {
+        std::memcpy(at + 2, text.data(), text.size());
+    }
+    const std::uint64_t position = ((blocks_.size() - 1) << kBlockBits) | used_;
+    used_ += needed;
+    return position;
+}
+
+std::string_view TextStore::Get(std::uint64_t position) const {
+    if (position == kNone) {
+        return {};
+    }
+    const char* at = blocks_[position >> kBlockBits].get() +
+                     (position & ((std::uint64_t{1} << kBlockBits) - 1));
+    const std::size_t size =
+        static_cast<unsigned char>(at[0]) | (static_cast<std::size_t>(static_cast<unsigned char>(at[1])) << 8);
+    return {at + 2, size};
+}
+
+void RatingTable::Add(const RatingsRow& row) {
+    RatingEntry entry;
+    entry.key = row.key;
+    row.rating.substr(0, sizeof entry.rating - 1).copy(entry.rating, sizeof entry.rating - 1);
+    entry.votes = row.votes;
+    if (!entries_.empty() && entries_.back().key >= row.key) {
+        sorted_ = false;
+    }
+    entries_.push_back(entry);
+}
+
+void RatingTable::Finish() {
+    if (!sorted_) {
+        // The first row of a key counts, as for the other files.
+        std::stable_sort(entries_.begin(), entries_.end(),
+                         [](const RatingEntry& a, const RatingEntry& b) { return a.key < b.key; });
+        sorted_ = true;
+    }
+    entries_.shrink_to_fit();
+}
+
+const RatingEntry* RatingTable::Find(std::uint32_t key) const {
+    const auto found = std::lower_bound(
+        entries_.begin(), entries_.end(), key,
+        [](const RatingEntry& entry, std::uint32_t value) { return entry.key < value; });
+    return found != entries_.end() && found->key == key ? &*found : nullptr;
+}
+
+bool TitleTable::Add(const BasicsRow& row) {
+    if (kept_.Has(row.key)) {
+        return true;
+    }
+    KeptTitle title;
+    title.key = row.key;
+    title.year = row.year.value_or(-1);
+    title.minutes = row.minutes.value_or(-1);
+    title.type = texts_.Add(row.type);
+    title.primary_title = texts_.Add(row.primary_title);
+    title.original_title = row.original_title == row.primary_title
+                               ? title.primary_title
+                               : texts_.Add(row.original_title);
+    title.genres = texts_.Add(row.genres);
+    if (title.type == TextStore::kNone || title.primary_title == TextStore::kNone ||
+        title.original_title == TextStore::kNone || title.genres == TextStore::kNone) {
+        return false;
+    }
+    if (!titles_.empty() && titles_.back().key > row.key) {
+        sorted_ = false;
+    }
+    kept_.Add(row.key);
+    titles_.push_back(title);
+    return true;
+}
+
+void TitleTable::Finish() {
+    if (!sorted_) {
+        std::sort(titles_.begin(), titles_.end(),
+                  [](const KeptTitle& a, const KeptTitle& b) { return a.key < b.key; });
+        sorted_ = true;
+    }
+    titles_.shrink_to_fit();
+    cursor_ = 0;
+}
+
+KeptTitle* TitleTable::Find(std::uint32_t key) {
+    if (!kept_.Has(key) || titles_.empty()) {
+        return nullptr;
+    }
+    // Rows come in key order: the title is the one last found, or one of the next few.
+    auto from = titles_.begin();
+    if (titles_[cursor_].key <= key) {
+        from += static_cast<std::ptrdiff_t>(cursor_);
+        for (int step = 0; step < 4 && from != titles_.end(); ++step, ++from) {
+            if (from->key == key) {
+                cursor_ = static_cast<std::size_t>(from - titles_.begin());
+                return &*from;
+            }
+            if (from->key > key) {
+                break;
+            }
+        }
+    }
+    const auto found = std::lower_bound(
+        from, titles_.end(), key, [](const KeptTitle& title, std::uint32_t value) { return title.key < value; });
+    if (found == titles_.end() || found->key != key) {
+        return nullptr;
+    }
+    cursor_ = static_cast<std::size_t>(found - titles_.begin());
+    return &*found;
+}
+
+}  // namespace korvid::dataset

@@ -1,0 +1,301 @@
+#include "dataset/database_build.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <memory>
+
+#include "dataset/build_file.h"
+#include "dataset/build_tables.h"
+#include "dataset/database_schema.h"
+#include "dataset/film_database.h"
+#include "dataset/gzip_lines.h"
+#include "dataset/sqlite_db.h"
+#include "dataset/text_fold.h"
+#include "dataset/tsv_row.h"
+
+namespace korvid::dataset {
+
+namespace {
+
+constexpr const char* kBasicsName = "title.basics.tsv.gz";
+constexpr const char* kRatingsName = "title.ratings.tsv.gz";
+constexpr const char* kCrewName = "title.crew.tsv.gz";
+constexpr const char* kPrincipalsName = "title.principals.tsv.gz";
+constexpr const char* kNamesName = "name.basics.tsv.gz";
+
+// Reads the rows of one file after its header, telling the progress a few times a second.
+class RowReader {
+  public:
+    RowReader(const std::string& path, const char* name, std::string_view header,
+              const BuildProgressCallback& progress)
+        : lines_(path, name), header_(header), progress_(progress) {}
+
+    // Calls on_row with each row's text, without its line end.
+    template <typename OnRow>
+    void ReadAll(OnRow on_row) {
+        std::string_view line;
+        if (!lines_.Next(line) || TrimLineEnd(line) != header_) {
+            throw DatasetError(lines_.Name() + ": not a data-set file");
+        }
+        Report();
+        auto last_report = std::chrono::steady_clock::now();
+        while (lines_.Next(line)) {
+            line = TrimLineEnd(line);
+            ++rows_;
+            if (line.empty()) {
+                continue;
+            }
+            on_row(line);
+            if ((rows_ & 0xFFF) == 0 && progress_) {
+                const auto now = std::chrono::steady_clock::now();
+                if (now - last_report >= std::chrono::milliseconds(250)) {
+                    last_report = now;
+                    Report();
+                }
+            }
+        }
+        Report();
+    }
+
+  private:
+    void Report() {
+        if (progress_) {
+            progress_(BuildProgress{lines_.Name(), lines_.CompressedRead(),
+                                    lines_.CompressedSize(), rows_});
+        }
+    }
+
+    GzipLines lines_;
+    std::string_view header_;
+    const BuildProgressCallback& progress_;
+    std::uint64_t rows_ = 0;
+};
+
+std::string UtcNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    gmtime_r(&now, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+    return text;
+}
+
+void ReadRatings(RowReader& reader, RatingTable& ratings, std::int64_t& skipped) {
+    reader.ReadAll([&](std::string_view line) {
+        if (const auto row = ParseRatingsRow(line)) {
+            ratings.Add(*row);
+        } else {
+            ++skipped;
+        }
+    });
+    ratings.Finish();
+}
+
+void ReadBasics(RowReader& reader, TitleTable& titles, std::int64_t& skipped) {
+    reader.ReadAll([&](std::string_view line) {
+        const auto row = ParseBasicsRow(line);
+        if (!row) {
+            ++skipped;
+        } else if (row->type != "tvEpisode" && !titles.Add(*row)) {
+            ++skipped;
+        }
+    });
+    titles.Finish();
+}
+
+void ReadCrew(RowReader& reader, TitleTable& titles, std::int64_t& skipped) {
+    reader.ReadAll([&](std::string_view line) {
+        const auto row = ParseCrewRow(line);
+        if (!row) {
+            ++skipped;
+            return;
+        }
+        if (row->first_director.empty()) {
+            return;
+        }
+        KeptTitle* title = titles.Find(row->key);
+        if (title != nullptr && title->director == kNoName) {
+            title->director = row->director_key;
+        }
+    });
+}
+
+void ReadPrincipals(RowReader& reader, TitleTable& titles, std::int64_t& skipped) {
+    reader.ReadAll([&](std::string_view line) {
+        const auto row = ParsePrincipalsRow(line);
+        if (!row) {
+            ++skipped;
+            return;
+        }
+        if (!titles.Has(row->key) || !IsLeadCategory(row->category)) {
+            return;
+        }
+        KeptTitle* title = titles.Find(row->key);
+        if (title == nullptr || row->ordering >= title->lead_ordering) {
+            return;
+        }
+        const auto character = FirstCharacter(row->characters);
+        if (!character) {
+            ++skipped;
+            return;
+        }
+        title->lead = row->name_key;
+        title->lead_ordering = row->ordering;
+        title->lead_character =
+            character->empty() ? TextStore::kNone : titles.Texts().Add(*character);
+    });
+}
+
+// Writes the kept titles numbered in the order of votes (most first), and marks the names
+// they refer to.
+std::int64_t InsertTitles(sqlite3* db, TitleTable& titles, const RatingTable& ratings,
+                          IdSet& needed_names) {
+    struct Ranked {
+        std::int64_t votes;
+        std::uint32_t index;
+    };
+    std::vector<KeptTitle>& kept = titles.Titles();
+    std::vector<Ranked> order;
+    order.reserve(kept.size());
+    for (std::uint32_t i = 0; i < kept.size(); ++i) {
+        const RatingEntry* rating = ratings.Find(kept[i].key);
+        order.push_back({rating != nullptr ? rating->votes : 0, i});
+    }
+    // Titles are in key order, so equal votes keep the identifiers' order.
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Ranked& a, const Ranked& b) { return a.votes > b.votes; });
+
+    SqliteStatement insert(db,
+                           "INSERT INTO titles(id, tconst, type, primary_title, original_title, "
+                           "year, minutes, genres, rating, votes, director, lead, lead_character, "
+                           "primary_key, original_key) "
+                           "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)");
+    const TextStore& texts = titles.Texts();
+    std::int64_t id = 0;
+    for (const Ranked& ranked : order) {
+        const KeptTitle& title = kept[ranked.index];
+        const RatingEntry* rating = ratings.Find(title.key);
+        const std::string tconst = IdText("tt", title.key);
+        const std::string_view primary = texts.Get(title.primary_title);
+        const std::string_view original = texts.Get(title.original_title);
+        const std::string primary_key = FoldForSearch(primary);
+        const std::string original_key = FoldForSearch(original);
+        const std::string director = title.director != kNoName ? IdText("nm", title.director) : "";
+        const std::string lead = title.lead != kNoName ? IdText("nm", title.lead) : "";
+        insert.Bind(1, ++id);
+        insert.Bind(2, tconst);
+        insert.Bind(3, texts.Get(title.type));
+        insert.Bind(4, primary);
+        if (original == primary) {
+            insert.BindNull(5);
+        } else {
+            insert.Bind(5, original);
+        }
+        insert.BindOptional(6, title.year >= 0 ? std::optional<int>(title.year) : std::nullopt);
+        insert.BindOptional(7, title.minutes >= 0 ? std::optional<int>(title.minutes) : std::nullopt);
+        insert.Bind(8, texts.Get(title.genres));
+        insert.BindTextOrNull(9, rating != nullptr ? std::string_view(rating->rating) : "");
+        insert.Bind(10, ranked.votes);
+        insert.BindTextOrNull(11, director);
+        insert.BindTextOrNull(12, lead);
+        insert.BindTextOrNull(13, texts.Get(title.lead_character));
+        insert.Bind(14, primary_key);
+        if (original_key == primary_key) {
+            insert.BindNull(15);
+        } else {
+            insert.Bind(15, original_key);
+        }
+        insert.Run();
+        if (title.director != kNoName) {
+            needed_names.Add(title.director);
+        }
+        if (title.lead != kNoName) {
+            needed_names.Add(title.lead);
+        }
+    }
+    return id;
+}
+
+std::int64_t ReadNames(RowReader& reader, sqlite3* db, const IdSet& needed,
+                       std::int64_t& skipped) {
+    SqliteStatement insert(db, "INSERT OR IGNORE INTO names(nconst, name) VALUES(?1, ?2)");
+    std::int64_t names = 0;
+    reader.ReadAll([&](std::string_view line) {
+        const auto row = ParseNamesRow(line);
+        if (!row) {
+            ++skipped;
+            return;
+        }
+        if (!needed.Has(row->key) || row->name.empty()) {
+            return;
+        }
+        insert.Bind(1, row->nconst);
+        insert.Bind(2, row->name);
+        insert.Run();
+        names += sqlite3_changes(db);
+    });
+    return names;
+}
+
+void WriteMeta(sqlite3* db, const BuildSources& sources, const BuildReport& report) {
+    SqliteStatement insert(db, "INSERT INTO meta(key, value) VALUES(?1, ?2)");
+    const auto put = [&](const std::string& key, const std::string& value) {
+        insert.Bind(1, key);
+        insert.Bind(2, value);
+        insert.Run();
+    };
+    put("schema_version", kSchemaVersion);
+    put("built_at", UtcNow());
+    put("titles", std::to_string(report.titles));
+    put("names", std::to_string(report.names));
+    put("skipped_rows", std::to_string(report.skipped_rows));
+    put(std::string("date:") + kBasicsName, sources.title_basics.date);
+    put(std::string("date:") + kRatingsName, sources.title_ratings.date);
+    put(std::string("date:") + kCrewName, sources.title_crew.date);
+    put(std::string("date:") + kPrincipalsName, sources.title_principals.date);
+    put(std::string("date:") + kNamesName, sources.name_basics.date);
+    put("complete", "1");
+}
+
+}  // namespace
+
+BuildReport BuildDatabase(const BuildSources& sources, const std::string& db_path,
+                          const BuildProgressCallback& progress) {
+    // Every file is opened first: a missing one fails before anything is written.
+    RowReader ratings_file(sources.title_ratings.path, kRatingsName, kRatingsHeader, progress);
+    RowReader basics_file(sources.title_basics.path, kBasicsName, kBasicsHeader, progress);
+    RowReader crew_file(sources.title_crew.path, kCrewName, kCrewHeader, progress);
+    RowReader principals_file(sources.title_principals.path, kPrincipalsName, kPrincipalsHeader,
+                              progress);
+    RowReader names_file(sources.name_basics.path, kNamesName, kNamesHeader, progress);
+
+    BuildFile file(db_path);
+    SqliteConnection db(file.Path(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    // The file is thrown away on any failure, so it needs no journal and no syncs.
+    db.Exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
+            "PRAGMA cache_size=-131072;");
+    db.Exec(kCreateTables);
+    db.Exec("BEGIN");
+
+    BuildReport report;
+    IdSet needed_names;
+    {
+        RatingTable ratings;
+        ReadRatings(ratings_file, ratings, report.skipped_rows);
+        auto titles = std::make_unique<TitleTable>();
+        ReadBasics(basics_file, *titles, report.skipped_rows);
+        ReadCrew(crew_file, *titles, report.skipped_rows);
+        ReadPrincipals(principals_file, *titles, report.skipped_rows);
+        report.titles = InsertTitles(db.Get(), *titles, ratings, needed_names);
+    }
+    report.names = ReadNames(names_file, db.Get(), needed_names, report.skipped_rows);
+    db.Exec(kCreateIndexes);
+    WriteMeta(db.Get(), sources, report);
+    db.Exec("COMMIT");
+    db.Close();
+    file.Commit();
+    return report;
+}
+
+}  // namespace korvid::dataset

@@ -1,0 +1,16 @@
+#pragma once
+// Where the local film database and the downloaded data-set files live.
+
+#include <string>
+
+namespace korvid::dataset {
+
+// The database file: db_option when it is not empty, else $KORVID_DATASET, else
+// $XDG_DATA_HOME/korvid/films.sqlite (by default ~/.local/share/korvid/films.sqlite).
+std::string DatabasePath(const std::string& db_option);
+
+// The folder of the downloaded data-set files, with a trailing "/":
+// $XDG_CACHE_HOME/korvid/datasets/ (by default ~/.cache/korvid/datasets/). Not created here.
+std::string DatasetCacheFolder();
+
+}  // namespace korvid::dataset

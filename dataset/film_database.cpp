@@ -1,0 +1,242 @@
+#include "dataset/film_database.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdint>
+
+#include "common/errors.h"
+#include "dataset/database_schema.h"
+#include "dataset/sqlite_db.h"
+#include "dataset/text_fold.h"
+
+namespace korvid::dataset {
+
+namespace {
+
+constexpr const char* kEntryColumns = "t.id, t.tconst, t.type, t.primary_title, t.year, t.votes";
+
+SearchEntry ReadEntry(const SqliteStatement& row, bool exact) {
+    SearchEntry entry;
+    entry.tconst = row.Text(1);
+    entry.type = row.Text(2);
+    entry.primary_title = row.Text(3);
+    entry.year = row.OptionalInt(4);
+    entry.votes = row.Int(5);
+    entry.exact = exact;
+    return entry;
+}
+
+// Separates words the way the word index does: ASCII that is not a letter or digit, and
+// the common punctuation and spaces beyond it.
+bool IsWordSeparator(std::uint32_t c) {
+    if (c < 0x80) {
+        return !((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'));
+    }
+    return c <= 0xBF || c == 0xD7 || c == 0xF7 || (c >= 0x2000 && c <= 0x206F) ||
+           (c >= 0x3000 && c <= 0x303F);
+}
+
+// The code point at text[at] and its length in bytes; a byte that does not start a UTF-8
+// sequence counts as a letter of its own.
+std::size_t NextCodePoint(std::string_view text, std::size_t at, std::uint32_t& c) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || text.size() - at < length) {
+        c = 0xFFFD;
+        return 1;
+    }
+    c = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[at + i]);
+        if ((next & 0xC0) != 0x80) {
+            c = 0xFFFD;
+            return 1;
+        }
+        c = (c << 6) | (next & 0x3F);
+    }
+    return length;
+}
+
+// The full-text query for titles that hold every word of the folded search, in the primary
+// or in the original title; empty when the search has no words.
+std::string MatchExpression(std::string_view folded) {
+    std::string words;
+    std::size_t at = 0;
+    bool in_word = false;
+    while (at < folded.size()) {
+        std::uint32_t c = 0;
+        const std::size_t length = NextCodePoint(folded, at, c);
+        if (IsWordSeparator(c)) {
+            if (in_word) {
+                words += '"';
+                in_word = false;
+            }
+        } else {
+            if (!in_word) {
+                words += words.empty() ? "\"" : " \"";
+                in_word = true;
+            }
+            words.append(folded.substr(at, length));
+        }
+        at += length;
+    }
+    if (in_word) {
+        words += '"';
+    }
+    if (words.empty()) {
+        return words;
+    }
+    return "primary_title : (" + words + ") OR original_title : (" + words + ")";
+}
+
+std::int64_t Count(std::string_view text) {
+    std::int64_t value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+std::vector<std::string> SplitGenres(std::string_view genres) {
+    std::vector<std::string> list;
+    while (!genres.empty()) {
+        const std::size_t comma = genres.find(',');
+        const std::string_view genre = genres.substr(0, comma);
+        if (!genre.empty()) {
+            list.emplace_back(genre);
+        }
+        if (comma == std::string_view::npos) {
+            break;
+        }
+        genres.remove_prefix(comma + 1);
+    }
+    return list;
+}
+
+}  // namespace
+
+FilmDatabase::FilmDatabase(const std::string& path) : path_(path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        throw DatasetError(path + ": " + IoError::FromErrno(errno).what());
+    }
+    SqliteConnection connection(path, SQLITE_OPEN_READONLY);
+    const std::string not_ours = path + ": not a Korvid film database";
+    try {
+        SqliteStatement meta(connection.Get(),
+                             "SELECT (SELECT value FROM meta WHERE key = 'schema_version'), "
+                             "(SELECT value FROM meta WHERE key = 'complete')");
+        if (!meta.Step() || meta.Text(0) != kSchemaVersion || meta.Text(1) != "1") {
+            throw DatasetError(not_ours);
+        }
+    } catch (const DatasetError&) {
+        throw DatasetError(not_ours);
+    }
+    db_ = connection.Release();
+}
+
+FilmDatabase::~FilmDatabase() { sqlite3_close(db_); }
+
+std::vector<SearchEntry> FilmDatabase::Search(std::string_view words, std::size_t limit) const {
+    std::vector<SearchEntry> entries;
+    const std::string folded = FoldForSearch(words);
+    if (folded.empty() || limit == 0) {
+        return entries;
+    }
+    const auto sql_limit = static_cast<std::int64_t>(std::min<std::size_t>(limit, INT32_MAX));
+    std::vector<std::int64_t> exact_ids;
+    {
+        SqliteStatement exact(db_, std::string("SELECT ") + kEntryColumns +
+                                       " FROM titles t WHERE t.primary_key = ?1 OR "
+                                       "t.original_key = ?1 ORDER BY t.id LIMIT ?2");
+        exact.Bind(1, folded);
+        exact.Bind(2, sql_limit);
+        while (exact.Step()) {
+            exact_ids.push_back(exact.Int(0));
+            entries.push_back(ReadEntry(exact, true));
+        }
+    }
+    const std::string match = MatchExpression(folded);
+    if (match.empty() || entries.size() >= limit) {
+        return entries;
+    }
+    // The word index's rows are numbered in the order of votes: its first matches are the
+    // best ones. The exact matches are among them and are left out here.
+    SqliteStatement matching(db_, std::string("SELECT ") + kEntryColumns +
+                                      " FROM title_words w CROSS JOIN titles t ON t.id = w.rowid"
+                                      " WHERE title_words MATCH ?1 ORDER BY w.rowid LIMIT ?2");
+    matching.Bind(1, match);
+    matching.Bind(2, sql_limit + static_cast<std::int64_t>(exact_ids.size()));
+    std::sort(exact_ids.begin(), exact_ids.end());
+    while (entries.size() < limit && matching.Step()) {
+        if (!std::binary_search(exact_ids.begin(), exact_ids.end(), matching.Int(0))) {
+            entries.push_back(ReadEntry(matching, false));
+        }
+    }
+    return entries;
+}
+
+std::optional<FilmRecord> FilmDatabase::Film(std::string_view tconst) const {
+    SqliteStatement film(db_,
+                         "SELECT t.tconst, t.type, t.primary_title, t.original_title, t.year, "
+                         "t.minutes, t.genres, t.rating, t.votes, d.name, l.name, t.lead_character "
+                         "FROM titles t LEFT JOIN names d ON d.nconst = t.director "
+                         "LEFT JOIN names l ON l.nconst = t.lead WHERE t.tconst = ?1");
+    film.Bind(1, tconst);
+    if (!film.Step()) {
+        return std::nullopt;
+    }
+    FilmRecord record;
+    record.tconst = film.Text(0);
+    record.type = film.Text(1);
+    record.primary_title = film.Text(2);
+    record.original_title = film.IsNull(3) ? record.primary_title : std::string(film.Text(3));
+    record.year = film.OptionalInt(4);
+    record.minutes = film.OptionalInt(5);
+    record.genres = SplitGenres(film.Text(6));
+    record.rating = film.Text(7);
+    record.votes = film.Int(8);
+    record.director = film.Text(9);
+    record.lead = film.Text(10);
+    record.lead_character = film.Text(11);
+    return record;
+}
+
+DatabaseStatus FilmDatabase::Status() const {
+    DatabaseStatus status;
+    status.path = path_;
+    SqliteStatement meta(db_, "SELECT key, value FROM meta ORDER BY key");
+    const std::string_view date_prefix = "date:";
+    while (meta.Step()) {
+        const std::string_view key = meta.Text(0);
+        const std::string_view value = meta.Text(1);
+        if (key == "built_at") {
+            status.built_at = value;
+        } else if (key == "titles") {
+            status.titles = Count(value);
+        } else if (key == "names") {
+            status.names = Count(value);
+        } else if (key == "skipped_rows") {
+            status.skipped_rows = Count(value);
+        } else if (key.substr(0, date_prefix.size()) == date_prefix) {
+            status.file_dates.emplace_back(key.substr(date_prefix.size()), value);
+        }
+    }
+    // The files in the order of the data sets' own list.
+    static constexpr std::string_view kOrder[] = {"title.basics.tsv.gz", "title.ratings.tsv.gz",
+                                                  "title.crew.tsv.gz", "title.principals.tsv.gz",
+                                                  "name.basics.tsv.gz"};
+    const auto rank = [](const std::string& name) {
+        return std::find(std::begin(kOrder), std::end(kOrder), name) - std::begin(kOrder);
+    };
+    std::sort(status.file_dates.begin(), status.file_dates.end(),
+              [&](const auto& a, const auto& b) { return rank(a.first) < rank(b.first); });
+    struct stat info {};
+    if (::stat(path_.c_str(), &info) == 0) {
+        status.size_bytes = info.st_size;
+    }
+    return status;
+}
+
+}  // namespace korvid::dataset

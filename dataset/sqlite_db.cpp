@@ -1,0 +1,137 @@
+#include "dataset/sqlite_db.h"
+
+#include "dataset/film_database.h"
+
+namespace korvid::dataset {
+
+void RaiseSqliteError(sqlite3* db, int code) {
+    if ((code & 0xFF) == SQLITE_FULL) {
+        throw DatasetError("Disk full");
+    }
+    const char* message = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code);
+    throw DatasetError(std::string("the database: ") + message);
+}
+
+SqliteConnection::SqliteConnection(const std::string& path, int flags) {
+    const int code = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+    if (code != SQLITE_OK) {
+        const std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw DatasetError(path + ": " + message);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+}
+
+SqliteConnection::~SqliteConnection() { sqlite3_close(db_); }
+
+void SqliteConnection::Exec(const char* sql) {
+    const int code = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+    if (code != SQLITE_OK) {
+        RaiseSqliteError(db_, code);
+    }
+}
+
+void SqliteConnection::Close() {
+    const int code = sqlite3_close(db_);
+    if (code != SQLITE_OK) {
+        RaiseSqliteError(db_, code);
+    }
+    db_ = nullptr;
+}
+
+sqlite3* SqliteConnection::Release() {
+    sqlite3* db = db_;
+    db_ = nullptr;
+    return db;
+}
+
+SqliteStatement::SqliteStatement(sqlite3* db, std::string_view sql) : db_(db) {
+    const int code =
+        sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &statement_, nullptr);
+    if (code != SQLITE_OK) {
+        RaiseSqliteError(db, code);
+    }
+}
+
+SqliteStatement::~SqliteStatement() { sqlite3_finalize(statement_); }
+
+void SqliteStatement::Bind(int index, std::string_view text) {
+    const int code = sqlite3_bind_text64(statement_, index, text.data(), text.size(),
+                                         SQLITE_STATIC, SQLITE_UTF8);
+    if (code != SQLITE_OK) {
+        RaiseSqliteError(db_, code);
+    }
+}
+
+void SqliteStatement::Bind(int index, std::int64_t value) {
+    const int code = sqlite3_bind_int64(statement_, index, value);
+    if (code != SQLITE_OK) {
+        RaiseSqliteError(db_, code);
+    }
+}
+
+void SqliteStatement::BindNull(int index) {
+    const int code = sqlite3_bind_null(statement_, index);
+    if (code != SQLITE_OK) {
+        RaiseSqliteError(db_, code);
+    }
+}
+
+void SqliteStatement::BindTextOrNull(int index, std::string_view text) {
+    if (text.empty()) {
+        BindNull(index);
+    } else {
+        Bind(index, text);
+    }
+}
+
+void SqliteStatement::BindOptional(int index, std::optional<int> value) {
+    if (value) {
+        Bind(index, static_cast<std::int64_t>(*value));
+    } else {
+        BindNull(index);
+    }
+}
+
+bool SqliteStatement::Step() {
+    const int code = sqlite3_step(statement_);
+    if (code == SQLITE_ROW) {
+        return true;
+    }
+    if (code == SQLITE_DONE) {
+        return false;
+    }
+    RaiseSqliteError(db_, code);
+}
+
+void SqliteStatement::Run() {
+    while (Step()) {
+    }
+    sqlite3_reset(statement_);
+}
+
+std::string_view SqliteStatement::Text(int column) const {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
+    if (text == nullptr) {
+        return {};
+    }
+    return {text, static_cast<std::size_t>(sqlite3_column_bytes(statement_, column))};
+}
+
+std::int64_t SqliteStatement::Int(int column) const {
+    return sqlite3_column_int64(statement_, column);
+}
+
+std::optional<int> SqliteStatement::OptionalInt(int column) const {
+    if (IsNull(column)) {
+        return std::nullopt;
+    }
+    return sqlite3_column_int(statement_, column);
+}
+
+bool SqliteStatement::IsNull(int column) const {
+    return sqlite3_column_type(statement_, column) == SQLITE_NULL;
+}
+
+}  // namespace korvid::dataset

@@ -1,0 +1,65 @@
+#pragma once
+// Owners of an SQLite connection and of a prepared statement, with the few calls the film
+// database makes. Every failure raises DatasetError: "Disk full" when the disk is full, else
+// the database's own message.
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace korvid::dataset {
+
+[[noreturn]] void RaiseSqliteError(sqlite3* db, int code);
+
+class SqliteConnection {
+  public:
+    // flags as for sqlite3_open_v2. Raises DatasetError when the file cannot be opened.
+    SqliteConnection(const std::string& path, int flags);
+    ~SqliteConnection();
+    SqliteConnection(const SqliteConnection&) = delete;
+    SqliteConnection& operator=(const SqliteConnection&) = delete;
+
+    sqlite3* Get() const { return db_; }
+    void Exec(const char* sql);
+    // Closes the connection, raising DatasetError when that fails (the last writes).
+    void Close();
+    // Hands the connection over; the caller closes it.
+    sqlite3* Release();
+
+  private:
+    sqlite3* db_ = nullptr;
+};
+
+class SqliteStatement {
+  public:
+    SqliteStatement(sqlite3* db, std::string_view sql);
+    ~SqliteStatement();
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+
+    // The text is not copied: it must stay as it is until the statement has run.
+    void Bind(int index, std::string_view text);
+    void Bind(int index, std::int64_t value);
+    void BindNull(int index);
+    // Binds the text, or NULL when it is empty.
+    void BindTextOrNull(int index, std::string_view text);
+    void BindOptional(int index, std::optional<int> value);
+    // True while there is a row to read; false when done.
+    bool Step();
+    // Runs an insert or update to its end and makes the statement ready for the next.
+    void Run();
+
+    std::string_view Text(int column) const;
+    std::int64_t Int(int column) const;
+    std::optional<int> OptionalInt(int column) const;
+    bool IsNull(int column) const;
+
+  private:
+    sqlite3* db_;
+    sqlite3_stmt* statement_ = nullptr;
+};
+
+}  // namespace korvid::dataset

@@ -1,0 +1,13 @@
+#pragma once
+// The search key of a title or of search words: letter case and accents folded away
+// ("Zoë's ÉTÉ" and "zoe's ete" give the same key), runs of white space made one space, and
+// the ends trimmed. Used for the exact-title matches of a search.
+
+#include <string>
+#include <string_view>
+
+namespace korvid::dataset {
+
+std::string FoldForSearch(std::string_view utf8);
+
+}  // namespace korvid::dataset

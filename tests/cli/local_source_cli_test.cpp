@@ -1,0 +1,179 @@
+// korvid-cli on the local film database: search, tag --search and scan answer from it with
+// --db or by default when KORVID_DATASET names one, the JSON output names the source, and
+// --source site still asks the site.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "dataset/database_build.h"
+#include "dataset/film_database.h"
+#include "tag/movie_tag.h"
+#include "tests/cli/in_process.h"
+#include "tests/dataset/dataset_files.h"
+#include "tests/support/local_films.h"
+#include "tests/support/sample_site_suite.h"
+#include "tests/support/temp_dir.h"
+
+namespace korvid {
+namespace {
+
+using Json = nlohmann::json;
+using test_support::ReadFileBytes;
+using test_support::RunInProcess;
+using test_support::TempDir;
+using test_support::WriteFileBytes;
+
+// No lookup of these tests, in this process or its children, finds the user's own film
+// database: where a test wants one, it names it.
+constexpr const char* NoDatabase = "/nonexistent/korvid-tests/films.sqlite";
+const bool no_user_database = [] { return ::setenv("KORVID_DATASET", NoDatabase, 1) == 0; }();
+
+// Names the database in KORVID_DATASET while it lives.
+class DatasetVariable {
+  public:
+    explicit DatasetVariable(const std::string& path) {
+        ::setenv("KORVID_DATASET", path.c_str(), 1);
+    }
+    ~DatasetVariable() { ::setenv("KORVID_DATASET", NoDatabase, 1); }
+    DatasetVariable(const DatasetVariable&) = delete;
+    DatasetVariable& operator=(const DatasetVariable&) = delete;
+};
+
+// A host no lookup here may reach: the local source never asks one.
+constexpr const char* Host = "127.0.0.1:9";
+
+class LocalSourceCliTest : public test_support::SampleSiteSuite {
+  protected:
+    static void SetUpTestSuite() {
+        SampleSiteSuite::SetUpTestSuite();
+        data_ = new TempDir();
+        dataset::BuildDatabase(
+            test_support::WriteDataset(data_->Path(), test_support::LocalFilmRows), Database());
+    }
+    static void TearDownTestSuite() {
+        delete data_;
+        SampleSiteSuite::TearDownTestSuite();
+    }
+    static std::string Database() { return data_->File("films.sqlite"); }
+    static std::string LocalAddress(const std::string& tconst) {
+        return std::string("http://") + Host + "/title/" + tconst + "/";
+    }
+
+    std::string Movie(const std::string& name) {
+        const std::string path = dir_.File(name);
+        WriteFileBytes(path, std::string(1000, 'm'));
+        return path;
+    }
+
+    static inline TempDir* data_ = nullptr;
+    TempDir dir_;
+};
+
+TEST_F(LocalSourceCliTest, SearchJsonNamesTheLocalSourceAndItsCredit) {
+    const auto run = RunInProcess(
+        {"search", "--db", Database(), "--host", Host, "-d", dir_.Path(), "--json", "joelle"});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    const Json answer = Json::parse(run.out);
+    EXPECT_EQ(answer["kind"], "film");
+    EXPECT_EQ(answer["source"], "local");
+    EXPECT_EQ(answer["credit"], dataset::CreditLine);
+    EXPECT_EQ(answer["film"]["title"], "Joëlle ");
+    EXPECT_EQ(answer["film"]["director"], "Ji?í Novák");
+    EXPECT_EQ(answer["film"]["lead_role"], "Mireille Øster as Hélène");
+    EXPECT_EQ(answer["film"]["rated"], "7.1/10");
+    EXPECT_EQ(answer["film"]["cover"], "");
+    EXPECT_EQ(answer["film"]["address"], LocalAddress("tt9100005"));
+}
+
+TEST_F(LocalSourceCliTest, SearchListsTheSameTitlesAndCreditsTheDataOnStandardError) {
+    const auto run = RunInProcess({"search", "--db", Database(), "--host", Host, "lantern road"});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out, "0\tLantern Road (2019) (TV Series)\t" + LocalAddress("tt9100002") +
+                           "\n1\tLantern Road (1971)\t" + LocalAddress("tt9100001") +
+                           "\n2\tLantern Road Home (2005)\t" + LocalAddress("tt9100003") + "\n");
+    EXPECT_EQ(run.err, std::string(dataset::CreditLine) + "\n");
+}
+
+TEST_F(LocalSourceCliTest, TagSearchWritesTheLocalFilmsTag) {
+    const std::string file = Movie("joelle.avi");
+    const auto run = RunInProcess(
+        {"tag", "--db", Database(), "--host", Host, "-d", dir_.Path(), "-s", "Joëlle", file});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    const MovieTag tag = ReadLastTagBytes(file);
+    EXPECT_EQ(tag.Title(), "Jo\xEBlle");
+    EXPECT_EQ(tag.Director(), "Ji?\xED Nov\xE1k");
+    EXPECT_EQ(tag.Comment(), "Mireille \xD8ster as H\xE9l\xE8ne");
+    EXPECT_EQ(tag.Year(), "2004");
+    EXPECT_EQ(tag.GenreNumber(), FindGenre("Drama"));
+    EXPECT_NE(std::string(tag.Imdb()).find("tt9100005"), std::string::npos) << tag.Imdb();
+}
+
+TEST_F(LocalSourceCliTest, ScanTagsFromTheDatabaseWithoutWaitingBetweenLookups) {
+    const std::string joelle = Movie("Joelle (2004).avi");
+    const std::string road_1971 = Movie("Lantern.Road.1971.mkv");
+    const std::string road = Movie("Lantern Road.avi");
+    DatasetVariable database(Database());  // the default source: the database named there
+    const auto start = std::chrono::steady_clock::now();
+    const auto run = RunInProcess(
+        {"scan", "--delay", "600", "--host", Host, "-d", dir_.Path(), "--json", dir_.Path()});
+    // Ten minutes between requests would apply to the site; three lookups ran at once here.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::minutes(5));
+    ASSERT_EQ(run.exit_code, 1) << run.err;  // "Lantern Road" without a year is ambiguous
+    const Json report = Json::parse(run.out);
+    EXPECT_EQ(report["source"], "local");
+    EXPECT_EQ(report["credit"], dataset::CreditLine);
+    EXPECT_EQ(report["summary"]["tagged"], 2);
+    EXPECT_EQ(report["summary"]["ambiguous"], 1);
+    EXPECT_EQ(ReadLastTagBytes(joelle).Title(), "Jo\xEBlle");
+    // The film of 1971, not the series of 2019 listed before it.
+    EXPECT_EQ(ReadLastTagBytes(road_1971).Year(), "1971");
+    EXPECT_EQ(ReadLastTagBytes(road_1971).Director(), "Anke Vos");
+    EXPECT_FALSE(ReadLastTagBytes(road).HasMarker());
+}
+
+TEST_F(LocalSourceCliTest, SourceSiteAsksTheSiteWhenADatabaseIsPresent) {
+    DatasetVariable database(Database());
+    const auto run = RunInProcess({"search", "--source", "site", "--host", site_->HostPort(), "-d",
+                                   dir_.Path(), "--json", "lantern road"});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    const Json answer = Json::parse(run.out);
+    EXPECT_EQ(answer["source"], "site");
+    EXPECT_FALSE(answer.contains("credit"));
+    ASSERT_EQ(answer["results"].size(), 2u);
+    EXPECT_EQ(answer["results"][0]["address"], Address("tt9000013"));
+}
+
+TEST_F(LocalSourceCliTest, WithoutADatabaseTheDefaultIsTheSite) {
+    const auto run = RunInProcess(
+        {"search", "--host", site_->HostPort(), "-d", dir_.Path(), "--json", "lantern road"});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(Json::parse(run.out)["source"], "site");
+}
+
+TEST_F(LocalSourceCliTest, ALocalSourceThatIsMissingOrNotADatabaseFails) {
+    const std::string missing = dir_.File("none.sqlite");
+    const auto none = RunInProcess({"search", "--source", "local", "--db", missing, "x"});
+    EXPECT_EQ(none.exit_code, 3);
+    EXPECT_EQ(none.err, "korvid-cli: no film database at " + missing +
+                            " (korvid-cli dataset update builds it)\n");
+
+    const std::string text = dir_.File("text.sqlite");
+    WriteFileBytes(text, "not a database");
+    const auto broken = RunInProcess({"search", "--db", text, "x"});
+    EXPECT_EQ(broken.exit_code, 3);
+    EXPECT_NE(broken.err.find(text), std::string::npos) << broken.err;
+    EXPECT_EQ(ReadFileBytes(text), "not a database");
+
+    const auto both = RunInProcess({"search", "--source", "site", "--db", text, "x"});
+    EXPECT_EQ(both.exit_code, 2);
+    const auto no_search = RunInProcess({"tag", "--db", text, "--title", "T", Movie("a.avi")});
+    EXPECT_EQ(no_search.exit_code, 2);
+}
+
+}  // namespace
+}  // namespace korvid

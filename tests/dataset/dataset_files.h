@@ -1,0 +1,27 @@
+#pragma once
+// Writes the five data-set files of a test into a temporary folder, gzip-compressed with
+// zlib, each with its header line.
+
+#include <string>
+
+#include "dataset/database_build.h"
+
+namespace korvid::test_support {
+
+// The rows of each file, one a line, without the header.
+struct DatasetRows {
+    std::string basics;
+    std::string ratings;
+    std::string crew;
+    std::string principals;
+    std::string names;
+};
+
+std::string Gzip(const std::string& text);
+void WriteGzipFile(const std::string& path, const std::string& text);
+
+// Writes the five files into folder and names them in the sources, dated
+// "2026-12-06T00:00:00Z".
+dataset::BuildSources WriteDataset(const std::string& folder, const DatasetRows& rows);
+
+}  // namespace korvid::test_support

@@ -1,0 +1,113 @@
+// A build that fails keeps the old database as it was and leaves no partial file: a corrupt
+// or cut gzip, a file that is not gzip or not a data-set file, a missing file.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+#include "dataset/database_build.h"
+#include "dataset/film_database.h"
+#include "tests/dataset/dataset_files.h"
+#include "tests/support/temp_dir.h"
+
+namespace korvid::dataset {
+namespace {
+
+using test_support::ReadFileBytes;
+using test_support::TempDir;
+using test_support::WriteFileBytes;
+
+test_support::DatasetRows SmallRows() {
+    test_support::DatasetRows rows;
+    for (int i = 1; i <= 200; ++i) {
+        char id[16];
+        std::snprintf(id, sizeof id, "%07d", i);
+        const std::string title = "tt" + std::string(id);
+        const std::string name = "nm" + std::string(id);
+        rows.basics += title + "\tmovie\tFilm " + std::to_string(i) + "\tFilm\t0\t2000\t\\N\t90\tDrama\n";
+        rows.ratings += title + "\t7.0\t" + std::to_string(i * 10) + "\n";
+        rows.crew += title + "\t" + name + "\t\\N\n";
+        rows.principals += title + "\t1\t" + name + "\tactor\t\\N\t[\"Role\"]\n";
+        rows.names += name + "\tPerson " + std::to_string(i) + "\t\\N\t\\N\t\\N\t\\N\n";
+    }
+    return rows;
+}
+
+struct Breakage {
+    const char* name;
+    const char* file;
+    std::function<void(const std::string& path)> damage;
+    const char* message;
+};
+
+class FailedBuild : public ::testing::TestWithParam<Breakage> {};
+
+TEST_P(FailedBuild, KeepsTheOldDatabaseAndNoPartialFile) {
+    TempDir dir;
+    const std::string source_dir = dir.File("src");
+    const std::string db_dir = dir.File("db");
+    std::filesystem::create_directories(source_dir);
+    const std::string db_path = db_dir + "/films.sqlite";
+    const BuildSources sources = test_support::WriteDataset(source_dir, SmallRows());
+    BuildDatabase(sources, db_path);
+    const std::string before = ReadFileBytes(db_path);
+
+    GetParam().damage(source_dir + "/" + GetParam().file);
+    try {
+        BuildDatabase(sources, db_path);
+        ADD_FAILURE() << "the build succeeded";
+    } catch (const DatasetError& error) {
+        EXPECT_EQ(std::string(error.what()), std::string(GetParam().file) + ": " + GetParam().message);
+    }
+
+    EXPECT_EQ(ReadFileBytes(db_path), before);
+    std::vector<std::string> entries;
+    for (const auto& entry : std::filesystem::directory_iterator(db_dir)) {
+        entries.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(entries, std::vector<std::string>{"films.sqlite"});
+    EXPECT_TRUE(FilmDatabase(db_path).Film("tt0000007"));
+}
+
+void Corrupt(const std::string& path) {
+    std::string bytes = ReadFileBytes(path);
+    for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 8; ++i) {
+        bytes[i] = static_cast<char>(~bytes[i]);
+    }
+    WriteFileBytes(path, bytes);
+}
+
+void Cut(const std::string& path) {
+    const std::string bytes = ReadFileBytes(path);
+    WriteFileBytes(path, bytes.substr(0, bytes.size() * 2 / 3));
+}
+
+void PlainText(const std::string& path) { WriteFileBytes(path, "tconst\taverageRating\tnumVotes\n"); }
+
+void OtherHeader(const std::string& path) {
+    test_support::WriteGzipFile(path, "tconst\tdirectors\ntt0000001\tnm0000001\n");
+}
+
+void Remove(const std::string& path) { std::filesystem::remove(path); }
+
+void Empty(const std::string& path) { WriteFileBytes(path, ""); }
+
+void EmptyGzip(const std::string& path) { test_support::WriteGzipFile(path, ""); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Breakages, FailedBuild,
+    ::testing::Values(
+        Breakage{"CorruptGzip", "title.principals.tsv.gz", Corrupt, "the gzip data is corrupt"},
+        Breakage{"CutGzip", "name.basics.tsv.gz", Cut, "the file is cut short"},
+        Breakage{"NotGzip", "title.ratings.tsv.gz", PlainText, "not a gzip file"},
+        Breakage{"OtherHeader", "title.crew.tsv.gz", OtherHeader, "not a data-set file"},
+        Breakage{"NoLines", "title.basics.tsv.gz", EmptyGzip, "not a data-set file"},
+        Breakage{"EmptyFile", "title.basics.tsv.gz", Empty, "the file is empty"},
+        Breakage{"Missing", "title.basics.tsv.gz", Remove, "File not found"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace korvid::dataset
