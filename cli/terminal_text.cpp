@@ -107,7 +107,6 @@ std::string FileNameForJson(const std::string& name) {
     return out;
 }
 
-
 std::string ForTerminal(const std::string& bytes) {
     std::string shown = bytes;
     for (char& c : shown) {
