@@ -20,6 +20,7 @@
 #include "common/errors.h"
 #include "common/file_descriptor.h"
 #include "loopback/loopback_server.h"
+#include "tests/support/loopback_socket.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
 
@@ -46,20 +47,10 @@ std::string FilmPage(const std::string& title) {
 class RawServer {
   public:
     explicit RawServer(std::string answer, bool hold_open = false)
-        : answer_(std::move(answer)), hold_open_(hold_open) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (!listener_.IsOpen() ||
-            ::bind(listener_.Get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(listener_.Get(), 4) != 0 ||
-            ::getsockname(listener_.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            throw std::runtime_error("cannot listen on loopback");
-        }
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] { Serve(); });
-    }
+        : answer_(std::move(answer)),
+          hold_open_(hold_open),
+          listener_(test_support::ListenOnLoopback(4, port_)),
+          thread_([this] { Serve(); }) {}
     RawServer(const RawServer&) = delete;
     RawServer& operator=(const RawServer&) = delete;
     ~RawServer() {
@@ -95,8 +86,8 @@ class RawServer {
 
     std::string answer_;
     bool hold_open_;
-    FileDescriptor listener_{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
-    std::uint16_t port_ = 0;
+    std::uint16_t port_ = 0;  // before listener_, which sets it
+    FileDescriptor listener_;
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
