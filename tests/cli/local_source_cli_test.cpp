@@ -16,6 +16,7 @@
 #include "tests/cli/in_process.h"
 #include "tests/dataset/dataset_files.h"
 #include "tests/support/local_films.h"
+#include "tests/support/sample_site_suite.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvid {
