@@ -6,9 +6,13 @@
 // six direct hits, three entries taken from a result list (two by the year, one by the equal
 // title), an exact-title film, an ambiguous name and an unknown one. --replace makes every
 // iteration look up and write every file again.
+//
+// The same names in 1,000 folders (10,000 files) are scanned on the local film database too,
+// built from the sample site's data set, beside one korvid-cli --version: a process start.
 
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -45,20 +49,32 @@ int RunCli(std::vector<std::string> args) {
     return korvid::bench::RunQuietly(args).exit_code;
 }
 
-void BM_KorvidCliScan1000Files(benchmark::State& state) {
-    korvid::test_support::TempDir dir;
-    const std::string films = dir.File("films");
+// Writes shelves folders of the ten names under films.
+void WriteShelves(const std::string& films, int shelves) {
     const std::string movie(4096, 'm');
-    for (int shelf = 0; shelf < Shelves; ++shelf) {
+    for (int shelf = 0; shelf < shelves; ++shelf) {
         const std::string folder = films + "/shelf-" + std::to_string(shelf);
         std::filesystem::create_directories(folder);
         for (const std::string& name : Names) {
             korvid::test_support::WriteFileBytes(folder + "/" + name, movie);
         }
     }
-    const std::vector<std::string> args = {"scan",     "--recursive", "--replace",       "--delay",
-                                           "0",        "--host",      Site().HostPort(), "--dir",
-                                           dir.Path(), films};
+}
+
+void ReportPerFile(benchmark::State& state, int shelves) {
+    const double files = static_cast<double>(shelves) * static_cast<double>(Names.size());
+    state.counters["per_file"] = benchmark::Counter(
+        files, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void BM_KorvidCliScan1000Files(benchmark::State& state) {
+    korvid::test_support::TempDir dir;
+    const std::string films = dir.File("films");
+    WriteShelves(films, Shelves);
+    const std::vector<std::string> args = {
+        "scan",      "--recursive",     "--replace", "--delay", "0",       "--source",
+        "site",      "--host",          Site().HostPort(),      "--dir",   dir.Path(),
+        films};
     for (auto _ : state) {
         // 1: the ambiguous and the unknown names are reported, every other file is tagged.
         if (RunCli(args) != 1) {
@@ -66,11 +82,52 @@ void BM_KorvidCliScan1000Files(benchmark::State& state) {
             break;
         }
     }
-    const double files = static_cast<double>(Shelves * Names.size());
-    state.counters["per_file"] = benchmark::Counter(
-        files, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    ReportPerFile(state, Shelves);
 }
 BENCHMARK(BM_KorvidCliScan1000Files)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// 10,000 files on the local film database: no request, no pause; a lookup is a query.
+void BM_KorvidCliScan10000FilesLocal(benchmark::State& state) {
+    constexpr int LocalShelves = 1000;
+    korvid::test_support::TempDir dir;
+    const std::string database = dir.File("films.sqlite");
+    // The update's download cache goes into the temporary folder, never the user's own.
+    ::setenv("XDG_CACHE_HOME", dir.File("cache").c_str(), 1);
+    if (RunCli({"dataset", "update", "--from", Site().BaseUrl() + "/datasets/", "--db",
+                database}) != 0) {
+        state.SkipWithError("korvid-cli dataset update failed");
+        return;
+    }
+    const std::string films = dir.File("films");
+    WriteShelves(films, LocalShelves);
+    const std::vector<std::string> args = {"scan",    "--recursive", "--replace",
+                                           "--source", "local",      "--db",
+                                           database,   "--dir",      dir.Path(),
+                                           films};
+    for (auto _ : state) {
+        const int code = RunCli(args);
+        if (code != 0 && code != 1) {
+            state.SkipWithError("korvid-cli scan failed");
+            break;
+        }
+    }
+    ReportPerFile(state, LocalShelves);
+}
+BENCHMARK(BM_KorvidCliScan10000FilesLocal)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+
+// A process start and nothing else, the floor under every korvid-cli run.
+void BM_KorvidCliVersion(benchmark::State& state) {
+    for (auto _ : state) {
+        if (RunCli({"--version"}) != 0) {
+            state.SkipWithError("korvid-cli --version failed");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_KorvidCliVersion)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // One lookup and the printed film in a process of its own: a list, then entry 0.
 void BM_KorvidCliSearchPick(benchmark::State& state) {

@@ -100,6 +100,27 @@ HttpRequest ParseHead(const std::string& head) {
     return request;
 }
 
+// The first and last byte of a "bytes=N-" or "bytes=N-M" range; nothing for any other form.
+std::optional<std::pair<std::size_t, std::size_t>> ParseRange(const std::string& value,
+                                                              std::size_t size) {
+    constexpr std::string_view prefix = "bytes=";
+    if (value.compare(0, prefix.size(), prefix) != 0) {
+        return std::nullopt;
+    }
+    const std::string spec = value.substr(prefix.size());
+    const std::size_t dash = spec.find('-');
+    if (dash == std::string::npos || dash == 0 ||
+        spec.find_first_not_of("0123456789-") != std::string::npos) {
+        return std::nullopt;
+    }
+    const std::size_t first = std::stoull(spec.substr(0, dash));
+    std::size_t last = size == 0 ? 0 : size - 1;
+    if (dash + 1 < spec.size()) {
+        last = std::min<std::size_t>(last, std::stoull(spec.substr(dash + 1)));
+    }
+    return std::make_pair(first, last);
+}
+
 }  // namespace
 
 std::string HttpRequest::Header(const std::string& name) const {
@@ -130,31 +151,6 @@ HttpResponse HttpResponse::Redirect(std::string location, int status) {
     response.headers.emplace_back("Location", std::move(location));
     return response;
 }
-
-namespace {
-
-// The first and last byte of a "bytes=N-" or "bytes=N-M" range; nothing for any other form.
-std::optional<std::pair<std::size_t, std::size_t>> ParseRange(const std::string& value,
-                                                              std::size_t size) {
-    constexpr std::string_view prefix = "bytes=";
-    if (value.compare(0, prefix.size(), prefix) != 0) {
-        return std::nullopt;
-    }
-    const std::string spec = value.substr(prefix.size());
-    const std::size_t dash = spec.find('-');
-    if (dash == std::string::npos || dash == 0 ||
-        spec.find_first_not_of("0123456789-") != std::string::npos) {
-        return std::nullopt;
-    }
-    const std::size_t first = std::stoull(spec.substr(0, dash));
-    std::size_t last = size == 0 ? 0 : size - 1;
-    if (dash + 1 < spec.size()) {
-        last = std::min<std::size_t>(last, std::stoull(spec.substr(dash + 1)));
-    }
-    return std::make_pair(first, last);
-}
-
-}  // namespace
 
 HttpResponse ServeEntity(const HttpRequest& request, const std::string& body,
                          const std::string& etag, const std::string& last_modified,

@@ -128,6 +128,28 @@ ShortString ChosenDocumentName(const std::string& file_name) {
     return ChosenFileName<FileCreateError>(file_name);
 }
 
+// While it lives, the user's input to one window and its controls (mouse, keys, wheel,
+// touch) is dropped. Qt counts a close request from the window manager among the user's
+// input, so a download takes every event, and this keeps the lookup from being entered again.
+class WindowInputBlock : public QObject {
+  public:
+    explicit WindowInputBlock(QWidget& window) : window_(window) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~WindowInputBlock() override { QCoreApplication::instance()->removeEventFilter(this); }
+    WindowInputBlock(const WindowInputBlock&) = delete;
+    WindowInputBlock& operator=(const WindowInputBlock&) = delete;
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        return event->isInputEvent() && widget != nullptr &&
+               (widget == &window_ || window_.isAncestorOf(widget));
+    }
+
+  private:
+    QWidget& window_;
+};
+
 }  // namespace
 
 // Routes the drag events of the cover and of the scroll box's client area to the window's
@@ -358,32 +380,6 @@ void Tmovieform::SetStatus(const std::string& text) {
     status_ = text;
     StatusBar->showMessage(FromBytes(text));
 }
-
-namespace {
-
-// While it lives, the user's input to one window and its controls (mouse, keys, wheel,
-// touch) is dropped. Qt counts a close request from the window manager among the user's
-// input, so a download takes every event, and this keeps the lookup from being entered again.
-class WindowInputBlock : public QObject {
-  public:
-    explicit WindowInputBlock(QWidget& window) : window_(window) {
-        QCoreApplication::instance()->installEventFilter(this);
-    }
-    ~WindowInputBlock() override { QCoreApplication::instance()->removeEventFilter(this); }
-    WindowInputBlock(const WindowInputBlock&) = delete;
-    WindowInputBlock& operator=(const WindowInputBlock&) = delete;
-
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        const auto* widget = qobject_cast<QWidget*>(watched);
-        return event->isInputEvent() && widget != nullptr &&
-               (widget == &window_ || window_.isAncestorOf(widget));
-    }
-
-  private:
-    QWidget& window_;
-};
-
-}  // namespace
 
 void Tmovieform::ShowProgress(std::uint64_t bytes_received) {
     StatusBar->showMessage(FromBytes(status_) +

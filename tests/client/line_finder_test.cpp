@@ -171,11 +171,6 @@ TEST(StripTest, AnyBytesAreHandledWithoutHarm) {
     EXPECT_EQ(StripEntities(text), expected_entities);
 }
 
-}  // namespace
-}  // namespace korvid
-
-namespace korvid {
-namespace {
 
 using test_support::AllLines;
 
