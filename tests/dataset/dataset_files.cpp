@@ -1,33 +1,13 @@
 #include "tests/dataset/dataset_files.h"
 
-#include <zlib.h>
-
-#include <stdexcept>
-
 #include "dataset/tsv_row.h"
+#include "sample-site/sample_site.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvid::test_support {
 
 std::string Gzip(const std::string& text) {
-    z_stream stream{};
-    // 16 + 15: a gzip stream.
-    if (deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) !=
-        Z_OK) {
-        throw std::runtime_error("deflateInit2 failed");
-    }
-    std::string out(deflateBound(&stream, text.size()) + 64, '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    stream.avail_in = static_cast<uInt>(text.size());
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
-    stream.avail_out = static_cast<uInt>(out.size());
-    const int result = deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    if (result != Z_STREAM_END) {
-        throw std::runtime_error("deflate failed");
-    }
-    return out;
+    return sample::GzipCompress(text);
 }
 
 void WriteGzipFile(const std::string& path, const std::string& text) {
