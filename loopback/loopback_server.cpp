@@ -107,16 +107,16 @@ std::optional<std::pair<std::size_t, std::size_t>> ParseRange(const std::string&
     if (value.compare(0, prefix.size(), prefix) != 0) {
         return std::nullopt;
     }
-    const std::string spec = value.substr(prefix.size());
-    const std::size_t dash = spec.find('-');
+    const std::string bounds = value.substr(prefix.size());
+    const std::size_t dash = bounds.find('-');
     if (dash == std::string::npos || dash == 0 ||
-        spec.find_first_not_of("0123456789-") != std::string::npos) {
+        bounds.find_first_not_of("0123456789-") != std::string::npos) {
         return std::nullopt;
     }
-    const std::size_t first = std::stoull(spec.substr(0, dash));
+    const std::size_t first = std::stoull(bounds.substr(0, dash));
     std::size_t last = size == 0 ? 0 : size - 1;
-    if (dash + 1 < spec.size()) {
-        last = std::min<std::size_t>(last, std::stoull(spec.substr(dash + 1)));
+    if (dash + 1 < bounds.size()) {
+        last = std::min<std::size_t>(last, std::stoull(bounds.substr(dash + 1)));
     }
     return std::make_pair(first, last);
 }
