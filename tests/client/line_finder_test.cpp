@@ -12,6 +12,8 @@
 namespace korvid {
 namespace {
 
+using test_support::AllLines;
+
 class LineFinderTest : public ::testing::Test {
   protected:
     test_support::ScriptedPrompts prompts;
@@ -170,9 +172,6 @@ TEST(StripTest, AnyBytesAreHandledWithoutHarm) {
     expected_entities.erase(38, 22);
     EXPECT_EQ(StripEntities(text), expected_entities);
 }
-
-
-using test_support::AllLines;
 
 // Random pages of any bytes (NUL, CR, LF, 0x80 to 0xFF, long lines) through the loader, the
 // finder and the extractors: results stay inside the source and inside 255 bytes.
