@@ -168,7 +168,8 @@ int RunDatasetUpdateCommand(const DatasetUpdateOptions& options, std::ostream& o
         out << file.name << ": " << OriginText(file.origin) << ", " << file.size << " bytes, of "
             << file.date << '\n';
     }
-    out << download.db_path << ": " << report.build.titles << " titles, " << report.build.names
+    out << download.db_path << (report.rebuilt ? ": " : ": up to date, not built again: ")
+        << report.build.titles << " titles, " << report.build.names
         << " names, " << report.build.skipped_rows << " malformed rows skipped\n"
         << dataset::CreditLine << '\n';
     return ExitOk;

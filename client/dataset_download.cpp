@@ -343,6 +343,31 @@ void ForgetCopyNamedIn(const std::string& cause, const std::string& cache_folder
     }
 }
 
+// The counts of the database at db_path when it was built from copies of the files' dates;
+// nothing when there is no such database, it cannot be read, or a date differs.
+std::optional<dataset::BuildReport> BuiltFromTheseCopies(const std::string& db_path,
+                                                         const std::vector<UpdatedFile>& files) {
+    struct stat info {};
+    if (::stat(db_path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    dataset::DatabaseStatus status;
+    try {
+        status = dataset::FilmDatabase(db_path).Status();
+    } catch (const DatasetError&) {
+        return std::nullopt;
+    }
+    for (const UpdatedFile& file : files) {
+        const auto built_from = std::find_if(
+            status.file_dates.begin(), status.file_dates.end(),
+            [&file](const auto& name_date) { return name_date.first == file.name; });
+        if (built_from == status.file_dates.end() || built_from->second != file.date) {
+            return std::nullopt;
+        }
+    }
+    return dataset::BuildReport{status.titles, status.names, status.skipped_rows};
+}
+
 }  // namespace
 
 std::string IsoDateFromHttpDate(const std::string& http_date) {
@@ -389,6 +414,19 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
     for (const char* name : DatasetFileNames) {
         report.files.push_back(remote ? CachedDownload(options, source, name).Run()
                                       : LocalFile(source, name));
+    }
+
+    // Every file reported unchanged, and the database built from copies of the same dates: a
+    // build would make the same database again, so the one there is kept.
+    const auto unchanged = [](const UpdatedFile& file) {
+        return file.origin == UpdatedFile::Origin::Unchanged;
+    };
+    if (std::all_of(report.files.begin(), report.files.end(), unchanged)) {
+        if (const auto counts = BuiltFromTheseCopies(options.db_path, report.files)) {
+            report.build = *counts;
+            report.rebuilt = false;
+            return report;
+        }
     }
 
     const fs::path db_folder = fs::path(options.db_path).parent_path();

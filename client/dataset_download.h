@@ -65,10 +65,14 @@ struct UpdatedFile {
 
 struct DatasetUpdateReport {
     std::vector<UpdatedFile> files;
+    // The database's counts: of the new build, or of the one kept when nothing changed.
     dataset::BuildReport build;
+    // False when every file was reported unchanged and the database was already built from
+    // copies of the same dates: it is kept as it is, with no build.
+    bool rebuilt = true;
 };
 
-// Fetches the five files and builds the database from them. Raises dataset::DatasetError
+// Fetches the five files and builds the database from them (unless it is up to date). Raises dataset::DatasetError
 // with the cause in one line ("title.crew.tsv.gz: the connection broke", "Disk full", ...)
 // when the update fails; the database that was there before is then left as it was.
 DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options);

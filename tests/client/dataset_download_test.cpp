@@ -180,6 +180,30 @@ TEST_F(DatasetUpdateTest, UnchangedFilesAreAnswered304AndNotFetchedAgain) {
     }
 }
 
+TEST_F(DatasetUpdateTest, WithEveryFileUnchangedTheDatabaseIsKeptWithoutABuild) {
+    const DatasetUpdateReport first = UpdateDatasets(Options());
+    EXPECT_TRUE(first.rebuilt);
+    struct stat before {};
+    ASSERT_EQ(::stat(data_.File("films.sqlite").c_str(), &before), 0);
+
+    const DatasetUpdateReport again = UpdateDatasets(Options());
+    EXPECT_FALSE(again.rebuilt);
+    EXPECT_EQ(again.build.titles, first.build.titles);
+    EXPECT_EQ(again.build.names, first.build.names);
+    struct stat after {};
+    ASSERT_EQ(::stat(data_.File("films.sqlite").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the database was replaced";
+
+    // One file changed: the database is built again from the new copy.
+    server_.Replace("title.ratings.tsv.gz",
+                    sample::GzipCompress("tconst\taverageRating\tnumVotes\ntt9000001\t9.9\t5\n"));
+    EXPECT_TRUE(UpdateDatasets(Options()).rebuilt);
+
+    // A database of other copies' dates is not taken for up to date.
+    const DatasetUpdateReport elsewhere = UpdateDatasets(Options(data_.Dir() + "other-"));
+    EXPECT_TRUE(elsewhere.rebuilt);
+}
+
 TEST_F(DatasetUpdateTest, ACutDownloadResumesWithARangeRequest) {
     const std::string name = "title.principals.tsv.gz";
     const std::size_t cut = server_.Gzip(name).size() / 2;
@@ -263,6 +287,9 @@ TEST_F(DatasetUpdateTest, AFullDiskKeepsTheOldDatabase) {
     }
     UpdateDatasets(Options(disk.Dir()));
     const std::string old_database = ReadFileBytes(disk.Dir() + "films.sqlite");
+    // A changed file, so that the update builds the database again.
+    server_.Replace("title.ratings.tsv.gz",
+                    sample::GzipCompress("tconst\taverageRating\tnumVotes\ntt9000001\t9.9\t5\n"));
     disk.Fill(0);
 
     EXPECT_THAT(FailedUpdate(Options(disk.Dir())), HasSubstr("Disk full"));
