@@ -6,11 +6,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
 #include "client/http.h"
 #include "dataset/database_build.h"
+#include "dataset/film_database.h"
 
 namespace korvid {
 
@@ -22,15 +24,18 @@ inline constexpr const char* DatasetFileNames[] = {"title.basics.tsv.gz", "title
                                                    "title.crew.tsv.gz", "title.principals.tsv.gz",
                                                    "name.basics.tsv.gz"};
 
-// Where an update stands: a download (bytes of the file received of its total) or the build
-// (compressed bytes read of the file's size, and its rows read).
+// Where an update stands: a download (bytes of the file received of its total), the build
+// reading a file (compressed bytes read of the file's size, and its rows read), or the build
+// making its indexes once every file is read (file empty, no bytes).
 struct UpdateProgress {
-    enum class Step { Download, Build };
+    enum class Step { Download, Build, Index };
     Step step = Step::Download;
     std::string file;         // "title.basics.tsv.gz"
     std::uint64_t bytes = 0;  // received, or read by the build
     std::uint64_t total = 0;  // the file's size; 0 when the server did not say
     std::uint64_t rows = 0;   // rows read (the build)
+    int file_number = 0;      // 1 to file_count for Download and Build; 0 for Index
+    int file_count = 5;
 };
 using UpdateProgressCallback = std::function<void(const UpdateProgress&)>;
 
@@ -51,6 +56,26 @@ struct DatasetDownloadOptions {
     // when the server allows it, until this many have been made.
     int attempts = 3;
     UpdateProgressCallback progress;
+    // Asked from another thread to stop: the update ends within a second, in a download or in
+    // the build (its index statements included), with UpdateCancelled. The old database is
+    // kept, and so are the parts downloaded, so that the next update resumes them.
+    std::stop_token stop;
+    // Puts a new database in place even when it holds far fewer titles than the one it
+    // replaces (which an update otherwise refuses).
+    bool force = false;
+};
+
+// An update stopped through DatasetDownloadOptions::stop: "the update was cancelled".
+class UpdateCancelled : public dataset::DatasetError {
+  public:
+    UpdateCancelled() : dataset::DatasetError("the update was cancelled") {}
+};
+
+// Another update (of this process or another) holds the download cache: "another update is
+// running". Nothing was fetched or changed.
+class UpdateBusy : public dataset::DatasetError {
+  public:
+    UpdateBusy() : dataset::DatasetError("another update is running") {}
 };
 
 // How each file was had.
