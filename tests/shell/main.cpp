@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QTemporaryDir>
 
 #include "client/http.h"
 #include "shell/application.h"
@@ -15,6 +16,9 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    // The user's settings (QSettings) go into a folder of the run's own, never the user's.
+    QTemporaryDir config_home;
+    qputenv("XDG_CONFIG_HOME", config_home.path().toLocal8Bit());
     korvid::TApplication app(argc, argv);
     korvid::HttpGlobalInit();
     korvid::InitLayoutResources();
