@@ -8,7 +8,9 @@ FUZZ_SECONDS ?= 30
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: deps build run test sanitize bench fuzz demo clean
+DEB_BUILD ?= build-deb
+
+.PHONY: deps build run test sanitize bench fuzz demo deb deb-check clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -71,5 +73,18 @@ demo: deps
 	  $(BUILD)/cli/korvid-cli dataset update --from http://127.0.0.1:$(DEMO_PORT)/datasets/ && \
 	  KORVID_HOST=127.0.0.1:$(DEMO_PORT) $(BUILD)/shell/korvid
 
+# The Debian package korvid_<version>_<arch>.deb in $(DEB_BUILD)/ (CPack), checked by lintian.
+deb: deps
+	cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DKORVID_TESTS=OFF $(CMAKE_ARGS)
+	cmake --build $(DEB_BUILD) -j $(JOBS)
+	cd $(DEB_BUILD) && rm -f korvid_*.deb && cpack -G DEB
+	lintian --fail-on error $(DEB_BUILD)/korvid_*.deb
+
+# The package as a user meets it (as root): installed with apt-get, its programs, man pages and
+# completions tried, then removed again. Leaves the system as it found it.
+deb-check: deb
+	bash scripts/check-deb.sh $(DEB_BUILD)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(DEB_BUILD)

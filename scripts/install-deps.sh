@@ -15,6 +15,9 @@ packages=(
     libjpeg62-turbo-dev    # covers and the banner logo
     fonts-dejavu-core fonts-liberation2      # free stand-ins for the layout's fonts
     clang libclang-rt-14-dev                 # the fuzz targets (libFuzzer and the sanitizers)
+    scdoc                  # the man pages, made from their sources at build time
+    bash-completion desktop-file-utils appstream   # the tests of the completion and metadata
+    lintian                # make deb checks the package
 )
 
 missing=()

@@ -7,7 +7,6 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 
 #include "client/IMDBImport.h"
@@ -22,6 +21,7 @@
 #include "shell/layout_resources.h"
 #include "shell/picture.h"
 #include "shell/qt_prompts.h"
+#include "shell/startup_options.h"
 #include "theme/mdTHEMES.h"
 
 namespace {
@@ -61,9 +61,21 @@ class QuitAfterFirstPaint : public QObject {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::puts(VersionText);
-        return 0;
+    // --help and --version answer before the display is opened, so they work without one.
+    const korvid::StartupOptions options = korvid::ReadStartupOptions(argc, argv);
+    switch (options.action) {
+        case korvid::StartupOptions::Action::Help:
+            std::fputs(korvid::StartupHelpText, stdout);
+            return 0;
+        case korvid::StartupOptions::Action::Version:
+            std::puts(VersionText);
+            return 0;
+        case korvid::StartupOptions::Action::UsageError:
+            std::fprintf(stderr, "korvid: unknown option %s\n%s\n", options.problem.c_str(),
+                         korvid::StartupUsageLine);
+            return 2;
+        case korvid::StartupOptions::Action::Run:
+            break;
     }
     // The toolkit's application object exists before the program's own objects and is
     // taken down after them.

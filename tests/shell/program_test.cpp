@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
@@ -22,6 +23,43 @@ TEST(ProgramTest, PrintsItsVersion) {
     const test_support::ChildResult result = RunChild(KORVID_PROGRAM, {"--version"}, dir.Path());
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_EQ(result.out, "Korvid 1.1.1.0\n");
+}
+
+// --help and --version answer before any display is opened (none is set here: opening one
+// would abort); the toolkit's own options still reach it; any other option is a usage error.
+TEST(ProgramTest, ReadsItsCommandLineBeforeOpeningTheDisplay) {
+    struct Case {
+        std::vector<std::string> args;
+        int exit_code;
+        const char* out_begins;
+        const char* err_has;
+    };
+    const Case cases[] = {
+        {{"--help"}, 0, "Usage: korvid [--help] [--version] [Qt options]\n", ""},
+        {{"-h"}, 0, "Usage: korvid", ""},
+        {{"-platform", "offscreen", "--help"}, 0, "Usage: korvid", ""},
+        {{"--version"}, 0, "Korvid 1.1.1.0\n", ""},
+        {{"--frobnicate"}, 2, "", "unknown option --frobnicate\nUsage: korvid"},
+        {{"film.avi"}, 2, "", "unknown option film.avi"},
+        {{"-style"}, 2, "", "unknown option -style"},
+        {{"-platform", "offscreen", "-style=Fusion", "--reverse"}, 0, "", ""},
+        {{"--platform", "offscreen", "-style", "Fusion"}, 0, "", ""},
+        {{"-platform=offscreen"}, 2, "", "unknown option -platform=offscreen"},
+    };
+    for (const Case& run : cases) {
+        SCOPED_TRACE(run.args.front());
+        TempDir dir;
+        ::unsetenv("QT_QPA_PLATFORM");
+        ::unsetenv("DISPLAY");
+        ::unsetenv("WAYLAND_DISPLAY");
+        ::setenv("KORVID_QUIT_AFTER_FIRST_PAINT", "1", 1);
+        const test_support::ChildResult result = RunChild(KORVID_PROGRAM, run.args, dir.Path());
+        ::unsetenv("KORVID_QUIT_AFTER_FIRST_PAINT");
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        EXPECT_EQ(result.exit_code, run.exit_code) << result.err;
+        EXPECT_EQ(result.out.substr(0, std::string(run.out_begins).size()), run.out_begins);
+        EXPECT_THAT(result.err, ::testing::HasSubstr(run.err_has));
+    }
 }
 
 TEST(ProgramTest, StartsWithTheStylesLibraryWhenFoundAndReleasesItOnTheWayOut) {

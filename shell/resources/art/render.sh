@@ -4,6 +4,7 @@
 #   icon0..7.png      toolbar icons, 16 x 16 with transparency
 #   korvid-32.png     application icon, 32 x 32, palette of at most 256 colours
 #   korvid.ico        the same picture for the Windows resource file
+#   icons/korvid-N.png the application icon in the hicolor sizes (16 to 256) for the package
 # The rendered files are committed, so the build never runs this. Run it again after
 # changing a source:
 #
@@ -27,6 +28,13 @@ for i in 0 1 2 3 4 5 6 7; do
     rsvg-convert -w 16 -h 16 "$art/icon$i.svg" -o "$tmp/icon$i.png"
     # shellcheck disable=SC2086
     convert "$tmp/icon$i.png" $png_opts "PNG32:$out/icon$i.png"
+done
+
+# The hicolor theme's sizes of the application icon, for the package (full colour).
+for n in 16 24 32 48 64 128 256; do
+    rsvg-convert -w $n -h $n "$art/korvid.svg" -o "$tmp/korvid-$n.png"
+    # shellcheck disable=SC2086
+    convert "$tmp/korvid-$n.png" $png_opts "PNG32:$out/icons/korvid-$n.png"
 done
 
 rsvg-convert -w 32 -h 32 "$art/korvid.svg" -o "$tmp/korvid.png"

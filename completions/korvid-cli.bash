@@ -1,0 +1,98 @@
+# bash completion for korvid-cli: commands, their options, --source values and file names.
+
+_korvid_cli() {
+    local cur prev words cword
+    _init_completion || return
+
+    local common="--source --db --host -d --dir"
+    local command="" sub="" i
+    for ((i = 1; i < cword; i++)); do
+        case ${words[i]} in
+            -*) ;;
+            *)
+                if [[ -z $command ]]; then
+                    command=${words[i]}
+                elif [[ $command == dataset && -z $sub ]]; then
+                    sub=${words[i]}
+                fi
+                ;;
+        esac
+    done
+
+    case $prev in
+        --source)
+            COMPREPLY=($(compgen -W "local site" -- "$cur"))
+            return
+            ;;
+        --db | -x | --xml | -c | --csv)
+            _filedir
+            return
+            ;;
+        -d | --dir)
+            _filedir -d
+            return
+            ;;
+        --from)
+            _filedir -d
+            return
+            ;;
+        --genre)
+            return
+            ;;
+        --host | -p | --pick | --delay | --title | --director | --comment | --imdb | --year | \
+            -s | --search)
+            return
+            ;;
+    esac
+
+    local options
+    case $command in
+        "")
+            COMPREPLY=($(compgen -W "search tag show-tag scan dataset -h --help -V --version" \
+                -- "$cur"))
+            return
+            ;;
+        search)
+            options="-h --help -p --pick -x --xml -c --csv -j --json --no-cover $common"
+            ;;
+        tag)
+            options="-h --help --title --director --comment --imdb --year --genre -s --search
+                     -p --pick $common"
+            ;;
+        show-tag)
+            options="-h --help -j --json"
+            ;;
+        scan)
+            options="-h --help -r --recursive --replace -n --dry-run -j --json --delay $common"
+            ;;
+        dataset)
+            case $sub in
+                "")
+                    COMPREPLY=($(compgen -W "update status -h --help" -- "$cur"))
+                    return
+                    ;;
+                update) options="-h --help --from --db --force" ;;
+                status) options="-h --help -j --json --db" ;;
+                *) return ;;
+            esac
+            ;;
+        *)
+            return
+            ;;
+    esac
+
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+    elif [[ $command == tag || $command == show-tag || $command == scan ]]; then
+        _filedir
+    fi
+} && complete -F _korvid_cli korvid-cli
+
+_korvid() {
+    local cur prev words cword
+    _init_completion || return
+    case $prev in
+        -platform | -style | -display) return ;;
+    esac
+    COMPREPLY=($(compgen -W "-h --help --version -platform -style -display -reverse" -- "$cur"))
+} && complete -F _korvid korvid
