@@ -19,7 +19,7 @@ TextStore::Position TextStore::Add(std::string_view text) {
             throw LimitReached("more text than a build keeps (over " +
                                std::to_string(kMostTitleTextBytes >> 20) + " MiB)");
         }
-        blocks_.push_back(std::make_unique<char[]>(block_size));
+        blocks_.push_back(std::make_unique_for_overwrite<char[]>(block_size));
         used_ = 0;
     }
     char* at = blocks_.back().get() + used_;

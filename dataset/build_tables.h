@@ -20,15 +20,28 @@
 
 namespace korvid::dataset {
 
-// A set of identifier keys (IdKey), one bit a key.
+// A set of identifier keys (IdKey), one bit a key, in chunks made as keys fall into them (a
+// small build touches little memory).
 class IdSet {
   public:
-    IdSet() : bits_((kIdKeyLimit + 63) / 64) {}
-    void Add(std::uint32_t key) { bits_[key >> 6] |= std::uint64_t{1} << (key & 63); }
-    bool Has(std::uint32_t key) const { return (bits_[key >> 6] >> (key & 63)) & 1; }
+    IdSet() : chunks_((kIdKeyLimit >> kChunkBits) + 1) {}
+    void Add(std::uint32_t key) {
+        auto& chunk = chunks_[key >> kChunkBits];
+        if (!chunk) {
+            chunk = std::make_unique<std::uint64_t[]>(kChunkWords);
+        }
+        chunk[(key & kKeyMask) >> 6] |= std::uint64_t{1} << (key & 63);
+    }
+    bool Has(std::uint32_t key) const {
+        const auto& chunk = chunks_[key >> kChunkBits];
+        return chunk && ((chunk[(key & kKeyMask) >> 6] >> (key & 63)) & 1);
+    }
 
   private:
-    std::vector<std::uint64_t> bits_;
+    static constexpr unsigned kChunkBits = 20;  // keys a chunk: 128 KiB of bits
+    static constexpr std::uint32_t kKeyMask = (std::uint32_t{1} << kChunkBits) - 1;
+    static constexpr std::size_t kChunkWords = std::size_t{1} << (kChunkBits - 6);
+    std::vector<std::unique_ptr<std::uint64_t[]>> chunks_;
 };
 
 // Short texts kept in large blocks; a text is found again by the position Add returned.
