@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "dataset/build_file.h"
+#include "dataset/build_limits.h"
 #include "dataset/build_tables.h"
 #include "dataset/database_schema.h"
 #include "dataset/film_database.h"
@@ -29,11 +30,22 @@ class RowReader {
   public:
     RowReader(const std::string& path, const char* name, std::string_view header,
               const BuildProgressCallback& progress)
-        : lines_(path, name), header_(header), progress_(progress) {}
+        : lines_(path, name), header_(header), progress_(progress), count_(name) {}
 
-    // Calls on_row with each row's text, without its line end.
+    // Calls on_row with each row's text, without its line end; a blank line is a malformed
+    // row. on_row counts the malformed rows in skipped.
     template <typename OnRow>
-    void ReadAll(OnRow on_row) {
+    void ReadAll(std::int64_t& skipped, OnRow on_row) {
+        try {
+            ReadRows(skipped, on_row);
+        } catch (const LimitReached& limit) {
+            throw DatasetError(lines_.Name() + ": " + limit.what());
+        }
+    }
+
+  private:
+    template <typename OnRow>
+    void ReadRows(std::int64_t& skipped, OnRow& on_row) {
         std::string_view line;
         if (!lines_.Next(line) || TrimLineEnd(line) != header_) {
             throw DatasetError(lines_.Name() + ": not a data-set file");
@@ -43,10 +55,16 @@ class RowReader {
         while (lines_.Next(line)) {
             line = TrimLineEnd(line);
             ++rows_;
+            count_.Row();
+            const std::int64_t skipped_before = skipped;
             if (line.empty()) {
-                continue;
+                ++skipped;
+            } else {
+                on_row(line);
             }
-            on_row(line);
+            if (skipped != skipped_before) {
+                count_.Malformed(static_cast<std::uint64_t>(skipped - skipped_before));
+            }
             if ((rows_ & 0xFFF) == 0 && progress_) {
                 const auto now = std::chrono::steady_clock::now();
                 if (now - last_report >= std::chrono::milliseconds(250)) {
@@ -58,7 +76,6 @@ class RowReader {
         Report();
     }
 
-  private:
     void Report() {
         if (progress_) {
             progress_(BuildProgress{lines_.Name(), lines_.CompressedRead(), lines_.CompressedSize(),
@@ -70,6 +87,7 @@ class RowReader {
     std::string_view header_;
     const BuildProgressCallback& progress_;
     std::uint64_t rows_ = 0;
+    RowCount count_;
 };
 
 std::string UtcNow() {
@@ -82,30 +100,33 @@ std::string UtcNow() {
 }
 
 void ReadRatings(RowReader& reader, RatingTable& ratings, std::int64_t& skipped) {
-    reader.ReadAll([&](std::string_view line) {
-        if (const auto row = ParseRatingsRow(line)) {
-            ratings.Add(*row);
-        } else {
+    reader.ReadAll(skipped, [&](std::string_view line) {
+        const auto row = ParseRatingsRow(line);
+        if (!row || row->out_of_range) {
             ++skipped;
+        }
+        if (row) {
+            ratings.Add(*row);
         }
     });
     ratings.Finish();
 }
 
 void ReadBasics(RowReader& reader, TitleTable& titles, std::int64_t& skipped) {
-    reader.ReadAll([&](std::string_view line) {
+    reader.ReadAll(skipped, [&](std::string_view line) {
         const auto row = ParseBasicsRow(line);
-        if (!row) {
+        if (!row || row->out_of_range) {
             ++skipped;
-        } else if (row->type != "tvEpisode" && !titles.Add(*row)) {
-            ++skipped;
+        }
+        if (row && row->type != "tvEpisode") {
+            titles.Add(*row);
         }
     });
     titles.Finish();
 }
 
 void ReadCrew(RowReader& reader, TitleTable& titles, std::int64_t& skipped) {
-    reader.ReadAll([&](std::string_view line) {
+    reader.ReadAll(skipped, [&](std::string_view line) {
         const auto row = ParseCrewRow(line);
         if (!row) {
             ++skipped;
@@ -122,7 +143,7 @@ void ReadCrew(RowReader& reader, TitleTable& titles, std::int64_t& skipped) {
 }
 
 void ReadPrincipals(RowReader& reader, TitleTable& titles, std::int64_t& skipped) {
-    reader.ReadAll([&](std::string_view line) {
+    reader.ReadAll(skipped, [&](std::string_view line) {
         const auto row = ParsePrincipalsRow(line);
         if (!row) {
             ++skipped;
@@ -142,8 +163,7 @@ void ReadPrincipals(RowReader& reader, TitleTable& titles, std::int64_t& skipped
         }
         title->lead = row->name_key;
         title->lead_ordering = row->ordering;
-        title->lead_character =
-            character->empty() ? TextStore::kNone : titles.Texts().Add(*character);
+        titles.SetLeadCharacter(*title, *character);
     });
 }
 
@@ -155,16 +175,18 @@ std::int64_t InsertTitles(sqlite3* db, TitleTable& titles, const RatingTable& ra
         std::int64_t votes;
         std::uint32_t index;
     };
-    std::vector<KeptTitle>& kept = titles.Titles();
+    KeptTitles& kept = titles.Titles();
     std::vector<Ranked> order;
     order.reserve(kept.size());
     for (std::uint32_t i = 0; i < kept.size(); ++i) {
         const RatingEntry* rating = ratings.Find(kept[i].key);
         order.push_back({rating != nullptr ? rating->votes : 0, i});
     }
-    // Titles are in key order, so equal votes keep the identifiers' order.
-    std::stable_sort(order.begin(), order.end(),
-                     [](const Ranked& a, const Ranked& b) { return a.votes > b.votes; });
+    // Titles are in key order, so equal votes keep the identifiers' order (and the sort needs
+    // no buffer).
+    std::sort(order.begin(), order.end(), [](const Ranked& a, const Ranked& b) {
+        return a.votes != b.votes ? a.votes > b.votes : a.index < b.index;
+    });
 
     SqliteStatement insert(
         db,
@@ -197,7 +219,7 @@ std::int64_t InsertTitles(sqlite3* db, TitleTable& titles, const RatingTable& ra
         insert.BindOptional(7,
                             title.minutes >= 0 ? std::optional<int>(title.minutes) : std::nullopt);
         insert.Bind(8, texts.Get(title.genres));
-        insert.BindTextOrNull(9, rating != nullptr ? std::string_view(rating->rating) : "");
+        insert.BindTextOrNull(9, rating != nullptr ? rating->Rating() : "");
         insert.Bind(10, ranked.votes);
         insert.BindTextOrNull(11, director);
         insert.BindTextOrNull(12, lead);
@@ -222,7 +244,8 @@ std::int64_t InsertTitles(sqlite3* db, TitleTable& titles, const RatingTable& ra
 std::int64_t ReadNames(RowReader& reader, sqlite3* db, const IdSet& needed, std::int64_t& skipped) {
     SqliteStatement insert(db, "INSERT OR IGNORE INTO names(nconst, name) VALUES(?1, ?2)");
     std::int64_t names = 0;
-    reader.ReadAll([&](std::string_view line) {
+    NameTexts texts;
+    reader.ReadAll(skipped, [&](std::string_view line) {
         const auto row = ParseNamesRow(line);
         if (!row) {
             ++skipped;
@@ -232,9 +255,12 @@ std::int64_t ReadNames(RowReader& reader, sqlite3* db, const IdSet& needed, std:
             return;
         }
         insert.Bind(1, row->nconst);
-        insert.Bind(2, row->name);
+        insert.Bind(2, texts.Clean(row->name));
         insert.Run();
-        names += sqlite3_changes(db);
+        if (sqlite3_changes(db) > 0) {
+            ++names;
+            texts.Kept();
+        }
     });
     return names;
 }

@@ -19,7 +19,7 @@ constexpr std::size_t kBlockSize = 1 << 20;
 // Blocks inflated ahead of the reader.
 constexpr std::size_t kBlocksAhead = 4;
 // A line longer than this is not one of the files' rows.
-constexpr std::size_t kLongestLine = 64u << 20;
+constexpr std::size_t kLongestLine = 4u << 20;
 
 }  // namespace
 

@@ -80,10 +80,10 @@ bool OptionalNumber(std::string_view text, std::optional<int>& value) {
     return value.has_value();
 }
 
-// An average rating as written, at most 7 characters: digits with at most one decimal
+// An average rating as written, at most 4 characters: digits with at most one decimal
 // point, "8.5", "10.0".
 bool IsRating(std::string_view text) {
-    if (text.empty() || text.size() > 7 || text.front() < '0' || text.front() > '9') {
+    if (text.empty() || text.size() > 4 || text.front() < '0' || text.front() > '9') {
         return false;
     }
     bool point = false;
@@ -95,6 +95,26 @@ bool IsRating(std::string_view text) {
         }
     }
     return text.back() != '.';
+}
+
+// A rating in its form (IsRating) from 1 to 10.
+bool RatingInRange(std::string_view text) {
+    const std::size_t point = text.find('.');
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view fraction =
+        point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    const int value = SmallNumber(whole).value_or(0);
+    return (value >= 1 && value <= 9) ||
+           (value == 10 && fraction.find_first_not_of('0') == std::string_view::npos);
+}
+
+// Drops a number outside [lowest, highest]; true when it did.
+bool DropOutOfRange(std::optional<int>& value, int lowest, int highest) {
+    if (value && (*value < lowest || *value > highest)) {
+        value.reset();
+        return true;
+    }
+    return false;
 }
 
 void AppendUtf8(std::string& out, std::uint32_t code_point) {
@@ -303,6 +323,9 @@ std::optional<BasicsRow> ParseBasicsRow(std::string_view line) {
     if (!OptionalNumber(f[5], row.year) || !OptionalNumber(f[7], row.minutes)) {
         return std::nullopt;
     }
+    const bool bad_year = DropOutOfRange(row.year, kFirstYear, kLastYear);
+    const bool bad_minutes = DropOutOfRange(row.minutes, 0, kMinutesLimit - 1);
+    row.out_of_range = bad_year || bad_minutes;
     row.genres = IsMissing(f[8]) ? std::string_view() : f[8];
     return row;
 }
@@ -317,7 +340,11 @@ std::optional<RatingsRow> ParseRatingsRow(std::string_view line) {
         if (!IsRating(f[1])) {
             return std::nullopt;
         }
-        row.rating = f[1];
+        if (RatingInRange(f[1])) {
+            row.rating = f[1];
+        } else {
+            row.out_of_range = true;
+        }
     }
     if (!IsMissing(f[2])) {
         if (!AllDigits(f[2]) || f[2].size() > 18) {

@@ -1,7 +1,8 @@
 #pragma once
 // One row of each data-set file, parsed in place: the line is split on tabs only (fields are
 // never quoted), "\N" is a missing value, and a row that does not have the file's columns in
-// their forms is malformed (nothing is returned). The parsed rows point into the line.
+// their forms is malformed (nothing is returned). A number in its form but outside what the
+// files can hold is dropped and the row marked. The parsed rows point into the line.
 
 #include <cstdint>
 #include <optional>
@@ -9,6 +10,11 @@
 #include <string_view>
 
 namespace korvid::dataset {
+
+// The ranges of the numbers the files can hold.
+inline constexpr int kFirstYear = 1870;
+inline constexpr int kLastYear = 2100;
+inline constexpr int kMinutesLimit = 100'000;  // a running time is under it
 
 // The header lines the files start with.
 inline constexpr std::string_view kBasicsHeader =
@@ -43,17 +49,19 @@ struct BasicsRow {
     std::string_view type;            // empty when missing
     std::string_view primary_title;   // never empty
     std::string_view original_title;  // the primary title when missing
-    std::optional<int> year;
-    std::optional<int> minutes;
+    std::optional<int> year;     // 1870 to 2100
+    std::optional<int> minutes;  // under 100,000
     std::string_view genres;  // comma-joined; empty when missing
+    bool out_of_range = false;  // a year or running time outside those ranges was dropped
 };
 std::optional<BasicsRow> ParseBasicsRow(std::string_view line);
 
 struct RatingsRow {
     std::string_view tconst;
     std::uint32_t key = 0;
-    std::string_view rating;  // "8.5"; empty when missing
+    std::string_view rating;  // "8.5", from 1 to 10, at most 4 characters; empty when missing
     std::int64_t votes = 0;   // 0 when missing
+    bool out_of_range = false;  // a rating outside 1 to 10 was dropped
 };
 std::optional<RatingsRow> ParseRatingsRow(std::string_view line);
 

@@ -1,15 +1,20 @@
 // A build that fails keeps the old database as it was and leaves no partial file: a corrupt
-// or cut gzip, a file that is not gzip or not a data-set file, a missing file.
+// or cut gzip, a file that is not gzip or not a data-set file, a missing file, a file of
+// blank lines, a file of more rows than a real one holds.
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <string>
 #include <vector>
 
+#include "dataset/build_limits.h"
 #include "dataset/database_build.h"
 #include "dataset/film_database.h"
+#include "dataset/tsv_row.h"
 #include "tests/dataset/dataset_files.h"
 #include "tests/support/temp_dir.h"
 
@@ -95,6 +100,23 @@ void OtherHeader(const std::string& path) {
     test_support::WriteGzipFile(path, "tconst\tdirectors\ntt0000001\tnm0000001\n");
 }
 
+// A small gzip of nothing but line ends.
+void BlankLines(const std::string& path) {
+    test_support::WriteGzipFile(path, std::string(dataset::kBasicsHeader) + "\n" +
+                                          std::string(300'000, '\n'));
+}
+
+// One rating repeated past the rows a ratings file may hold.
+void RepeatedRating(const std::string& path) {
+    std::string text = std::string(dataset::kRatingsHeader) + "\n";
+    const std::string row = "tt0000001\t7.0\t10\n";
+    text.reserve(text.size() + row.size() * (dataset::MostRows("title.ratings.tsv.gz") + 1));
+    for (std::uint64_t i = 0; i <= dataset::MostRows("title.ratings.tsv.gz"); ++i) {
+        text += row;
+    }
+    test_support::WriteGzipFile(path, text);
+}
+
 void Remove(const std::string& path) {
     std::filesystem::remove(path);
 }
@@ -116,7 +138,11 @@ INSTANTIATE_TEST_SUITE_P(
         Breakage{"OtherHeader", "title.crew.tsv.gz", OtherHeader, "not a data-set file"},
         Breakage{"NoLines", "title.basics.tsv.gz", EmptyGzip, "not a data-set file"},
         Breakage{"EmptyFile", "title.basics.tsv.gz", Empty, "the file is empty"},
-        Breakage{"Missing", "title.basics.tsv.gz", Remove, "File not found"}),
+        Breakage{"Missing", "title.basics.tsv.gz", Remove, "File not found"},
+        Breakage{"BlankLines", "title.basics.tsv.gz", BlankLines,
+                 "too many malformed rows (100,001 of the first 100,001)"},
+        Breakage{"TooManyRows", "title.ratings.tsv.gz", RepeatedRating,
+                 "more rows than a data-set file holds (over 6,400,000)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

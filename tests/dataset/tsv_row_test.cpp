@@ -81,6 +81,49 @@ TEST(ParseRows, RefuseRowsOutOfForm) {
     EXPECT_EQ(TrimLineEnd("a\tb\r"), "a\tb");
 }
 
+struct RangeCase {
+    const char* row;
+    std::optional<int> year;
+    std::optional<int> minutes;
+    bool out_of_range;
+};
+
+TEST(ParseRows, DropNumbersOutOfRange) {
+    const RangeCase basics[] = {
+        {"tt0000001\tmovie\tA\tA\t0\t1870\t\\N\t99999\tDrama", 1870, 99999, false},
+        {"tt0000001\tmovie\tA\tA\t0\t2100\t\\N\t0\tDrama", 2100, 0, false},
+        {"tt0000001\tmovie\tA\tA\t0\t1869\t\\N\t90\tDrama", std::nullopt, 90, true},
+        {"tt0000001\tmovie\tA\tA\t0\t2101\t\\N\t90\tDrama", std::nullopt, 90, true},
+        {"tt0000001\tmovie\tA\tA\t0\t999999999\t\\N\t100000\tDrama", std::nullopt,
+         std::nullopt, true},
+        {"tt0000001\tmovie\tA\tA\t0\t1999\t\\N\t999999999\tDrama", 1999, std::nullopt,
+         true},
+    };
+    for (const auto& c : basics) {
+        const auto row = ParseBasicsRow(c.row);
+        ASSERT_TRUE(row) << c.row;
+        EXPECT_EQ(row->year, c.year) << c.row;
+        EXPECT_EQ(row->minutes, c.minutes) << c.row;
+        EXPECT_EQ(row->out_of_range, c.out_of_range) << c.row;
+    }
+    struct {
+        const char* rating;
+        const char* kept;
+    } const ratings[] = {{"1.0", "1.0"}, {"1", "1"},      {"8.5", "8.5"}, {"10", "10"},
+                         {"10.0", "10.0"}, {"0.9", ""},   {"0", ""},      {"10.1", ""},
+                         {"11.5", ""},   {"99", ""}};
+    for (const auto& c : ratings) {
+        const std::string line = std::string("tt0000001\t") + c.rating + "\t5";
+        const auto row = ParseRatingsRow(line);  // points into the line
+        ASSERT_TRUE(row) << c.rating;
+        EXPECT_EQ(row->rating, c.kept) << c.rating;
+        EXPECT_EQ(row->out_of_range, std::string_view(c.kept).empty()) << c.rating;
+        EXPECT_EQ(row->votes, 5);
+    }
+    // Not a rating's form at all: a malformed row.
+    EXPECT_FALSE(ParseRatingsRow("tt0000001\t9.999\t5"));
+}
+
 TEST(FoldForSearch, FoldsCaseAccentsAndSpaces) {
     EXPECT_EQ(FoldForSearch("  Zo\xC3\xAB's   \xC3\x89T\xC3\x89 \xC5\x92uvre\t"),
               "zoe's ete oeuvre");
