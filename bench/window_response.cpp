@@ -11,8 +11,8 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <fcntl.h>
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -111,7 +111,8 @@ class XServer {
             return;
         }
         server_.emplace(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]),
-                                                 "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
+                                                 "-screen", "0", "1280x800x24", "-nolisten",
+                                                 "tcp"});
         ::close(fds[1]);
         std::string number;
         pollfd ready{fds[0], POLLIN, 0};
@@ -158,8 +159,8 @@ Window FindWindowOf(Display* display, pid_t pid) {
                                    &format, &items, &after, &data) == Success &&
                 data != nullptr) {
                 XWindowAttributes attributes{};
-                if (items == 1 && *reinterpret_cast<unsigned long*>(data) ==
-                                      static_cast<unsigned long>(pid) &&
+                if (items == 1 &&
+                    *reinterpret_cast<unsigned long*>(data) == static_cast<unsigned long>(pid) &&
                     XGetWindowAttributes(display, children[i], &attributes) != 0 &&
                     attributes.map_state == IsViewable) {
                     found = children[i];
@@ -290,8 +291,8 @@ void BM_PingAnswerWhileTheSiteIsSilent(benchmark::State& state) {
         idle = pinger.PingFor(std::chrono::seconds(1));
         const std::string id = std::to_string(window);
         // The title box is at (21, 65) and the magnifier at (252, 65) in the window.
-        if (!Run({"xdotool", "windowfocus", "--sync", id, "mousemove", "--window", id, "120",
-                  "76", "click", "1"}) ||
+        if (!Run({"xdotool", "windowfocus", "--sync", id, "mousemove", "--window", id, "120", "76",
+                  "click", "1"}) ||
             !Run({"xdotool", "type", "orchard"}) ||
             !Run({"xdotool", "mousemove", "--window", id, "263", "76", "click", "1"})) {
             state.SkipWithError("xdotool failed (is it installed?)");
@@ -306,7 +307,8 @@ void BM_PingAnswerWhileTheSiteIsSilent(benchmark::State& state) {
         close.xclient.window = window;
         close.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
         close.xclient.format = 32;
-        close.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+        close.xclient.data.l[0] =
+            static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
         close.xclient.data.l[1] = CurrentTime;
         XSendEvent(display, window, False, NoEventMask, &close);
         XFlush(display);

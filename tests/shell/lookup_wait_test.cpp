@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <chrono>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "shell/MainUnit.h"
@@ -124,6 +125,10 @@ struct StopInput {
     std::function<void(Tmovieform&)> send;
     bool closes;  // the window closes; otherwise it stays, ready for the next lookup
 };
+
+void PrintTo(const StopInput& input, std::ostream* out) {
+    *out << input.name;
+}
 
 class StopInputTest : public LookupWaitTest, public ::testing::WithParamInterface<StopInput> {
   protected:
