@@ -178,6 +178,12 @@ INSTANTIATE_TEST_SUITE_P(
         StopInput{"GoAway",
                   [](Tmovieform& form) { QTest::mouseClick(form.ToolButton13, Qt::LeftButton); },
                   true},
+        StopInput{"GoAwayShortcut",
+                  [](Tmovieform& form) {
+                      form.ToolButton13->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+                      QTest::keyClick(form.Title, Qt::Key_Q, Qt::ControlModifier);
+                  },
+                  true},
         StopInput{"TheCloseBox", [](Tmovieform& form) { form.close(); }, true}),
     [](const ::testing::TestParamInfo<StopInput>& info) { return std::string(info.param.name); });
 
