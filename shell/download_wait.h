@@ -9,7 +9,10 @@
 // with AllowDuringDownload (Go Away) end the download at once and close the window as soon
 // as it has returned.
 //
-// One download (or lookup) waits at a time: the window starts none while another waits.
+// Any download the window starts waits this way: it runs inside a Scope, and its transfer
+// asks KeepGoing with the rhythm TakeEventsEvery (HttpOptions::keep_going and
+// keep_going_every, or TIMDBImport::SetKeepGoing for the importer's downloads). One download
+// (or lookup) waits at a time: the window starts none while another waits.
 
 #include <QObject>
 #include <QWidget>
