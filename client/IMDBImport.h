@@ -5,6 +5,7 @@
 // the three inputs Title, Host and AppDir, call the operations and read the fields.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -180,12 +181,18 @@ class TIMDBImport {
     void SetProgress(ProgressCallback progress) { progress_ = std::move(progress); }
     void SetClock(Clock clock) { clock_ = std::move(clock); }
     // The transfer settings of every download; tests shorten the time-outs with it. The
-    // keep-going callback is the importer's own (SetKeepGoing): the one given is ignored.
+    // keep-going callback and its rhythm are the importer's own (SetKeepGoing): the ones
+    // given are ignored.
     void SetHttpOptions(const HttpOptions& options);
-    // Asked again and again during every download, also while nothing arrives: false ends
-    // the download as cancelled, and the lookup then shows no message for it. The window
-    // keeps painting through it and ends a lookup when it is closed.
-    void SetKeepGoing(KeepGoingCallback keep_going) { keep_going_ = std::move(keep_going); }
+    // Asked again and again during every download, at least every `every` also while
+    // nothing arrives: false ends the download as cancelled, and the lookup then shows no
+    // message for it. The window takes its events in it, so it keeps painting and answering
+    // while it waits, and ends a lookup when it is stopped or closed.
+    void SetKeepGoing(KeepGoingCallback keep_going,
+                      std::chrono::milliseconds every = std::chrono::seconds(1)) {
+        keep_going_ = std::move(keep_going);
+        http_options_.keep_going_every = every;
+    }
     // True when the last lookup's download was cancelled through the keep-going callback.
     bool DownloadCancelled() const { return download_cancelled_; }
     // With true, FindLine examines the page line by line from the start index and the film

@@ -60,12 +60,19 @@ std::optional<CurlFunctions> OpenCurlLibrary(const char* file_name, std::string*
         Resolve(library, file_name, "curl_global_init", &f.GlobalInit, error) &&
         Resolve(library, file_name, "curl_easy_init", &f.EasyInit, error) &&
         Resolve(library, file_name, "curl_easy_setopt", &f.EasySetopt, error) &&
-        Resolve(library, file_name, "curl_easy_perform", &f.EasyPerform, error) &&
         Resolve(library, file_name, "curl_easy_getinfo", &f.EasyGetinfo, error) &&
         Resolve(library, file_name, "curl_easy_cleanup", &f.EasyCleanup, error) &&
         Resolve(library, file_name, "curl_easy_strerror", &f.EasyStrerror, error) &&
         Resolve(library, file_name, "curl_slist_append", &f.SlistAppend, error) &&
-        Resolve(library, file_name, "curl_slist_free_all", &f.SlistFreeAll, error);
+        Resolve(library, file_name, "curl_slist_free_all", &f.SlistFreeAll, error) &&
+        Resolve(library, file_name, "curl_multi_init", &f.MultiInit, error) &&
+        Resolve(library, file_name, "curl_multi_add_handle", &f.MultiAddHandle, error) &&
+        Resolve(library, file_name, "curl_multi_remove_handle", &f.MultiRemoveHandle, error) &&
+        Resolve(library, file_name, "curl_multi_perform", &f.MultiPerform, error) &&
+        Resolve(library, file_name, "curl_multi_poll", &f.MultiPoll, error) &&
+        Resolve(library, file_name, "curl_multi_info_read", &f.MultiInfoRead, error) &&
+        Resolve(library, file_name, "curl_multi_cleanup", &f.MultiCleanup, error) &&
+        Resolve(library, file_name, "curl_multi_strerror", &f.MultiStrerror, error);
     if (!resolved) {
         return std::nullopt;  // the library is closed as it goes out of scope
     }

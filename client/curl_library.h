@@ -15,12 +15,19 @@ struct CurlFunctions {
     decltype(&curl_global_init) GlobalInit = nullptr;
     decltype(&curl_easy_init) EasyInit = nullptr;
     decltype(&curl_easy_setopt) EasySetopt = nullptr;
-    decltype(&curl_easy_perform) EasyPerform = nullptr;
     decltype(&curl_easy_getinfo) EasyGetinfo = nullptr;
     decltype(&curl_easy_cleanup) EasyCleanup = nullptr;
     decltype(&curl_easy_strerror) EasyStrerror = nullptr;
     decltype(&curl_slist_append) SlistAppend = nullptr;
     decltype(&curl_slist_free_all) SlistFreeAll = nullptr;
+    decltype(&curl_multi_init) MultiInit = nullptr;
+    decltype(&curl_multi_add_handle) MultiAddHandle = nullptr;
+    decltype(&curl_multi_remove_handle) MultiRemoveHandle = nullptr;
+    decltype(&curl_multi_perform) MultiPerform = nullptr;
+    decltype(&curl_multi_poll) MultiPoll = nullptr;
+    decltype(&curl_multi_info_read) MultiInfoRead = nullptr;
+    decltype(&curl_multi_cleanup) MultiCleanup = nullptr;
+    decltype(&curl_multi_strerror) MultiStrerror = nullptr;
 };
 
 // The file name the process's libcurl is loaded from.

@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -66,29 +67,81 @@ class HeaderList {
 struct TransferState {
     const ChunkSink* sink;
     const ProgressCallback* progress;
-    const KeepGoingCallback* keep_going;
     std::uint64_t received = 0;
     bool stopped_by_sink = false;
     ResponseHeaders headers;
     long status = 0;  // of the answer whose headers are being read
     const HttpOptions* options;
     bool answer_told = false;
-    bool cancelled = false;
     bool header_ended = false;  // the last header line seen was the empty one ending a header
 };
 
-// libcurl's transfer callback: it runs during the whole transfer, while waiting for the
-// connection or the first byte too, so the keep-going callback is asked even when no data
-// arrives. A non-zero result ends the transfer with CURLE_ABORTED_BY_CALLBACK.
-extern "C" int TransferTick(void* user, curl_off_t /*download_total*/, curl_off_t /*downloaded*/,
-                            curl_off_t /*upload_total*/, curl_off_t /*uploaded*/) {
-    auto* state = static_cast<TransferState*>(user);
-    if (*state->keep_going && !(*state->keep_going)()) {
-        state->cancelled = true;
-        return 1;
+// Runs one easy handle's transfer through a multi handle of its own, so that the caller
+// decides how long each wait for the sockets may last: the keep-going callback is asked
+// between the waits, also while the server sends nothing. libcurl's easy interface waits a
+// second at a time instead. Releases the multi handle (the easy one stays the caller's).
+class MultiTransfer {
+  public:
+    MultiTransfer(const CurlFunctions& curl, CURL* easy)
+        : curl_(&curl), easy_(easy), multi_(curl.MultiInit()) {
+        if (multi_ == nullptr) {
+            throw std::runtime_error("Cannot start an HTTP transfer");
+        }
+        const CURLMcode code = curl.MultiAddHandle(multi_, easy);
+        if (code != CURLM_OK) {
+            curl.MultiCleanup(multi_);
+            throw std::runtime_error(std::string("HTTP setup failed: ") + curl.MultiStrerror(code));
+        }
     }
-    return 0;
-}
+    MultiTransfer(const MultiTransfer&) = delete;
+    MultiTransfer& operator=(const MultiTransfer&) = delete;
+    ~MultiTransfer() {
+        curl_->MultiRemoveHandle(multi_, easy_);
+        curl_->MultiCleanup(multi_);
+    }
+
+    // Runs the transfer to its end and returns how it ended. A keep-going callback that
+    // answers false ends it as CURLE_ABORTED_BY_CALLBACK, with *cancelled set.
+    CURLcode Run(const KeepGoingCallback& keep_going, std::chrono::milliseconds every,
+                 bool* cancelled) {
+        // libcurl shortens each wait to its own next time-out; without a callback it waits
+        // as its easy interface would.
+        const int wait_ms =
+            keep_going ? static_cast<int>(std::clamp<std::int64_t>(every.count(), 1, 1000)) : 1000;
+        for (;;) {
+            int running = 0;
+            Check(curl_->MultiPerform(multi_, &running));
+            if (running == 0) {
+                break;
+            }
+            if (keep_going && !keep_going()) {
+                *cancelled = true;
+                return CURLE_ABORTED_BY_CALLBACK;
+            }
+            Check(curl_->MultiPoll(multi_, nullptr, 0, wait_ms, nullptr));
+        }
+        int left = 0;
+        while (const CURLMsg* message = curl_->MultiInfoRead(multi_, &left)) {
+            if (message->msg == CURLMSG_DONE && message->easy_handle == easy_) {
+                return message->data.result;
+            }
+        }
+        // A transfer that ended without its result: libcurl lost it.
+        return CURLE_FAILED_INIT;
+    }
+
+  private:
+    void Check(CURLMcode code) const {
+        if (code != CURLM_OK) {
+            throw std::runtime_error(std::string("HTTP transfer failed: ") +
+                                     curl_->MultiStrerror(code));
+        }
+    }
+
+    const CurlFunctions* curl_;
+    CURL* easy_;
+    CURLM* multi_;
+};
 
 // Keeps the headers Korvid reads; a status line starts a new answer (after a redirect or an
 // interim answer), so only the final answer's headers remain. Notes too whether the header
@@ -240,8 +293,7 @@ void HttpGlobalInit() {
 TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
                      const ProgressCallback& progress, const HttpOptions& options) {
     TransferInfo info;
-    TransferState state{&sink, &progress, &options.keep_going, 0, false, {}, 0, &options,
-                        false, false, false};
+    TransferState state{&sink, &progress, 0, false, {}, 0, &options, false, false};
     const std::string url = EncodeRequestTarget(address);
 
     const CurlFunctions* curl = LoadedCurl();
@@ -285,11 +337,6 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
     easy.SetOption(CURLOPT_LOW_SPEED_LIMIT, 1L);
     easy.SetOption(CURLOPT_LOW_SPEED_TIME, options.low_speed_seconds);
     easy.SetOption(CURLOPT_TIMEOUT, options.deadline_seconds);
-    if (options.keep_going) {
-        easy.SetOption(CURLOPT_XFERINFOFUNCTION, &TransferTick);
-        easy.SetOption(CURLOPT_XFERINFODATA, static_cast<void*>(&state));
-        easy.SetOption(CURLOPT_NOPROGRESS, 0L);
-    }
     easy.SetOption(CURLOPT_NOSIGNAL, 1L);
     easy.SetOption(CURLOPT_WRITEFUNCTION, &WriteChunk);
     easy.SetOption(CURLOPT_WRITEDATA, static_cast<void*>(&state));
@@ -298,7 +345,9 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
     easy.SetOption(CURLOPT_ERRORBUFFER, error_buffer);
 
     const auto started = std::chrono::steady_clock::now();
-    const CURLcode code = curl->EasyPerform(easy.Get());
+    bool cancelled = false;
+    const CURLcode code = MultiTransfer(*curl, easy.Get())
+                              .Run(options.keep_going, options.keep_going_every, &cancelled);
     // The same time-out code ends a slow connect, a stall and the overall deadline; only the
     // deadline comes when the whole time has gone by. libcurl's timer may fire a few
     // milliseconds before this clock says so: a tenth of a second counts as the whole.
@@ -325,8 +374,8 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
         code == CURLE_UNSUPPORTED_PROTOCOL ||
         (code == CURLE_OPERATION_TIMEDOUT && status == 0 && state.received == 0);
     info.connected = !no_connection;
-    info.cancelled = state.cancelled;
-    info.stopped = state.cancelled || past_deadline;
+    info.cancelled = cancelled;
+    info.stopped = cancelled || past_deadline;
     if (past_deadline) {
         info.error =
             "the download took longer than " + std::to_string(options.deadline_seconds) + " s";

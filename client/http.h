@@ -7,6 +7,7 @@
 // (file, ftp, gopher, dict, ...) is refused before anything is read or sent. A final status
 // of 400 or above delivers no body, nor does an answer with the site's browser-check header.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -44,8 +45,8 @@ struct TransferInfo {
     bool stopped = false;
 };
 
-// Asked again and again while a transfer runs, also while nothing arrives (about once a
-// second then); returns false to end the transfer as cancelled.
+// Asked again and again while a transfer runs, also while nothing arrives (at least every
+// HttpOptions::keep_going_every then); returns false to end the transfer as cancelled.
 using KeepGoingCallback = std::function<bool()>;
 
 // The cause of a download the site answered with its browser check.
@@ -54,10 +55,6 @@ inline constexpr const char* BrowserCheckCause = "the site asked for a browser c
 // True when the site answered with its browser check instead of the page: HTTP 202 with an
 // empty body, or any answer with the header x-amzn-waf-action.
 bool IsBrowserCheck(const TransferInfo& info, std::uint64_t body_bytes);
-
-// Asked again and again while a transfer runs, also while nothing arrives (about once a
-// second then); returns false to end the transfer as cancelled.
-using KeepGoingCallback = std::function<bool()>;
 
 // What a transfer may take. The program uses the defaults; tests shorten the waits.
 struct HttpOptions {
@@ -68,6 +65,10 @@ struct HttpOptions {
     long deadline_seconds = 120;
     // Empty: the transfer is never cancelled.
     KeepGoingCallback keep_going;
+    // The longest time between two calls of keep_going, however long the server stays
+    // silent: the transfer waits for its sockets in slices no longer than this. A window that
+    // takes its events in keep_going answers within it.
+    std::chrono::milliseconds keep_going_every{1000};
     // The largest chunk handed to the sink (libcurl allows 1024 to 10 MiB).
     long chunk_bytes = 1024;
     // Request headers of a data-set download; a page request sends none of them. Each is

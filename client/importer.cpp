@@ -16,7 +16,9 @@ TIMDBImport::TIMDBImport(Prompts& prompts)
 }
 
 void TIMDBImport::SetHttpOptions(const HttpOptions& options) {
+    const std::chrono::milliseconds keep_going_every = http_options_.keep_going_every;
     http_options_ = options;
+    http_options_.keep_going_every = keep_going_every;
     // Once the callback has cancelled a download, the lookup's later downloads (its cover)
     // end at once too; SearchTitle and ImportResult start without the mark.
     http_options_.keep_going = [this] {

@@ -12,6 +12,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     id3v2                  # writes real ID3v1 tags for the tag tests
     qt6-base-dev qt6-qpa-plugins libgl-dev   # the desktop window (Qt 6 Widgets, offscreen tests)
+    xvfb xdotool libx11-dev  # the benchmark of the window answering under an X server
     libjpeg62-turbo-dev    # covers and the banner logo
     fonts-dejavu-core fonts-liberation2      # free stand-ins for the layout's fonts
     clang libclang-rt-14-dev                 # the fuzz targets (libFuzzer and the sanitizers)

@@ -128,28 +128,6 @@ ShortString ChosenDocumentName(const std::string& file_name) {
     return ChosenFileName<FileCreateError>(file_name);
 }
 
-// While it lives, the user's input to one window and its controls (mouse, keys, wheel,
-// touch) is dropped. Qt counts a close request from the window manager among the user's
-// input, so a download takes every event, and this keeps the lookup from being entered again.
-class WindowInputBlock : public QObject {
-  public:
-    explicit WindowInputBlock(QWidget& window) : window_(window) {
-        QCoreApplication::instance()->installEventFilter(this);
-    }
-    ~WindowInputBlock() override { QCoreApplication::instance()->removeEventFilter(this); }
-    WindowInputBlock(const WindowInputBlock&) = delete;
-    WindowInputBlock& operator=(const WindowInputBlock&) = delete;
-
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        const auto* widget = qobject_cast<QWidget*>(watched);
-        return event->isInputEvent() && widget != nullptr &&
-               (widget == &window_ || window_.isAncestorOf(widget));
-    }
-
-  private:
-    QWidget& window_;
-};
-
 }  // namespace
 
 // Routes the drag events of the cover and of the scroll box's client area to the window's
@@ -204,7 +182,8 @@ Tmovieform::Tmovieform(TIMDBImport& importer, Prompts& prompts, std::string app_
       importer_(importer),
       prompts_(prompts),
       app_dir_(std::move(app_dir)),
-      host_(std::move(host)) {
+      host_(std::move(host)),
+      download_wait_(*this) {
     setObjectName("movieform");
     BuildLayout();
     ConnectHandlers();
@@ -217,8 +196,10 @@ Tmovieform::Tmovieform(TIMDBImport& importer, Prompts& prompts, std::string app_
     SavePicture.filter = GraphicFilter();
     OpenMovieDialog.filter = MovieFilter;
 
+    download_wait_.AllowDuringDownload(ToolButton13);
     importer_.SetProgress([this](std::uint64_t bytes) { ShowProgress(bytes); });
-    importer_.SetKeepGoing([this] { return KeepDownloading(); });
+    importer_.SetKeepGoing([this] { return download_wait_.KeepGoing(); },
+                           DownloadWait::TakeEventsEvery);
     SetStatus("OK");
 }
 
@@ -384,42 +365,18 @@ void Tmovieform::SetStatus(const std::string& text) {
 void Tmovieform::ShowProgress(std::uint64_t bytes_received) {
     StatusBar->showMessage(FromBytes(status_) +
                            QStringLiteral(" %1 KB").arg((bytes_received + 1023) / 1024));
-    TakeEventsDuringDownload();
-}
-
-bool Tmovieform::KeepDownloading() {
-    TakeEventsDuringDownload();
-    return !close_requested_;
-}
-
-void Tmovieform::TakeEventsDuringDownload() {
-    // Repaint and take window-system events, a close request among them, but no input to
-    // this window until the lookup returns.
-    const WindowInputBlock no_input(*this);
-    QCoreApplication::processEvents();
+    download_wait_.TakeEvents();
 }
 
 // Marks a lookup as running for as long as it lives; a close request that came meanwhile
-// is carried out from the message loop's next turn, once the lookup has returned.
-class Tmovieform::LookupScope {
+// is carried out once the lookup has returned.
+class Tmovieform::LookupScope : public DownloadWait::Scope {
   public:
-    explicit LookupScope(Tmovieform& form) : form_(form) { form_.lookup_running_ = true; }
-    LookupScope(const LookupScope&) = delete;
-    LookupScope& operator=(const LookupScope&) = delete;
-    ~LookupScope() {
-        form_.lookup_running_ = false;
-        if (form_.close_requested_) {
-            QMetaObject::invokeMethod(&form_, &QWidget::close, Qt::QueuedConnection);
-        }
-    }
-
-  private:
-    Tmovieform& form_;
+    explicit LookupScope(Tmovieform& form) : DownloadWait::Scope(form.download_wait_) {}
 };
 
 void Tmovieform::closeEvent(QCloseEvent* event) {
-    if (lookup_running_) {
-        close_requested_ = true;
+    if (download_wait_.DeferClose()) {
         event->ignore();
         return;
     }

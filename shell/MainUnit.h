@@ -10,6 +10,7 @@
 
 #include "client/IMDBImport.h"
 #include "common/prompts.h"
+#include "shell/download_wait.h"
 
 class QCloseEvent;
 class QGroupBox;
@@ -117,12 +118,12 @@ class Tmovieform : public QWidget {
     QString StatusText() const;
 
     // True while a search or an import runs.
-    bool LookupRunning() const { return lookup_running_; }
+    bool LookupRunning() const { return download_wait_.Running(); }
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
-    // A close request during a lookup ends the lookup's download; the window closes when
-    // the lookup has returned.
+    // A close request during a lookup (the close box, Go Away) ends the lookup's download;
+    // the window closes when the lookup has returned.
     void closeEvent(QCloseEvent* event) override;
 
   private:
@@ -140,10 +141,6 @@ class Tmovieform : public QWidget {
     void ShowResultTitles();
     // Keeps the window painted during a download and shows how much has arrived.
     void ShowProgress(std::uint64_t bytes_received);
-    // Asked by every download, also while it waits for its first byte: keeps the window
-    // painted and answers false once the window has been asked to close.
-    bool KeepDownloading();
-    void TakeEventsDuringDownload();
     class LookupScope;
     // Asks for a movie file; no value when the user cancels.
     std::optional<ShortString> ChooseMovieFile();
@@ -155,8 +152,9 @@ class Tmovieform : public QWidget {
     const std::string app_dir_;
     const std::string host_;
     std::string status_;  // the status text without the download's byte count
-    bool lookup_running_ = false;
-    bool close_requested_ = false;  // during a lookup; the window closes after it
+    // How the window waits for its downloads: every download it starts asks it, through
+    // the importer's keep-going callback, to take its events.
+    DownloadWait download_wait_;
 };
 
 }  // namespace korvid

@@ -1,18 +1,23 @@
 // The main window while a lookup waits on the site: it keeps painting and shows its status,
-// a close request ends the lookup and closes the window; and a lookup in a program folder
-// where nothing can be written fails as a download does.
+// drops the user's input but for the stop inputs (Escape cancels the lookup, Go Away and the
+// close box end it and close the window); and a lookup in a program folder where nothing can
+// be written fails as a download does.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QKeySequence>
 #include <QLineEdit>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <chrono>
+#include <functional>
+#include <ostream>
 #include <string>
 
 #include "shell/MainUnit.h"
@@ -55,7 +60,7 @@ class LookupWaitTest : public ::testing::Test {
         : importer_(prompts_), form_(importer_, prompts_, dir_.Dir(), silent_.HostPort()) {
         App()->SetPrompts(&prompts_);
         HttpOptions options;
-        options.deadline_seconds = 30;  // a hung test ends
+        options.deadline_seconds = 10;  // a hung test ends
         importer_.SetHttpOptions(options);
         form_.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&form_));
@@ -76,13 +81,20 @@ TEST_F(LookupWaitTest, BeforeTheFirstByteTheWindowPaintsAndACloseEndsTheLookupAn
     int paints_while_waiting = -1;
     bool running_while_waiting = false;
     // A timer is no user input: it fires while the lookup waits, as a window-system event does.
+    int shortcut_uses = 0;
+    const QShortcut save(QKeySequence(Qt::CTRL | Qt::Key_S), &form_, [&] { ++shortcut_uses; });
+    bool running_after_input = false;
     QTimer::singleShot(std::chrono::milliseconds(300), &form_, [&] {
         status_while_waiting = form_.StatusText();
         paints_while_waiting = counter.paints;
         running_while_waiting = form_.LookupRunning();
-        // The user's input to the window is dropped while the lookup runs: no second lookup.
+        // The user's input to the window is dropped while the lookup runs: no second lookup,
+        // no shortcut, and the lookup goes on.
         QTest::keyClicks(form_.Title, "x");
         QTest::mouseClick(form_.ToolButton2, Qt::LeftButton);
+        QTest::keyClick(form_.Title, Qt::Key_S, Qt::ControlModifier);
+        QTest::keyClick(form_.Title, Qt::Key_Return);
+        running_after_input = form_.LookupRunning() && !importer_.DownloadCancelled();
         form_.close();
     });
     const auto started = std::chrono::steady_clock::now();
@@ -91,6 +103,8 @@ TEST_F(LookupWaitTest, BeforeTheFirstByteTheWindowPaintsAndACloseEndsTheLookupAn
     const auto waited = std::chrono::steady_clock::now() - started;
 
     EXPECT_TRUE(running_while_waiting);
+    EXPECT_TRUE(running_after_input);
+    EXPECT_EQ(shortcut_uses, 0);
     EXPECT_EQ(form_.Title->text(), "orchard");
     EXPECT_EQ(status_while_waiting, "Scanning .......");
     EXPECT_GT(paints_while_waiting, 0);
@@ -104,6 +118,74 @@ TEST_F(LookupWaitTest, BeforeTheFirstByteTheWindowPaintsAndACloseEndsTheLookupAn
     QCoreApplication::processEvents();
     EXPECT_FALSE(form_.isVisible());
 }
+
+// An input that stops a lookup, sent while it waits for the site's first byte.
+struct StopInput {
+    const char* name;
+    std::function<void(Tmovieform&)> send;
+    bool closes;  // the window closes; otherwise it stays, ready for the next lookup
+};
+
+void PrintTo(const StopInput& input, std::ostream* out) {
+    *out << input.name;
+}
+
+class StopInputTest : public LookupWaitTest, public ::testing::WithParamInterface<StopInput> {
+  protected:
+    // Searches for "orchard" on the silent site; `during` runs while the lookup waits.
+    // True when the lookup was still running then.
+    bool SearchWhile(const std::function<void()>& during) {
+        bool running = false;
+        QTimer::singleShot(std::chrono::milliseconds(300), &form_, [&] {
+            running = form_.LookupRunning();
+            during();
+        });
+        form_.Title->setText("orchard");
+        QTest::mouseClick(form_.ToolButton2, Qt::LeftButton);
+        return running;
+    }
+};
+
+TEST_P(StopInputTest, EndsTheLookupAtOnceWithoutAMessage) {
+    const StopInput& input = GetParam();
+    EXPECT_TRUE(SearchWhile([&] { input.send(form_); }));
+
+    EXPECT_TRUE(importer_.DownloadCancelled());
+    EXPECT_FALSE(form_.LookupRunning());
+    EXPECT_TRUE(prompts_.messages.empty());
+    EXPECT_TRUE(prompts_.errors.empty());
+    EXPECT_EQ(form_.StatusText(), "OK");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form_.isVisible(), !input.closes);
+    if (!input.closes) {
+        // The stop belonged to that lookup alone: the next one waits again until stopped.
+        EXPECT_TRUE(SearchWhile([&] {
+            EXPECT_FALSE(importer_.DownloadCancelled());
+            input.send(form_);
+        }));
+        EXPECT_TRUE(importer_.DownloadCancelled());
+        EXPECT_TRUE(form_.isVisible());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, StopInputTest,
+    ::testing::Values(
+        StopInput{"EscapeInTheTitleBox",
+                  [](Tmovieform& form) { QTest::keyClick(form.Title, Qt::Key_Escape); }, false},
+        StopInput{"EscapeToTheWindow",
+                  [](Tmovieform& form) { QTest::keyClick(&form, Qt::Key_Escape); }, false},
+        StopInput{"GoAway",
+                  [](Tmovieform& form) { QTest::mouseClick(form.ToolButton13, Qt::LeftButton); },
+                  true},
+        StopInput{"GoAwayShortcut",
+                  [](Tmovieform& form) {
+                      form.ToolButton13->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+                      QTest::keyClick(form.Title, Qt::Key_Q, Qt::ControlModifier);
+                  },
+                  true},
+        StopInput{"TheCloseBox", [](Tmovieform& form) { form.close(); }, true}),
+    [](const ::testing::TestParamInfo<StopInput>& info) { return std::string(info.param.name); });
 
 TEST_F(LookupWaitTest, OutsideALookupACloseClosesAtOnce) {
     form_.close();
