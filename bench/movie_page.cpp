@@ -4,6 +4,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <memory>
 #include <string>
 
 #include "bench/page_baseline.h"
@@ -22,6 +26,7 @@ using korvid::loopback::HttpResponse;
 using korvid::loopback::LoopbackServer;
 using korvid::test_support::ScriptedPrompts;
 using korvid::test_support::TempDir;
+using korvid::test_support::WriteFileBytes;
 
 // The page sizes measured: about 100 KB and about 10 MB.
 constexpr std::int64_t Small = 100 * 1024;
@@ -117,6 +122,56 @@ void BM_LoadPage(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(page.size()));
 }
 BENCHMARK(BM_LoadPage)->Arg(Small)->Arg(Large)->Unit(benchmark::kMicrosecond);
+
+// A page as a lookup meets it: LoadFromFile of the downloaded page, then the parse.
+void BM_LoadAndParseFile(benchmark::State& state) {
+    TempDir dir;
+    const std::string path = dir.File("imdbtemp.htm");
+    WriteFileBytes(path, korvid::bench::FilmPage(static_cast<std::size_t>(state.range(0)), ""));
+    ScriptedPrompts prompts;
+    TIMDBImport importer(prompts);
+    importer.AppDir = dir.Dir();
+    for (auto _ : state) {
+        importer.PageLines.LoadFromFile(path);
+        importer.ParseMoviePage();
+        benchmark::DoNotOptimize(importer.CsvLines.Buffer().data());
+    }
+    if (importer.Rated != "7.9/10" || importer.CastTrueName != "Marten Holloway") {
+        state.SkipWithError("the page was not read as expected");
+    }
+    state.SetBytesProcessed(state.iterations() * korvid::bench::PageBytes(importer.PageLines));
+}
+BENCHMARK(BM_LoadAndParseFile)->Arg(Small)->Arg(Large)->Unit(benchmark::kMicrosecond);
+
+// The floor of the two above: the same file read into a fresh buffer of its size, then one
+// memchr pass over it.
+void BM_ReadFileMemchrFloor(benchmark::State& state) {
+    TempDir dir;
+    const std::string path = dir.File("imdbtemp.htm");
+    const std::string page = korvid::bench::FilmPage(static_cast<std::size_t>(state.range(0)), "");
+    WriteFileBytes(path, page);
+    for (auto _ : state) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        std::unique_ptr<char[]> buffer(new char[page.size()]);
+        std::size_t filled = 0;
+        while (filled < page.size()) {
+            const ssize_t got = ::read(fd, buffer.get() + filled, page.size() - filled);
+            if (got <= 0) {
+                break;
+            }
+            filled += static_cast<std::size_t>(got);
+        }
+        ::close(fd);
+        if (filled != page.size()) {
+            state.SkipWithError("the page could not be read");
+            break;
+        }
+        const void* found = std::memchr(buffer.get(), '\x01', filled);
+        benchmark::DoNotOptimize(found);
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(page.size()));
+}
+BENCHMARK(BM_ReadFileMemchrFloor)->Arg(Small)->Arg(Large)->Unit(benchmark::kMicrosecond);
 
 // The same with the cover downloaded from a loopback server on every parse.
 void BM_ParseMoviePageWithCover(benchmark::State& state) {

@@ -59,14 +59,13 @@ std::optional<std::string_view> FilmIdOfLink(std::string_view href) {
     return path ? FilmIdOfPath(*path) : std::nullopt;
 }
 
-// The value of an attribute (name upper-cased, with its "=") in a tag's text, given the
-// tag as it stands and upper-cased; quoted with " or ', or bare up to a space.
-std::string_view AttributeValue(std::string_view tag, std::string_view upper_tag,
-                                std::string_view upper_name) {
-    for (std::size_t at = upper_tag.find(upper_name); at != std::string_view::npos;
-         at = upper_tag.find(upper_name, at + 1)) {
+// The value of an attribute (name upper-cased, with its "=") in a tag's text, the name
+// found in any letter case; quoted with " or ', or bare up to a space.
+std::string_view AttributeValue(std::string_view tag, std::string_view upper_name) {
+    for (std::size_t at = FindIgnoringCase(tag, upper_name); at != std::string_view::npos;
+         at = FindIgnoringCase(tag, upper_name, at + 1)) {
         // The name must stand on its own: "DATA-HREF=" is not "HREF=".
-        const char before = at == 0 ? ' ' : upper_tag[at - 1];
+        const char before = at == 0 ? ' ' : tag[at - 1];
         if (before != ' ' && before != '\t' && before != '\n' && before != '\r') {
             continue;
         }
@@ -82,20 +81,20 @@ std::string_view AttributeValue(std::string_view tag, std::string_view upper_tag
 }
 
 // The film id named by the first tag that opens with `opening` and whose attribute
-// `marker` (e.g. REL="CANONICAL") it carries, or nothing.
-std::optional<std::string_view> FilmIdOfTag(std::string_view page, std::string_view upper_page,
-                                            std::string_view opening, std::string_view marker) {
-    for (std::size_t at = upper_page.find(opening); at != std::string_view::npos;
-         at = upper_page.find(opening, at + 1)) {
-        const std::size_t end = upper_page.find('>', at);
+// `marker` (e.g. REL="CANONICAL") it carries, or nothing. Both are upper-cased and found in
+// any letter case, in the page as it stands: a page of many megabytes is not copied.
+std::optional<std::string_view> FilmIdOfTag(std::string_view page, std::string_view opening,
+                                            std::string_view marker) {
+    for (std::size_t at = FindIgnoringCase(page, opening); at != std::string_view::npos;
+         at = FindIgnoringCase(page, opening, at + 1)) {
+        const std::size_t end = page.find('>', at);
         const std::size_t length =
             end == std::string_view::npos ? std::string_view::npos : end - at;
-        const std::string_view upper_tag = upper_page.substr(at, length);
-        if (upper_tag.find(marker) == std::string_view::npos) {
+        const std::string_view tag = page.substr(at, length);
+        if (FindIgnoringCase(tag, marker) == std::string_view::npos) {
             continue;
         }
-        const std::optional<std::string_view> id =
-            FilmIdOfLink(AttributeValue(page.substr(at, length), upper_tag, "HREF="));
+        const std::optional<std::string_view> id = FilmIdOfLink(AttributeValue(tag, "HREF="));
         if (id) {
             return id;
         }
@@ -121,10 +120,9 @@ std::string FilmIdOfAddress(std::string_view address) {
 
 std::string FilmAddressFromPage(const LineList& page, std::string_view host) {
     const std::string_view text = page.Buffer();
-    const std::string upper = UpperAsciiCopy(text);
-    std::optional<std::string_view> id = FilmIdOfTag(text, upper, "<LINK", "REL=\"CANONICAL\"");
+    std::optional<std::string_view> id = FilmIdOfTag(text, "<LINK", "REL=\"CANONICAL\"");
     if (!id) {
-        id = FilmIdOfTag(text, upper, "<A ", "NAME=\"POSTER\"");
+        id = FilmIdOfTag(text, "<A ", "NAME=\"POSTER\"");
     }
     if (!id) {
         return {};

@@ -12,8 +12,10 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/line_starts.h"
@@ -28,6 +30,22 @@ class LineView : public std::string_view {
     LineView(std::string_view text) : std::string_view(text) {}
     operator std::string() const { return std::string(data(), size()); }
 };
+
+// An allocator that leaves the bytes a vector grows by unset: a page is read straight into
+// them, where a std::string would first fill them with zeros.
+template <typename T>
+struct UnsetBytesAllocator : std::allocator<T> {
+    using std::allocator<T>::allocator;
+    template <typename U>
+    void construct(U* at) noexcept {
+        ::new (static_cast<void*>(at)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* at, Args&&... args) {
+        ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+    }
+};
+using LineBuffer = std::vector<char, UnsetBytesAllocator<char>>;
 
 class LineList {
   public:
@@ -48,7 +66,8 @@ class LineList {
     // Replaces the lines with those of the text.
     void SetText(std::string_view text);
     // Replaces the lines with those of the file; throws FileOpenError when it cannot be
-    // opened and IoError when reading fails. On failure the lines stay as they were.
+    // opened (the lines then stay as they were) and IoError when reading fails (the list is
+    // then empty).
     void LoadFromFile(const std::string& file_name);
     // Writes every line and CR LF, replacing the file; throws FileCreateError when the file
     // cannot be created and IoError when writing fails.
@@ -56,7 +75,7 @@ class LineList {
 
     // ---- The buffer, for searches over the whole page ----
     // Every line in order, each followed by one '\n'.
-    std::string_view Buffer() const noexcept { return buffer_; }
+    std::string_view Buffer() const noexcept { return {buffer_.data(), buffer_.size()}; }
     // Where line index (0..Count()-1, unchecked) begins in Buffer(), and where it ends (the
     // offset of its '\n').
     std::size_t LineBegin(int index) const noexcept {
@@ -72,9 +91,9 @@ class LineList {
   private:
     // Takes a text (already cut at its first NUL) as the new buffer, turning every line
     // break into one '\n' in place.
-    void Adopt(std::string text);
+    void Adopt(LineBuffer text);
 
-    std::string buffer_;
+    LineBuffer buffer_;
     LineStarts starts_;
 };
 

@@ -13,11 +13,11 @@ std::uint64_t Load(const unsigned char* at) noexcept {
 }
 
 template <typename T>
-void Store(std::vector<unsigned char>& out, std::uint64_t value) {
-    const auto narrow = static_cast<T>(value);
-    unsigned char bytes[sizeof narrow];
-    std::memcpy(bytes, &narrow, sizeof narrow);
-    out.insert(out.end(), bytes, bytes + sizeof narrow);
+void StoreDistances(unsigned char* out, const std::uint64_t* starts, std::size_t count) {
+    for (std::size_t k = 1; k < count; ++k) {
+        const auto narrow = static_cast<T>(starts[k] - starts[0]);
+        std::memcpy(out + (k - 1) * sizeof narrow, &narrow, sizeof narrow);
+    }
 }
 
 }  // namespace
@@ -77,23 +77,23 @@ void LineStarts::SealOpenGroup() {
     const std::uint64_t first = open_[0];
     const std::uint64_t span = open_[GroupSize - 1] - first;
     const std::uint64_t shift = span <= 0xFF ? 0 : span <= 0xFFFF ? 1 : span <= 0xFFFFFFFF ? 2 : 3;
-    groups_.push_back({first, (static_cast<std::uint64_t>(distances_.size()) << 2) | shift});
-    for (std::size_t k = 1; k < GroupSize; ++k) {
-        const std::uint64_t distance = open_[k] - first;
-        switch (shift) {
-            case 0:
-                Store<std::uint8_t>(distances_, distance);
-                break;
-            case 1:
-                Store<std::uint16_t>(distances_, distance);
-                break;
-            case 2:
-                Store<std::uint32_t>(distances_, distance);
-                break;
-            default:
-                Store<std::uint64_t>(distances_, distance);
-                break;
-        }
+    const std::size_t at = distances_.size();
+    groups_.push_back({first, (static_cast<std::uint64_t>(at) << 2) | shift});
+    distances_.resize(at + ((GroupSize - 1) << shift));
+    unsigned char* out = distances_.data() + at;
+    switch (shift) {
+        case 0:
+            StoreDistances<std::uint8_t>(out, open_.data(), GroupSize);
+            break;
+        case 1:
+            StoreDistances<std::uint16_t>(out, open_.data(), GroupSize);
+            break;
+        case 2:
+            StoreDistances<std::uint32_t>(out, open_.data(), GroupSize);
+            break;
+        default:
+            StoreDistances<std::uint64_t>(out, open_.data(), GroupSize);
+            break;
     }
     open_count_ = 0;
 }

@@ -31,6 +31,7 @@
 #include "shell/layout_fonts.h"
 #include "shell/mdCONTROLS.h"
 #include "shell/picture.h"
+#include "shell/png_image.h"
 #include "tag/tag_routines.h"
 
 namespace korvid {
@@ -108,8 +109,8 @@ QToolButton* MakeToolButton(QWidget* toolbar, const char* name, int left, int ic
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
     button->setIconSize(QSize(16, 16));
-    // The format is named so Qt does not load its image plugins to find it out.
-    button->setIcon(QIcon(QPixmap(QStringLiteral(":/korvid/icon%1.png").arg(icon), "PNG")));
+    // Decoded here: Qt's own readers would load its image-format plugins first.
+    button->setIcon(QIcon(BuiltInPng(QStringLiteral(":/korvid/icon%1.png").arg(icon))));
     button->setToolTip(QString::fromLatin1(hint));
     return button;
 }

@@ -3,9 +3,9 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QMetaObject>
-#include <QPixmap>
 
 #include "common/errors.h"
+#include "shell/png_image.h"
 
 namespace korvid {
 
@@ -55,7 +55,8 @@ void TApplication::ReportErrorLater(std::exception_ptr error) {
 void NameApplication(const char* version) {
     QApplication::setApplicationName(QStringLiteral("Korvid"));
     QApplication::setApplicationVersion(QString::fromLatin1(version));
-    QApplication::setWindowIcon(QIcon(QPixmap(QStringLiteral(":/korvid/korvid-32.png"), "PNG")));
+    // Decoded here: Qt's own readers would load its image-format plugins first.
+    QApplication::setWindowIcon(QIcon(BuiltInPng(QStringLiteral(":/korvid/korvid-32.png"))));
 }
 
 void RunGuarded(const std::function<void()>& handler) {

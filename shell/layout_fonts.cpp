@@ -1,5 +1,6 @@
 #include "shell/layout_fonts.h"
 
+#include <QApplication>
 #include <QStringList>
 
 namespace korvid {
@@ -27,6 +28,10 @@ QFont LayoutFont(const QString& family, int pixel_size, bool bold, bool italic) 
     font.setBold(bold);
     font.setItalic(italic);
     return font;
+}
+
+void UseFormFontForTheApplication() {
+    QApplication::setFont(LayoutFont(QStringLiteral("Tahoma"), 11));
 }
 
 }  // namespace korvid

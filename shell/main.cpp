@@ -18,6 +18,7 @@
 #include "shell/MainUnit.h"
 #include "shell/app_dir.h"
 #include "shell/application.h"
+#include "shell/layout_fonts.h"
 #include "shell/layout_resources.h"
 #include "shell/picture.h"
 #include "shell/qt_prompts.h"
@@ -101,6 +102,7 @@ int main(int argc, char** argv) {
 
     // 2. The application.
     korvid::NameApplication(KORVID_VERSION);
+    korvid::UseFormFontForTheApplication();
 
     // 3. The main window, the first window and so the application's main window. A program
     // folder where nothing can be written does not stop it: the message names the folder

@@ -471,6 +471,32 @@ TEST(FilmAddressTest, OnlyAFilmPagesAddressIsAFilmAddress) {
     }
 }
 
+// The page is searched as it stands, in any letter case of tags and attributes: a tag may
+// span lines, a name must stand on its own, and a tag left open runs to the page's end.
+TEST(FilmAddressTest, FromPageFindsTheTagsInAnyLetterCase) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"<LiNk Rel=\"CaNoNiCaL\" hReF=\"/title/tt0047573/\">", "tt0047573"},
+        {"<link\r\nrel=\"canonical\"\r\nhref='/title/tt0047573/'>", "tt0047573"},
+        {"<link rel=\"canonical\" data-href=\"/title/tt0000001/\" href=/title/tt0047573/>",
+         "tt0047573"},
+        {"<link rel=\"canonical\" data-href=\"/title/tt0000001/\">", ""},
+        {"<link rel=\"stylesheet\" href=\"/title/tt0000001/\">\n<A NAME=\"POSTER\" "
+         "HREF=\"HTTP://x/title/tt0047573/\">",
+         "tt0047573"},
+        {"<a\tname=\"poster\" href=\"/title/tt0047573/\">", ""},
+        {"\xE9\xC9<LINK REL=\"CANONICAL\" HREF=\"/title/tt0047573/\"", "tt0047573"},
+        {"<link rel=\"canonical\">\n<link rel=\"canonical\" href=\"/title/tt0047573/\">",
+         "tt0047573"},
+        {"<lin k rel=\"canonical\" href=\"/title/tt0047573/\">", ""},
+    };
+    for (const auto& [page, id] : cases) {
+        LineList lines;
+        lines.SetText(page);
+        EXPECT_EQ(FilmAddressFromPage(lines, "h"), id.empty() ? "" : "http://h/title/" + id + "/")
+            << page;
+    }
+}
+
 TEST_F(SiteFixture, NoResultPageLeavesMovieUrlAlone) {
     importer_.MovieUrl = "http://example.invalid/title/tt0000009/";
     SetFindAnswer(HttpResponse::Ok(FilmPage("The Movie Database: no match")));

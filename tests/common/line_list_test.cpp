@@ -103,12 +103,17 @@ TEST(LineListTest, SaveIntoAMissingFolderRaisesCannotCreateFile) {
     }
 }
 
-TEST(LineListTest, LoadingAMissingFileRaisesCannotOpenFileAndKeepsTheLines) {
+TEST(LineListTest, AFileThatCannotBeOpenedKeepsTheLinesOneThatCannotBeReadEmptiesThem) {
     TempDir dir;
     LineList list;
     list.Add("kept");
     EXPECT_THROW(list.LoadFromFile(dir.File("missing.htm")), FileOpenError);
     EXPECT_EQ(list.Count(), 1);
+    // A file that opens but cannot be read (a folder) empties the list: the page it held
+    // gave its memory to the read.
+    EXPECT_THROW(list.LoadFromFile(dir.Path()), IoError);
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_TRUE(list.Buffer().empty());
 }
 
 // One string per line, the straightforward way.
