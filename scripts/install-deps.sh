@@ -14,6 +14,7 @@ packages=(
     qt6-base-dev qt6-qpa-plugins libgl-dev   # the desktop window (Qt 6 Widgets, offscreen tests)
     xvfb xdotool libx11-dev  # the benchmark of the window answering under an X server
     libjpeg62-turbo-dev    # covers and the banner logo
+    libpng-dev             # the built-in icons, read without the toolkit's plugin scan
     fonts-dejavu-core fonts-liberation2      # free stand-ins for the layout's fonts
     clang libclang-rt-14-dev                 # the fuzz targets (libFuzzer and the sanitizers)
     scdoc                  # the man pages, made from their sources at build time

@@ -1,9 +1,7 @@
 #pragma once
-// The program's own PNG pictures (the toolbar icons, the window icon), decoded with zlib.
+// The program's own PNG pictures (the toolbar icons, the window icon), decoded with libpng.
 // Reading them through QImageReader makes Qt look through its image-format plugins first,
 // even with the format named, which is a noticeable part of the window's start.
-// Read: 8 bits a sample, not interlaced, truecolour with or without alpha and palette
-// colour (with its tRNS transparency). Other PNG forms are not used for the built-in pictures.
 
 #include <QByteArray>
 #include <QImage>

@@ -42,7 +42,8 @@ TEST(PngImageTest, DamagedAndUnreadFormsGiveANullImage) {
     for (qsizetype length = 0; length < icon.size() - 12; ++length) {
         EXPECT_TRUE(DecodePng(icon.left(length)).isNull()) << length;
     }
-    // IHDR's fields start at byte 16: width, height, bit depth, colour type, ..., interlace.
+    // IHDR's fields start at byte 16: width, height, bit depth, colour type, ..., interlace;
+    // a changed field no longer matches the chunk's checksum.
     const auto changed = [](QByteArray bytes, qsizetype at, char value) {
         bytes[at] = value;
         return bytes;
