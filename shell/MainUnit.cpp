@@ -28,6 +28,7 @@
 #include "shell/application.h"
 #include "shell/banner.h"
 #include "shell/latin1_text.h"
+#include "shell/local_cover.h"
 #include "shell/layout_fonts.h"
 #include "shell/mdCONTROLS.h"
 #include "shell/picture.h"
@@ -219,6 +220,7 @@ Tmovieform::Tmovieform(TIMDBImport& importer, Prompts& prompts, std::string app_
 
     importer_.SetProgress([this](std::uint64_t bytes) { ShowProgress(bytes); });
     importer_.SetKeepGoing([this] { return KeepDownloading(); });
+    local_cover_ = new LocalCoverFlow(importer_, this);
     SetStatus("OK");
 }
 
@@ -485,6 +487,7 @@ void Tmovieform::Button1Click() {
         prompts_.ShowMessage("No title entered!");
         return;
     }
+    local_cover_->Drop();
     plotmemo->clear();
     SetStatus("Scanning .......");
     importer_.AppDir = app_dir_;
@@ -506,6 +509,7 @@ void Tmovieform::Button1Click() {
     }
     SetStatus(LookupDoneStatus(importer_));
     StatusBar->setToolTip(SourceToolTip(importer_));
+    ShowLocalCover();
 }
 
 void Tmovieform::ListBox1Click() {
@@ -517,6 +521,7 @@ void Tmovieform::ListBox1Click() {
         setFocus();
     }
     ListBox1->setEnabled(false);
+    local_cover_->Drop();
     const LookupScope lookup(*this);
     try {
         plotmemo->clear();
@@ -536,6 +541,21 @@ void Tmovieform::ListBox1Click() {
     SetStatus(LookupDoneStatus(importer_));
     StatusBar->setToolTip(SourceToolTip(importer_));
     ListBox1->setEnabled(true);
+    ShowLocalCover();
+}
+
+void Tmovieform::ShowLocalCover() {
+    ShowLocalPlotNote(plotmemo, importer_);
+    // The fields are shown; the cover follows when it arrives, or the status says why not.
+    local_cover_->Start([this](const SuggestedCover& cover) {
+        RunGuarded([&] {
+            if (!cover.file.empty()) {
+                LoadCover();
+            } else {
+                SetStatus(LookupDoneStatus(importer_) + " no cover: " + cover.failure);
+            }
+        });
+    });
 }
 
 void Tmovieform::xmlsavebutClick() {
