@@ -487,7 +487,7 @@ void Tmovieform::Button1Click() {
         prompts_.ShowMessage("No title entered!");
         return;
     }
-    local_cover_->Drop();
+    DropLocalCover();
     plotmemo->clear();
     SetStatus("Scanning .......");
     importer_.AppDir = app_dir_;
@@ -521,7 +521,7 @@ void Tmovieform::ListBox1Click() {
         setFocus();
     }
     ListBox1->setEnabled(false);
-    local_cover_->Drop();
+    DropLocalCover();
     const LookupScope lookup(*this);
     try {
         plotmemo->clear();
@@ -542,6 +542,13 @@ void Tmovieform::ListBox1Click() {
     StatusBar->setToolTip(SourceToolTip(importer_));
     ListBox1->setEnabled(true);
     ShowLocalCover();
+}
+
+void Tmovieform::DropLocalCover() {
+    if (local_cover_->Drop()) {
+        Image1->Picture().Clear();
+        Image1->PictureChanged();
+    }
 }
 
 void Tmovieform::ShowLocalCover() {

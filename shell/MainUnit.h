@@ -142,6 +142,8 @@ class Tmovieform : public QWidget {
     // After a lookup: the plot box's note and the cover fetch of a film from the local film
     // data (shell/local_cover).
     void ShowLocalCover();
+    // Before a lookup: a local film's cover in flight is dropped, and one shown goes too.
+    void DropLocalCover();
     // Keeps the window painted during a download and shows how much has arrived.
     void ShowProgress(std::uint64_t bytes_received);
     // Asked by every download, also while it waits for its first byte: keeps the window

@@ -2,6 +2,7 @@
 
 #include <QPlainTextEdit>
 #include <algorithm>
+#include <utility>
 
 #include "shell/user_settings.h"
 
@@ -24,12 +25,13 @@ LocalCoverFlow::~LocalCoverFlow() {
     }
 }
 
-void LocalCoverFlow::Drop() {
+bool LocalCoverFlow::Drop() {
     ++generation_;
     if (current_ != nullptr) {
         current_->cancelled = true;
         current_ = nullptr;
     }
+    return std::exchange(attached_, false);
 }
 
 void LocalCoverFlow::Start(Arrived arrived) {
@@ -74,6 +76,7 @@ void LocalCoverFlow::Finished(Job* job, const SuggestedCover& cover) {
     current_ = nullptr;
     if (!cover.file.empty()) {
         importer_.AttachCover(film_id, cover.file);
+        attached_ = true;
     }
     if (arrived_) {
         arrived_(cover);

@@ -45,8 +45,10 @@ class LocalCoverFlow : public QObject {
     // lets covers be fetched online, starts fetching its cover. arrived is called on this
     // object's thread, only for the film that is still the importer's.
     void Start(Arrived arrived);
-    // A new lookup begins: any cover in flight is cancelled and never attached.
-    void Drop();
+    // A new lookup begins: any cover in flight is cancelled and never attached. True when a
+    // cover this flow attached is still shown: the window then empties its cover box, since a
+    // cover never outlives its film.
+    bool Drop();
     // True while a fetch for the current film runs.
     bool Running() const { return current_ != nullptr; }
 
@@ -65,6 +67,7 @@ class LocalCoverFlow : public QObject {
     Job* current_ = nullptr;
     Arrived arrived_;
     std::uint64_t generation_ = 0;
+    bool attached_ = false;
 };
 
 }  // namespace korvid

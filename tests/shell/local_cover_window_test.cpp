@@ -135,6 +135,9 @@ TEST_F(LocalCoverWindowTest, TheCoverFollowsTheFieldsAndTheDocumentsNameIt) {
         sized = sized || request.target == "/images/M/J@._V1_UY468_.jpg";
     }
     EXPECT_TRUE(sized);
+    // The cover goes with its film: a search that lists titles shows none.
+    Search("lantern road");
+    EXPECT_TRUE(form_.Image1->Picture().Empty());
     EXPECT_TRUE(prompts_.messages.empty());
 }
 
