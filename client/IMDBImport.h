@@ -209,8 +209,9 @@ class TIMDBImport {
     // The title id of the film the last lookup read from the local film database; empty
     // after any other lookup, and once a new lookup has begun.
     const std::string& LocalFilmId() const { return local_film_id_; }
-    // What FetchSuggestedCover needs for that film: its id, its title, the program's folder
-    // and the importer's transfer settings.
+    // What FetchSuggestedCover needs for that film: its id, its title, the program's folder,
+    // the service's address (read from the environment here, on the caller's thread) and the
+    // importer's transfer settings.
     SuggestedCoverRequest LocalCoverRequest() const;
     // Gives that film its cover: PosterFile names it, and both documents are written again
     // with it (the XML's Poster_Image, the CSV's Image), all else as they were. Does nothing

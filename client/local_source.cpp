@@ -215,7 +215,7 @@ SuggestedCoverRequest TIMDBImport::LocalCoverRequest() const {
             .title = Title.str(),
             .app_dir = AppDir.str(),
             .box_height = CoverBoxHeight,
-            .base = {},
+            .base = SuggestBase(),
             .http = http_options_};
 }
 

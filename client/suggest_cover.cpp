@@ -206,6 +206,9 @@ bool IsAllowedCoverAddress(std::string_view address, std::string_view base) {
         cover.authority.find('@') != std::string::npos || cover.authority.empty()) {
         return false;
     }
+    while (!base.empty() && base.back() == '/') {
+        base.remove_suffix(1);
+    }
     const std::string allowed =
         base == DefaultSuggestBase ? std::string(DefaultImageHost) : SplitAddress(base).authority;
     return !allowed.empty() && cover.authority == allowed;

@@ -111,6 +111,8 @@ TEST(CoverAddressTest, SizedFormAndTheImageHostOnly) {
         {"https://m.media-amazon.com/images/M/A.png", DefaultSuggestBase, true,
          "https://m.media-amazon.com/images/M/A.png"},
         {"https://ia.media-imdb.com/images/M/A@._V1_.jpg", DefaultSuggestBase, false, nullptr},
+        {"https://m.media-amazon.com/images/M/A@._V1_.jpg", "https://v3.sg.media-imdb.com/", true,
+         nullptr},
         {"https://m.media-amazon.com.evil.example/A.jpg", DefaultSuggestBase, false, nullptr},
         {"https://m.media-amazon.com@evil.example/A.jpg", DefaultSuggestBase, false, nullptr},
         {"ftp://m.media-amazon.com/A.jpg", DefaultSuggestBase, false, nullptr},
