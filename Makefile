@@ -10,7 +10,7 @@ CMAKE_ARGS ?=
 
 DEB_BUILD ?= build-deb
 
-.PHONY: deps build run test sanitize bench fuzz demo deb deb-check clean
+.PHONY: deps build run test sanitize bench fuzz demo demo-build demo-pages deb deb-check clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -36,10 +36,12 @@ sanitize: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error -j $(JOBS)
 
+# The online services point at a closed loopback port: no benchmark reaches the internet.
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVID_TESTS=ON -DKORVID_BENCH=ON $(CMAKE_ARGS)
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
-	for b in $(BENCH_BUILD)/bench/bench_*; do if [ -x "$$b" ]; then "$$b" || exit 1; fi; done
+	export KORVID_SUGGEST_URL=http://127.0.0.1:9/ KORVID_DATASETS_URL=http://127.0.0.1:9/; \
+	  for b in $(BENCH_BUILD)/bench/bench_*; do if [ -x "$$b" ]; then "$$b" || exit 1; fi; done
 
 # The fuzz targets of fuzz/ (clang, libFuzzer, ASan and UBSan, a project of their own), each
 # run for FUZZ_SECONDS; the first finding stops with its input in $(FUZZ_BUILD)/artifacts/.
@@ -53,24 +55,44 @@ fuzz: deps
 
 # The sample site on loopback, a stand-in for the movie database site, its small data set
 # built into a demo database with korvid-cli dataset update, and the desktop program pointed
-# at both. The demo's database and downloads live in $(DEMO_DIR), never in the user's own
-# folders: the invented films must not replace a database built from the real data sets.
-# Closing the window stops the site too.
+# at both: every search answers from the demo database, and the films' covers come from the
+# site's stand-in suggestion service. The demo's database and downloads live in $(DEMO_DIR),
+# never in the user's own folders: the invented films must not replace a database built from
+# the real data sets. Closing the window stops the site too. `make demo-pages` opens the window
+# on the site's classic pages instead (no film database), with tag lines and plots.
 DEMO_PORT ?= 8642
 DEMO_DIR  ?= $(BUILD)/demo
-demo: deps
+DEMO_SITE  = http://127.0.0.1:$(DEMO_PORT)
+demo-build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
 	cmake --build $(BUILD) -j $(JOBS) --target korvid-sample-site korvid korvid-cli
+
+demo: demo-build
 	@echo
-	@echo "The sample site runs on 127.0.0.1:$(DEMO_PORT); try the titles orchard, harbour, night ferry, glass orchard."
-	@echo "The demo's film database is $(DEMO_DIR)/films.sqlite; korvid-cli works against both, in another terminal:"
+	@echo "The sample site runs on 127.0.0.1:$(DEMO_PORT); the window answers from the demo film database"
+	@echo "($(DEMO_DIR)/films.sqlite) with covers from the site: try orchard, harbour, night ferry, winter orchard."
+	@echo "make demo-pages shows the site's classic pages instead, with tag lines and plots."
 	@echo "  KORVID_DATASET=$(DEMO_DIR)/films.sqlite $(BUILD)/cli/korvid-cli dataset status"
-	@echo "  $(BUILD)/cli/korvid-cli search --host 127.0.0.1:$(DEMO_PORT) orchard"
+	@echo "  KORVID_DATASET=$(DEMO_DIR)/films.sqlite KORVID_SUGGEST_URL=$(DEMO_SITE) $(BUILD)/cli/korvid-cli search 'winter orchard'"
 	@echo
 	BUILD=$(BUILD) sample-site/serve --port $(DEMO_PORT) & site=$$!; \
 	  trap 'kill $$site 2>/dev/null' EXIT INT TERM; sleep 1; \
-	  export XDG_CACHE_HOME="$(abspath $(DEMO_DIR))/cache" KORVID_DATASET="$(abspath $(DEMO_DIR))/films.sqlite"; \
-	  $(BUILD)/cli/korvid-cli dataset update --from http://127.0.0.1:$(DEMO_PORT)/datasets/ && \
+	  export XDG_CACHE_HOME="$(abspath $(DEMO_DIR))/cache" KORVID_DATASET="$(abspath $(DEMO_DIR))/films.sqlite" \
+	         KORVID_DATASETS_URL=$(DEMO_SITE)/datasets/ KORVID_SUGGEST_URL=$(DEMO_SITE); \
+	  $(BUILD)/cli/korvid-cli dataset update --from $(DEMO_SITE)/datasets/ && \
+	  KORVID_HOST=127.0.0.1:$(DEMO_PORT) $(BUILD)/shell/korvid
+
+# The window on the sample site's classic pages: no film database (a path where none is), so
+# every search is answered by the site's pages, with tag line, plot and cover.
+demo-pages: demo-build
+	@echo
+	@echo "The sample site runs on 127.0.0.1:$(DEMO_PORT); the window reads its pages (tag lines and plots):"
+	@echo "try orchard, harbour, night ferry, glass orchard."
+	@echo
+	BUILD=$(BUILD) sample-site/serve --port $(DEMO_PORT) & site=$$!; \
+	  trap 'kill $$site 2>/dev/null' EXIT INT TERM; sleep 1; \
+	  export XDG_CACHE_HOME="$(abspath $(DEMO_DIR))/cache" KORVID_DATASET="$(abspath $(DEMO_DIR))/no-film-data.sqlite" \
+	         KORVID_DATASETS_URL=$(DEMO_SITE)/datasets/ KORVID_SUGGEST_URL=$(DEMO_SITE); \
 	  KORVID_HOST=127.0.0.1:$(DEMO_PORT) $(BUILD)/shell/korvid
 
 # The Debian package korvid_<version>_<arch>.deb in $(DEB_BUILD)/ (CPack), checked by lintian.

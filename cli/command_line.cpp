@@ -100,6 +100,9 @@ struct SearchCommand {
         Add(*command, xml, "-x,--xml", "FILE", "save the film read as the XML document");
         Add(*command, csv, "-c,--csv", "FILE", "save the film read as the CSV document");
         command->add_flag("-j,--json", options.json, "print the list or the film as JSON");
+        command->add_flag("--no-cover", options.no_cover,
+                          "no cover for a film from the local film data (it is fetched from "
+                          "the site's suggestion service otherwise)");
         site.AddTo(*command);
     }
     int Run(std::ostream& out, std::ostream& err) {

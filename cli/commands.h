@@ -25,6 +25,9 @@ struct SearchOptions {
     std::optional<std::string> xml_file;
     std::optional<std::string> csv_file;
     bool json = false;
+    // A film from the local film data gets its cover from the site's suggestion service
+    // unless this is set.
+    bool no_cover = false;
     SiteOptions site;
 };
 

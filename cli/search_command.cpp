@@ -138,11 +138,19 @@ int RunSearchCommand(const SearchOptions& options, std::ostream& out, std::ostre
         return ExitOk;
     }
 
+    // The documents and the output name the cover once it is known.
+    std::string no_cover;
+    if (importer.Source() == LookupSource::Local && !options.no_cover) {
+        no_cover = importer.FetchLocalCover().failure;
+    }
     if (options.json) {
         PrintJson(FilmJson(importer), importer, out);
     } else {
         PrintFilm(importer, out);
         CreditSource(importer, err);
+    }
+    if (!no_cover.empty()) {
+        err << MessagePrefix << "no cover: " << ForTerminal(no_cover) << '\n';
     }
     if (options.xml_file) {
         importer.SaveXml(*options.xml_file);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "client/http.h"
+#include "client/suggest_cover.h"
 #include "common/file_descriptor.h"
 #include "common/line_list.h"
 #include "common/prompts.h"
@@ -211,6 +212,22 @@ class TIMDBImport {
     bool HasFilmDatabase() const { return film_database_ != nullptr; }
     LookupSource Source() const { return source_; }
 
+    // ---- The cover of a film from the local film database (local_source.cpp) ----
+    // The title id of the film the last lookup read from the local film database; empty
+    // after any other lookup, and once a new lookup has begun.
+    const std::string& LocalFilmId() const { return local_film_id_; }
+    // What FetchSuggestedCover needs for that film: its id, its title, the program's folder,
+    // the service's address (read from the environment here, on the caller's thread) and the
+    // importer's transfer settings.
+    SuggestedCoverRequest LocalCoverRequest() const;
+    // Gives that film its cover: PosterFile names it, and both documents are written again
+    // with it (the XML's Poster_Image, the CSV's Image), all else as they were. Does nothing
+    // when the importer no longer holds the film of that id (a later lookup began).
+    void AttachCover(std::string_view film_id, const ShortString& path);
+    // Fetches the film's cover through the site's suggestion service and attaches it; the
+    // result tells why there is none. A lookup that read no local film gets no cover.
+    SuggestedCover FetchLocalCover();
+
   private:
     std::string TempPagePath() const;
     // Sets MovieUrl for a film page the title search answered with directly.
@@ -233,6 +250,10 @@ class TIMDBImport {
     bool SearchFilmDatabase();
     bool ImportFromFilmDatabase(std::int32_t index);
     void ReadFilmRecord(const dataset::FilmRecord& film);
+    // A new lookup begins: no film from the local film database is held any more.
+    void ForgetLocalFilm();
+    // The film part of both documents from the fields and the record read last.
+    void WriteLocalDocuments();
 
     // The first line holding each of a set of markers, found in one pass over the page while
     // ParseMoviePage runs; FindLine answers from it where it can.
@@ -260,6 +281,10 @@ class TIMDBImport {
     std::shared_ptr<const dataset::FilmDatabase> film_database_;
     LookupSource source_ = LookupSource::Site;
     std::optional<FileDescriptor> temp_page_lock_;
+    // The film read last from the local film database, and the XML lines before its part.
+    std::shared_ptr<const dataset::FilmRecord> local_film_;
+    std::string local_film_id_;
+    std::vector<std::string> local_document_head_;
 };
 
 }  // namespace korvid

@@ -328,7 +328,7 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
     easy.SetOption(CURLOPT_URL, url.c_str());
     easy.SetOption(CURLOPT_USERAGENT, "Korvid.exe");
     easy.SetOption(CURLOPT_HTTPHEADER, headers.Get());
-    easy.SetOption(CURLOPT_FOLLOWLOCATION, 1L);
+    easy.SetOption(CURLOPT_FOLLOWLOCATION, options.follow_redirects ? 1L : 0L);
     easy.SetOption(CURLOPT_MAXREDIRS, 20L);
     // An error answer (400 and above) is no page: its body is not handed to the sink.
     easy.SetOption(CURLOPT_FAILONERROR, 1L);

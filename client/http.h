@@ -71,6 +71,8 @@ struct HttpOptions {
     std::chrono::milliseconds keep_going_every{1000};
     // The largest chunk handed to the sink (libcurl allows 1024 to 10 MiB).
     long chunk_bytes = 1024;
+    // With false, a redirect is not followed: its answer (3xx) is the final one.
+    bool follow_redirects = true;
     // Request headers of a data-set download; a page request sends none of them. Each is
     // sent when not empty (range_from when above 0, as "Range: bytes=N-").
     std::string if_none_match;      // an ETag the client holds

@@ -66,12 +66,19 @@ std::optional<std::size_t> DirectHit(const std::vector<dataset::SearchEntry>& en
                                     entries.begin());
 }
 
+void TIMDBImport::ForgetLocalFilm() {
+    local_film_.reset();
+    local_film_id_.clear();
+    local_document_head_.clear();
+}
+
 void TIMDBImport::UseFilmDatabase(std::shared_ptr<const dataset::FilmDatabase> database) {
     film_database_ = std::move(database);
 }
 
 bool TIMDBImport::SearchFilmDatabase() {
     source_ = LookupSource::Local;
+    ForgetLocalFilm();
     ClearMovieData();
     outcome_ = LookupOutcome::None;
     if (Title.empty()) {
@@ -105,6 +112,7 @@ bool TIMDBImport::SearchFilmDatabase() {
 
 bool TIMDBImport::ImportFromFilmDatabase(std::int32_t index) {
     source_ = LookupSource::Local;
+    ForgetLocalFilm();
     MovieFound = false;
     outcome_ = LookupOutcome::None;
     if (index > ResultTitles.Count() - 1) {
@@ -128,52 +136,106 @@ bool TIMDBImport::ImportFromFilmDatabase(std::int32_t index) {
 
 void TIMDBImport::ReadFilmRecord(const dataset::FilmRecord& film) {
     StartFilm();
-    FilmDocument document(XmlLines, CsvRow);
     const auto latin1 = [](const std::string& utf8) { return ShortString(Utf8ToLatin1(utf8)); };
 
     // A film page's title holds the space that stood before its year.
     Title = latin1(film.primary_title + (film.year ? " " : ""));
     Year = film.year ? std::to_string(*film.year) : "";
-    document.TitleAndYear(Title, Year);
     // The data sets have no cover, tag line or plot: they read as a page whose cover line
-    // gives no cover and whose tag line and plot are empty, so the documents keep their
-    // lines and the row's details still name the director.
-    document.Cover(PosterFile);
+    // gives no cover (until one is attached) and whose tag line and plot are empty.
     if (!film.director.empty()) {
         Director = latin1(film.director);
-        document.Director(Director);
     }
-
-    document.OpenGenres();
     for (const std::string& name : film.genres) {
-        const ShortString genre = latin1(name);
         if (GenreSlot < static_cast<std::int32_t>(Genres.size())) {
-            Genres[static_cast<std::size_t>(GenreSlot)] = genre;
+            Genres[static_cast<std::size_t>(GenreSlot)] = latin1(name);
             ++GenreSlot;
         }
-        document.Genre(genre);
     }
     Genre = Genres[1];
-    document.CloseGenres(!film.genres.empty());
-    document.AdditionalInfo(TagLine, Plot, Director);
-
     if (film.minutes) {
         RunningTime = std::to_string(*film.minutes) + " min";
-        document.RunningTime(RunningTime);
     }
     if (!film.lead.empty()) {
         CastTrueName = latin1(film.lead);
         CastName = latin1(film.lead_character);
         LeadRole = CastName.empty() ? CastTrueName.str() : CastTrueName + " as " + CastName;
     }
-    document.Cast(!film.lead.empty(), CastTrueName, CastName);
     if (!film.rating.empty()) {
         Rated = latin1(film.rating + "/10");
     }
-    document.Rating(film.rating.empty() ? std::nullopt : std::optional<std::string_view>(Rated));
 
+    // StartFilm's last XML line opens the film's part; the lines before it are kept for the
+    // documents written again when a cover arrives.
+    local_document_head_.clear();
+    for (int i = 0; i + 1 < XmlLines.Count(); ++i) {
+        local_document_head_.emplace_back(XmlLines[i]);
+    }
+    local_film_ = std::make_shared<const dataset::FilmRecord>(film);
+    local_film_id_ = film.tconst;
+    WriteLocalDocuments();
+}
+
+void TIMDBImport::WriteLocalDocuments() {
+    const dataset::FilmRecord& film = *local_film_;
+    XmlLines.Clear();
+    for (const std::string& line : local_document_head_) {
+        XmlLines.Add(line);
+    }
+    // The data's terms ask for the credit wherever its facts are shown.
+    XmlLines.Add(std::string("<!-- ") + dataset::CreditLine + " -->");
+    XmlLines.Add("<Movie_Data>");
+    CsvLines.Clear();
+    CsvLines.Add(CsvHeaderRow);
+    CsvRow = "";
+
+    FilmDocument document(XmlLines, CsvRow);
+    document.TitleAndYear(Title, Year);
+    document.Cover(PosterFile);
+    if (!film.director.empty()) {
+        document.Director(Director);
+    }
+    document.OpenGenres();
+    for (const std::string& name : film.genres) {
+        document.Genre(ShortString(Utf8ToLatin1(name)));
+    }
+    document.CloseGenres(!film.genres.empty());
+    document.AdditionalInfo(TagLine, Plot, Director);
+    if (film.minutes) {
+        document.RunningTime(RunningTime);
+    }
+    document.Cast(!film.lead.empty(), CastTrueName, CastName);
+    document.Rating(film.rating.empty() ? std::nullopt : std::optional<std::string_view>(Rated));
     document.Close(MovieUrl);
     FinishCsvRow();
+}
+
+SuggestedCoverRequest TIMDBImport::LocalCoverRequest() const {
+    return {.film_id = local_film_id_,
+            .title = Title.str(),
+            .app_dir = AppDir.str(),
+            .box_height = CoverBoxHeight,
+            .base = SuggestBase(),
+            .http = http_options_};
+}
+
+void TIMDBImport::AttachCover(std::string_view film_id, const ShortString& path) {
+    if (!local_film_ || !MovieFound || film_id.empty() || film_id != local_film_id_) {
+        return;
+    }
+    PosterFile = path;
+    WriteLocalDocuments();
+}
+
+SuggestedCover TIMDBImport::FetchLocalCover() {
+    if (local_film_id_.empty()) {
+        return {.file = {}, .failure = "no film from the local film data"};
+    }
+    SuggestedCover cover = FetchSuggestedCover(LocalCoverRequest());
+    if (!cover.file.empty()) {
+        AttachCover(local_film_id_, cover.file);
+    }
+    return cover;
 }
 
 }  // namespace korvid

@@ -98,6 +98,7 @@ bool TIMDBImport::SearchTitle() {
         return SearchFilmDatabase();
     }
     source_ = LookupSource::Site;
+    ForgetLocalFilm();
     ClearMovieData();
     outcome_ = LookupOutcome::None;
     download_cancelled_ = false;
@@ -218,6 +219,7 @@ bool TIMDBImport::ImportResult(std::int32_t index) {
         return ImportFromFilmDatabase(index);
     }
     source_ = LookupSource::Site;
+    ForgetLocalFilm();
     MovieFound = false;
     outcome_ = LookupOutcome::None;
     download_cancelled_ = false;

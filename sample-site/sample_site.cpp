@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <stdexcept>
 
@@ -91,6 +92,20 @@ std::string Utf8ToLatin1(const std::string& text) {
         }
     }
     return converted ? out : text;
+}
+
+std::string Latin1ToUtf8(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return out;
 }
 
 std::string Trim(std::string_view text) {
@@ -321,6 +336,24 @@ HttpResponse SampleSite::Answer(const HttpRequest& request) const {
                                          DatasetsLastModified, "application/gzip");
         }
     }
+    constexpr std::string_view suggestion_prefix = "/suggestion/x/";
+    if (path.substr(0, suggestion_prefix.size()) == suggestion_prefix && path.size() > 5 &&
+        path.substr(path.size() - 5) == ".json") {
+        return Suggest(host, path.substr(suggestion_prefix.size(),
+                                         path.size() - suggestion_prefix.size() - 5));
+    }
+    // The picture a suggestion names, in any size: "ID@._V1_.jpg", "ID@._V1_UY468_.jpg".
+    constexpr std::string_view image_prefix = "/images/M/";
+    if (path.substr(0, image_prefix.size()) == image_prefix) {
+        const std::string_view name = path.substr(image_prefix.size());
+        const std::size_t at = name.find("@._V1_");
+        const auto cover = at == std::string_view::npos
+                               ? covers_.end()
+                               : covers_.find(std::string(name.substr(0, at)));
+        if (cover != covers_.end() && name.size() > 4 && name.substr(name.size() - 4) == ".jpg") {
+            return HttpResponse::Ok(cover->second, "image/jpeg");
+        }
+    }
     constexpr std::string_view cover_prefix = "/covers/";
     if (path.substr(0, cover_prefix.size()) == cover_prefix && path.size() > 4 &&
         path.substr(path.size() - 4) == ".jpg") {
@@ -344,6 +377,42 @@ HttpResponse SampleSite::Search(const std::string& host, std::string_view target
         return HttpResponse::Redirect("http://" + host + "/title/" + found.front()->id + "/");
     }
     return HttpResponse::Ok(ResultList(host, found), HtmlType);
+}
+
+HttpResponse SampleSite::Suggest(const std::string& host, std::string_view text) const {
+    const std::string query = Trim(Utf8ToLatin1(PercentDecode(text)));
+    std::vector<const Film*> found;
+    if (IsFilmId(query)) {
+        for (const Film& film : films_) {
+            if (film.id == query) {
+                found.push_back(&film);
+            }
+        }
+    } else {
+        found = Find(query);
+    }
+    nlohmann::json entries = nlohmann::json::array();
+    int rank = 1000;
+    for (const Film* film : found) {
+        nlohmann::json entry = {{"id", film->id},
+                                {"l", Latin1ToUtf8(film->title)},
+                                {"q", "feature"},
+                                {"qid", "movie"},
+                                {"rank", rank++},
+                                {"s", ""}};
+        if (!film->year.empty()) {
+            entry["y"] = std::stoi(film->year);
+        }
+        // A film without a cover has no picture, as the service leaves out "i".
+        if (film->has_cover) {
+            entry["i"] = {{"height", 1500},
+                          {"imageUrl", "http://" + host + "/images/M/" + film->id + "@._V1_.jpg"},
+                          {"width", 1000}};
+        }
+        entries.push_back(std::move(entry));
+    }
+    const nlohmann::json answer = {{"d", std::move(entries)}, {"q", Latin1ToUtf8(query)}, {"v", 1}};
+    return HttpResponse::Ok(answer.dump(), "application/json; charset=utf-8");
 }
 
 std::string SampleSite::ResultList(const std::string& host,

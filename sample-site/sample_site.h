@@ -7,6 +7,9 @@
 //                         matches, a redirect to that film's page
 //   /title/ttNNNNNNN/     the film's page
 //   /covers/ttNNNNNNN.jpg the film's cover
+//   /suggestion/x/TEXT.json the site's suggestion service: the film of a title id, or the
+//                         films a search text finds, as JSON, each with its picture address
+//   /images/M/ttNNNNNNN@._V1_[UY<h>_].jpg the picture the suggestion names (the cover)
 //   /datasets/NAME.tsv.gz the five data-set files (title.basics, title.ratings, title.crew,
 //                         title.principals, name.basics) made of the same films, with an
 //                         ETag and Last-Modified, answering 304 and Range requests
@@ -84,6 +87,8 @@ class SampleSite {
 
   private:
     loopback::HttpResponse Search(const std::string& host, std::string_view target) const;
+    // The suggestion service's answer for the text (a title id or search words).
+    loopback::HttpResponse Suggest(const std::string& host, std::string_view text) const;
     std::string ResultList(const std::string& host, const std::vector<const Film*>& films) const;
     std::string Index() const;
 

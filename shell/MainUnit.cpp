@@ -28,6 +28,7 @@
 #include "shell/application.h"
 #include "shell/banner.h"
 #include "shell/latin1_text.h"
+#include "shell/local_cover.h"
 #include "shell/layout_fonts.h"
 #include "shell/mdCONTROLS.h"
 #include "shell/picture.h"
@@ -201,6 +202,7 @@ Tmovieform::Tmovieform(TIMDBImport& importer, Prompts& prompts, std::string app_
     importer_.SetProgress([this](std::uint64_t bytes) { ShowProgress(bytes); });
     importer_.SetKeepGoing([this] { return download_wait_.KeepGoing(); },
                            DownloadWait::TakeEventsEvery);
+    local_cover_ = new LocalCoverFlow(importer_, this);
     SetStatus("OK");
 }
 
@@ -443,6 +445,7 @@ void Tmovieform::Button1Click() {
         prompts_.ShowMessage("No title entered!");
         return;
     }
+    DropLocalCover();
     plotmemo->clear();
     SetStatus("Scanning .......");
     importer_.AppDir = app_dir_;
@@ -464,6 +467,7 @@ void Tmovieform::Button1Click() {
     }
     SetStatus(LookupDoneStatus(importer_));
     StatusBar->setToolTip(SourceToolTip(importer_));
+    ShowLocalCover();
 }
 
 void Tmovieform::ListBox1Click() {
@@ -475,6 +479,7 @@ void Tmovieform::ListBox1Click() {
         setFocus();
     }
     ListBox1->setEnabled(false);
+    DropLocalCover();
     const LookupScope lookup(*this);
     try {
         plotmemo->clear();
@@ -494,6 +499,28 @@ void Tmovieform::ListBox1Click() {
     SetStatus(LookupDoneStatus(importer_));
     StatusBar->setToolTip(SourceToolTip(importer_));
     ListBox1->setEnabled(true);
+    ShowLocalCover();
+}
+
+void Tmovieform::DropLocalCover() {
+    if (local_cover_->Drop()) {
+        Image1->Picture().Clear();
+        Image1->PictureChanged();
+    }
+}
+
+void Tmovieform::ShowLocalCover() {
+    ShowLocalPlotNote(plotmemo, importer_);
+    // The fields are shown; the cover follows when it arrives, or the status says why not.
+    local_cover_->Start([this](const SuggestedCover& cover) {
+        RunGuarded([&] {
+            if (!cover.file.empty()) {
+                LoadCover();
+            } else {
+                SetStatus(LookupDoneStatus(importer_) + " no cover: " + cover.failure);
+            }
+        });
+    });
 }
 
 void Tmovieform::xmlsavebutClick() {

@@ -25,6 +25,7 @@ class QPushButton;
 
 namespace korvid {
 
+class LocalCoverFlow;
 class TEditTagForm;
 class TImage;
 class TXPThemeAPI;
@@ -139,6 +140,11 @@ class Tmovieform : public QWidget {
     void ShowFilm();
     void LoadCover();
     void ShowResultTitles();
+    // After a lookup: the plot box's note and the cover fetch of a film from the local film
+    // data (shell/local_cover).
+    void ShowLocalCover();
+    // Before a lookup: a local film's cover in flight is dropped, and one shown goes too.
+    void DropLocalCover();
     // Keeps the window painted during a download and shows how much has arrived.
     void ShowProgress(std::uint64_t bytes_received);
     class LookupScope;
@@ -149,6 +155,7 @@ class Tmovieform : public QWidget {
     Prompts& prompts_;
     // Routes the cover's drag events to the handlers; it goes first when the window goes.
     QObject* drag_filter_ = nullptr;
+    LocalCoverFlow* local_cover_ = nullptr;
     const std::string app_dir_;
     const std::string host_;
     std::string status_;  // the status text without the download's byte count

@@ -15,7 +15,9 @@
 #include "tag/movie_tag.h"
 #include "tests/cli/in_process.h"
 #include "tests/dataset/dataset_files.h"
+#include "loopback/loopback_server.h"
 #include "tests/support/local_films.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/sample_site_suite.h"
 #include "tests/support/temp_dir.h"
 
@@ -88,6 +90,61 @@ TEST_F(LocalSourceCliTest, SearchJsonNamesTheLocalSourceAndItsCredit) {
     EXPECT_EQ(answer["film"]["rated"], "7.1/10");
     EXPECT_EQ(answer["film"]["cover"], "");
     EXPECT_EQ(answer["film"]["address"], LocalAddress("tt9100005"));
+}
+
+// search fetches a local film's cover from the suggestion service and writes the documents
+// once it is known; --no-cover, tag --search and scan ask the service nothing.
+TEST_F(LocalSourceCliTest, SearchFetchesALocalFilmsCoverAndNothingElseDoes) {
+    std::unique_ptr<loopback::LoopbackServer> service;
+    service = std::make_unique<loopback::LoopbackServer>([&](const loopback::HttpRequest& request) {
+        if (request.target.rfind("/suggestion/x/", 0) == 0) {
+            const std::string id = request.target.substr(14, request.target.size() - 19);
+            return loopback::HttpResponse::Ok(R"({"d":[{"i":{"imageUrl":")" + service->BaseUrl() +
+                                              R"(/images/M/A@._V1_.jpg"},"id":")" + id + R"("}]})");
+        }
+        return loopback::HttpResponse::Ok("\xFF\xD8\xFF\xE0 picture", "image/jpeg");
+    });
+    const test_support::ScopedEnv suggest("KORVID_SUGGEST_URL", service->BaseUrl());
+    const std::string cover = dir_.File("Lantern Road Home .jpg");
+    const auto run =
+        RunInProcess({"search", "--db", Database(), "--host", Host, "-d", dir_.Path(), "--json",
+                      "-x", dir_.File("film.xml"), "-c", dir_.File("film.csv"), "lantern road home"});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(Json::parse(run.out)["film"]["cover"], cover);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(ReadFileBytes(cover), "\xFF\xD8\xFF\xE0 picture");
+    EXPECT_NE(ReadFileBytes(dir_.File("film.xml")).find("<Poster_Image>" + cover + "</Poster_Image>"),
+              std::string::npos);
+    EXPECT_NE(ReadFileBytes(dir_.File("film.csv")).find("~1~Lantern Road Home .jpg~"),
+              std::string::npos);
+    const std::size_t asked = service->Requests().size();
+    EXPECT_EQ(asked, 2u);  // the film's entry and its picture
+
+    const auto plain = RunInProcess({"search", "--db", Database(), "--host", Host, "-d",
+                                     dir_.Path(), "--json", "--no-cover", "lantern road home"});
+    ASSERT_EQ(plain.exit_code, 0) << plain.err;
+    EXPECT_EQ(Json::parse(plain.out)["film"]["cover"], "");
+    const std::string movie = Movie("Lantern Road Home (2005).avi");
+    EXPECT_EQ(RunInProcess({"tag", "--db", Database(), "--host", Host, "-d", dir_.Path(), "-s",
+                            "lantern road home", movie})
+                  .exit_code,
+              0);
+    EXPECT_EQ(RunInProcess({"scan", "--db", Database(), "--host", Host, "-d", dir_.Path(),
+                            "--replace", movie})
+                  .exit_code,
+              0);
+    EXPECT_EQ(service->Requests().size(), asked);
+}
+
+// With the service closed (the tests' own address for it), the film is found without a cover,
+// and standard error says why after the credit line.
+TEST_F(LocalSourceCliTest, AClosedServiceIsNoCoverWithItsReason) {
+    const auto run = RunInProcess(
+        {"search", "--db", Database(), "--host", Host, "-d", dir_.Path(), "lantern road home"});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_NE(run.out.find("PosterFile: \n"), std::string::npos) << run.out;
+    EXPECT_EQ(run.err, std::string(dataset::CreditLine) +
+                           "\nkorvid-cli: no cover: connection refused\n");
 }
 
 TEST_F(LocalSourceCliTest, SearchListsTheSameTitlesAndCreditsTheDataOnStandardError) {

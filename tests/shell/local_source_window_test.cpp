@@ -21,6 +21,7 @@
 #include "shell/MainUnit.h"
 #include "shell/application.h"
 #include "shell/picture.h"
+#include "shell/user_settings.h"
 #include "tests/dataset/dataset_files.h"
 #include "tests/support/local_films.h"
 #include "tests/support/scripted_prompts.h"
@@ -55,11 +56,16 @@ class LocalSourceWindowTest : public ::testing::Test {
         dataset::BuildDatabase(test_support::WriteDataset(dir_.Path(), test_support::LocalFilmRows),
                                path);
         importer_.UseFilmDatabase(std::make_shared<const dataset::FilmDatabase>(path));
+        // The covers of local films have tests of their own (local_cover_window_test).
+        SetFetchCoversOnline(false);
         App()->SetPrompts(&prompts_);
         form_.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&form_));
     }
-    ~LocalSourceWindowTest() override { App()->SetPrompts(nullptr); }
+    ~LocalSourceWindowTest() override {
+        App()->SetPrompts(nullptr);
+        SetFetchCoversOnline(true);
+    }
 
     void Search(const QString& title) {
         form_.Title->setText(title);

@@ -11,6 +11,7 @@
 #include "shell/application.h"
 #include "shell/layout_resources.h"
 #include "shell/picture.h"
+#include "tests/support/closed_services.h"
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     // The user's settings (QSettings) go into a folder of the run's own, never the user's.
     QTemporaryDir config_home;
     qputenv("XDG_CONFIG_HOME", config_home.path().toLocal8Bit());
+    korvid::test_support::CloseOnlineServices();
     korvid::TApplication app(argc, argv);
     korvid::HttpGlobalInit();
     korvid::InitLayoutResources();

@@ -1,0 +1,86 @@
+#include "shell/local_cover.h"
+
+#include <QPlainTextEdit>
+#include <algorithm>
+#include <utility>
+
+#include "shell/user_settings.h"
+
+namespace korvid {
+
+void ShowLocalPlotNote(QPlainTextEdit* plot, const TIMDBImport& importer) {
+    const bool local_film = !importer.LocalFilmId().empty();
+    plot->setPlaceholderText(local_film ? QString::fromLatin1(LocalPlotPlaceholder) : QString());
+}
+
+LocalCoverFlow::LocalCoverFlow(TIMDBImport& importer, QObject* parent)
+    : QObject(parent), importer_(importer) {}
+
+LocalCoverFlow::~LocalCoverFlow() {
+    for (const auto& job : jobs_) {
+        job->cancelled = true;
+    }
+    for (const auto& job : jobs_) {
+        job->thread.join();
+    }
+}
+
+bool LocalCoverFlow::Drop() {
+    ++generation_;
+    if (current_ != nullptr) {
+        current_->cancelled = true;
+        current_ = nullptr;
+    }
+    return std::exchange(attached_, false);
+}
+
+void LocalCoverFlow::Start(Arrived arrived) {
+    Drop();
+    if (importer_.LocalFilmId().empty() || !FetchCoversOnline()) {
+        return;
+    }
+    auto job = std::make_unique<Job>();
+    job->generation = generation_;
+    job->film_id = importer_.LocalFilmId();
+    SuggestedCoverRequest request = importer_.LocalCoverRequest();
+    // The importer's own keep-going callback takes the window's events: a fetch on another
+    // thread asks only whether it was cancelled.
+    std::atomic<bool>* cancelled = &job->cancelled;
+    request.http.keep_going = [cancelled] { return !cancelled->load(); };
+    Job* started = job.get();
+    arrived_ = std::move(arrived);
+    current_ = started;
+    jobs_.push_back(std::move(job));
+    started->thread = std::thread([this, started, request = std::move(request)] {
+        SuggestedCover cover = FetchSuggestedCover(request);
+        QMetaObject::invokeMethod(
+            this, [this, started, cover = std::move(cover)] { Finished(started, cover); },
+            Qt::QueuedConnection);
+    });
+}
+
+void LocalCoverFlow::Finished(Job* job, const SuggestedCover& cover) {
+    const auto found = std::find_if(jobs_.begin(), jobs_.end(),
+                                    [job](const auto& held) { return held.get() == job; });
+    if (found == jobs_.end()) {
+        return;
+    }
+    job->thread.join();  // it posted this as its last step
+    const bool current = job == current_ && job->generation == generation_ &&
+                         job->film_id == importer_.LocalFilmId();
+    const std::string film_id = job->film_id;
+    jobs_.erase(found);
+    if (!current) {
+        return;
+    }
+    current_ = nullptr;
+    if (!cover.file.empty()) {
+        importer_.AttachCover(film_id, cover.file);
+        attached_ = true;
+    }
+    if (arrived_) {
+        arrived_(cover);
+    }
+}
+
+}  // namespace korvid

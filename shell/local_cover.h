@@ -1,0 +1,73 @@
+#pragma once
+// The cover of a film from the local film data in the main window: after the lookup has shown
+// the film's fields, its cover is fetched from the site's suggestion service on a thread of
+// its own (the core's FetchSuggestedCover), so the window keeps answering meanwhile. When it
+// arrives for the film still shown, the importer attaches it (the documents then name it) and
+// the window is told; a new lookup drops a cover in flight.
+
+#include <QObject>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "client/IMDBImport.h"
+
+class QPlainTextEdit;
+
+namespace korvid {
+
+// The grey text of the plot box of a film from the local film data, which has no plots.
+inline constexpr const char* LocalPlotPlaceholder = "The local film data has no plot.";
+
+// Shows the placeholder in the plot box after a lookup that read a film from the local film
+// data, and no placeholder after any other.
+void ShowLocalPlotNote(QPlainTextEdit* plot, const TIMDBImport& importer);
+
+class LocalCoverFlow : public QObject {
+    Q_OBJECT
+
+  public:
+    // Told how the fetch ended, after the importer has attached the cover it found.
+    using Arrived = std::function<void(const SuggestedCover& cover)>;
+
+    explicit LocalCoverFlow(TIMDBImport& importer, QObject* parent = nullptr);
+    // Cancels the fetches still running and waits for them (a cancel ends one within about a
+    // second).
+    ~LocalCoverFlow() override;
+    LocalCoverFlow(const LocalCoverFlow&) = delete;
+    LocalCoverFlow& operator=(const LocalCoverFlow&) = delete;
+
+    // After a lookup: when the importer holds a film from the local film data and the user
+    // lets covers be fetched online, starts fetching its cover. arrived is called on this
+    // object's thread, only for the film that is still the importer's.
+    void Start(Arrived arrived);
+    // A new lookup begins: any cover in flight is cancelled and never attached. True when a
+    // cover this flow attached is still shown: the window then empties its cover box, since a
+    // cover never outlives its film.
+    bool Drop();
+    // True while a fetch for the current film runs.
+    bool Running() const { return current_ != nullptr; }
+
+  private:
+    struct Job {
+        std::uint64_t generation = 0;
+        std::string film_id;
+        std::atomic<bool> cancelled{false};
+        std::thread thread;
+    };
+    // Called on this object's thread when a job's fetch has ended.
+    void Finished(Job* job, const SuggestedCover& cover);
+
+    TIMDBImport& importer_;
+    std::list<std::unique_ptr<Job>> jobs_;
+    Job* current_ = nullptr;
+    Arrived arrived_;
+    std::uint64_t generation_ = 0;
+    bool attached_ = false;
+};
+
+}  // namespace korvid
