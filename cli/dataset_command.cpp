@@ -61,6 +61,11 @@ class ProgressLine {
             return;
         }
         drawn_ = now;
+        if (progress.step == UpdateProgress::Step::Index) {
+            err_ << "\r\033[K" << "making the indexes" << std::flush;
+            shown_ = true;
+            return;
+        }
         const bool download = progress.step == UpdateProgress::Step::Download;
         std::string line =
             file_ + (download ? ": downloading " : ": reading ") + Megabytes(progress.bytes);
