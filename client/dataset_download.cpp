@@ -68,6 +68,17 @@ std::optional<std::pair<std::uint64_t, std::uint64_t>> ParseContentRange(const s
     return std::make_pair(first, total);
 }
 
+// The total of a 416 answer's "bytes */TOTAL"; nothing when malformed.
+std::optional<std::uint64_t> UnsatisfiedRangeTotal(const std::string& text) {
+    unsigned long long total = 0;
+    int length = 0;
+    if (std::sscanf(text.c_str(), "bytes */%llu%n", &total, &length) != 1 ||
+        static_cast<std::size_t>(length) != text.size()) {
+        return std::nullopt;
+    }
+    return total;
+}
+
 // "name: cause", the one line an update that failed on one file ends with.
 DatasetError FileFailure(const std::string& name, const std::string& cause) {
     return DatasetError(name + ": " + cause);
@@ -263,6 +274,12 @@ class CachedDownload {
         }
         if (info.status == 304 && cached_ && info.complete) {
             return Outcome::Unchanged;
+        }
+        if (info.status == 416 && offset > 0 &&
+            UnsatisfiedRangeTotal(info.headers.content_range) == offset) {
+            // The part held is the whole file already (an update was stopped while it
+            // checked it): nothing is fetched again.
+            return Outcome::Complete;
         }
         if ((info.status == 416 && offset > 0) || wrong_part) {
             // The part is no longer a beginning of the file, or the server sent another part

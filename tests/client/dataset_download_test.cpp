@@ -439,6 +439,23 @@ TEST_F(DatasetUpdateTest, ACancelledDownloadKeepsTheOldDatabaseAndTheNextUpdateR
     EXPECT_EQ(ReadFileBytes(cache_.File(name)), changed);
 }
 
+// A part that is already the whole file (an update stopped between the download's end and its
+// place in the cache) is checked and kept: the server answers the range with 416, and the file
+// is not fetched again.
+TEST_F(DatasetUpdateTest, AWholePartIsKeptWithoutFetchingItAgain) {
+    const std::string name = "title.crew.tsv.gz";
+    WriteFileBytes(cache_.File(name + ".part"), server_.Gzip(name));
+    WriteFileBytes(cache_.File(name + ".part.meta"),
+                   "Source: " + server_.Base() + "\nETag: " +
+                       sample::SampleSite().Datasets().at(name).etag + "\n");
+    UpdateDatasets(Options());
+    const std::vector<HttpRequest> requests = server_.RequestsFor(name);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].Header("Range"),
+              "bytes=" + std::to_string(server_.Gzip(name).size()) + "-");
+    EXPECT_EQ(ReadFileBytes(cache_.File(name)), server_.Gzip(name));
+}
+
 // A stop while the build reads a file or makes its indexes: the old database stays, no partial
 // file is left, and the next update fetches nothing again (each file answered unchanged) and
 // builds.
