@@ -11,13 +11,17 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <system_error>
 #include <utility>
 
+#include "client/dataset_cache.h"
+#include "client/update_lock.h"
 #include "common/file_descriptor.h"
 #include "common/output_file.h"
+#include "dataset/build_file.h"
 #include "dataset/film_database.h"
 
 namespace korvid {
@@ -26,59 +30,10 @@ namespace {
 namespace fs = std::filesystem;
 using dataset::DatasetError;
 
+constexpr int FileCount = static_cast<int>(std::size(DatasetFileNames));
+
 // A transfer hands over chunks of up to this size (the pages keep libcurl's 1 KiB).
 constexpr long DatasetChunkBytes = 64 * 1024;
-
-// The validators the server gave a copy: kept beside the file as "NAME.meta".
-struct Validators {
-    std::string etag;
-    std::string last_modified;
-
-    bool Empty() const { return etag.empty() && last_modified.empty(); }
-};
-
-std::optional<Validators> ReadValidators(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) {
-        return std::nullopt;
-    }
-    Validators validators;
-    for (std::string line; std::getline(in, line);) {
-        if (line.rfind("ETag: ", 0) == 0) {
-            validators.etag = line.substr(6);
-        } else if (line.rfind("Last-Modified: ", 0) == 0) {
-            validators.last_modified = line.substr(15);
-        }
-    }
-    return validators;
-}
-
-// Writes the validators through a temporary file renamed over the old one, so a cut write
-// leaves either the old or the new ones.
-void WriteValidators(const std::string& path, const Validators& validators) {
-    const std::string temporary = path + ".new";
-    {
-        FileDescriptor file(CreateOutputFile(temporary, O_TRUNC, 0644));
-        if (!file.IsOpen()) {
-            throw WriteError(errno);
-        }
-        const std::string text =
-            "ETag: " + validators.etag + "\nLast-Modified: " + validators.last_modified + "\n";
-        int error = WriteAll(file.Get(), text.data(), text.size());
-        if (error == 0) {
-            error = file.Close();
-        }
-        if (error != 0) {
-            ::unlink(temporary.c_str());
-            throw WriteError(error);
-        }
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw WriteError(error);
-    }
-}
 
 std::uint64_t FileSize(const std::string& path) {
     struct stat info {};
@@ -113,30 +68,76 @@ std::optional<std::pair<std::uint64_t, std::uint64_t>> ParseContentRange(const s
     return std::make_pair(first, total);
 }
 
+// The total of a 416 answer's "bytes */TOTAL"; nothing when malformed.
+std::optional<std::uint64_t> UnsatisfiedRangeTotal(const std::string& text) {
+    unsigned long long total = 0;
+    int length = 0;
+    if (std::sscanf(text.c_str(), "bytes */%llu%n", &total, &length) != 1 ||
+        static_cast<std::size_t>(length) != text.size()) {
+        return std::nullopt;
+    }
+    return total;
+}
+
 // "name: cause", the one line an update that failed on one file ends with.
 DatasetError FileFailure(const std::string& name, const std::string& cause) {
     return DatasetError(name + ": " + cause);
 }
 
+// "4 GiB", or the bytes when the limit is no whole number of GiB.
+std::string LimitText(std::uint64_t bytes) {
+    constexpr std::uint64_t GiB = std::uint64_t{1} << 30;
+    return bytes % GiB == 0 ? std::to_string(bytes / GiB) + " GiB"
+                            : std::to_string(bytes) + " bytes";
+}
+
+// The copy of the file in the cache, when its record may be trusted: a regular file of one
+// link, of the length recorded with its validators, fetched from this base address, and gzip
+// data by its first bytes. Any other copy loses its record, so that it is fetched whole.
+std::optional<CopyRecord> TrustedCopy(const std::string& path, const std::string& base) {
+    const std::optional<std::uint64_t> size = UsableCacheFile(path);
+    std::optional<CopyRecord> record = size ? ReadCopyRecord(path + ".meta") : std::nullopt;
+    bool trusted = record && record->source == base && record->length == *size && *size > 0 &&
+                   record->HasValidators();
+    if (trusted) {
+        const FileDescriptor copy(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK |
+                                                           O_CLOEXEC));
+        unsigned char magic[2] = {};
+        trusted = copy.IsOpen() && ::read(copy.Get(), magic, 2) == 2 && magic[0] == 0x1F &&
+                  magic[1] == 0x8B;
+    }
+    if (!trusted) {
+        ::unlink((path + ".meta").c_str());
+        return std::nullopt;
+    }
+    return record;
+}
+
 // One file fetched into the cache, resumed or skipped where the server allows.
 class CachedDownload {
   public:
-    CachedDownload(const DatasetDownloadOptions& options, std::string base, std::string name)
+    CachedDownload(const DatasetDownloadOptions& options, std::string base, std::string name,
+                   int number, std::optional<CopyRecord> cached)
         : options_(options),
+          base_(std::move(base)),
           name_(std::move(name)),
-          address_(std::move(base) + name_),
+          number_(number),
+          address_(base_ + name_),
           path_(options.cache_folder + name_),
-          part_(path_ + ".part") {}
+          part_(path_ + ".part"),
+          cached_(std::move(cached)) {}
 
     UpdatedFile Run() {
-        const std::optional<Validators> cached =
-            FileSize(path_) > 0 ? ReadValidators(path_ + ".meta") : std::nullopt;
         for (int attempt = 1;; ++attempt) {
-            const Outcome outcome = Attempt(cached);
+            if (options_.stop.stop_requested()) {
+                throw UpdateCancelled();
+            }
+            const Outcome outcome = Attempt();
             if (outcome == Outcome::Unchanged) {
-                return Finished(UpdatedFile::Origin::Unchanged, *cached);
+                return Finished(UpdatedFile::Origin::Unchanged, *cached_);
             }
             if (outcome == Outcome::Complete) {
+                CheckGzip();
                 return Finished(UpdatedFile::Origin::Downloaded, Promote());
             }
             if (attempt >= options_.attempts) {
@@ -150,24 +151,35 @@ class CachedDownload {
 
     std::string PartMeta() const { return part_ + ".meta"; }
 
-    // One transfer: the rest of a part kept from before (when it has validators to check its
-    // version with), else the whole file, conditional on the cached copy's validators.
-    Outcome Attempt(const std::optional<Validators>& cached) {
+    // One transfer: the rest of a part kept from before (when it came from this address and
+    // has validators to check its version with), else the whole file, conditional on the
+    // cached copy's validators.
+    Outcome Attempt() {
         HttpOptions http = options_.http;
         http.chunk_bytes = DatasetChunkBytes;
         // A file of a gigabyte takes its time: no overall deadline; a stall still ends it.
         http.deadline_seconds = 0;
-        const std::optional<Validators> part_version = ReadValidators(PartMeta());
-        std::uint64_t offset = FileSize(part_);
-        if (offset > 0 && part_version && !part_version->Empty()) {
+        // A stop ends the transfer at libcurl's next progress call (at least once a second);
+        // what arrived stays in the part, to be resumed.
+        const std::stop_token stop = options_.stop;
+        http.keep_going = [stop] { return !stop.stop_requested(); };
+        const std::optional<std::uint64_t> part_size = UsableCacheFile(part_);
+        if (!part_size) {
+            ::unlink(PartMeta().c_str());  // a part's record without its part
+        }
+        const std::optional<CopyRecord> part_version =
+            part_size ? ReadCopyRecord(PartMeta()) : std::nullopt;
+        std::uint64_t offset = part_size.value_or(0);
+        if (offset > 0 && offset < options_.max_file_bytes && part_version &&
+            part_version->source == base_ && part_version->HasValidators()) {
             http.range_from = offset;
             http.if_range =
                 !part_version->etag.empty() ? part_version->etag : part_version->last_modified;
         } else {
             offset = 0;
-            if (cached) {
-                http.if_none_match = cached->etag;
-                http.if_modified_since = cached->last_modified;
+            if (cached_) {
+                http.if_none_match = cached_->etag;
+                http.if_modified_since = cached_->last_modified;
             }
         }
 
@@ -175,9 +187,10 @@ class CachedDownload {
         int write_error = 0;
         std::uint64_t size = 0;   // of the part, as written
         std::uint64_t total = 0;  // of the whole file, when the server said
+        std::uint64_t limit = options_.max_file_bytes;
         bool wrong_part = false;
+        std::string too_large;
         http.answer_started = [&](long status, const ResponseHeaders& headers) {
-            int flags = O_TRUNC;
             size = 0;
             const auto range = ParseContentRange(headers.content_range);
             if (status == 206 && !(range && range->first == offset)) {
@@ -185,29 +198,49 @@ class CachedDownload {
                 return;
             }
             if (status == 206) {
-                flags = O_APPEND;
                 size = offset;
                 total = range->second;
             } else if (headers.content_length >= 0) {
                 total = static_cast<std::uint64_t>(headers.content_length);
             }
-            if (flags == O_TRUNC) {
-                // A new version, or a server without ranges: the part starts over, and its
-                // validators are those of this answer.
-                try {
-                    WriteValidators(PartMeta(), {headers.etag, headers.last_modified});
-                } catch (const IoError& error) {
-                    write_error = error.Code() == 101 ? ENOSPC : EIO;
-                    return;
-                }
+            if (total > options_.max_file_bytes) {
+                too_large = "the file is larger than " + LimitText(options_.max_file_bytes);
+                return;
             }
-            file.emplace(CreateOutputFile(part_, flags, 0644));
+            if (total > 0) {
+                limit = total;  // never more than the answer announced
+            }
+            if (status == 206) {
+                file.emplace(OpenPartForAppend(part_, offset));
+                if (!file->IsOpen()) {
+                    wrong_part = true;  // the part was changed under the update: start over
+                }
+                return;
+            }
+            // A new version, or a server without ranges: the part starts over, and its
+            // record is that of this answer.
+            try {
+                WriteCopyRecord(PartMeta(), {base_, SaneValidator(headers.etag),
+                                             SaneValidator(headers.last_modified), 0});
+            } catch (const IoError& error) {
+                write_error = error.Code() == IoError::DiskFull ? ENOSPC : EIO;
+                return;
+            }
+            file.emplace(CreateFreshFile(part_));
             if (!file->IsOpen()) {
                 write_error = errno;
             }
         };
         const auto sink = [&](const char* data, std::size_t length) {
-            if (wrong_part || write_error != 0 || !file || !file->IsOpen()) {
+            if (wrong_part || !too_large.empty() || write_error != 0 || !file ||
+                !file->IsOpen()) {
+                return false;
+            }
+            if (size + length > limit) {
+                too_large = limit < options_.max_file_bytes
+                                ? "the server sent more than the " + std::to_string(limit) +
+                                      " bytes it announced"
+                                : "the file is larger than " + LimitText(limit);
                 return false;
             }
             write_error = WriteAll(file->Get(), data, length);
@@ -216,21 +249,37 @@ class CachedDownload {
         };
         const auto progress = [&](std::uint64_t) {
             if (options_.progress) {
-                options_.progress({UpdateProgress::Step::Download, name_, size, total, 0});
+                options_.progress({UpdateProgress::Step::Download, name_, size, total, 0, number_,
+                                   FileCount});
             }
         };
         const TransferInfo info = HttpGet(address_, sink, progress, http);
         if (file && file->IsOpen() && write_error == 0) {
             write_error = file->Close();
         }
+        if (!too_large.empty()) {
+            // Never kept: a part over the limit is no beginning of the file wanted.
+            Forget();
+            throw FileFailure(name_, too_large);
+        }
         if (write_error != 0) {
+            // A full disk keeps the part for resuming once there is room.
             throw FileFailure(name_, WriteError(write_error).what());
+        }
+        if (info.cancelled) {
+            throw UpdateCancelled();
         }
         if (IsBrowserCheck(info, size)) {
             throw FileFailure(name_, BrowserCheckCause);
         }
-        if (info.status == 304 && cached && info.complete) {
+        if (info.status == 304 && cached_ && info.complete) {
             return Outcome::Unchanged;
+        }
+        if (info.status == 416 && offset > 0 &&
+            UnsatisfiedRangeTotal(info.headers.content_range) == offset) {
+            // The part held is the whole file already (an update was stopped while it
+            // checked it): nothing is fetched again.
+            return Outcome::Complete;
         }
         if ((info.status == 416 && offset > 0) || wrong_part) {
             // The part is no longer a beginning of the file, or the server sent another part
@@ -254,20 +303,34 @@ class CachedDownload {
         return Outcome::Complete;
     }
 
-    // The complete part becomes the cached file, with its validators.
-    Validators Promote() {
-        const Validators validators = ReadValidators(PartMeta()).value_or(Validators{});
-        ::unlink((path_ + ".meta").c_str());  // stale validators must not outlive their file
+    // A whole answer that is not whole gzip data (a server that sent it short) is never
+    // kept: the next update fetches the file whole.
+    void CheckGzip() {
+        const std::string damage = GzipDamage(part_, options_.stop);
+        if (damage == "stopped") {
+            throw UpdateCancelled();
+        }
+        if (!damage.empty()) {
+            Forget();
+            throw FileFailure(name_, "the download is spoilt: " + damage);
+        }
+    }
+
+    // The complete part becomes the cached file, with its record and length.
+    CopyRecord Promote() {
+        CopyRecord record = ReadCopyRecord(PartMeta()).value_or(CopyRecord{base_, {}, {}, 0});
+        record.length = UsableCacheFile(part_).value_or(0);
+        ::unlink((path_ + ".meta").c_str());  // a stale record must not outlive its file
         if (::rename(part_.c_str(), path_.c_str()) != 0) {
             throw FileFailure(name_, WriteError(errno).what());
         }
         try {
-            WriteValidators(path_ + ".meta", validators);
+            WriteCopyRecord(path_ + ".meta", record);
         } catch (const IoError& error) {
             throw FileFailure(name_, error.what());
         }
         ::unlink(PartMeta().c_str());
-        return validators;
+        return record;
     }
 
     void Forget() {
@@ -275,13 +338,13 @@ class CachedDownload {
         ::unlink(PartMeta().c_str());
     }
 
-    UpdatedFile Finished(UpdatedFile::Origin origin, const Validators& validators) const {
+    UpdatedFile Finished(UpdatedFile::Origin origin, const CopyRecord& record) const {
         UpdatedFile file;
         file.name = name_;
         file.origin = origin;
         file.path = path_;
         file.size = FileSize(path_);
-        file.date = IsoDateFromHttpDate(validators.last_modified);
+        file.date = IsoDateFromHttpDate(record.last_modified);
         if (file.date.empty()) {
             file.date = FileDate(path_);
         }
@@ -289,10 +352,13 @@ class CachedDownload {
     }
 
     const DatasetDownloadOptions& options_;
+    std::string base_;
     std::string name_;
+    int number_;
     std::string address_;
     std::string path_;
     std::string part_;
+    std::optional<CopyRecord> cached_;
     std::string failure_;  // why the last transfer was cut
 };
 
@@ -407,13 +473,29 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
     }
     source = WithSlash(source);
 
-    DatasetUpdateReport report;
+    // The lock comes first: an update that finds another one running changes nothing.
+    CreateFolder(options.cache_folder, "the download folder");
+    const UpdateLock lock(options.cache_folder);
+    // Partial databases of an update that was killed: nobody holds them any more.
+    dataset::RemoveStaleBuildFiles(options.db_path);
+
+    // Every copy is judged before anything is fetched, so that all the copies spoilt or
+    // changed since their record are fetched whole by this one update.
+    std::vector<std::optional<CopyRecord>> trusted;
     if (remote) {
-        CreateFolder(options.cache_folder, "the download folder");
+        for (const char* name : DatasetFileNames) {
+            trusted.push_back(TrustedCopy(options.cache_folder + name, source));
+        }
     }
-    for (const char* name : DatasetFileNames) {
-        report.files.push_back(remote ? CachedDownload(options, source, name).Run()
-                                      : LocalFile(source, name));
+    DatasetUpdateReport report;
+    for (int index = 0; index < FileCount; ++index) {
+        if (options.stop.stop_requested()) {
+            throw UpdateCancelled();
+        }
+        const char* name = DatasetFileNames[index];
+        report.files.push_back(
+            remote ? CachedDownload(options, source, name, index + 1, trusted[index]).Run()
+                   : LocalFile(source, name));
     }
 
     // Every file reported unchanged, and the database built from copies of the same dates: a
@@ -441,13 +523,25 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
     dataset::BuildProgressCallback build_progress;
     if (options.progress) {
         build_progress = [&options](const dataset::BuildProgress& step) {
-            options.progress({UpdateProgress::Step::Build, step.file, step.bytes_read,
-                              step.bytes_total, step.rows});
+            const bool indexing = step.phase == dataset::BuildProgress::Phase::Indexing;
+            options.progress({indexing ? UpdateProgress::Step::Index : UpdateProgress::Step::Build,
+                              step.file, step.bytes_read, step.bytes_total, step.rows,
+                              step.file_number, FileCount});
         };
     }
+    if (options.stop.stop_requested()) {
+        throw UpdateCancelled();
+    }
     try {
-        report.build = dataset::BuildDatabase(sources, options.db_path, build_progress);
+        report.build =
+            dataset::BuildDatabase(sources, options.db_path, build_progress, options.stop);
+    } catch (const dataset::BuildCancelled&) {
+        // Stopped, not spoilt: every copy stays as it is for the next update.
+        throw UpdateCancelled();
     } catch (const DatasetError& error) {
+        if (options.stop.stop_requested()) {
+            throw UpdateCancelled();
+        }
         if (remote) {
             ForgetCopyNamedIn(error.what(), options.cache_folder);
         }

@@ -55,6 +55,9 @@ struct DatasetDownloadOptions {
     // Transfers per file: a transfer cut off midway is tried again, resuming where it broke
     // when the server allows it, until this many have been made.
     int attempts = 3;
+    // A file larger than this fails ("the file is larger than 4 GiB") and its part is
+    // removed; so does one larger than its answer announced. Today's largest is below 1 GiB.
+    std::uint64_t max_file_bytes = std::uint64_t{4} << 30;
     UpdateProgressCallback progress;
     // Asked from another thread to stop: the update ends within a second, in a download or in
     // the build (its index statements included), with UpdateCancelled. The old database is

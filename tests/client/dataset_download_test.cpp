@@ -5,19 +5,27 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <clocale>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <set>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dataset/film_database.h"
+#include "common/file_descriptor.h"
 #include "loopback/loopback_server.h"
 #include "sample-site/sample_site.h"
+#include "tests/support/loopback_socket.h"
 #include "tests/support/small_disk.h"
 #include "tests/support/temp_dir.h"
 
@@ -49,14 +57,23 @@ class DatasetServer {
         cut_at_ = bytes;
         cuts_left_ = times;
     }
+    // Every answer for the file comes in pieces of 64 bytes, 100 ms apart.
+    void Slow(const std::string& name) {
+        std::lock_guard lock(mutex_);
+        slow_file_ = name;
+    }
     void IgnoreRanges() {
         std::lock_guard lock(mutex_);
         ranges_ = false;
     }
-    // A new version of the file: other bytes, another ETag.
-    void Replace(const std::string& name, const std::string& gzip) {
+    // A new version of the file: other bytes, another ETag, and with last_modified another
+    // date.
+    void Replace(const std::string& name, const std::string& gzip,
+                 const std::string& last_modified = sample::DatasetsLastModified,
+                 const std::string& etag = {}) {
         std::lock_guard lock(mutex_);
-        files_[name] = {gzip, "\"v2-" + std::to_string(gzip.size()) + "\""};
+        files_[name] = {gzip, !etag.empty() ? etag : "\"v2-" + std::to_string(gzip.size()) + "\""};
+        last_modified_[name] = last_modified;
     }
     const std::string& Gzip(const std::string& name) const { return files_.at(name).gzip; }
 
@@ -89,8 +106,14 @@ class DatasetServer {
                 return header.first == "Range" || header.first == "If-Range";
             });
         }
-        HttpResponse response = loopback::ServeEntity(request, file->second.gzip, file->second.etag,
-                                                      sample::DatasetsLastModified);
+        const auto date = last_modified_.find(name);
+        HttpResponse response = loopback::ServeEntity(
+            request, file->second.gzip, file->second.etag,
+            date != last_modified_.end() ? date->second : sample::DatasetsLastModified);
+        if (name == slow_file_) {
+            response.piece_size = 64;
+            response.piece_delay = std::chrono::milliseconds(100);
+        }
         if (name == cut_file_ && cuts_left_ > 0 && !response.body.empty()) {
             response.cut_after = cut_at_;
             --cuts_left_;
@@ -100,6 +123,8 @@ class DatasetServer {
 
     std::mutex mutex_;
     std::map<std::string, sample::SampleSite::DatasetFile> files_;
+    std::map<std::string, std::string> last_modified_;
+    std::string slow_file_;
     std::string cut_file_;
     std::size_t cut_at_ = 0;
     int cuts_left_ = 0;
@@ -251,17 +276,22 @@ TEST_F(DatasetUpdateTest, ACorruptGzipKeepsTheOldDatabaseAndIsFetchedWholeNextTi
     const std::string old_database = ReadFileBytes(data_.File("films.sqlite"));
     const std::string name = "title.crew.tsv.gz";
     const std::string good = server_.Gzip(name);
-    server_.Replace(name, good.substr(0, good.size() / 2));
+    const std::string spoilt = good.substr(0, good.size() / 2);
+    server_.Replace(name, spoilt);
 
-    EXPECT_THAT(FailedUpdate(Options()), StartsWith(name + ": "));
+    EXPECT_EQ(FailedUpdate(Options()), name + ": the download is spoilt: the file is cut short");
     EXPECT_EQ(ReadFileBytes(data_.File("films.sqlite")), old_database);
     EXPECT_EQ(Files(data_.Path()), std::set<std::string>{"films.sqlite"});
+    // The spoilt answer is not kept, neither as the copy nor as a part to resume.
+    EXPECT_EQ(ReadFileBytes(cache_.File(name)), good);
+    EXPECT_FALSE(test_support::FileExists(cache_.File(name + ".part")));
 
-    // The server mends the file under the same version: the spoilt copy is not kept as
-    // unchanged, since the update that found it spoilt dropped its validators.
+    // The server mends the file under the same version: the spoilt version is never named
+    // as one the cache holds.
+    const std::string spoilt_version = "\"v2-" + std::to_string(spoilt.size()) + "\"";
     server_.Replace(name, good);
     UpdateDatasets(Options());
-    EXPECT_EQ(server_.RequestsFor(name).back().Header("If-None-Match"), "");
+    EXPECT_NE(server_.RequestsFor(name).back().Header("If-None-Match"), spoilt_version);
     EXPECT_EQ(ReadFileBytes(cache_.File(name)), good);
 }
 
@@ -338,6 +368,360 @@ TEST_F(DatasetUpdateTest, ALocalFolderIsReadInPlace) {
     options.source = folder.Path();
     EXPECT_EQ(FailedUpdate(options),
               folder.File("name.basics.tsv.gz") + ": No such file or directory");
+}
+
+// Asks the update to stop, from a thread of its own as the window's Cancel does, once the
+// progress has reached the point wanted. With hold, the update waits there until the stop
+// has been asked, so that the stop comes while it is at that step.
+class StopFromAnotherThread {
+  public:
+    explicit StopFromAnotherThread(std::function<bool(const UpdateProgress&)> when,
+                                   bool hold = false)
+        : when_(std::move(when)), hold_(hold), thread_([this](std::stop_token done) {
+              while (!done.stop_requested() && !reached_) {
+                  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+              }
+              if (reached_) {
+                  source_.request_stop();
+              }
+          }) {}
+
+    void Attach(DatasetDownloadOptions& options) {
+        options.stop = source_.get_token();
+        options.progress = [this](const UpdateProgress& progress) {
+            if (when_(progress)) {
+                reached_ = true;
+                while (hold_ && !source_.stop_requested()) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                }
+            }
+        };
+    }
+
+  private:
+    std::function<bool(const UpdateProgress&)> when_;
+    bool hold_;
+    std::stop_source source_;
+    std::atomic<bool> reached_{false};
+    std::jthread thread_;
+};
+
+TEST_F(DatasetUpdateTest, ACancelledDownloadKeepsTheOldDatabaseAndTheNextUpdateResumes) {
+    UpdateDatasets(Options());
+    const std::string old_database = ReadFileBytes(data_.File("films.sqlite"));
+    const std::string name = "title.principals.tsv.gz";
+    std::string rows = "tconst\tordering\tnconst\tcategory\tjob\tcharacters\n";
+    for (int i = 0; i < 2000; ++i) {
+        rows += "tt" + std::to_string(9100000 + i) + "\t1\tnm" + std::to_string(i * 7919 % 100003) +
+                "\tactor\t\\N\t[\"Role " + std::to_string(i * 31 % 997) + "\"]\n";
+    }
+    const std::string changed = sample::GzipCompress(rows);
+    server_.Replace(name, changed, "Mon, 07 Dec 2026 00:00:00 GMT");
+    server_.Slow(name);
+
+    DatasetDownloadOptions options = Options();
+    StopFromAnotherThread stop([&name](const UpdateProgress& progress) {
+        return progress.file == name && progress.bytes > 0;
+    });
+    stop.Attach(options);
+    EXPECT_EQ(FailedUpdate(options), "the update was cancelled");
+    EXPECT_EQ(ReadFileBytes(data_.File("films.sqlite")), old_database);
+    EXPECT_EQ(Files(data_.Path()), std::set<std::string>{"films.sqlite"});
+    const std::uint64_t kept = ReadFileBytes(cache_.File(name + ".part")).size();
+    EXPECT_GT(kept, 0u);
+    EXPECT_LT(kept, changed.size());
+
+    server_.Slow("");
+    const DatasetUpdateReport again = UpdateDatasets(Options());
+    EXPECT_TRUE(again.rebuilt);
+    EXPECT_EQ(server_.RequestsFor(name).back().Header("Range"),
+              "bytes=" + std::to_string(kept) + "-");
+    EXPECT_EQ(ReadFileBytes(cache_.File(name)), changed);
+}
+
+// A part that is already the whole file (an update stopped between the download's end and its
+// place in the cache) is checked and kept: the server answers the range with 416, and the file
+// is not fetched again.
+TEST_F(DatasetUpdateTest, AWholePartIsKeptWithoutFetchingItAgain) {
+    const std::string name = "title.crew.tsv.gz";
+    WriteFileBytes(cache_.File(name + ".part"), server_.Gzip(name));
+    WriteFileBytes(cache_.File(name + ".part.meta"),
+                   "Source: " + server_.Base() + "\nETag: " +
+                       sample::SampleSite().Datasets().at(name).etag + "\n");
+    UpdateDatasets(Options());
+    const std::vector<HttpRequest> requests = server_.RequestsFor(name);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].Header("Range"),
+              "bytes=" + std::to_string(server_.Gzip(name).size()) + "-");
+    EXPECT_EQ(ReadFileBytes(cache_.File(name)), server_.Gzip(name));
+}
+
+// A stop while the build reads a file or makes its indexes: the old database stays, no partial
+// file is left, and the next update fetches nothing again (each file answered unchanged) and
+// builds.
+TEST_F(DatasetUpdateTest, ACancelledBuildKeepsTheOldDatabaseAndEveryCopy) {
+    UpdateDatasets(Options());
+    const std::string old_database = ReadFileBytes(data_.File("films.sqlite"));
+    const std::string ratings =
+        sample::GzipCompress("tconst\taverageRating\tnumVotes\ntt9000001\t9.9\t5\n");
+    server_.Replace("title.ratings.tsv.gz", ratings, "Mon, 07 Dec 2026 00:00:00 GMT");
+
+    const std::vector<std::pair<UpdateProgress::Step, int>> stops = {
+        {UpdateProgress::Step::Build, 1},
+        {UpdateProgress::Step::Build, 4},
+        {UpdateProgress::Step::Index, 0},
+    };
+    for (const auto& [step, file_number] : stops) {
+        const std::size_t requests_before = server_.RequestCount();
+        DatasetDownloadOptions options = Options();
+        StopFromAnotherThread stop(
+            [step, file_number](const UpdateProgress& progress) {
+                return progress.step == step && progress.file_number == file_number;
+            },
+            true);
+        stop.Attach(options);
+        EXPECT_EQ(FailedUpdate(options), "the update was cancelled") << file_number;
+        EXPECT_EQ(ReadFileBytes(data_.File("films.sqlite")), old_database);
+        EXPECT_EQ(Files(data_.Path()), std::set<std::string>{"films.sqlite"});
+        EXPECT_EQ(server_.RequestCount(), requests_before + 5);
+    }
+
+    const std::size_t requests_before = server_.RequestCount();
+    const DatasetUpdateReport again = UpdateDatasets(Options());
+    EXPECT_TRUE(again.rebuilt);
+    EXPECT_EQ(server_.RequestCount(), requests_before + 5);
+    for (const UpdatedFile& file : again.files) {
+        EXPECT_EQ(file.origin, UpdatedFile::Origin::Unchanged) << file.name;
+    }
+    EXPECT_NE(ReadFileBytes(data_.File("films.sqlite")), old_database);
+}
+
+TEST_F(DatasetUpdateTest, TheProgressNumbersTheFilesAndEndsWithTheIndexStep) {
+    std::vector<UpdateProgress> steps;
+    DatasetDownloadOptions options = Options();
+    options.progress = [&steps](const UpdateProgress& progress) {
+        if (steps.empty() || steps.back().step != progress.step ||
+            steps.back().file_number != progress.file_number) {
+            steps.push_back(progress);
+        }
+    };
+    UpdateDatasets(options);
+
+    std::vector<std::pair<UpdateProgress::Step, int>> seen;
+    for (const UpdateProgress& progress : steps) {
+        EXPECT_EQ(progress.file_count, 5);
+        EXPECT_EQ(progress.file.empty(), progress.step == UpdateProgress::Step::Index);
+        seen.emplace_back(progress.step, progress.file_number);
+    }
+    using Step = UpdateProgress::Step;
+    const std::vector<std::pair<Step, int>> expected = {
+        {Step::Download, 1}, {Step::Download, 2}, {Step::Download, 3}, {Step::Download, 4},
+        {Step::Download, 5}, {Step::Build, 1},    {Step::Build, 2},    {Step::Build, 3},
+        {Step::Build, 4},    {Step::Build, 5},    {Step::Index, 0}};
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(steps[0].file, "title.basics.tsv.gz");
+    EXPECT_EQ(steps[5].file, "title.ratings.tsv.gz");  // the build reads the ratings first
+}
+
+// While one update holds the cache, a second one (of the same process, as the window's worker
+// beside another) fails at once with "another update is running" and sends nothing.
+TEST_F(DatasetUpdateTest, ASecondUpdateOfTheSameCacheIsRefused) {
+    server_.Slow("title.basics.tsv.gz");
+    DatasetDownloadOptions first = Options();
+    std::atomic<bool> running{false};
+    std::stop_source stop_first;
+    first.stop = stop_first.get_token();
+    first.progress = [&running](const UpdateProgress& progress) {
+        running = running || progress.bytes > 0;
+    };
+    std::string first_outcome;
+    std::thread worker([&] { first_outcome = FailedUpdate(first); });
+    while (!running) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+
+    const std::size_t requests = server_.RequestCount();
+    DatasetDownloadOptions second = Options(data_.Dir() + "second-");
+    try {
+        UpdateDatasets(second);
+        ADD_FAILURE() << "the second update ran";
+    } catch (const UpdateBusy& busy) {
+        EXPECT_STREQ(busy.what(), "another update is running");
+    }
+    EXPECT_EQ(server_.RequestCount(), requests);
+    stop_first.request_stop();
+    worker.join();
+    EXPECT_EQ(first_outcome, "the update was cancelled");
+    EXPECT_TRUE(Files(data_.Path()).empty());
+
+    // The lock ends with the update: the next one runs.
+    server_.Slow("");
+    EXPECT_GT(UpdateDatasets(second).build.titles, 0);
+}
+
+// A server on 127.0.0.1 that answers every connection with the same raw head and body, then
+// keeps sending the body's bytes again until the client goes away or the server stops.
+class EndlessServer {
+  public:
+    EndlessServer(std::string head, std::string body)
+        : head_(std::move(head)),
+          body_(std::move(body)),
+          listener_(test_support::ListenOnLoopback(4, port_)),
+          thread_([this] { Serve(); }) {}
+    ~EndlessServer() {
+        stop_ = true;
+        ::shutdown(listener_.Get(), SHUT_RDWR);
+        thread_.join();
+    }
+    std::string Base() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+
+  private:
+    void Serve() {
+        while (!stop_) {
+            const FileDescriptor client(::accept(listener_.Get(), nullptr, nullptr));
+            if (!client.IsOpen()) {
+                return;
+            }
+            std::string head;
+            char buffer[1024];
+            while (head.find("\r\n\r\n") == std::string::npos) {
+                const ssize_t got = ::read(client.Get(), buffer, sizeof buffer);
+                if (got <= 0) {
+                    break;
+                }
+                head.append(buffer, static_cast<std::size_t>(got));
+            }
+            const std::string answer = head_ + body_;
+            ssize_t sent = ::send(client.Get(), answer.data(), answer.size(), MSG_NOSIGNAL);
+            while (sent > 0 && !stop_) {
+                sent = ::send(client.Get(), body_.data(), body_.size(), MSG_NOSIGNAL);
+            }
+        }
+    }
+
+    std::string head_;
+    std::string body_;
+    std::uint16_t port_ = 0;  // before listener_, which sets it
+    FileDescriptor listener_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// A download larger than its answer announced or than the limit fails at once with its cause,
+// and its part is removed.
+TEST_F(DatasetUpdateTest, ADownloadOverItsLimitFailsAndItsPartIsRemoved) {
+    const std::string body(64 * 1024, 'x');
+    struct Case {
+        std::string head;
+        std::uint64_t limit;
+        std::string cause;
+    };
+    const std::vector<Case> cases = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: 10000000000\r\n\r\n", std::uint64_t{4} << 30,
+         "the file is larger than 4 GiB"},
+        {"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", 200000,
+         "the file is larger than 200000 bytes"},
+    };
+    for (const Case& test : cases) {
+        const EndlessServer endless(test.head, body);
+        DatasetDownloadOptions options = Options();
+        options.source = endless.Base();
+        options.max_file_bytes = test.limit;
+        EXPECT_EQ(FailedUpdate(options), "title.basics.tsv.gz: " + test.cause);
+        EXPECT_FALSE(test_support::FileExists(cache_.File("title.basics.tsv.gz.part")));
+    }
+}
+
+// Names in the cache that are not the cache's own regular files (a hard link to a file
+// outside, a symbolic link, FIFOs) are never written through nor waited on: they are replaced.
+TEST_F(DatasetUpdateTest, LinksAndFifosInTheCacheAreReplacedNotUsed) {
+    UpdateDatasets(Options());
+    TempDir outside;
+    WriteFileBytes(outside.File("precious"), "precious");
+    WriteFileBytes(outside.File("linked"), "linked");
+    const std::string ratings =
+        sample::GzipCompress("tconst\taverageRating\tnumVotes\ntt9000001\t9.9\t5\n");
+    server_.Replace("title.ratings.tsv.gz", ratings, "Mon, 07 Dec 2026 00:00:00 GMT");
+    // A part that the update would resume, hard-linked to a file outside the cache.
+    const std::string part = cache_.File("title.ratings.tsv.gz.part");
+    ASSERT_EQ(::link(outside.File("precious").c_str(), part.c_str()), 0);
+    WriteFileBytes(part + ".meta", "Source: " + server_.Base() + "\nETag: \"v2-" +
+                                       std::to_string(ratings.size()) + "\"\n");
+    ASSERT_EQ(::symlink(outside.File("linked").c_str(),
+                        cache_.File("name.basics.tsv.gz.part").c_str()),
+              0);
+    for (const std::string name :
+         {"title.basics.tsv.gz.meta", "title.crew.tsv.gz.part", "title.crew.tsv.gz.part.meta"}) {
+        ::unlink(cache_.File(name).c_str());
+        ASSERT_EQ(::mkfifo(cache_.File(name).c_str(), 0600), 0) << name;
+    }
+
+    const DatasetUpdateReport report = UpdateDatasets(Options());
+    EXPECT_TRUE(report.rebuilt);
+    EXPECT_EQ(ReadFileBytes(outside.File("precious")), "precious");
+    EXPECT_EQ(ReadFileBytes(outside.File("linked")), "linked");
+    for (const char* name : DatasetFileNames) {
+        EXPECT_EQ(ReadFileBytes(cache_.File(name)), server_.Gzip(name)) << name;
+    }
+    EXPECT_EQ(Files(cache_.Path()),
+              (std::set<std::string>{
+                  "title.basics.tsv.gz", "title.basics.tsv.gz.meta", "title.ratings.tsv.gz",
+                  "title.ratings.tsv.gz.meta", "title.crew.tsv.gz", "title.crew.tsv.gz.meta",
+                  "title.principals.tsv.gz", "title.principals.tsv.gz.meta", "name.basics.tsv.gz",
+                  "name.basics.tsv.gz.meta"}));
+}
+
+// Validators go back only as sane text, and only to the address the copy came from.
+TEST_F(DatasetUpdateTest, ValidatorsAreSentBackOnlyWhenSaneAndOnlyToTheirSource) {
+    // An ETag holding a bare CR, and a record tampered with a 10 MB ETag.
+    server_.Replace("title.basics.tsv.gz", server_.Gzip("title.basics.tsv.gz"),
+                    sample::DatasetsLastModified, "\"a\rInjected: yes\"");
+    UpdateDatasets(Options());
+    const std::string crew_record = cache_.File("title.crew.tsv.gz.meta");
+    WriteFileBytes(crew_record, "Source: " + server_.Base() + "\nETag: " +
+                                    std::string(10 << 20, 'e') + "\nLength: " +
+                                    std::to_string(server_.Gzip("title.crew.tsv.gz").size()) +
+                                    "\n");
+
+    UpdateDatasets(Options());
+    const HttpRequest basics = server_.RequestsFor("title.basics.tsv.gz").back();
+    EXPECT_EQ(basics.Header("If-None-Match"), "");
+    EXPECT_EQ(basics.Header("Injected"), "");
+    EXPECT_EQ(basics.Header("If-Modified-Since"), sample::DatasetsLastModified);
+    EXPECT_EQ(server_.RequestsFor("title.crew.tsv.gz").back().Header("If-None-Match"), "");
+    EXPECT_FALSE(server_.RequestsFor("title.ratings.tsv.gz").back().Header("If-None-Match").empty());
+
+    // Another server is never told what the first one's copies were.
+    DatasetServer other;
+    DatasetDownloadOptions elsewhere = Options();
+    elsewhere.source = other.Base();
+    UpdateDatasets(elsewhere);
+    for (const char* name : DatasetFileNames) {
+        const HttpRequest request = other.RequestsFor(name).back();
+        EXPECT_EQ(request.Header("If-None-Match"), "") << name;
+        EXPECT_EQ(request.Header("If-Modified-Since"), "") << name;
+    }
+}
+
+// Copies that no longer have the length recorded with them are all fetched whole by the next
+// update, which then builds.
+TEST_F(DatasetUpdateTest, CopiesCutShortSinceTheirRecordAreAllFetchedWholeAtOnce) {
+    UpdateDatasets(Options());
+    for (const char* name : DatasetFileNames) {
+        const std::string copy = ReadFileBytes(cache_.File(name));
+        WriteFileBytes(cache_.File(name), copy.substr(0, copy.size() - 10));
+    }
+    server_.Replace("title.ratings.tsv.gz",
+                    sample::GzipCompress("tconst\taverageRating\tnumVotes\ntt9000001\t9.9\t5\n"),
+                    "Mon, 07 Dec 2026 00:00:00 GMT");
+
+    const DatasetUpdateReport report = UpdateDatasets(Options());
+    EXPECT_TRUE(report.rebuilt);
+    for (const UpdatedFile& file : report.files) {
+        EXPECT_EQ(file.origin, UpdatedFile::Origin::Downloaded) << file.name;
+        EXPECT_EQ(server_.RequestsFor(file.name).back().Header("If-None-Match"), "") << file.name;
+        EXPECT_EQ(ReadFileBytes(cache_.File(file.name)), server_.Gzip(file.name)) << file.name;
+    }
 }
 
 TEST(IsoDateFromHttpDateTest, ReadsTheHttpDateForm) {
