@@ -18,6 +18,7 @@
 
 #include "common/file_descriptor.h"
 #include "common/output_file.h"
+#include "dataset/database_path.h"
 #include "dataset/film_database.h"
 
 namespace korvid {
@@ -406,6 +407,9 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
         throw DatasetError(source + ": not an http or https address, nor a folder");
     }
     source = WithSlash(source);
+    // A folder, a FIFO or a device at the database's path is refused before anything is
+    // fetched.
+    dataset::DatabaseFilePresent(options.db_path);
 
     DatasetUpdateReport report;
     if (remote) {
@@ -446,7 +450,8 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
         };
     }
     try {
-        report.build = dataset::BuildDatabase(sources, options.db_path, build_progress);
+        report.build = dataset::BuildDatabase(sources, options.db_path, build_progress,
+                                               options.force);
     } catch (const DatasetError& error) {
         if (remote) {
             ForgetCopyNamedIn(error.what(), options.cache_folder);

@@ -20,7 +20,7 @@ namespace {
     if (error_number == ENOSPC || error_number == EDQUOT) {
         throw DatasetError("Disk full");
     }
-    throw DatasetError(path + ": " + IoError::FromErrno(error_number).what());
+    throw DatasetError(path + ": " + ErrnoText(error_number));
 }
 
 }  // namespace
