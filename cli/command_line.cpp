@@ -12,6 +12,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "dataset/film_database.h"
 #include "korvid_version.h"
 
 namespace korvid::cli {
@@ -46,8 +47,8 @@ struct SiteArgs {
 
     void AddTo(CLI::App& app) {
         app.add_option("--source", source,
-                       "local (the film database) or site (default: local when the database "
-                       "is present)")
+                       "local (the film database) or site (default: the site with --host, "
+                       "else local when the database is present)")
             ->type_name("local|site")
             ->check(CLI::IsMember({"local", "site"}));
         app.add_option("--db", db,
@@ -233,6 +234,9 @@ struct DatasetCommand {
                          "another base address, or a local folder holding the five files")
             ->type_name("SOURCE");
         update->add_option("--db", update_options.db, "the database file")->type_name("FILE");
+        update->add_flag("--force", update_options.force,
+                         "put the new database in place even when it holds fewer than half "
+                         "the titles of the old one");
         status = AddCommand(
             *command, "status", "show the local film database",
             "Prints where the database is, when it was built, the date of each file it was\n"
@@ -320,6 +324,10 @@ int RunCommandLine(const std::vector<std::string>& args, std::istream& in, std::
     } catch (const UsageError& e) {
         ReportUsage(app, e.what(), err);
         return ExitUsage;
+    } catch (const dataset::DatabaseNotAnswering& e) {
+        err << MessagePrefix << e.what() << '\n'
+            << MessagePrefix << "--source site asks the site instead\n";
+        return ExitFailure;
     } catch (const std::exception& e) {
         err << MessagePrefix << e.what() << '\n';
         return ExitFailure;

@@ -13,7 +13,8 @@ namespace korvid::cli {
 // Where a lookup goes: the local film database or the site, and the folder for the
 // temporary page and the cover.
 struct SiteOptions {
-    std::string host;    // empty: KORVID_HOST, else the movie database site
+    std::string host;    // empty: KORVID_HOST, else the movie database site; given, the
+                         // site answers unless --source local or --db says otherwise
     std::string dir;     // empty: the current folder
     std::string source;  // "local", "site", or empty: local when a database is present
     std::string db;      // the database file; empty: KORVID_DATASET, else the default
@@ -71,6 +72,7 @@ struct DatasetUpdateOptions {
     std::string from;       // empty: the site's data-set server
     std::string db;         // empty: KORVID_DATASET, else the default place
     bool progress = false;  // a progress line on err (only when err is a terminal)
+    bool force = false;     // put the new database in place even with far fewer titles
 };
 
 struct DatasetStatusOptions {

@@ -12,6 +12,7 @@
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/stop_on_signals.h"
+#include "cli/terminal_text.h"
 #include "client/dataset_download.h"
 #include "dataset/database_path.h"
 #include "dataset/film_database.h"
@@ -119,17 +120,19 @@ const char* OriginText(UpdatedFile::Origin origin) {
     return "";
 }
 
+// The status's texts come from a file anyone may have made: they are shown as search shows
+// page text, so that none can act on the terminal or forge a line.
 void PrintStatusText(const dataset::DatabaseStatus& status, std::ostream& out) {
-    out << "Database:     " << status.path << '\n'
-        << "Built:        " << status.built_at << '\n'
+    out << "Database:     " << EscapedFileName(status.path) << '\n'
+        << "Built:        " << Utf8ForTerminal(status.built_at) << '\n'
         << "Titles:       " << status.titles << '\n'
         << "Names:        " << status.names << '\n'
         << "Skipped rows: " << status.skipped_rows << '\n'
         << "Size:         " << status.size_bytes << " bytes\n"
         << "Files:\n";
     for (const auto& [file, date] : status.file_dates) {
-        out << "  " << file << std::string(file.size() < 25 ? 25 - file.size() : 1, ' ') << date
-            << '\n';
+        out << "  " << file << std::string(file.size() < 25 ? 25 - file.size() : 1, ' ')
+            << Utf8ForTerminal(date) << '\n';
     }
     out << dataset::CreditLine << '\n';
 }
@@ -137,11 +140,11 @@ void PrintStatusText(const dataset::DatabaseStatus& status, std::ostream& out) {
 void PrintStatusJson(const dataset::DatabaseStatus& status, std::ostream& out) {
     nlohmann::ordered_json files = nlohmann::ordered_json::object();
     for (const auto& [file, date] : status.file_dates) {
-        files[file] = date;
+        files[file] = Utf8ForTerminal(date);
     }
-    const nlohmann::ordered_json object = {{"database", status.path},
+    const nlohmann::ordered_json object = {{"database", FileNameForJson(status.path)},
                                            {"present", true},
-                                           {"built", status.built_at},
+                                           {"built", Utf8ForTerminal(status.built_at)},
                                            {"files", files},
                                            {"titles", status.titles},
                                            {"names", status.names},
@@ -159,6 +162,7 @@ int RunDatasetUpdateCommand(const DatasetUpdateOptions& options, std::ostream& o
     download.source = options.from;
     download.cache_folder = dataset::DatasetCacheFolder();
     download.db_path = dataset::DatabasePath(options.db);
+    download.force = options.force;
     ProgressLine line(err);
     if (options.progress) {
         download.progress = [&line](const UpdateProgress& progress) { line.Show(progress); };
@@ -172,6 +176,12 @@ int RunDatasetUpdateCommand(const DatasetUpdateOptions& options, std::ostream& o
         const StopOnSignals signals(stop);
         try {
             report = UpdateDatasets(download);
+        } catch (const dataset::TooFewTitles& error) {
+            line.Clear();
+            err << MessagePrefix << error.what() << '\n'
+                << MessagePrefix << "\"korvid-cli dataset update --force\" puts it in place all "
+                   "the same\n";
+            return ExitFailure;
         } catch (const dataset::DatasetError& error) {
             line.Clear();
             err << MessagePrefix << error.what() << '\n';
@@ -201,10 +211,11 @@ int RunDatasetStatusCommand(const DatasetStatusOptions& options, std::ostream& o
         status = dataset::FilmDatabase(path).Status();
     } catch (const dataset::DatasetError& error) {
         if (options.json) {
-            const nlohmann::ordered_json object = {{"database", path}, {"present", false}};
+            const nlohmann::ordered_json object = {{"database", FileNameForJson(path)},
+                                                   {"present", false}};
             out << object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
         }
-        err << MessagePrefix << error.what() << '\n'
+        err << MessagePrefix << Utf8ForTerminal(error.what()) << '\n'
             << MessagePrefix << "run \"korvid-cli dataset update\" to build the film database\n";
         return ExitNotFound;
     }

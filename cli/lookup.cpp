@@ -32,6 +32,11 @@ std::shared_ptr<const dataset::FilmDatabase> OpenFilmSource(const SiteOptions& s
         }
         return nullptr;
     }
+    // A host given on the command line, and nothing that names the database, asks the site.
+    // KORVID_HOST alone does not: the database answers when one is present.
+    if (site.source.empty() && site.db.empty() && !site.host.empty()) {
+        return nullptr;
+    }
     const std::string path = dataset::DatabasePath(site.db);
     auto database = OpenFilmDatabaseIfPresent(path);
     // Asked for by --source local or --db, a database must be there; by default the site
@@ -63,7 +68,7 @@ LookupResult LookUp(TIMDBImport& importer, const std::string& title, std::option
     }
     importer.Host = site.host.empty() ? SiteHost() : site.host;
     importer.AppDir = WorkFolder(site.dir);
-    importer.Title = Utf8ToLatin1(title);
+    importer.Title = TypedToLatin1(title);
     const std::string shown = ForTerminal(importer.Title);
 
     const bool local = importer.HasFilmDatabase();

@@ -26,7 +26,8 @@ struct LookupResult {
 
 // The film database lookups answer from, or nothing for the site: with --source local the
 // database at the path (--db, else KORVID_DATASET, else the default), which must be there;
-// with --source site nothing; by default the database when one is at the path. Raises
+// with --source site nothing; by default the site when --host was given (without --db),
+// else the database when one is at the path (KORVID_HOST alone keeps that rule). Raises
 // DatasetError naming the cause when the database cannot be opened.
 std::shared_ptr<const dataset::FilmDatabase> OpenFilmSource(const SiteOptions& site);
 

@@ -116,7 +116,7 @@ void Scanner::ScanOne(FileReport& report) {
             entries.push_back(importer.ResultTitles[i]);
         }
         const std::optional<int> chosen =
-            ChooseEntry(entries, Utf8ToLatin1(report.searched.title), report.searched.year);
+            ChooseEntry(entries, TypedToLatin1(report.searched.title), report.searched.year);
         if (!chosen) {
             report.outcome = Outcome::Ambiguous;
             for (int i = 0; i < importer.ResultTitles.Count(); ++i) {

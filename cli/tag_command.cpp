@@ -83,7 +83,7 @@ FieldOverrides ConvertOptions(const TagFieldOptions& options) {
         if (!text) {
             return std::nullopt;
         }
-        return Utf8ToLatin1(*text);
+        return TypedToLatin1(*text);
     };
     return {latin1(options.title), latin1(options.director), latin1(options.comment),
             latin1(options.imdb),  latin1(options.year),     GenreIndex(options.genre)};

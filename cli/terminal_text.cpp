@@ -107,6 +107,22 @@ std::string FileNameForJson(const std::string& name) {
     return out;
 }
 
+std::string Utf8ForTerminal(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    ForEachUtf8Piece(text, [&](std::string_view piece, bool valid) {
+        const auto byte = static_cast<unsigned char>(piece[0]);
+        const bool c1 =
+            piece.size() == 2 && byte == 0xC2 && static_cast<unsigned char>(piece[1]) < 0xA0;
+        if (!valid || byte < 0x20 || byte == 0x7F || c1) {
+            out += '?';
+        } else {
+            out += piece;
+        }
+    });
+    return out;
+}
+
 std::string ForTerminal(const std::string& bytes) {
     std::string shown = bytes;
     for (char& c : shown) {

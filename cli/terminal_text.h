@@ -10,10 +10,16 @@
 namespace korvid::cli {
 
 using korvid::Latin1ToUtf8;
+using korvid::TypedToLatin1;
 using korvid::Utf8ToLatin1;
 
 // Latin-1 to UTF-8, with C0 and C1 control bytes and DEL replaced by "?".
 std::string ForTerminal(const std::string& bytes);
+
+// UTF-8 text from a file Korvid did not write (the film database's fields) as ForTerminal
+// shows page text: C0 and C1 control characters and DEL, and each byte that is not part of
+// valid UTF-8, replaced by "?"; every other character kept.
+std::string Utf8ForTerminal(const std::string& text);
 
 // A file name (its own bytes, usually UTF-8) as "ls -b" shows it, so that it can neither act
 // on the terminal nor forge a line: "\\" for a backslash, C escapes ("\n", "\t", "\a", ...)

@@ -22,6 +22,7 @@
 #include "common/file_descriptor.h"
 #include "common/output_file.h"
 #include "dataset/build_file.h"
+#include "dataset/database_path.h"
 #include "dataset/film_database.h"
 
 namespace korvid {
@@ -472,6 +473,9 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
         throw DatasetError(source + ": not an http or https address, nor a folder");
     }
     source = WithSlash(source);
+    // A folder, a FIFO or a device at the database's path is refused before anything is
+    // fetched.
+    dataset::DatabaseFilePresent(options.db_path);
 
     // The lock comes first: an update that finds another one running changes nothing.
     CreateFolder(options.cache_folder, "the download folder");
@@ -533,8 +537,8 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
         throw UpdateCancelled();
     }
     try {
-        report.build =
-            dataset::BuildDatabase(sources, options.db_path, build_progress, options.stop);
+        report.build = dataset::BuildDatabase(sources, options.db_path, build_progress,
+                                              options.stop, options.force);
     } catch (const dataset::BuildCancelled&) {
         // Stopped, not spoilt: every copy stays as it is for the next update.
         throw UpdateCancelled();

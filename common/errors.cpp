@@ -1,6 +1,7 @@
 #include "common/errors.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace korvid {
 
@@ -69,6 +70,16 @@ IoError WriteError(int error_number) {
         return IoError(IoError::DiskFull);
     }
     return IoError::FromErrno(error_number);
+}
+
+std::string ErrnoText(int error_number) {
+    const int code = MappedCode(error_number);
+    if (code != 0) {
+        return IoError::TextForCode(code);
+    }
+    // The English words, whatever the locale, and safe from any thread.
+    const char* words = ::strerrordesc_np(error_number);
+    return words != nullptr ? std::string(words) : IoError::TextForCode(error_number);
 }
 
 FileOpenError::FileOpenError(const std::string& file_name)

@@ -39,6 +39,12 @@ class IoError : public std::runtime_error {
 // system's own error (IoError::FromErrno) otherwise.
 IoError WriteError(int error_number);
 
+// The system's error in words for a message that names a file: the fixed texts above for the
+// errno values that have them ("File not found", "File access denied"), the C library's own
+// words ("Is a directory", "Input/output error") for every other. For messages outside the
+// tag writer, whose "I/O error %d" form is fixed.
+std::string ErrnoText(int error_number);
+
 // "Cannot open file %s"
 class FileOpenError : public std::runtime_error {
   public:

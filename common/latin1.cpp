@@ -1,5 +1,9 @@
 #include "common/latin1.h"
 
+#include <utf8proc.h>
+
+#include <cstdlib>
+
 namespace korvid {
 
 std::string Utf8ToLatin1(const std::string& text) {
@@ -41,6 +45,22 @@ std::string Latin1ToUtf8(const std::string& bytes) {
         }
     }
     return out;
+}
+
+std::string TypedToLatin1(const std::string& text) {
+    utf8proc_uint8_t* composed = nullptr;
+    const utf8proc_ssize_t length =
+        utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(text.data()),
+                     static_cast<utf8proc_ssize_t>(text.size()), &composed,
+                     static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
+    if (length < 0) {
+        // Not valid UTF-8: taken as it stands, as Utf8ToLatin1 takes it.
+        return Utf8ToLatin1(text);
+    }
+    const std::string result(reinterpret_cast<const char*>(composed),
+                             static_cast<std::size_t>(length));
+    std::free(composed);
+    return Utf8ToLatin1(result);
 }
 
 }  // namespace korvid

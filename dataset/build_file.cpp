@@ -25,7 +25,7 @@ constexpr int kNameAttempts = 16;
     if (error_number == ENOSPC || error_number == EDQUOT) {
         throw DatasetError("Disk full");
     }
-    throw DatasetError(path + ": " + IoError::FromErrno(error_number).what());
+    throw DatasetError(path + ": " + ErrnoText(error_number));
 }
 
 std::filesystem::path FolderOf(const std::filesystem::path& target) {

@@ -10,6 +10,7 @@
 #include "dataset/build_file.h"
 #include "dataset/build_limits.h"
 #include "dataset/build_tables.h"
+#include "dataset/database_path.h"
 #include "dataset/database_schema.h"
 #include "dataset/film_database.h"
 #include "dataset/gzip_lines.h"
@@ -320,10 +321,33 @@ void WriteMeta(sqlite3* db, const BuildSources& sources, const BuildReport& repo
     put("complete", "1");
 }
 
+// The titles of the database a build would replace; 0 when there is none or it cannot be
+// read (it protects nothing then).
+std::int64_t TitlesToReplace(const std::string& db_path) {
+    try {
+        return FilmDatabase(db_path).Status().titles;
+    } catch (const DatasetError&) {
+        return 0;
+    }
+}
+
 }  // namespace
 
+TooFewTitles::TooFewTitles(std::int64_t new_titles, std::int64_t old_titles)
+    : DatasetError("the new film database holds " + std::to_string(new_titles) +
+                   " titles, fewer than half the " + std::to_string(old_titles) +
+                   " of the one it would replace; the old one is kept"),
+      new_titles_(new_titles),
+      old_titles_(old_titles) {}
+
 BuildReport BuildDatabase(const BuildSources& sources, const std::string& db_path,
-                          const BuildProgressCallback& progress, std::stop_token stop) {
+                          const BuildProgressCallback& progress, std::stop_token stop,
+                          bool force) {
+    // A folder, a FIFO or a device at the path is refused before any work: it is never
+    // opened nor renamed over.
+    const std::int64_t old_titles =
+        DatabaseFilePresent(db_path) && !force ? TitlesToReplace(db_path) : 0;
+
     // Every file is opened first: a missing one fails before anything is written. They are
     // numbered in the order they are read.
     RowReader ratings_file(sources.title_ratings.path, kRatingsName, 1, kRatingsHeader, progress,
@@ -371,6 +395,10 @@ BuildReport BuildDatabase(const BuildSources& sources, const std::string& db_pat
             throw BuildCancelled();
         }
         db.Close();
+        if (report.titles * 2 < old_titles) {
+            throw TooFewTitles(report.titles, old_titles);
+        }
+        DatabaseFilePresent(db_path);  // nothing else has taken the path during the build
         file.Commit();
         return report;
     } catch (const DatasetError&) {

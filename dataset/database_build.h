@@ -55,11 +55,27 @@ struct BuildReport {
     std::int64_t skipped_rows = 0;  // malformed rows left out, over all five files
 };
 
+// A new database with fewer than half the titles of the one it would replace (files cut
+// short or emptied at their source): it is not put in place, and the old one is kept.
+class TooFewTitles : public DatasetError {
+  public:
+    TooFewTitles(std::int64_t new_titles, std::int64_t old_titles);
+    std::int64_t NewTitles() const { return new_titles_; }
+    std::int64_t OldTitles() const { return old_titles_; }
+
+  private:
+    std::int64_t new_titles_;
+    std::int64_t old_titles_;
+};
+
 // Builds the database at db_path from the sources. Raises DatasetError with a one-line
-// cause ("title.crew.tsv.gz: not a gzip file", "Disk full", ...) when the build fails, and
-// BuildCancelled within a second of a stop asked through stop (while reading a file as while
-// making the indexes).
+// cause ("title.crew.tsv.gz: not a gzip file", "Disk full", ...) when the build fails, at
+// once when db_path is something other than a regular file (a folder, a FIFO, a device);
+// TooFewTitles when the new database holds fewer than half the titles of the one at db_path,
+// unless force is set; and BuildCancelled within a second of a stop asked through stop
+// (while reading a file as while making the indexes).
 BuildReport BuildDatabase(const BuildSources& sources, const std::string& db_path,
-                          const BuildProgressCallback& progress = {}, std::stop_token stop = {});
+                          const BuildProgressCallback& progress = {}, std::stop_token stop = {},
+                          bool force = false);
 
 }  // namespace korvid::dataset

@@ -1,7 +1,13 @@
 #include "dataset/database_path.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <string>
+
+#include "common/errors.h"
+#include "dataset/film_database.h"
 
 namespace korvid::dataset {
 namespace {
@@ -37,6 +43,25 @@ std::string DatabasePath(const std::string& db_option) {
         return from_env;
     }
     return XdgFolder("XDG_DATA_HOME", ".local/share") + "korvid/films.sqlite";
+}
+
+bool DatabaseFilePresent(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT) {
+            return false;
+        }
+        throw DatasetError(path + ": " + ErrnoText(errno));
+    }
+    if (S_ISREG(info.st_mode)) {
+        return true;
+    }
+    const char* kind = S_ISDIR(info.st_mode)                              ? "a folder"
+                       : S_ISFIFO(info.st_mode)                           ? "a FIFO"
+                       : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)   ? "a device"
+                       : S_ISSOCK(info.st_mode)                           ? "a socket"
+                                                                          : "a special file";
+    throw DatasetError(path + ": " + kind + ", not a film database file");
 }
 
 std::string DatasetCacheFolder() {

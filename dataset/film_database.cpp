@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "common/errors.h"
+#include "dataset/database_path.h"
 #include "dataset/database_schema.h"
 #include "dataset/sqlite_db.h"
 #include "dataset/text_fold.h"
@@ -102,6 +103,77 @@ std::int64_t Count(std::string_view text) {
     return value;
 }
 
+// The longest text or blob the database may give: a title, a name or a character is a few
+// hundred bytes at most, so this is far more than Korvid's own database holds.
+constexpr int kMaxValueLength = 1 << 20;
+
+// The statements of a schema text, without their ";" and the white space around them.
+std::vector<std::string_view> Statements(std::string_view sql) {
+    std::vector<std::string_view> statements;
+    while (!sql.empty()) {
+        const std::size_t end = std::min(sql.find(';'), sql.size());
+        std::string_view statement = sql.substr(0, end);
+        const std::size_t first = statement.find_first_not_of(" \n");
+        if (first != std::string_view::npos) {
+            statement = statement.substr(first, statement.find_last_not_of(" \n") + 1 - first);
+            statements.push_back(statement);
+        }
+        sql.remove_prefix(std::min(end + 1, sql.size()));
+    }
+    return statements;
+}
+
+// The name a CREATE statement gives: the word after its third or fourth word.
+std::string ObjectName(std::string_view statement) {
+    for (const std::string_view prefix : {"CREATE TABLE ", "CREATE VIRTUAL TABLE "}) {
+        if (statement.substr(0, prefix.size()) == prefix) {
+            statement.remove_prefix(prefix.size());
+            return std::string(statement.substr(0, statement.find_first_of(" (")));
+        }
+    }
+    return {};
+}
+
+// Each table Korvid reads, with the definition SQLite keeps for it: the build's own
+// statements, and the full-text index's tables as its module makes them.
+std::vector<std::pair<std::string, std::string>> ExpectedTables() {
+    std::vector<std::pair<std::string, std::string>> tables;
+    for (const std::string_view statement : Statements(kCreateTables)) {
+        tables.emplace_back(ObjectName(statement), statement);
+    }
+    for (const std::string_view statement : Statements(kCreateIndexes)) {
+        if (statement.substr(0, 20) == "CREATE VIRTUAL TABLE") {
+            const std::string name = ObjectName(statement);
+            tables.emplace_back(name, statement);
+            tables.emplace_back(name + "_data", "CREATE TABLE '" + name +
+                                                    "_data'(id INTEGER PRIMARY KEY, block BLOB)");
+            tables.emplace_back(name + "_idx",
+                                "CREATE TABLE '" + name +
+                                    "_idx'(segid, term, pgno, PRIMARY KEY(segid, term)) "
+                                    "WITHOUT ROWID");
+            tables.emplace_back(name + "_config", "CREATE TABLE '" + name +
+                                                      "_config'(k PRIMARY KEY, v) WITHOUT ROWID");
+        }
+    }
+    return tables;
+}
+
+// Whether every table Korvid reads is there as the build made it: no view, no other columns,
+// no other full-text settings. Only the schema's text is read, nothing of its objects runs.
+bool HasKorvidTables(sqlite3* db) {
+    SqliteStatement definition(db, "SELECT type, sql FROM sqlite_schema WHERE name = ?1");
+    for (const auto& [name, sql] : ExpectedTables()) {
+        definition.Bind(1, name);
+        const bool found = definition.Step() && definition.Text(0) == "table" &&
+                           definition.Text(1) == sql && !definition.Step();
+        sqlite3_reset(definition.Handle());
+        if (!found) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::vector<std::string> SplitGenres(std::string_view genres) {
     std::vector<std::string> list;
     while (!genres.empty()) {
@@ -120,14 +192,20 @@ std::vector<std::string> SplitGenres(std::string_view genres) {
 
 }  // namespace
 
-FilmDatabase::FilmDatabase(const std::string& path) : path_(path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        throw DatasetError(path + ": " + IoError::FromErrno(errno).what());
+FilmDatabase::FilmDatabase(const std::string& path, std::chrono::milliseconds answer_limit)
+    : path_(path) {
+    // Anything but a regular file is refused before it is opened: a FIFO would block.
+    if (!DatabaseFilePresent(path)) {
+        throw DatasetError(path + ": " + ErrnoText(ENOENT));
     }
     SqliteConnection connection(path, SQLITE_OPEN_READONLY);
+    ReadDefensively(connection.Get(), kMaxValueLength);
+    auto deadline = std::make_unique<AnswerDeadline>(connection.Get(), answer_limit);
     const std::string not_ours = path + ": not a Korvid film database";
     try {
+        if (!HasKorvidTables(connection.Get())) {
+            throw DatasetError(not_ours);
+        }
         SqliteStatement meta(connection.Get(),
                              "SELECT (SELECT value FROM meta WHERE key = 'schema_version'), "
                              "(SELECT value FROM meta WHERE key = 'complete')");
@@ -135,16 +213,47 @@ FilmDatabase::FilmDatabase(const std::string& path) : path_(path) {
             throw DatasetError(not_ours);
         }
     } catch (const DatasetError&) {
+        if (deadline->Passed()) {
+            throw DatabaseNotAnswering();
+        }
         throw DatasetError(not_ours);
     }
+    deadline_ = std::move(deadline);
     db_ = connection.Release();
 }
 
 FilmDatabase::~FilmDatabase() {
+    deadline_.reset();
     sqlite3_close(db_);
 }
 
+template <typename Question>
+auto FilmDatabase::Answer(Question question) const {
+    deadline_->Start();
+    try {
+        return question();
+    } catch (const DatasetError&) {
+        if (deadline_->Passed()) {
+            throw DatabaseNotAnswering();
+        }
+        throw;
+    }
+}
+
 std::vector<SearchEntry> FilmDatabase::Search(std::string_view words, std::size_t limit) const {
+    return Answer([&] { return SearchEntries(words, limit); });
+}
+
+std::optional<FilmRecord> FilmDatabase::Film(std::string_view tconst) const {
+    return Answer([&] { return ReadFilm(tconst); });
+}
+
+DatabaseStatus FilmDatabase::Status() const {
+    return Answer([&] { return ReadStatus(); });
+}
+
+std::vector<SearchEntry> FilmDatabase::SearchEntries(std::string_view words,
+                                                     std::size_t limit) const {
     std::vector<SearchEntry> entries;
     const std::string folded = FoldForSearch(words);
     if (folded.empty() || limit == 0) {
@@ -200,7 +309,7 @@ std::vector<SearchEntry> FilmDatabase::Search(std::string_view words, std::size_
     return entries;
 }
 
-std::optional<FilmRecord> FilmDatabase::Film(std::string_view tconst) const {
+std::optional<FilmRecord> FilmDatabase::ReadFilm(std::string_view tconst) const {
     SqliteStatement film(db_,
                          "SELECT t.tconst, t.type, t.primary_title, t.original_title, t.year, "
                          "t.minutes, t.genres, t.rating, t.votes, d.name, l.name, t.lead_character "
@@ -226,7 +335,15 @@ std::optional<FilmRecord> FilmDatabase::Film(std::string_view tconst) const {
     return record;
 }
 
-DatabaseStatus FilmDatabase::Status() const {
+DatabaseStatus FilmDatabase::ReadStatus() const {
+    // The files in the order of the data sets' own list.
+    static constexpr std::string_view kOrder[] = {"title.basics.tsv.gz", "title.ratings.tsv.gz",
+                                                  "title.crew.tsv.gz", "title.principals.tsv.gz",
+                                                  "name.basics.tsv.gz"};
+    const auto rank = [](std::string_view name) {
+        return static_cast<std::size_t>(std::find(std::begin(kOrder), std::end(kOrder), name) -
+                                        std::begin(kOrder));
+    };
     DatabaseStatus status;
     status.path = path_;
     SqliteStatement meta(db_, "SELECT key, value FROM meta ORDER BY key");
@@ -242,17 +359,12 @@ DatabaseStatus FilmDatabase::Status() const {
             status.names = Count(value);
         } else if (key == "skipped_rows") {
             status.skipped_rows = Count(value);
-        } else if (key.substr(0, date_prefix.size()) == date_prefix) {
+        } else if (key.substr(0, date_prefix.size()) == date_prefix &&
+                   rank(key.substr(date_prefix.size())) < std::size(kOrder)) {
+            // Only the five files: a database someone else made may hold any keys.
             status.file_dates.emplace_back(key.substr(date_prefix.size()), value);
         }
     }
-    // The files in the order of the data sets' own list.
-    static constexpr std::string_view kOrder[] = {"title.basics.tsv.gz", "title.ratings.tsv.gz",
-                                                  "title.crew.tsv.gz", "title.principals.tsv.gz",
-                                                  "name.basics.tsv.gz"};
-    const auto rank = [](const std::string& name) {
-        return std::find(std::begin(kOrder), std::end(kOrder), name) - std::begin(kOrder);
-    };
     std::sort(status.file_dates.begin(), status.file_dates.end(),
               [&](const auto& a, const auto& b) { return rank(a.first) < rank(b.first); });
     struct stat info {};

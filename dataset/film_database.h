@@ -4,7 +4,9 @@
 // questions the importer asks of it: which titles match some search words, and one title's
 // facts. Text is the files' own UTF-8; the importer converts it to its Latin-1 fields.
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -26,6 +28,17 @@ class DatasetError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
+
+// A statement on the film database ran past its time limit and was ended: "the film database
+// does not answer". The database is there but of no use; the site can answer instead.
+class DatabaseNotAnswering : public DatasetError {
+  public:
+    DatabaseNotAnswering() : DatasetError("the film database does not answer") {}
+};
+
+// How long one question to the film database may take; a database Korvid built answers in
+// milliseconds, so only a tampered or broken one reaches it.
+inline constexpr std::chrono::milliseconds AnswerLimit{5000};
 
 // One title's facts, as the files give them.
 struct FilmRecord {
@@ -67,11 +80,17 @@ struct DatabaseStatus {
     std::int64_t size_bytes = 0;    // the database file's size
 };
 
+class AnswerDeadline;
+
 class FilmDatabase {
   public:
-    // Opens a database read-only. Raises DatasetError when the file is missing, unreadable
-    // or not a complete Korvid film database.
-    explicit FilmDatabase(const std::string& path);
+    // Opens a database read-only. Raises DatasetError when the file is missing, unreadable,
+    // not a regular file, or not a complete Korvid film database: every table it reads must
+    // be a table defined as the build defines it (a database someone else made may hold
+    // anything). Each of the calls below that runs longer than answer_limit raises
+    // DatabaseNotAnswering, as does this opening.
+    explicit FilmDatabase(const std::string& path,
+                          std::chrono::milliseconds answer_limit = AnswerLimit);
     ~FilmDatabase();
     FilmDatabase(const FilmDatabase&) = delete;
     FilmDatabase& operator=(const FilmDatabase&) = delete;
@@ -87,8 +106,16 @@ class FilmDatabase {
     DatabaseStatus Status() const;
 
   private:
+    // Runs one question under the time limit.
+    template <typename Question>
+    auto Answer(Question question) const;
+    std::vector<SearchEntry> SearchEntries(std::string_view words, std::size_t limit) const;
+    std::optional<FilmRecord> ReadFilm(std::string_view tconst) const;
+    DatabaseStatus ReadStatus() const;
+
     std::string path_;
     sqlite3* db_ = nullptr;
+    std::unique_ptr<AnswerDeadline> deadline_;
 };
 
 }  // namespace korvid::dataset

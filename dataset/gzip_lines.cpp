@@ -27,7 +27,7 @@ GzipLines::GzipLines(const std::string& path, std::string name)
     : name_(std::move(name)), input_(kInputSize) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) {
-        Fail(IoError::FromErrno(errno).what());
+        Fail(ErrnoText(errno));
     }
     struct stat info {};
     if (::fstat(fd_, &info) == 0) {
@@ -174,7 +174,7 @@ std::size_t GzipLines::InflateInto(char* out, std::size_t capacity) {
                 if (errno == EINTR) {
                     continue;
                 }
-                Fail(IoError::FromErrno(errno).what());
+                Fail(ErrnoText(errno));
             }
             if (got == 0) {
                 input_ended_ = true;

@@ -48,6 +48,39 @@ sqlite3* SqliteConnection::Release() {
     return db;
 }
 
+void ReadDefensively(sqlite3* db, int max_length) {
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, max_length);
+    sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
+}
+
+AnswerDeadline::AnswerDeadline(sqlite3* db, std::chrono::milliseconds limit)
+    : db_(db), limit_(limit) {
+    Start();
+    // Looked at every thousand virtual machine steps: often enough to end within a
+    // fraction of a second, seldom enough to cost nothing.
+    sqlite3_progress_handler(db_, 1000, &AnswerDeadline::Check, this);
+}
+
+AnswerDeadline::~AnswerDeadline() {
+    sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+}
+
+void AnswerDeadline::Start() {
+    passed_ = false;
+    deadline_ = (std::chrono::steady_clock::now() + limit_).time_since_epoch().count();
+}
+
+int AnswerDeadline::Check(void* self) {
+    auto* deadline = static_cast<AnswerDeadline*>(self);
+    if (std::chrono::steady_clock::now().time_since_epoch().count() < deadline->deadline_) {
+        return 0;
+    }
+    deadline->passed_ = true;
+    return 1;
+}
+
 SqliteStatement::SqliteStatement(sqlite3* db, std::string_view sql) : db_(db) {
     const int code =
         sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &statement_, nullptr);

@@ -5,6 +5,8 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -33,6 +35,34 @@ class SqliteConnection {
     sqlite3* db_ = nullptr;
 };
 
+// Settings for reading a database file that someone else may have made: functions and virtual
+// tables named in its schema are not trusted, the schema cannot be written, no text or blob
+// longer than max_length bytes is made or read, and no other database can be attached.
+void ReadDefensively(sqlite3* db, int max_length);
+
+// Ends any statement of the connection that is still running when the limit has passed since
+// Start() (through the progress handler: the statement fails with SQLITE_INTERRUPT).
+class AnswerDeadline {
+  public:
+    AnswerDeadline(sqlite3* db, std::chrono::milliseconds limit);
+    ~AnswerDeadline();
+    AnswerDeadline(const AnswerDeadline&) = delete;
+    AnswerDeadline& operator=(const AnswerDeadline&) = delete;
+
+    // Starts the time for the statements that follow.
+    void Start();
+    // Whether the deadline has ended a statement since Start().
+    bool Passed() const { return passed_; }
+
+  private:
+    static int Check(void* self);
+
+    sqlite3* db_;
+    std::chrono::steady_clock::duration limit_;
+    std::atomic<std::chrono::steady_clock::rep> deadline_{0};
+    std::atomic<bool> passed_{false};
+};
+
 class SqliteStatement {
   public:
     SqliteStatement(sqlite3* db, std::string_view sql);
@@ -56,6 +86,7 @@ class SqliteStatement {
     std::int64_t Int(int column) const;
     std::optional<int> OptionalInt(int column) const;
     bool IsNull(int column) const;
+    sqlite3_stmt* Handle() const { return statement_; }
 
   private:
     sqlite3* db_;

@@ -8,6 +8,7 @@ packages=(
     libcurl4-openssl-dev   # HTTP
     libsqlite3-dev zlib1g-dev   # the local film database and its gzip files
     nlohmann-json3-dev     # JSON output of korvid-cli
+    libutf8proc-dev        # typed text composed (NFC) before it becomes Latin-1
     libcli11-dev           # the command line of korvid-cli
     libgtest-dev libgmock-dev libbenchmark-dev
     id3v2                  # writes real ID3v1 tags for the tag tests

@@ -147,6 +147,16 @@ TEST_F(LocalSourceCliTest, AClosedServiceIsNoCoverWithItsReason) {
                            "\nkorvid-cli: no cover: connection refused\n");
 }
 
+TEST_F(LocalSourceCliTest, ATitleTypedInDecomposedFormFindsItsFilm) {
+    // "Joe" U+0308 "lle": the mark composes with its letter to the Latin-1 "\xEB".
+    const auto run = RunInProcess({"search", "--db", Database(), "--host", Host, "-d", dir_.Path(),
+                                   "--json", "Joe\xCC\x88lle"});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    const Json answer = Json::parse(run.out);
+    EXPECT_EQ(answer["kind"], "film");
+    EXPECT_EQ(answer["film"]["address"], LocalAddress("tt9100005"));
+}
+
 TEST_F(LocalSourceCliTest, SearchListsTheSameTitlesAndCreditsTheDataOnStandardError) {
     const auto run = RunInProcess({"search", "--db", Database(), "--host", Host, "lantern road"});
     ASSERT_EQ(run.exit_code, 0) << run.err;
@@ -175,9 +185,11 @@ TEST_F(LocalSourceCliTest, ScanTagsFromTheDatabaseWithoutWaitingBetweenLookups) 
     const std::string road_1971 = Movie("Lantern.Road.1971.mkv");
     const std::string road = Movie("Lantern Road.avi");
     DatasetVariable database(Database());  // the default source: the database named there
+    // KORVID_HOST, unlike --host, leaves the database the default.
+    test_support::ScopedEnv host("KORVID_HOST", Host);
     const auto start = std::chrono::steady_clock::now();
-    const auto run = RunInProcess(
-        {"scan", "--delay", "600", "--host", Host, "-d", dir_.Path(), "--json", dir_.Path()});
+    const auto run =
+        RunInProcess({"scan", "--delay", "600", "-d", dir_.Path(), "--json", dir_.Path()});
     // Ten minutes between requests would apply to the site; three lookups ran at once here.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::minutes(5));
     ASSERT_EQ(run.exit_code, 1) << run.err;  // "Lantern Road" without a year is ambiguous
@@ -203,6 +215,32 @@ TEST_F(LocalSourceCliTest, SourceSiteAsksTheSiteWhenADatabaseIsPresent) {
     EXPECT_FALSE(answer.contains("credit"));
     ASSERT_EQ(answer["results"].size(), 2u);
     EXPECT_EQ(answer["results"][0]["address"], Address("tt9000013"));
+}
+
+TEST_F(LocalSourceCliTest, AHostGivenOnTheCommandLineAsksTheSiteUnlessTheDatabaseIsNamed) {
+    DatasetVariable database(Database());
+    struct Case {
+        std::vector<std::string> options;
+        bool korvid_host;
+        const char* source;
+    };
+    const Case cases[] = {
+        {{"--host", site_->HostPort()}, false, "site"},
+        {{"--host", site_->HostPort(), "--db", Database()}, false, "local"},
+        {{"--host", site_->HostPort(), "--source", "local"}, false, "local"},
+        {{}, true, "local"},  // KORVID_HOST alone: the database, as it is present
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.options));
+        test_support::ScopedEnv host(
+            "KORVID_HOST", c.korvid_host ? std::optional<std::string>(site_->HostPort()) : std::nullopt);
+        std::vector<std::string> args = {"search", "-d", dir_.Path(), "--json"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back("lantern road");
+        const auto run = RunInProcess(args);
+        ASSERT_EQ(run.exit_code, 0) << run.err;
+        EXPECT_EQ(Json::parse(run.out)["source"], c.source);
+    }
 }
 
 TEST_F(LocalSourceCliTest, WithoutADatabaseTheDefaultIsTheSite) {

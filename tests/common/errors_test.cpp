@@ -51,6 +51,15 @@ TEST(IoErrorTest, FailedWritesMapToDiskFullOrTheSystemsError) {
     }
 }
 
+// Messages outside the tag writer name the system's error in words, never by its number.
+TEST(IoErrorTest, ErrnoTextIsWords) {
+    for (const Case c : {Case{ENOENT, 0, "File not found"}, Case{EACCES, 0, "File access denied"},
+                         Case{EISDIR, 0, "Is a directory"}, Case{EIO, 0, "Input/output error"},
+                         Case{ELOOP, 0, "Too many levels of symbolic links"}}) {
+        EXPECT_EQ(ErrnoText(c.error_number), c.text) << c.error_number;
+    }
+}
+
 TEST(ErrorTextTest, FileAndListErrorsCarryTheirArgument) {
     EXPECT_STREQ(FileOpenError("/m/film.avi").what(), "Cannot open file /m/film.avi");
     EXPECT_STREQ(FileCreateError("/x/out.xml").what(), "Cannot create file /x/out.xml");

@@ -95,6 +95,13 @@ TEST_F(LocalSourceWindowTest, ALocalFilmShowsWithItsSourceAndCreditInTheStatusBa
     EXPECT_TRUE(prompts_.errors.empty());
 }
 
+// A title typed with a combining mark ("e" + U+0308) is composed before it becomes Latin-1.
+TEST_F(LocalSourceWindowTest, ATitleTypedInDecomposedFormFindsItsFilm) {
+    Search(QString::fromUtf8("Joe\u0308lle"));
+    EXPECT_EQ(form_.Label3->text(), QString::fromUtf8("Title : Joëlle "));
+    EXPECT_EQ(form_.StatusText(), LocalStatus);
+}
+
 TEST_F(LocalSourceWindowTest, AListEntryPickedIsReadFromTheDatabase) {
     Search("lantern road");
     ASSERT_EQ(form_.ListBox1->count(), 3);
