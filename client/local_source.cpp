@@ -73,6 +73,8 @@ void TIMDBImport::UseFilmDatabase(std::shared_ptr<const dataset::FilmDatabase> d
 bool TIMDBImport::SearchFilmDatabase() {
     source_ = LookupSource::Local;
     ClearMovieData();
+    // A new search keeps nothing of the film read before.
+    ForgetFilm();
     outcome_ = LookupOutcome::None;
     if (Title.empty()) {
         return false;

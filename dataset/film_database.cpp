@@ -125,6 +125,9 @@ FilmDatabase::FilmDatabase(const std::string& path) : path_(path) {
     if (::stat(path.c_str(), &info) != 0) {
         throw DatasetError(path + ": " + IoError::FromErrno(errno).what());
     }
+    if (S_ISDIR(info.st_mode)) {
+        throw DatasetError(path + ": a folder stands there, not a film database file");
+    }
     SqliteConnection connection(path, SQLITE_OPEN_READONLY);
     const std::string not_ours = path + ": not a Korvid film database";
     try {

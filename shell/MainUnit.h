@@ -134,6 +134,7 @@ class Tmovieform : public QWidget {
     void BuildFilmPanel();
     void BuildStatusBar();
     void ConnectHandlers();
+    void ConnectShortcuts();
     void SetStatus(const std::string& text);
     void ShowFilm();
     void LoadCover();
@@ -145,6 +146,10 @@ class Tmovieform : public QWidget {
     bool KeepDownloading();
     void TakeEventsDuringDownload();
     class LookupScope;
+    class ResultListInput;
+    // After a lookup that found a page of another kind than a film's: says so, and no cover
+    // of a film before stays.
+    void ReportNotFilmPage();
     // Asks for a movie file; no value when the user cancels.
     std::optional<ShortString> ChooseMovieFile();
 
@@ -157,6 +162,7 @@ class Tmovieform : public QWidget {
     std::string status_;  // the status text without the download's byte count
     bool lookup_running_ = false;
     bool close_requested_ = false;  // during a lookup; the window closes after it
+    bool pick_failed_ = false;      // the last import from the list showed no film
 };
 
 }  // namespace korvid
