@@ -224,14 +224,14 @@ class Tmovieform::ResultListInput : public QObject {
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         QListWidget* list = form_.ListBox1;
-        if (watched == list && event->type() == QEvent::KeyPress) {
+        if (event->type() == QEvent::KeyPress && watched == list) {
             const auto* key = static_cast<QKeyEvent*>(event);
             if (key->key() == Qt::Key_Down && key->modifiers() == Qt::NoModifier &&
                 list->count() > 0 && list->selectedItems().isEmpty()) {
                 list->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
                 return true;
             }
-        } else if (watched == list->viewport() && event->type() == QEvent::MouseButtonPress) {
+        } else if (event->type() == QEvent::MouseButtonPress && watched == list->viewport()) {
             const auto* press = static_cast<QMouseEvent*>(event);
             const QListWidgetItem* item = list->itemAt(press->position().toPoint());
             if (press->button() == Qt::LeftButton && item != nullptr && item->isSelected() &&
@@ -278,6 +278,7 @@ Tmovieform::~Tmovieform() {
     // The filter reads this window's members: it must not see the events of the children
     // that QWidget's destructor takes down after this destructor has run.
     delete drag_filter_;
+    delete list_input_;
 }
 
 void Tmovieform::BuildLayout() {
@@ -422,9 +423,9 @@ void Tmovieform::ConnectHandlers() {
     connect(Image1, &TImage::MouseDown, this, [this](Qt::MouseButton button, int x, int y) {
         RunGuarded([&] { Image1MouseDown(button, x, y); });
     });
-    auto* list_input = new ResultListInput(*this);
-    ListBox1->installEventFilter(list_input);
-    ListBox1->viewport()->installEventFilter(list_input);
+    list_input_ = new ResultListInput(*this);
+    ListBox1->installEventFilter(list_input_);
+    ListBox1->viewport()->installEventFilter(list_input_);
     ConnectShortcuts();
 }
 

@@ -157,6 +157,8 @@ class Tmovieform : public QWidget {
     Prompts& prompts_;
     // Routes the cover's drag events to the handlers; it goes first when the window goes.
     QObject* drag_filter_ = nullptr;
+    // Routes the result list's keys and clicks (ResultListInput); it goes first too.
+    QObject* list_input_ = nullptr;
     const std::string app_dir_;
     const std::string host_;
     std::string status_;  // the status text without the download's byte count
