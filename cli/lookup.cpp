@@ -4,6 +4,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/terminal_text.h"
+#include "client/film_page.h"
 #include "client/local_source.h"
 #include "dataset/database_path.h"
 #include "dataset/film_database.h"
@@ -76,6 +77,11 @@ LookupResult LookUp(TIMDBImport& importer, const std::string& title, std::option
         if (importer.Outcome() == LookupOutcome::DownloadFailed) {
             return DownloadFailed(importer, err);
         }
+        if (importer.Outcome() == LookupOutcome::NotFilmPage) {
+            err << MessagePrefix << "the site's answer for \"" << shown
+                << "\": " << NotFilmPageCause << '\n';
+            return {LookupEnd::Failed, ExitNotFound};
+        }
         err << MessagePrefix
             << (local ? "the film database has no film for \"" : "the site's answer for \"")
             << shown << (local ? "\"\n" : "\" is not a page Korvid knows\n");
@@ -107,7 +113,12 @@ LookupResult LookUp(TIMDBImport& importer, const std::string& title, std::option
 
 LookupResult ImportEntry(TIMDBImport& importer, int index, std::ostream& err) {
     const std::string address = importer.ResultUrls[index];
-    if (!importer.ImportResult(index) && importer.Outcome() != LookupOutcome::UnknownPage) {
+    const bool imported = importer.ImportResult(index);
+    if (importer.Outcome() == LookupOutcome::NotFilmPage) {
+        err << MessagePrefix << ForTerminal(address) << ": " << NotFilmPageCause << '\n';
+        return {LookupEnd::Failed, ExitNotFound};
+    }
+    if (!imported && importer.Outcome() != LookupOutcome::UnknownPage) {
         return DownloadFailed(importer, err);
     }
     if (importer.Outcome() == LookupOutcome::UnknownPage) {

@@ -84,6 +84,7 @@ enum class LookupOutcome {
     None,            // no lookup yet, an empty title, or an entry past the end of the list
     DownloadFailed,  // the page could not be downloaded: DownloadFailure() tells why
     UnknownPage,     // the page has no title line: not a page Korvid reads
+    NotFilmPage,     // a page that is no list and no film (IsFilmPage): nothing was read
     NoResult,        // the site's page for no result
     ResultList,      // a result list (it may hold no entries)
     Film,            // a film page was read
@@ -242,6 +243,9 @@ class TIMDBImport {
     class TempPageHold;
     // Empties the film's text fields that every lookup starts without.
     void ClearFilmFields();
+    // Empties every field of the film read before (not Title) and sets both documents back
+    // to their start-up state.
+    void ForgetFilm();
     // The start of every film read: both documents restart and no value of the film read
     // before survives.
     void StartFilm();

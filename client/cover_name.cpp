@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/latin1.h"
 #include "common/text.h"
 
 namespace korvid {
@@ -9,9 +10,14 @@ namespace {
 
 constexpr std::string_view CoverExtension = ".jpg";
 
+// C0, DEL and the C1 controls of Latin-1.
 bool IsControl(char c) {
     const auto byte = static_cast<unsigned char>(c);
-    return byte < 0x20 || byte == 0x7F;
+    return byte < 0x20 || (byte >= 0x7F && byte < 0xA0);
+}
+
+bool IsUtf8Continuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
 }  // namespace
@@ -26,7 +32,15 @@ std::string CoverFileName(std::string_view given, std::size_t room) {
     if (room <= CoverExtension.size()) {
         return "";
     }
-    title.resize(std::min(title.size(), room - CoverExtension.size()));
+    // The name is written in UTF-8, as file managers read names; a cut never splits a letter.
+    title = Latin1ToUtf8(title);
+    std::size_t length = std::min(title.size(), room - CoverExtension.size());
+    if (length < title.size()) {
+        while (length > 0 && IsUtf8Continuation(title[length])) {
+            --length;
+        }
+    }
+    title.resize(length);
     if (title.empty()) {
         return "";
     }

@@ -8,10 +8,11 @@
 
 namespace korvid {
 
-// The given name without control characters (bytes below 20 hex and DEL) and without the
-// blanks around it, its title part cut so that the name, ending in ".jpg", takes at most
-// room bytes. Empty, for no cover, when no title is left or room cannot hold one byte of it
-// and ".jpg". A name that was already cut and lost some of ".jpg" is taken as title only.
+// The given name (Latin-1 page text) without control characters (bytes below 20 hex, DEL and
+// 80 to 9F hex) and without the blanks around it, in UTF-8, its title part cut at a whole
+// character so that the name, ending in ".jpg", takes at most room bytes. Empty, for no cover, when
+// no title is left or room cannot hold one byte of it and ".jpg". A name that was already cut and
+// lost some of ".jpg" is taken as title only.
 std::string CoverFileName(std::string_view given, std::size_t room);
 
 }  // namespace korvid

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 
 #include "client/IMDBImport.h"
@@ -36,6 +37,24 @@ void TIMDBImport::ClearMovieData() {
     PageLines.Clear();
     ResultUrls.Clear();
     ClearFilmFields();
+}
+
+void TIMDBImport::ForgetFilm() {
+    ClearFilmFields();
+    // Nothing of the film read before reaches the next lookup's panel, documents or tag:
+    // until a film is read, both documents are as at start-up (the CSV header row alone, no
+    // XML) and the address is empty.
+    MovieUrl = "";
+    LeadRole = "";
+    CastTrueName = "";
+    CastName = "";
+    PosterUrl = "";
+    std::fill(Genres.begin(), Genres.end(), ShortString());
+    GenreSlot = 0;
+    CsvRow = "";
+    XmlLines.Clear();
+    CsvLines.Clear();
+    CsvLines.Add(CsvHeaderRow);
 }
 
 void TIMDBImport::ClearFilmFields() {

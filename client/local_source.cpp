@@ -80,6 +80,8 @@ bool TIMDBImport::SearchFilmDatabase() {
     source_ = LookupSource::Local;
     ForgetLocalFilm();
     ClearMovieData();
+    // A new search keeps nothing of the film read before.
+    ForgetFilm();
     outcome_ = LookupOutcome::None;
     if (Title.empty()) {
         return false;

@@ -9,6 +9,7 @@
 
 #include "client/IMDBImport.h"
 #include "client/film_address.h"
+#include "client/film_page.h"
 
 namespace korvid {
 namespace {
@@ -100,6 +101,8 @@ bool TIMDBImport::SearchTitle() {
     source_ = LookupSource::Site;
     ForgetLocalFilm();
     ClearMovieData();
+    // A new search keeps nothing of the film read before.
+    ForgetFilm();
     outcome_ = LookupOutcome::None;
     download_cancelled_ = false;
     if (Title.empty()) {
@@ -128,6 +131,10 @@ bool TIMDBImport::SearchTitle() {
             MovieFound = false;
             break;
         case PageKind::FilmPage:
+            if (!IsFilmPage(PageLines, PageLines[LineIndex])) {
+                outcome_ = LookupOutcome::NotFilmPage;
+                return false;
+            }
             outcome_ = LookupOutcome::Film;
             TakeFilmAddressOfDirectHit();
             ParseMoviePage();
@@ -145,17 +152,14 @@ void TIMDBImport::ReportFailedDownload() {
 
 // The film's own address, so the CSV row and the tag name this film and not the one
 // imported before: the film page's address a redirect from the search led to, else the
-// address the page names as its own. A page that names none leaves the address as it was;
-// the search address is never a film's.
+// address the page names as its own. A page that names none gives an empty address; the
+// search address is never a film's.
 void TIMDBImport::TakeFilmAddressOfDirectHit() {
     if (IsFilmAddress(LastFetchedUrl())) {
         MovieUrl = LastFetchedUrl();
         return;
     }
-    const std::string named = FilmAddressFromPage(PageLines, Host.str());
-    if (!named.empty()) {
-        MovieUrl = named;
-    }
+    MovieUrl = FilmAddressFromPage(PageLines, Host.str());
 }
 
 void TIMDBImport::ParseResultList() {
@@ -234,6 +238,13 @@ bool TIMDBImport::ImportResult(std::int32_t index) {
         return false;
     }
     const TempPageHold temp_page(*this, false);
+    // A page of another kind than a film's is not read, and no film of before stays.
+    FindLine("<TITLE>", 0);
+    if (LineIndex >= 0 && !IsFilmPage(PageLines, PageLines[LineIndex])) {
+        outcome_ = LookupOutcome::NotFilmPage;
+        ForgetFilm();
+        return false;
+    }
     MovieUrl = address;
     ParseMoviePage();
     // A page without a title line is the one case in which the parse empties PageLines

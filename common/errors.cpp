@@ -7,6 +7,9 @@ namespace korvid {
 
 IoError::IoError(int code) : std::runtime_error(TextForCode(code)), code_(code) {}
 
+IoError::IoError(int code, std::string cause)
+    : std::runtime_error(TextForCode(code)), code_(code), cause_(std::move(cause)) {}
+
 namespace {
 
 // The code of an errno value that has one of the fixed codes, 0 for any other.
@@ -38,9 +41,11 @@ int IoError::CodeFromErrno(int error_number) noexcept {
 IoError IoError::FromErrno(int error_number) {
     const int code = MappedCode(error_number);
     if (code == 0) {
-        return IoError(error_number, "I/O error " + std::to_string(error_number));
+        return IoError(error_number, "I/O error " + std::to_string(error_number),
+                       std::strerror(error_number));
     }
-    return IoError(code);
+    // "File access denied" says nothing of a file system mounted read-only.
+    return IoError(code, error_number == EROFS ? std::strerror(error_number) : std::string());
 }
 
 std::string IoError::TextForCode(int code) {
@@ -91,8 +96,23 @@ FileCreateError::FileCreateError(const std::string& file_name)
 ListIndexError::ListIndexError(long long index)
     : std::runtime_error("List index out of bounds (" + std::to_string(index) + ")") {}
 
-JpegError::JpegError(int message_code)
+JpegError::JpegError(int message_code, std::string cause)
     : std::runtime_error("JPEG error #" + std::to_string(message_code)),
-      message_code_(message_code) {}
+      message_code_(message_code),
+      cause_(std::move(cause)) {}
+
+std::string ErrorBoxText(const std::exception& error) {
+    std::string text = error.what();
+    const std::string* cause = nullptr;
+    if (const auto* io = dynamic_cast<const IoError*>(&error)) {
+        cause = &io->Cause();
+    } else if (const auto* jpeg = dynamic_cast<const JpegError*>(&error)) {
+        cause = &jpeg->Cause();
+    }
+    if (cause != nullptr && !cause->empty()) {
+        text += "\n" + *cause;
+    }
+    return text;
+}
 
 }  // namespace korvid

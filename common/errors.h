@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace korvid {
 
@@ -19,19 +20,25 @@ class IoError : public std::runtime_error {
     static constexpr int ChangedWhileTagged = 102;
 
     explicit IoError(int code);
+    // With the cause in words, for the error box's second line (ErrorBoxText).
+    IoError(int code, std::string cause);
     int Code() const noexcept { return code_; }
+    const std::string& Cause() const noexcept { return cause_; }
 
     // The code for a POSIX errno value: ENOENT 2, ENAMETOOLONG 3, EMFILE and ENFILE 4,
     // EACCES, EPERM and EROFS 5; any other value keeps its number.
     static int CodeFromErrno(int error_number) noexcept;
     // The error for a POSIX errno value. An errno without its own code keeps its number and
-    // reads "I/O error %d", also where that number equals one of the codes above (EIO is 5).
+    // reads "I/O error %d", also where that number equals one of the codes above (EIO is 5);
+    // its cause is the system's words for it, as for a read-only file system.
     static IoError FromErrno(int error_number);
     static std::string TextForCode(int code);
 
   private:
-    IoError(int code, const std::string& text) : std::runtime_error(text), code_(code) {}
+    IoError(int code, const std::string& text, std::string cause)
+        : std::runtime_error(text), code_(code), cause_(std::move(cause)) {}
     int code_;
+    std::string cause_;
 };
 
 // The error of a write that stored less than it was given: DiskFull when the file system ran
@@ -66,12 +73,19 @@ class ListIndexError : public std::runtime_error {
 // "JPEG error #%d" with the decoder's message code.
 class JpegError : public std::runtime_error {
   public:
-    explicit JpegError(int message_code);
+    // "JPEG error #%d"; the cause says what is wrong with the picture in words.
+    explicit JpegError(int message_code, std::string cause = {});
     int MessageCode() const noexcept { return message_code_; }
+    const std::string& Cause() const noexcept { return cause_; }
 
   private:
     int message_code_;
+    std::string cause_;
 };
+
+// The text of an error box: the error's text, and on a line of its own the cause in words
+// where the error carries one.
+std::string ErrorBoxText(const std::exception& error);
 
 // Ends an action without telling the user anything.
 class SilentAbort : public std::runtime_error {

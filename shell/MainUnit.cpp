@@ -11,10 +11,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QToolButton>
@@ -22,6 +24,7 @@
 #include <exception>
 #include <limits>
 
+#include "client/film_page.h"
 #include "common/errors.h"
 #include "dataset/film_database.h"
 #include "shell/EditTagUnit.h"
@@ -42,6 +45,13 @@ constexpr int KeyEnter = 13;
 constexpr int KeyEscape = 27;
 
 constexpr const char* DocumentFilter = "XML Files|*.xml|CSV Files|*.csv|All Files|*.*";
+// The positions of the two documents' types in DocumentFilter, counted from 1.
+constexpr int XmlFilterIndex = 1;
+constexpr int CsvFilterIndex = 2;
+// The message of a lookup that found a page of another kind than a film's.
+constexpr const char* NotFilmPageMessage = "Cannot Download Page From Website !";
+// The right edge of the detail labels: the plot box's.
+constexpr int LabelRightEdge = 1001;
 // The movie files both tag buttons offer; the patterns only choose what the dialog lists.
 constexpr const char* MovieFilter =
     "All Supported Formats |*.avi;*.mpe;*.mpeg;*.mpg;*.mp4;*.mov;*.asf;*.asx;*.wmv;*.qt|"
@@ -87,12 +97,20 @@ QLabel* MakeFixedLabel(QWidget* parent, const char* name, const char* text, QRec
     return label;
 }
 
-// A label without a fixed size grows with its text.
+// A label without a fixed size grows with its text up to the right edge of the details; a
+// longer text is cut with "…" and shown whole in the label's tooltip, as plain text.
 void SetLabelText(QLabel* label, const std::string& text) {
-    label->setText(FromBytes(text));
-    if (!label->wordWrap()) {
-        label->adjustSize();
+    const QString whole = FromBytes(text);
+    if (label->wordWrap()) {
+        label->setText(whole);
+        return;
     }
+    const int room = LabelRightEdge - label->x();
+    const QString shown = label->fontMetrics().elidedText(whole, Qt::ElideRight, room);
+    label->setText(shown);
+    label->setToolTip(shown == whole ? QString()
+                                     : Qt::convertFromPlainText(whole, Qt::WhiteSpaceNoWrap));
+    label->adjustSize();
 }
 
 QWidget* MakeSeparator(QWidget* toolbar, const char* name, int left, int width) {
@@ -177,6 +195,38 @@ class CoverDragFilter : public QObject {
     Tmovieform& form_;
 };
 
+// The result list by keyboard and mouse: with no entry chosen yet, the first Down chooses
+// entry 0 (the list's current row is already 0, so Down alone would go to entry 1); a click
+// on the chosen entry after its import failed imports it again.
+class Tmovieform::ResultListInput : public QObject {
+  public:
+    explicit ResultListInput(Tmovieform& form) : QObject(&form), form_(form) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        QListWidget* list = form_.ListBox1;
+        if (event->type() == QEvent::KeyPress && watched == list) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Down && key->modifiers() == Qt::NoModifier &&
+                list->count() > 0 && list->selectedItems().isEmpty()) {
+                list->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+                return true;
+            }
+        } else if (event->type() == QEvent::MouseButtonPress && watched == list->viewport()) {
+            const auto* press = static_cast<QMouseEvent*>(event);
+            const QListWidgetItem* item = list->itemAt(press->position().toPoint());
+            if (press->button() == Qt::LeftButton && item != nullptr && item->isSelected() &&
+                form_.pick_failed_) {
+                RunGuarded([this] { form_.ListBox1Click(); });
+                return true;
+            }
+        }
+        return false;
+    }
+
+  private:
+    Tmovieform& form_;
+};
+
 Tmovieform::Tmovieform(TIMDBImport& importer, Prompts& prompts, std::string app_dir,
                        std::string host, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -212,6 +262,7 @@ Tmovieform::~Tmovieform() {
     // The filter reads this window's members: it must not see the events of the children
     // that QWidget's destructor takes down after this destructor has run.
     delete drag_filter_;
+    delete list_input_;
 }
 
 void Tmovieform::BuildLayout() {
@@ -342,6 +393,8 @@ void Tmovieform::BuildStatusBar() {
 }
 
 void Tmovieform::ConnectHandlers() {
+    // Enter and the keypad's Enter in the Title box search, as the magnifier does.
+    connect(Title, &QLineEdit::returnPressed, this, Guarded([this] { Button1Click(); }));
     connect(ToolButton2, &QToolButton::clicked, this, Guarded([this] { Button1Click(); }));
     connect(ToolButton6, &QToolButton::clicked, this, Guarded([this] { Button3Click(); }));
     connect(ToolButton5, &QToolButton::clicked, this, Guarded([this] { xmlsavebutClick(); }));
@@ -354,6 +407,42 @@ void Tmovieform::ConnectHandlers() {
     connect(Image1, &TImage::MouseDown, this, [this](Qt::MouseButton button, int x, int y) {
         RunGuarded([&] { Image1MouseDown(button, x, y); });
     });
+    list_input_ = new ResultListInput(*this);
+    ListBox1->installEventFilter(list_input_);
+    ListBox1->viewport()->installEventFilter(list_input_);
+    ConnectShortcuts();
+}
+
+// A key for every toolbar button. During a lookup they are dropped like the window's other
+// input; Go Away closes as the close box does.
+void Tmovieform::ConnectShortcuts() {
+    const struct {
+        QKeySequence keys;
+        QToolButton* button;
+    } shortcuts[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_F), ToolButton2},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), ToolButton6},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), ToolButton5},
+        {QKeySequence(Qt::CTRL | Qt::Key_T), ToolButton8},
+        {QKeySequence(Qt::CTRL | Qt::Key_R), ToolButton9},
+        {QKeySequence(Qt::Key_F1), ToolButton11},
+        {QKeySequence(Qt::CTRL | Qt::Key_Q), ToolButton13},
+    };
+    for (const auto& [keys, button] : shortcuts) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        QToolButton* const target = button;
+        if (target == ToolButton13) {
+            download_wait_.AllowDuringDownload(shortcut);  // Go Away also stops a lookup
+        }
+        connect(shortcut, &QShortcut::activated, this, [this, target] {
+            if (target == ToolButton13) {
+                RunGuarded([this] { ToolButton13Click(); });
+            } else if (!download_wait_.Running()) {
+                target->click();
+            }
+        });
+    }
 }
 
 QString Tmovieform::StatusText() const {
@@ -436,6 +525,7 @@ void Tmovieform::ShowResultTitles() {
         ListBox1->addItem(FromBytes(importer_.ResultTitles[i]));
     }
     ListBox1->setCurrentRow(-1, QItemSelectionModel::Clear);
+    pick_failed_ = false;
     // A new list starts at its top, not where the last one was scrolled to.
     ListBox1->scrollToTop();
 }
@@ -452,6 +542,9 @@ void Tmovieform::Button1Click() {
     importer_.Title = ToBytes(Title->text());
     importer_.Host = host_;
     ClearMovieLabels();
+    // Nothing of the film shown before stays beside a new search's answer, not its cover.
+    Image1->Picture().Clear();
+    Image1->PictureChanged();
     const LookupScope lookup(*this);
     bool found = false;
     try {
@@ -465,6 +558,7 @@ void Tmovieform::Button1Click() {
         SetStatus("Retrieving Movie Info....");
         ShowFilm();
     }
+    ReportNotFilmPage();
     SetStatus(LookupDoneStatus(importer_));
     StatusBar->setToolTip(SourceToolTip(importer_));
     ShowLocalCover();
@@ -486,10 +580,13 @@ void Tmovieform::ListBox1Click() {
         importer_.Host = host_;
         ClearMovieLabels();
         SetStatus("Retrieving Movie Info....");
+        pick_failed_ = true;
         if (importer_.ImportResult(index)) {
             SetStatus("Found Info, Importing Data....");
             ShowFilm();
+            pick_failed_ = false;
         }
+        ReportNotFilmPage();
     } catch (...) {
         ListBox1->setEnabled(true);
         SetStatus("Found Error while Parsing !");
@@ -523,13 +620,27 @@ void Tmovieform::ShowLocalCover() {
     });
 }
 
+void Tmovieform::ReportNotFilmPage() {
+    if (importer_.Outcome() == LookupOutcome::NotFilmPage) {
+        Image1->Picture().Clear();
+        Image1->PictureChanged();
+        prompts_.ShowMessage(std::string(NotFilmPageMessage) + "\n" + NotFilmPageCause);
+    }
+}
+
+// Each document's button opens the shared dialog on its own file type, whose extension a
+// name typed without one gets.
 void Tmovieform::xmlsavebutClick() {
+    SaveDialog.filter_index = XmlFilterIndex;
+    SaveDialog.default_extension = ".xml";
     if (prompts_.ExecuteSaveDialog(SaveDialog)) {
         importer_.SaveXml(ChosenDocumentName(SaveDialog.file_name));
     }
 }
 
 void Tmovieform::Button3Click() {
+    SaveDialog.filter_index = CsvFilterIndex;
+    SaveDialog.default_extension = ".csv";
     if (prompts_.ExecuteSaveDialog(SaveDialog)) {
         importer_.SaveCsv(ChosenDocumentName(SaveDialog.file_name));
     }

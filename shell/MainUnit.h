@@ -136,6 +136,7 @@ class Tmovieform : public QWidget {
     void BuildFilmPanel();
     void BuildStatusBar();
     void ConnectHandlers();
+    void ConnectShortcuts();
     void SetStatus(const std::string& text);
     void ShowFilm();
     void LoadCover();
@@ -148,6 +149,10 @@ class Tmovieform : public QWidget {
     // Keeps the window painted during a download and shows how much has arrived.
     void ShowProgress(std::uint64_t bytes_received);
     class LookupScope;
+    class ResultListInput;
+    // After a lookup that found a page of another kind than a film's: says so, and no cover
+    // of a film before stays.
+    void ReportNotFilmPage();
     // Asks for a movie file; no value when the user cancels.
     std::optional<ShortString> ChooseMovieFile();
 
@@ -155,6 +160,8 @@ class Tmovieform : public QWidget {
     Prompts& prompts_;
     // Routes the cover's drag events to the handlers; it goes first when the window goes.
     QObject* drag_filter_ = nullptr;
+    // Routes the result list's keys and clicks (ResultListInput); it goes first too.
+    QObject* list_input_ = nullptr;
     LocalCoverFlow* local_cover_ = nullptr;
     const std::string app_dir_;
     const std::string host_;
@@ -162,6 +169,7 @@ class Tmovieform : public QWidget {
     // How the window waits for its downloads: every download it starts asks it, through
     // the importer's keep-going callback, to take its events.
     DownloadWait download_wait_;
+    bool pick_failed_ = false;  // the last import from the list showed no film
 };
 
 }  // namespace korvid

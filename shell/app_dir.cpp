@@ -16,6 +16,20 @@ bool IsWritableFolder(const std::string& folder) {
     return ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
+// The folder as a path without "." and ".." parts, links resolved where it exists, and no
+// trailing separator, so two spellings of one folder compare equal.
+std::filesystem::path ComparableFolder(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::weakly_canonical(folder, error);
+    if (error) {
+        path = std::filesystem::path(folder).lexically_normal();
+    }
+    if (!path.has_filename() && path.has_parent_path() && path != path.root_path()) {
+        path = path.parent_path();
+    }
+    return path;
+}
+
 }  // namespace
 
 std::string ExecutableFolder() {
@@ -27,9 +41,23 @@ std::string ExecutableFolder() {
     return exe.parent_path().string() + "/";
 }
 
+const char* PrefixBinFolder() {
+    return KORVID_INSTALL_BINDIR;
+}
+
+bool IsInstalledBinFolder(const std::string& folder) {
+    const std::filesystem::path path = ComparableFolder(folder);
+    for (const char* installed : {PrefixBinFolder(), "/usr/bin", "/usr/local/bin"}) {
+        if (path == ComparableFolder(installed)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 AppDirChoice ChooseAppDir(const std::string& exe_folder, const char* xdg_data_home,
                           const char* home) {
-    if (!exe_folder.empty() && IsWritableFolder(exe_folder)) {
+    if (!exe_folder.empty() && !IsInstalledBinFolder(exe_folder) && IsWritableFolder(exe_folder)) {
         return {exe_folder.back() == '/' ? exe_folder : exe_folder + "/", {}};
     }
     std::filesystem::path data_home;

@@ -1,7 +1,7 @@
 #pragma once
 // The program's folder (AppDir), where the temporary page and the covers go: the folder of
-// the running executable, or the per-user data folder when that one is not writable (an
-// installed copy). Qt-free.
+// the running executable in a build tree or an unpacked folder, or the per-user data folder
+// for an installed copy or when the executable's folder is not writable. Qt-free.
 
 #include <string>
 
@@ -10,13 +10,21 @@ namespace korvid {
 // The folder of the running executable, with a trailing "/".
 std::string ExecutableFolder();
 
+// The binary folder of the prefix this program was built for (CMake's install prefix).
+const char* PrefixBinFolder();
+
+// True for a folder that installed programs share: PrefixBinFolder(), /usr/bin and
+// /usr/local/bin, however spelt.
+bool IsInstalledBinFolder(const std::string& folder);
+
 // The program's folder, and why no file can be written there.
 struct AppDirChoice {
     std::string folder;   // with a trailing "/"
     std::string problem;  // empty when the folder is there and writable
 };
 
-// The folder to work in: exe_folder when it is a writable folder, else data_home +
+// The folder to work in: exe_folder when it is a writable folder and no installed binary
+// folder (IsInstalledBinFolder), else data_home +
 // "/korvid/" (data_home is $XDG_DATA_HOME, or $HOME/.local/share when that is unset or
 // empty), created on demand. When that folder cannot be created or written, it is the
 // folder all the same (downloads into it then fail as usual), and the problem names it:

@@ -27,14 +27,14 @@ void TApplication::ShowError(std::exception_ptr error) {
     } catch (const SilentAbort&) {
         return;
     } catch (const std::exception& e) {
-        text = e.what();
+        text = ErrorBoxText(e);
     } catch (...) {
         text = "Unknown error";
     }
     if (prompts_ != nullptr) {
         prompts_->ShowError(text);
     } else {
-        QMessageBox::critical(activeWindow(), applicationDisplayName(), QString::fromLatin1(text));
+        QMessageBox::critical(activeWindow(), QStringLiteral("Korvid"), QString::fromLatin1(text));
     }
 }
 

@@ -9,6 +9,8 @@
 #include <csetjmp>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <string>
 #include <utility>
 
 #include "common/errors.h"
@@ -34,10 +36,49 @@ constexpr int kMaxScans = 300;
 // decoder can step over) print nothing.
 struct JpegErrorManager : jpeg_error_mgr {
     std::jmp_buf jump;
+    bool too_many_scans = false;
+    char text[JMSG_LENGTH_MAX] = {};  // libjpeg's words for the error
 };
 
+// How a decoder function ended: 0, or libjpeg's message code with its words.
+struct JpegOutcome {
+    int code = 0;
+    bool too_many_scans = false;
+    char text[JMSG_LENGTH_MAX] = {};
+};
+
+JpegOutcome Failed(const JpegErrorManager& manager) {
+    JpegOutcome outcome;
+    outcome.code = manager.msg_code;
+    outcome.too_many_scans = manager.too_many_scans;
+    std::memcpy(outcome.text, manager.text, sizeof outcome.text);
+    return outcome;
+}
+
+// What is wrong with the picture, in words, for the error box.
+std::string CauseOf(const JpegOutcome& outcome) {
+    if (outcome.too_many_scans) {
+        return "The picture has more than " + std::to_string(kMaxScans) +
+               " scans, far more than any real cover: it is damaged.";
+    }
+    switch (outcome.code) {
+        case JERR_INPUT_EMPTY:
+            return "The cover file is empty.";
+        case JERR_IMAGE_TOO_BIG:
+            return "The picture is too large to show.";
+        case JERR_OUT_OF_MEMORY:
+            return "There is not enough memory to show the picture.";
+        default:
+            return outcome.text[0] != '\0'
+                       ? "The picture is damaged (" + std::string(outcome.text) + ")."
+                       : "The picture is damaged.";
+    }
+}
+
 void ExitWithJump(j_common_ptr cinfo) {
-    std::longjmp(static_cast<JpegErrorManager*>(cinfo->err)->jump, 1);
+    auto* manager = static_cast<JpegErrorManager*>(cinfo->err);
+    manager->format_message(cinfo, manager->text);
+    std::longjmp(manager->jump, 1);
 }
 
 void EmitNothing(j_common_ptr /*cinfo*/, int /*msg_level*/) {}
@@ -57,6 +98,7 @@ jpeg_error_mgr* InstallErrorManager(JpegErrorManager& manager) {
 void StopAfterTooManyScans(j_common_ptr cinfo) {
     const auto* decompress = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (decompress->input_scan_number > kMaxScans) {
+        static_cast<JpegErrorManager*>(cinfo->err)->too_many_scans = true;
         ERREXIT(cinfo, JERR_BAD_PROGRESSION);
     }
 }
@@ -66,15 +108,15 @@ const unsigned char* Bytes(const std::string& data) {
 }
 
 // The functions below call setjmp: only trivially destructible locals live in them, so the
-// jump skips no destructor. Each returns 0 or libjpeg's message code.
+// jump skips no destructor. Each returns code 0 or libjpeg's message code and words.
 
-int ReadHeader(const std::string& data, int* width, int* height) {
+JpegOutcome ReadHeader(const std::string& data, int* width, int* height) {
     jpeg_decompress_struct cinfo{};
     JpegErrorManager manager;
     cinfo.err = InstallErrorManager(manager);
     if (setjmp(manager.jump) != 0) {
         jpeg_destroy_decompress(&cinfo);
-        return manager.msg_code;
+        return Failed(manager);
     }
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, Bytes(data), data.size());
@@ -82,17 +124,17 @@ int ReadHeader(const std::string& data, int* width, int* height) {
     *width = static_cast<int>(cinfo.image_width);
     *height = static_cast<int>(cinfo.image_height);
     jpeg_destroy_decompress(&cinfo);
-    return 0;
+    return {};
 }
 
 // Decodes into an RGB888 image already made at the header's size.
-int DecodeInto(const std::string& data, QImage& image) {
+JpegOutcome DecodeInto(const std::string& data, QImage& image) {
     jpeg_decompress_struct cinfo{};
     JpegErrorManager manager;
     cinfo.err = InstallErrorManager(manager);
     if (setjmp(manager.jump) != 0) {
         jpeg_destroy_decompress(&cinfo);
-        return manager.msg_code;
+        return Failed(manager);
     }
     jpeg_create_decompress(&cinfo);
     cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
@@ -114,7 +156,7 @@ int DecodeInto(const std::string& data, QImage& image) {
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
-    return 0;
+    return {};
 }
 
 }  // namespace
@@ -128,8 +170,8 @@ void TJPEGImage::LoadFromData(const std::string& bytes) {
     int height = 0;
     // Empty data have no header to read: they load, and fail when first drawn.
     if (!bytes.empty()) {
-        if (const int code = ReadHeader(bytes, &width, &height); code != 0) {
-            throw JpegError(code);
+        if (const JpegOutcome header = ReadHeader(bytes, &width, &height); header.code != 0) {
+            throw JpegError(header.code, CauseOf(header));
         }
     }
     std::string data = bytes;
@@ -157,20 +199,20 @@ void TJPEGImage::Decode() {
     // Whatever happens below, a failure is reported by this one call only.
     state_ = DecodeState::Failed;
     QImage image;
-    int code = 0;
+    JpegOutcome outcome;
     if (std::int64_t{width_} * height_ > kMaxPixels) {
-        code = JERR_IMAGE_TOO_BIG;
+        outcome.code = JERR_IMAGE_TOO_BIG;
     } else if (!data_.empty()) {
         image = QImage(width_, height_, QImage::Format_RGB888);
         if (image.isNull()) {
-            code = JERR_OUT_OF_MEMORY;
+            outcome.code = JERR_OUT_OF_MEMORY;
         }
     }
-    if (code == 0) {
-        code = DecodeInto(data_, image);
+    if (outcome.code == 0) {
+        outcome = DecodeInto(data_, image);
     }
-    if (code != 0) {
-        throw JpegError(code);
+    if (outcome.code != 0) {
+        throw JpegError(outcome.code, CauseOf(outcome));
     }
     image_ = std::move(image);
     state_ = DecodeState::Decoded;

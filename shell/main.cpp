@@ -97,7 +97,8 @@ int main(int argc, char** argv) {
         importer->UseFilmDatabase(
             korvid::OpenFilmDatabaseIfPresent(korvid::dataset::DatabasePath("")));
     } catch (const korvid::dataset::DatasetError& error) {
-        prompts.ShowMessage(error.what());
+        prompts.ShowError(std::string("Cannot read the film database\n") + error.what() +
+                          "\nThe site answers the lookups instead.");
     }
 
     // 2. The application.

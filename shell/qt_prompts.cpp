@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 #include "shell/latin1_text.h"
 
@@ -13,6 +14,9 @@ namespace {
 QWidget* DialogParent() {
     return QApplication::activeWindow();
 }
+
+// Every box's caption, also before the application has its name (the start-up box).
+const QString BoxCaption = QStringLiteral("Korvid");
 
 // File names are bytes in the system's file name encoding, not Latin-1 page text.
 std::string FileNameBytes(const QString& name) {
@@ -29,16 +33,23 @@ QStringList NameFiltersFromFilter(const std::string& filter) {
     const QStringList parts = FromBytes(filter).split('|');
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i];
         QString patterns = parts[i + 1];
+        // A description that already ends in its patterns ("All (*.jpeg;*.jpg)", as the
+        // picture filter's do) names them once: Qt adds them itself.
+        const QString suffix = " (" + patterns + ")";
+        if (description.endsWith(suffix)) {
+            description.chop(suffix.size());
+        }
         patterns.replace(';', ' ');
-        filters << parts[i] + " (" + patterns.trimmed() + ")";
+        filters << description + " (" + patterns.trimmed() + ")";
     }
     return filters;
 }
 
 void QtPrompts::ShowMessage(const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), FromBytes(text),
-                    QMessageBox::Ok, DialogParent());
+    QMessageBox box(QMessageBox::NoIcon, BoxCaption, FromBytes(text), QMessageBox::Ok,
+                    DialogParent());
     box.exec();
 }
 
@@ -51,8 +62,8 @@ PromptAnswer QtPrompts::AskOkCancel(const std::string& caption, const std::strin
 }
 
 void QtPrompts::ShowError(const std::string& text) {
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), FromBytes(text),
-                    QMessageBox::Ok, DialogParent());
+    QMessageBox box(QMessageBox::Critical, BoxCaption, FromBytes(text), QMessageBox::Ok,
+                    DialogParent());
     box.exec();
 }
 
@@ -104,7 +115,24 @@ bool QtPrompts::ExecuteDialog(FileDialogState& dialog, bool save) {
     if (suffix.startsWith('.')) {
         suffix.remove(0, 1);
     }
+    // A name typed without an extension gets the one of the chosen file type ("CSV Files"
+    // gives ".csv"), and the default extension under a type of several ("All") or of no one
+    // extension ("*.*").
+    const auto follow_type = [&box, suffix](const QString& filter) {
+        const qsizetype open = filter.lastIndexOf('(');
+        QString pattern;
+        if (open >= 0 && filter.endsWith(')')) {
+            pattern = filter.mid(open + 1, filter.size() - open - 2);
+        }
+        const bool plain = pattern.startsWith("*.") && pattern.size() > 2 &&
+                           !pattern.mid(2).contains(QRegularExpression("[*?\\[ ]"));
+        box.setDefaultSuffix(plain ? pattern.mid(2) : suffix);
+    };
     box.setDefaultSuffix(suffix);
+    if (save) {
+        QObject::connect(&box, &QFileDialog::filterSelected, &box, follow_type);
+        follow_type(box.selectedNameFilter());
+    }
     if (!dialog.file_name.empty()) {
         box.selectFile(FileNameText(dialog.file_name));
     }

@@ -191,7 +191,9 @@ TagPlacement WriteTag(const MovieTag& tag, const ShortString& file_name, TagLink
     const off_t tag_position = size - static_cast<off_t>(MovieTag::Size);
     if (tag_position < 0) {
         // The position lies before the start of the file; lseek refuses it the same way.
-        throw IoError::FromErrno(EINVAL);
+        throw IoError(IoError::CodeFromErrno(EINVAL),
+                      "The file is " + std::to_string(size) +
+                          " bytes long, too short to hold a tag of 128 bytes.");
     }
 
     MovieTag::Bytes old_bytes;

@@ -1,6 +1,20 @@
 #include "tag/tag_routines.h"
 
 namespace korvid {
+namespace {
+
+// The genre number beyond the list that the box shows as its text ("27" to "255"), as the
+// readers put it there; -1 for any other text.
+int ShownGenreNumber(const std::string& text) {
+    for (int number = static_cast<int>(GenreNames.size()); number <= NoGenre; ++number) {
+        if (text == GenreDisplayText(static_cast<std::uint8_t>(number))) {
+            return number;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
 
 MovieTag BuildTag(const TagFields& fields) {
     MovieTagValues values;
@@ -9,7 +23,10 @@ MovieTag BuildTag(const TagFields& fields) {
     values.comment = fields.comment.Text();
     values.imdb = fields.imdb.Text();
     values.year = fields.year.Text();
-    values.genre_index = fields.genre.ItemIndex();
+    // A number read from a file stays what is stored until the user picks or types a genre,
+    // whatever item an earlier use left selected behind it.
+    const int shown_number = ShownGenreNumber(fields.genre.Text());
+    values.genre_index = shown_number >= 0 ? shown_number : fields.genre.ItemIndex();
     return MovieTag::Render(values);
 }
 

@@ -17,8 +17,9 @@ inline constexpr const char* ReplaceTagCaption = "Warning";
 inline constexpr const char* ReplaceTagText =
     "This Movie File Has an EKT Tag Attached\r\nDo You Wish to Replace it With This New Tag?";
 
-// Builds the record from the fields' current contents. The genre byte is the genre box's
-// selected index (255 when nothing is selected), never the text it shows.
+// Builds the record from the fields' current contents. The genre byte is the number the genre
+// box shows when its text is one beyond the list ("27" to "255", as a file's tag put it
+// there), else the box's selected index (255 when nothing is selected).
 MovieTag BuildTag(const TagFields& fields);
 
 // Puts a record's values into the fields in the order title, director, database identifier,

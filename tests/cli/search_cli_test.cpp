@@ -177,8 +177,8 @@ TEST_F(SearchCliTest, DirectHitsPrintTheFilmsFields) {
             EXPECT_NE(run.out.find(fragment), std::string::npos) << fragment << "\n" << run.out;
         }
     }
-    // The cover is named after the title's bytes, one Latin-1 byte for the accented letter.
-    EXPECT_EQ(ReadFileBytes(dir_.File("Caf\xE9 Nocturne .jpg")),
+    // The cover is named after the title in UTF-8, as file managers read names.
+    EXPECT_EQ(ReadFileBytes(dir_.File("Caf\xC3\xA9 Nocturne .jpg")),
               ReadFileBytes(Covers + "tt9000006.jpg"));
 }
 
@@ -256,6 +256,32 @@ TEST_F(SearchCliTest, PageWithoutTitleLineExitsWithOne) {
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("is not a page Korvid knows"), std::string::npos) << run.err;
     EXPECT_FALSE(FileExists(dir_.File("imdbtemp.htm")));
+}
+
+// A sign-in page or a person's page, at the search address or at a list entry's: no film is
+// printed or saved, and the exit code is 1.
+TEST_F(SearchCliTest, APageThatIsNoFilmsExitsWithOne) {
+    for (const char* title : {"Sign In", "Ansel Brock - Biography"}) {
+        loopback::LoopbackServer site([&](const loopback::HttpRequest& request) {
+            if (request.target == "/find?s=all&q=alien") {
+                return loopback::HttpResponse::Ok(
+                    "<title>IMDb Search</title>\r\n<h2>Popular Results</h2>\r\n"
+                    "<li><a href=\"/title/tt0000001/\">Alien</a> (1979)</li>\r\n");
+            }
+            return loopback::HttpResponse::Ok("<html><head><title>" + std::string(title) +
+                                              "</title></head>\r\n<b>7.1/10</b>\r\n");
+        });
+        const CliRun direct = RunCli({"search", "--host", site.HostPort(), "brock"}, dir_.Path());
+        EXPECT_EQ(direct.exit_code, 1) << title;
+        EXPECT_EQ(direct.out, "");
+        EXPECT_EQ(direct.err, "korvid-cli: the site's answer for \"brock\": not a film page\n");
+        const CliRun picked =
+            RunCli({"search", "--host", site.HostPort(), "--pick", "0", "alien"}, dir_.Path());
+        EXPECT_EQ(picked.exit_code, 1) << title;
+        EXPECT_EQ(picked.out, "");
+        EXPECT_EQ(picked.err,
+                  "korvid-cli: http://" + site.HostPort() + "/title/tt0000001/: not a film page\n");
+    }
 }
 
 TEST_F(SearchCliTest, PickWhosePageHoldsNoFilmExitsWithThree) {

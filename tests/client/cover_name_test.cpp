@@ -40,8 +40,12 @@ INSTANTIATE_TEST_SUITE_P(
         CoverNameCase{" \t Some Film .jpg \r\n", 200, "Some Film .jpg"},
         // Escape sequences, bells and tabs inside the title are dropped, not kept in the name.
         CoverNameCase{"A\x1b]0;x\x07 B\tC\x7F.jpg", 200, "A]0;x BC.jpg"},
-        // Latin-1 letters and other bytes from 80 hex on stay: they are the title's own.
-        CoverNameCase{"Caf\xE9 Nocturne .jpg", 200, "Caf\xE9 Nocturne .jpg"},
+        // Latin-1 letters are written in UTF-8; the C1 controls are dropped like the others.
+        CoverNameCase{"Caf\xE9 Nocturne .jpg", 200, "Caf\xC3\xA9 Nocturne .jpg"},
+        CoverNameCase{"\xC6on \x85\x9B\xFF.jpg", 200, "\xC3\x86on \xC3\xBF.jpg"},
+        // A cut falls before a letter that would not fit whole.
+        CoverNameCase{"abc\xE9.jpg", 8, "abc.jpg"},
+        CoverNameCase{"abc\xE9.jpg", 9, "abc\xC3\xA9.jpg"},
         // A title cut to fit keeps ".jpg" at the end, however the room falls.
         CoverNameCase{std::string(212, 't') + ".jpg", 200, std::string(196, 't') + ".jpg"},
         CoverNameCase{"abcdef.jpg", 9, "abcde.jpg"}, CoverNameCase{"abcdef.jpg", 5, "a.jpg"},

@@ -362,7 +362,7 @@ TEST_F(SiteFixture, DirectHitRedirectSetsMovieUrlToTheFilmPageReceived) {
     EXPECT_FALSE(FileExists(TempPage()));
 }
 
-TEST_F(SiteFixture, FilmPageAnsweredAtTheSearchAddressNamingNoFilmKeepsThePreviousAddress) {
+TEST_F(SiteFixture, FilmPageAnsweredAtTheSearchAddressNamingNoFilmHasNoAddress) {
     importer_.MovieUrl = "http://example.invalid/title/tt0000009/";
     SetFindAnswer(HttpResponse::Ok(FilmPage("Them! (1954)")));
     importer_.Title = "Them!";
@@ -370,8 +370,8 @@ TEST_F(SiteFixture, FilmPageAnsweredAtTheSearchAddressNamingNoFilmKeepsThePrevio
     EXPECT_TRUE(importer_.MovieFound);
     EXPECT_EQ(importer_.Title, "Them! ");
     EXPECT_EQ(importer_.Year, "1954");
-    // The search address is never a film's address.
-    EXPECT_EQ(importer_.MovieUrl, "http://example.invalid/title/tt0000009/");
+    // The search address is never a film's address, nor is the film's read before.
+    EXPECT_EQ(importer_.MovieUrl, "");
 }
 
 // A film page answered at the search address, naming itself in different ways.
@@ -393,9 +393,8 @@ TEST_P(DirectHitAddressTest, TakesTheFilmAddressThePageNames) {
     importer_.Title = "Them!";
     ASSERT_TRUE(importer_.SearchTitle());
     ASSERT_TRUE(importer_.MovieFound);
-    const std::string expected = GetParam().path.empty()
-                                     ? "http://example.invalid/title/tt0000009/"
-                                     : "http://" + server_.HostPort() + GetParam().path;
+    const std::string expected =
+        GetParam().path.empty() ? "" : "http://" + server_.HostPort() + GetParam().path;
     EXPECT_EQ(importer_.MovieUrl, expected);
     const std::string& row = importer_.CsvLines[importer_.CsvLines.Count() - 1];
     EXPECT_EQ(row.substr(row.rfind('~') + 1), expected);
@@ -497,13 +496,84 @@ TEST(FilmAddressTest, FromPageFindsTheTagsInAnyLetterCase) {
     }
 }
 
-TEST_F(SiteFixture, NoResultPageLeavesMovieUrlAlone) {
-    importer_.MovieUrl = "http://example.invalid/title/tt0000009/";
-    SetFindAnswer(HttpResponse::Ok(FilmPage("The Movie Database: no match")));
-    importer_.Title = "nothing";
-    ASSERT_TRUE(importer_.SearchTitle());
-    EXPECT_FALSE(importer_.MovieFound);
-    EXPECT_EQ(importer_.MovieUrl, "http://example.invalid/title/tt0000009/");
+// A new search keeps nothing of the film read before: not its fields, its address or its
+// documents, whether it ends on a list, the no-result page or nothing.
+TEST_F(SiteFixture, ANewSearchForgetsTheFilmReadBefore) {
+    SetFilmPages();
+    const std::pair<const char*, HttpResponse> answers[] = {
+        {"list", HttpResponse::Ok(ListPage)},
+        {"no result", HttpResponse::Ok(FilmPage("The Movie Database: no match"))},
+        {"no title line", HttpResponse::Ok(Page({"<html><body>", "</body></html>"}))},
+    };
+    for (const auto& [label, answer] : answers) {
+        SCOPED_TRACE(label);
+        SetFindAnswer(HttpResponse::Ok(ListPage));
+        importer_.Title = "Alien";
+        ASSERT_TRUE(importer_.SearchTitle());
+        ASSERT_TRUE(importer_.ImportResult(1));
+        importer_.LeadRole = "Sigourney Weaver as Ripley";
+        ASSERT_EQ(importer_.CsvLines.Count(), 2);
+
+        SetFindAnswer(answer);
+        importer_.Title = "typed";
+        if (importer_.SearchTitle()) {
+            EXPECT_FALSE(importer_.MovieFound);
+        }
+        EXPECT_EQ(importer_.Title, "typed");
+        for (const ShortString* field :
+             {&importer_.MovieUrl, &importer_.Year, &importer_.Rated, &importer_.LeadRole,
+              &importer_.Genres[1], &importer_.PosterFile, &importer_.CsvRow}) {
+            EXPECT_EQ(*field, "");
+        }
+        EXPECT_EQ(AllLines(importer_.CsvLines), std::vector<std::string>{CsvHeaderRow});
+        EXPECT_TRUE(importer_.XmlLines.Empty());
+    }
+}
+
+// Only a film page is read as one: a page that names a film address as its own, or whose
+// title carries a year. Any other page answered at the search address or at a list entry's
+// address gives no film, and nothing of the film read before stays.
+TEST_F(SiteFixture, APageThatIsNoFilmsIsNotReadAsAFilm) {
+    const std::pair<std::vector<std::string>, bool> pages[] = {
+        {{"<title>Sign In</title>"}, false},
+        {{"<title>Ansel Brock - Biography</title>", "<a href=\"/title/tt0047573/\">Them!</a>"},
+         false},
+        {{"<title>Year (1979</title>"}, false},
+        {{"<title>Harbour of Small Hours</title>",
+          "<link rel=\"canonical\" href=\"/title/tt0400001/\">"},
+         true},
+        {{"<title>Harbour of Small Hours</title>",
+          "<a name=\"poster\" href=\"/title/tt0400001/\">"},
+         true},
+        {{"<title>Dark (TV Series 2017-2020)</title>"}, true},
+        {{"<TITLE>Alien (1979)</TITLE>"}, true},
+    };
+    SetFilmPages();
+    for (const auto& [head, film] : pages) {
+        SCOPED_TRACE(head.front());
+        std::vector<std::string> lines = {"<html><head>"};
+        lines.insert(lines.end(), head.begin(), head.end());
+        lines.insert(lines.end(), {"</head><body>", "<b>7.5/10</b>", "</body></html>"});
+        SetFindAnswer(HttpResponse::Ok(Page(lines)));
+        SetPage("/title/tt0000002/", Page(lines));
+        importer_.Title = "typed";
+        EXPECT_EQ(importer_.SearchTitle(), film);
+        EXPECT_EQ(importer_.MovieFound, film);
+        EXPECT_EQ(importer_.Outcome(), film ? LookupOutcome::Film : LookupOutcome::NotFilmPage);
+        EXPECT_EQ(importer_.Rated, film ? "7.5/10" : "");
+        EXPECT_FALSE(FileExists(TempPage()));
+
+        SetFindAnswer(HttpResponse::Ok(ListPage));
+        importer_.Title = "typed";
+        ASSERT_TRUE(importer_.SearchTitle());
+        ASSERT_TRUE(importer_.ImportResult(0));
+        EXPECT_EQ(importer_.ImportResult(1), film);
+        EXPECT_EQ(importer_.Outcome(), film ? LookupOutcome::Film : LookupOutcome::NotFilmPage);
+        EXPECT_EQ(importer_.MovieUrl.empty(), !film);
+        EXPECT_EQ(importer_.CsvLines.Count(), film ? 2 : 1);
+        EXPECT_EQ(importer_.ResultTitles.Count(), 3) << "the list stays";
+    }
+    EXPECT_TRUE(prompts_.messages.empty()) << "the front ends say it";
 }
 
 // ---- ImportResult ----

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <exception>
+#include <string>
+#include <utility>
 
 namespace korvid {
 namespace {
@@ -65,6 +68,28 @@ TEST(ErrorTextTest, FileAndListErrorsCarryTheirArgument) {
     EXPECT_STREQ(FileCreateError("/x/out.xml").what(), "Cannot create file /x/out.xml");
     EXPECT_STREQ(ListIndexError(-1).what(), "List index out of bounds (-1)");
     EXPECT_STREQ(JpegError(42).what(), "JPEG error #42");
+}
+
+// The error box keeps the error's own text and adds the cause in words on a line of its own.
+TEST(ErrorTextTest, TheErrorBoxAddsTheCauseInWords) {
+    const std::pair<std::exception_ptr, const char*> cases[] = {
+        {std::make_exception_ptr(IoError::FromErrno(EROFS)),
+         "File access denied\nRead-only file system"},
+        {std::make_exception_ptr(IoError::FromErrno(EIO)), "I/O error 5\nInput/output error"},
+        {std::make_exception_ptr(IoError::FromErrno(EACCES)), "File access denied"},
+        {std::make_exception_ptr(IoError(22, "The file is 3 bytes long.")),
+         "I/O error 22\nThe file is 3 bytes long."},
+        {std::make_exception_ptr(JpegError(42, "The cover file is empty.")),
+         "JPEG error #42\nThe cover file is empty."},
+        {std::make_exception_ptr(FileOpenError("/m")), "Cannot open file /m"},
+    };
+    for (const auto& [error, text] : cases) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& e) {
+            EXPECT_EQ(ErrorBoxText(e), text);
+        }
+    }
 }
 
 }  // namespace

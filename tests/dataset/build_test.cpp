@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
 #include <vector>
 
@@ -244,6 +245,15 @@ TEST(OpenDatabase, RefusesWhatIsNotACompleteDatabase) {
         ADD_FAILURE() << "opened a text file";
     } catch (const DatasetError& error) {
         EXPECT_NE(std::string(error.what()).find("text.sqlite"), std::string::npos);
+    }
+    // A folder at the database's place is named as one, not as SQLite's "disk I/O error".
+    std::filesystem::create_directory(dir.File("folder.sqlite"));
+    try {
+        FilmDatabase db(dir.File("folder.sqlite"));
+        ADD_FAILURE() << "opened a folder";
+    } catch (const DatasetError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  dir.File("folder.sqlite") + ": a folder stands there, not a film database file");
     }
 }
 

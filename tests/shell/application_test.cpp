@@ -19,6 +19,7 @@
 
 #include "common/errors.h"
 #include "shell/app_dir.h"
+#include "shell/picture.h"
 #include "shell/qt_prompts.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scripted_prompts.h"
@@ -93,6 +94,20 @@ TEST(AppDirTest, TheExecutablesFolderWhenWritableElseTheUsersDataFolder) {
                                                        dir.File("file") + "/korvid/ ("));
 }
 
+// An installed program never writes beside its binary, even where it could (as root).
+TEST(AppDirTest, AnInstalledBinaryFolderIsNeverTheFolder) {
+    TempDir dir;
+    const std::string data = dir.File("data");
+    for (const std::string& bin :
+         {std::string(PrefixBinFolder()), std::string("/usr/bin/"), std::string("/usr/local/bin"),
+          std::string("/usr/local/./bin/"), std::string("/usr/share/../bin")}) {
+        EXPECT_TRUE(IsInstalledBinFolder(bin)) << bin;
+        EXPECT_EQ(ChooseAppDir(bin, data.c_str(), nullptr).folder, data + "/korvid/") << bin;
+    }
+    EXPECT_FALSE(IsInstalledBinFolder(dir.Dir()));
+    EXPECT_FALSE(IsInstalledBinFolder("/usr/local/bin/korvid-1.1"));
+}
+
 // Neither the executable's folder nor the data folder writable (as the unprivileged user
 // when the tests run as root): the data folder is the folder, and the problem names it.
 TEST(AppDirTest, AFolderThatCannotBeWrittenIsNamed) {
@@ -129,6 +144,15 @@ TEST(DialogFilterTest, PairsBecomeQtNameFilters) {
     EXPECT_THAT(
         NameFiltersFromFilter("All Supported Formats |*.avi;*.mpg|Audio Video (AVI) |*.AVI"),
         ElementsAre("All Supported Formats  (*.avi *.mpg)", "Audio Video (AVI)  (*.AVI)"));
+    // Descriptions that end in their own patterns, as the cover's filter has them, show them
+    // once.
+    EXPECT_THAT(NameFiltersFromFilter("All (*.jpeg;*.jpg)|*.jpeg;*.jpg|JPEG Image File "
+                                      "(*.jpeg)|*.jpeg|Icons (*.ico)|*.ico|Bitmaps (*.bmp)|*.jpg"),
+                ElementsAre("All (*.jpeg *.jpg)", "JPEG Image File (*.jpeg)", "Icons (*.ico)",
+                            "Bitmaps (*.bmp) (*.jpg)"));
+    for (const QString& filter : NameFiltersFromFilter(GraphicFilter())) {
+        EXPECT_EQ(filter.count('('), 1) << filter.toStdString();
+    }
 }
 
 // Filters whose descriptions end in a space, or hold two spaces in a row, as the movie-file
@@ -184,6 +208,47 @@ TEST(DialogFilterTest, EachChosenFilterComesBackWhenTheDialogOpensAgain) {
         EXPECT_EQ(state.filter_index, choice + 1);
         EXPECT_EQ(OpenChoosingFilter(prompts, state, choice, file), choice);
         EXPECT_EQ(state.file_name, file);
+    }
+}
+
+// The save dialog of the documents: a name typed without an extension gets the one of the
+// file type chosen, whichever type the dialog opened on; "All Files" the default one.
+TEST(DialogFilterTest, ANameTypedWithoutExtensionGetsTheChosenTypesExtension) {
+    TempDir dir;
+    QtPrompts prompts;
+    const struct {
+        int opened_on;  // the filter_index the dialog opens on
+        int choice;     // the type chosen in it, from 0; -1: none
+        const char* saved;
+    } cases[] = {{2, -1, "films.csv"},
+                 {1, -1, "films.xml"},
+                 {1, 1, "films.csv"},
+                 {2, 0, "films.xml"},
+                 {2, 2, "films.csv"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.saved + std::to_string(c.choice));
+        FileDialogState state;
+        state.filter = "XML Files|*.xml|CSV Files|*.csv|All Files|*.*";
+        state.filter_index = c.opened_on;
+        state.default_extension = c.opened_on == 2 ? ".csv" : ".xml";
+        int shown = -1;
+        QTimer::singleShot(0, [&] {
+            QFileDialog* box = OpenFileDialog();
+            ASSERT_NE(box, nullptr);
+            shown = static_cast<int>(box->nameFilters().indexOf(box->selectedNameFilter()));
+            if (c.choice >= 0) {
+                auto* types = box->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+                ASSERT_NE(types, nullptr);
+                types->setCurrentIndex(c.choice);
+                emit types->activated(c.choice);
+                emit types->textActivated(types->itemText(c.choice));
+            }
+            box->selectFile(QString::fromStdString(dir.File("films")));
+            static_cast<QDialog*>(box)->accept();
+        });
+        ASSERT_TRUE(prompts.ExecuteSaveDialog(state));
+        EXPECT_EQ(shown, c.opened_on - 1);
+        EXPECT_EQ(state.file_name, dir.File(c.saved));
     }
 }
 

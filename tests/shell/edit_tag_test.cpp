@@ -318,7 +318,16 @@ TEST_F(EditTagFormTest, TaggedFileAnsweredCancelShowsTheOldTagAndSaveRewritesIt)
     const MovieTag tag = ReadLastTagBytes(path);
     EXPECT_EQ(tag.Title(), "Edited");
     EXPECT_EQ(tag.Director(), "Old Director");
-    EXPECT_EQ(tag.GenreNumber(), 13);
+    EXPECT_EQ(tag.GenreNumber(), 30) << "the genre shown, not the one selected before";
+
+    // Typing a genre's name (in any letter case) is what changes the number.
+    for (const auto& [pick, stored] : {std::pair{QString("Drama"), 7}, {QString("war"), 25}}) {
+        form_.EditTagForFile(path);
+        form_.edGenre->lineEdit()->selectAll();
+        QTest::keyClicks(form_.edGenre->lineEdit(), pick);
+        QTest::mouseClick(form_.Button1, Qt::LeftButton);
+        EXPECT_EQ(ReadLastTagBytes(path).GenreNumber(), stored) << pick.toStdString();
+    }
 }
 
 TEST_F(EditTagFormTest, ShowTagShowsTheBytesLiterallyAndSavesThemBackAsLatin1) {
@@ -443,6 +452,19 @@ TEST_F(EditTagFormTest, FailedSaveKeepsTheEditsAndTheWindowOpenForARetry) {
     EXPECT_FALSE(form_.isVisible());
     EXPECT_EQ(ReadLastTagBytes(path).Title(), "Kept");
     EXPECT_EQ(ReadLastTagBytes(path).GenreNumber(), 6);
+}
+
+// A movie file too short to hold a tag: the error box says why in words below its code.
+TEST_F(EditTagFormTest, SaveToAFileShorterThanATagSaysWhy) {
+    const std::string path = dir_.File("short.avi");
+    WriteFileBytes(path, "ten bytes!");
+    form_.EditTagForFile(path);
+    QTest::mouseClick(form_.Button1, Qt::LeftButton);
+    EXPECT_EQ(
+        prompts_.errors,
+        std::vector<std::string>{
+            "I/O error 22\nThe file is 10 bytes long, too short to hold a tag of 128 bytes."});
+    EXPECT_EQ(ReadFileBytes(path), "ten bytes!");
 }
 
 TEST_F(EditTagFormTest, SaveToAReadOnlyFileFailsUntilItIsWritable) {

@@ -17,6 +17,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <string>
@@ -389,7 +390,7 @@ TEST_F(MainWindowTest, AnEmptyCoverGivesOneJpegErrorBoxWhenPaintedAndABlankArea)
     form_.Image1->grab();
     QCoreApplication::processEvents();
     ASSERT_EQ(prompts_.errors.size(), 1u);
-    EXPECT_THAT(prompts_.errors[0], ::testing::MatchesRegex("JPEG error #[0-9]+"));
+    EXPECT_EQ(prompts_.errors[0], "JPEG error #42\nThe cover file is empty.");
 }
 
 TEST_F(MainWindowTest, SaveCommandsWriteThroughTheSharedDialog) {
@@ -403,9 +404,12 @@ TEST_F(MainWindowTest, SaveCommandsWriteThroughTheSharedDialog) {
     EXPECT_THAT(ReadFileBytes(xml), HasSubstr("The Silent Orchard"));
     EXPECT_THAT(ReadFileBytes(csv), HasSubstr("Productname~Owner~Image"));
     ASSERT_EQ(prompts_.dialogs.size(), 2u);
-    // The CSV document is offered through the XML dialog, starting from its last use.
+    // One dialog for both documents, starting from its last use, each button on its own type.
+    EXPECT_EQ(prompts_.dialogs[0].filter_index, 1);
+    EXPECT_EQ(prompts_.dialogs[0].default_extension, ".xml");
     EXPECT_EQ(prompts_.dialogs[1].title, "Save DVD Xml File");
-    EXPECT_EQ(prompts_.dialogs[1].default_extension, ".xml");
+    EXPECT_EQ(prompts_.dialogs[1].filter_index, 2) << "CSV Files";
+    EXPECT_EQ(prompts_.dialogs[1].default_extension, ".csv");
     EXPECT_EQ(prompts_.dialogs[1].file_name, xml);
 
     // A cover saved under a bitmap name holds the JPEG bytes as they arrived.
@@ -431,21 +435,190 @@ TEST_F(MainWindowTest, SaveCoverBeforeAnyCoverWritesNothing) {
     EXPECT_FALSE(FileExists(cover));
 }
 
-TEST_F(MainWindowTest, EnterAndEscapeActOnlyWhileTheWindowItselfHasTheFocus) {
+TEST_F(MainWindowTest, EnterSearchesFromTheTitleBoxAndEscapeClosesOnlyFromTheWindow) {
     QApplication::setActiveWindow(&form_);
     form_.Title->setFocus();
     form_.Title->setText("orchard");
     QTest::keyClick(form_.Title, Qt::Key_Return);
+    EXPECT_THAT(Requests(), ElementsAre("/find?s=all&q=orchard"));
+    EXPECT_EQ(form_.ListBox1->count(), 2);
+    form_.Title->setFocus();
+    QTest::keyClick(form_.Title, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(Requests().size(), 2u);
     QTest::keyClick(form_.Title, Qt::Key_Escape);
-    EXPECT_TRUE(Requests().empty());
     EXPECT_TRUE(form_.isVisible());
 
     form_.setFocus();
     QTest::keyClick(&form_, Qt::Key_Return, Qt::ShiftModifier);
-    EXPECT_THAT(Requests(), ElementsAre("/find?s=all&q=orchard"));
-    EXPECT_EQ(form_.ListBox1->count(), 2);
+    EXPECT_EQ(Requests().size(), 3u);
     QTest::keyClick(&form_, Qt::Key_Escape);
     EXPECT_FALSE(form_.isVisible());
+}
+
+TEST_F(MainWindowTest, EveryToolbarButtonHasAKeyThatIsDroppedDuringALookup) {
+    QApplication::setActiveWindow(&form_);
+    form_.Title->setFocus();
+    form_.Title->setText("orchard");
+    int help_clicks = 0;
+    QObject::connect(form_.ToolButton11, &QToolButton::clicked, [&] { ++help_clicks; });
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* dialog_filter;  // the file dialog the key opens, or none
+    } keys[] = {
+        {Qt::Key_S, Qt::ControlModifier, "XML Files|*.xml|CSV Files|*.csv|All Files|*.*"},
+        {Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier,
+         "XML Files|*.xml|CSV Files|*.csv|All Files|*.*"},
+        {Qt::Key_T, Qt::ControlModifier, "All Supported Formats |*.avi;"},
+        {Qt::Key_R, Qt::ControlModifier, "All Supported Formats |*.avi;"},
+        {Qt::Key_F1, Qt::NoModifier, nullptr},
+    };
+    for (const auto& key : keys) {
+        const std::size_t dialogs = prompts_.dialogs.size();
+        QTest::keyClick(form_.Title, key.key, key.modifiers);
+        if (key.dialog_filter != nullptr) {
+            ASSERT_EQ(prompts_.dialogs.size(), dialogs + 1) << key.key;
+            EXPECT_THAT(prompts_.dialogs.back().filter, ::testing::StartsWith(key.dialog_filter));
+        }
+    }
+    EXPECT_EQ(prompts_.dialogs[0].filter_index, 2) << "Ctrl+S saves the CSV document";
+    EXPECT_EQ(prompts_.dialogs[1].filter_index, 1) << "Ctrl+Shift+S the XML document";
+    EXPECT_EQ(help_clicks, 1);
+    EXPECT_EQ(form_.ToolButton6->toolTip(), "Save Movie Data as CSV File");
+    EXPECT_TRUE(Requests().empty());
+    QTest::keyClick(form_.Title, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_THAT(Requests(), ElementsAre("/find?s=all&q=orchard"));
+
+    // Pressed while a download runs, no key opens anything.
+    HttpResponse slow = HttpResponse::Ok(ListPage + std::string(6000, ' '));
+    slow.piece_size = 1024;
+    slow.piece_delay = std::chrono::milliseconds(2);
+    {
+        std::lock_guard lock(mutex_);
+        pages_["/find?s=all&q=orchard"] = slow;
+    }
+    const std::size_t dialogs = prompts_.dialogs.size();
+    bool pressed = false;
+    QObject::connect(form_.StatusBar, &QStatusBar::messageChanged, [&](const QString& text) {
+        if (text.endsWith(" KB") && !pressed) {
+            pressed = true;
+            for (const auto& key : keys) {
+                QTest::keyClick(form_.Title, key.key, key.modifiers);
+            }
+            QTest::keyClick(form_.Title, Qt::Key_F, Qt::ControlModifier);
+        }
+    });
+    QTest::keyClick(form_.Title, Qt::Key_Return);
+    EXPECT_TRUE(pressed);
+    EXPECT_EQ(prompts_.dialogs.size(), dialogs);
+    EXPECT_EQ(help_clicks, 1);
+    EXPECT_EQ(Requests().size(), 2u);
+
+    QTest::keyClick(form_.Title, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(form_.isVisible());
+}
+
+TEST_F(MainWindowTest, AfterASearchEndingOnAListNothingOfTheFilmBeforeIsSavedOrTagged) {
+    Search("orchard");
+    Pick(0);
+    ASSERT_FALSE(form_.Image1->Picture().Empty());
+    Search("orchard");
+    EXPECT_TRUE(form_.Image1->Picture().Empty());
+
+    const std::string xml = dir_.File("after.xml");
+    const std::string csv = dir_.File("after.csv");
+    const std::string cover = dir_.File("after.jpg");
+    const std::string movie = dir_.File("film.avi");
+    test_support::WriteFileBytes(movie, std::string(1000, 'm'));
+    prompts_.file_names = {xml, csv, cover, movie};
+    QTest::mouseClick(form_.ToolButton5, Qt::LeftButton);
+    QTest::mouseClick(form_.ToolButton6, Qt::LeftButton);
+    QTest::mouseClick(form_.Button2, Qt::LeftButton);
+    QTest::mouseClick(form_.ToolButton8, Qt::LeftButton);
+    EXPECT_EQ(ReadFileBytes(xml), "");
+    EXPECT_EQ(ReadFileBytes(csv), std::string(CsvHeaderRow) + "\r\n");
+    EXPECT_FALSE(FileExists(cover));
+    ASSERT_EQ(editor_->showings, 1);
+    EXPECT_EQ(editor_->edTitle->text(), "orchard");
+    for (const QLineEdit* box :
+         {editor_->edDirector, editor_->edIMDB, editor_->edYear, editor_->edComment}) {
+        EXPECT_EQ(box->text(), "") << box->objectName().toStdString();
+    }
+    EXPECT_EQ(editor_->edGenre->currentIndex(), -1);
+    EXPECT_TRUE(prompts_.errors.empty());
+}
+
+TEST_F(MainWindowTest, APageThatIsNoFilmsIsReportedAndShowsNoFilm) {
+    const std::string sign_in = Page({"<html><head><title>Sign In</title></head>", "</html>"});
+    SetPage("/find?s=all&q=signin", sign_in);
+    Search("signin");
+    const std::string message = "Cannot Download Page From Website !\nnot a film page";
+    EXPECT_THAT(prompts_.messages, ElementsAre(message));
+    EXPECT_EQ(form_.Label3->text(), "Title : ");
+    EXPECT_EQ(form_.StatusText(), "OK");
+
+    Search("orchard");
+    Pick(0);
+    SetPage("/title/tt2/", sign_in);
+    Pick(1);
+    EXPECT_THAT(prompts_.messages, ElementsAre(message, message));
+    EXPECT_EQ(form_.Label3->text(), "Title : ");
+    EXPECT_TRUE(form_.Image1->Picture().Empty());
+}
+
+TEST_F(MainWindowTest, TheFirstDownInTheListImportsTheFirstEntryAndAFailedPickIsRetried) {
+    Search("orchard");
+    QApplication::setActiveWindow(&form_);
+    form_.Title->setFocus();
+    QTest::keyClick(form_.Title, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), form_.ListBox1);
+    QTest::keyClick(form_.ListBox1, Qt::Key_Down);
+    EXPECT_THAT(Requests(), ::testing::Contains("/title/tt1/"));
+    EXPECT_THAT(Requests(), ::testing::Not(::testing::Contains("/title/tt2/")));
+    EXPECT_EQ(form_.ListBox1->currentRow(), 0);
+
+    // A pick that fails is tried again by a click on the entry, now chosen.
+    {
+        std::lock_guard lock(mutex_);
+        pages_.erase("/title/tt2/");
+    }
+    Pick(1);
+    EXPECT_THAT(prompts_.messages, ElementsAre("Cannot Download Page From Website !"));
+    const auto imports = [this] {
+        const std::vector<std::string> requests = Requests();
+        return std::count(requests.begin(), requests.end(), "/title/tt2/");
+    };
+    SetPage("/title/tt2/", FilmPage(server_.HostPort(), ""));
+    Pick(1);
+    EXPECT_EQ(imports(), 2);
+    EXPECT_EQ(form_.Label3->text(), "Title : The Silent Orchard ");
+    Pick(1);  // a film shown: a click on its entry does not import it again
+    EXPECT_EQ(imports(), 2);
+}
+
+TEST_F(MainWindowTest, LongDetailsAreCutAtTheWindowsEdgeAndShownWholeInTheirTooltip) {
+    std::string page = FilmPage(server_.HostPort(), "/covers/1.jpg");
+    ReplaceAll(page, "Ilse Varenne", "Ilse " + std::string(150, 'V') + " Varenne");
+    ReplaceAll(page, "104 min", "<b>104</b> min " + std::string(150, 'm') + " end");
+    SetPage("/title/tt1/", page);
+    Search("orchard");
+    Pick(0);
+    for (const QLabel* label : {form_.Label5, form_.Label9}) {
+        SCOPED_TRACE(label->objectName().toStdString());
+        EXPECT_LE(label->geometry().right(), 1001);
+        EXPECT_TRUE(label->text().endsWith(QChar(0x2026))) << "cut with an ellipsis";
+    }
+    EXPECT_TRUE(form_.Label5->text().startsWith("Dir : Ilse VVV"));
+    EXPECT_THAT(form_.Label5->toolTip().toStdString(), HasSubstr("VVVV Varenne"));
+    // The tooltip shows page text as it stands, never as markup.
+    EXPECT_TRUE(form_.Label9->text().startsWith("Running Time : <b>104</b> min mmm"));
+    EXPECT_THAT(form_.Label9->toolTip().toStdString(), HasSubstr("&lt;b&gt;104&lt;/b&gt;"));
+    EXPECT_THAT(form_.Label9->toolTip().toStdString(), HasSubstr("mmmm end"));
+    EXPECT_EQ(form_.Label4->toolTip(), "") << "a text that fits has no tooltip";
+    for (const QLabel* detail :
+         {form_.Label3, form_.Label4, form_.Label2, form_.Label9, form_.Label6}) {
+        EXPECT_LE(detail->geometry().right(), 1001) << detail->objectName().toStdString();
+    }
 }
 
 TEST_F(MainWindowTest, ADropAnywhereLeavesTheCoverFillingItsBox) {

@@ -307,7 +307,8 @@ TEST_F(ImageControlTest, PaintErrorIsReportedOnceThroughTheMessageLoop) {
     image_.grab();
     QCoreApplication::processEvents();
     EXPECT_EQ(prompts_.errors,
-              std::vector<std::string>{"JPEG error #" + std::to_string(JERR_INPUT_EMPTY)});
+              std::vector<std::string>{"JPEG error #" + std::to_string(JERR_INPUT_EMPTY) +
+                                       "\nThe cover file is empty."});
 }
 
 TEST_F(ImageControlTest, AnyMouseButtonEmitsMouseDown) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "common/errors.h"
 #include "tests/support/case_name.h"
@@ -111,8 +112,14 @@ TEST(BuildTag, TypedGenreThatSelectsNothingIsStoredAs255) {
     f.genre.SetText("Drama");  // typed, not selected
     EXPECT_EQ(BuildTag(f.Fields()).GenreNumber(), 255);
     f.genre.SetItemIndex(4);
-    f.genre.SetText("99");  // the shown text does not matter
+    f.genre.SetText("Horror");  // a genre name shown does not matter: the selection counts
     EXPECT_EQ(BuildTag(f.Fields()).GenreNumber(), 4);
+    // A number beyond the list, as a file's tag shows it, is stored whatever is selected.
+    for (const auto& [text, stored] :
+         {std::pair{"27", 27}, {"200", 200}, {"255", 255}, {"26", 4}, {"0200", 4}, {"256", 4}}) {
+        f.genre.SetText(text);
+        EXPECT_EQ(BuildTag(f.Fields()).GenreNumber(), stored) << text;
+    }
 }
 
 // ---- Filling the fields from a looked-up film ----
@@ -249,9 +256,9 @@ TEST_F(TagRoutinesTest, CancelWithGenreAbove26ChangesOnlyTheGenreText) {
     EXPECT_EQ(fields_.genre.ItemIndex(), 13);
     EXPECT_EQ(fields_.title.Text(), "Old Title");
 
-    // Saving again stores the selected index, not the number shown.
+    // Saving again keeps the file's number, not the genre left selected behind it.
     EXPECT_EQ(SaveTag(path, fields_.Fields()), TagPlacement::Replaced);
-    EXPECT_EQ(ReadLastTagBytes(path).GenreNumber(), 13);
+    EXPECT_EQ(ReadLastTagBytes(path).GenreNumber(), 200);
 }
 
 TEST_F(TagRoutinesTest, CancelThenSaveRewritesTheOldTagWithEdits) {
@@ -267,8 +274,9 @@ TEST_F(TagRoutinesTest, CancelThenSaveRewritesTheOldTagWithEdits) {
 
     const std::string after = ReadFileBytes(path);
     ASSERT_EQ(after.size(), before.size());
+    // The genre byte stays the file's own 27.
     EXPECT_EQ(after.substr(after.size() - 128),
-              MovieTag::Render({"Old Title", "Old Director", "Old Comment", "old-id", "1951", -1})
+              MovieTag::Render({"Old Title", "Old Director", "Old Comment", "old-id", "1951", 27})
                   .View());
 }
 
