@@ -198,9 +198,6 @@ FilmDatabase::FilmDatabase(const std::string& path, std::chrono::milliseconds an
     if (!DatabaseFilePresent(path)) {
         throw DatasetError(path + ": " + ErrnoText(ENOENT));
     }
-    if (S_ISDIR(info.st_mode)) {
-        throw DatasetError(path + ": a folder stands there, not a film database file");
-    }
     SqliteConnection connection(path, SQLITE_OPEN_READONLY);
     ReadDefensively(connection.Get(), kMaxValueLength);
     auto deadline = std::make_unique<AnswerDeadline>(connection.Get(), answer_limit);

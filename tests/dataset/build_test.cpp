@@ -253,7 +253,7 @@ TEST(OpenDatabase, RefusesWhatIsNotACompleteDatabase) {
         ADD_FAILURE() << "opened a folder";
     } catch (const DatasetError& error) {
         EXPECT_EQ(std::string(error.what()),
-                  dir.File("folder.sqlite") + ": a folder stands there, not a film database file");
+                  dir.File("folder.sqlite") + ": a folder, not a film database file");
     }
 }
 
