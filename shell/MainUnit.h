@@ -26,6 +26,7 @@ namespace korvid {
 
 class TEditTagForm;
 class TImage;
+class TLocalFilmData;
 class TXPThemeAPI;
 
 // The window's caption, and the fixed size of its client area.
@@ -116,6 +117,9 @@ class Tmovieform : public QWidget {
     // The status bar's one text.
     QString StatusText() const;
 
+    // The local film data: its database, the offer, About Korvid and the update.
+    TLocalFilmData& FilmData() const { return *film_data_; }
+
     // True while a search or an import runs.
     bool LookupRunning() const { return lookup_running_; }
 
@@ -150,6 +154,7 @@ class Tmovieform : public QWidget {
 
     TIMDBImport& importer_;
     Prompts& prompts_;
+    TLocalFilmData* film_data_ = nullptr;
     // Routes the cover's drag events to the handlers; it goes first when the window goes.
     QObject* drag_filter_ = nullptr;
     const std::string app_dir_;
