@@ -69,7 +69,8 @@ demo: deps
 	  trap 'kill $$site 2>/dev/null' EXIT INT TERM; sleep 1; \
 	  export XDG_CACHE_HOME="$(abspath $(DEMO_DIR))/cache" KORVID_DATASET="$(abspath $(DEMO_DIR))/films.sqlite"; \
 	  $(BUILD)/cli/korvid-cli dataset update --from http://127.0.0.1:$(DEMO_PORT)/datasets/ && \
-	  KORVID_HOST=127.0.0.1:$(DEMO_PORT) $(BUILD)/shell/korvid
+	  KORVID_HOST=127.0.0.1:$(DEMO_PORT) KORVID_DATASETS_URL=http://127.0.0.1:$(DEMO_PORT)/datasets/ \
+	  $(BUILD)/shell/korvid
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

@@ -17,6 +17,9 @@ QLabel* MakeLine(QWidget* parent, const char* name) {
     label->setObjectName(name);
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
+    // Room for two lines from the start, so a longer text later is never cut off.
+    label->setMinimumHeight(2 * label->fontMetrics().lineSpacing());
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
 }
 
