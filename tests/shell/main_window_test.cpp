@@ -357,6 +357,15 @@ TEST_F(MainWindowTest, AnImportErrorIsReportedInTheStatusAndFreesTheList) {
     EXPECT_TRUE(prompts_.errors.empty());
 }
 
+TEST_F(MainWindowTest, ASearchPageThatFailsToParseEndsItsStatusLine) {
+    SetPage("/find?s=all&q=broken",
+            Page({"<title>Alien (1979)</title>", "<h5 class=\"ch\">Genre:</h5>"}));
+    form_.Title->setText("broken");
+    QTest::mouseClick(form_.ToolButton2, Qt::LeftButton);
+    EXPECT_THAT(statuses_, ElementsAre("Scanning .......", "Found Error while Parsing !"));
+    EXPECT_THAT(prompts_.errors, ElementsAre(HasSubstr("List index out of bounds")));
+}
+
 TEST_F(MainWindowTest, AFilmWithoutACoverOrWithABrokenOneIsNeverShownBesideAnotherFilmsCover) {
     Search("orchard");
     Pick(0);
