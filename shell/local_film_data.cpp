@@ -73,6 +73,8 @@ bool TLocalFilmData::Look(const std::function<bool()>& lookup, std::string& note
     try {
         return lookup();
     } catch (const dataset::DatasetError& error) {
+        // Any failure of the local source: a database that does not answer in time, or one
+        // that turned out unreadable. The site has nothing to do with these errors.
         if (!local) {
             throw;
         }
