@@ -5,10 +5,13 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <ostream>
+#include <stop_token>
 #include <string>
+#include <system_error>
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/stop_on_signals.h"
 #include "client/dataset_download.h"
 #include "dataset/database_path.h"
 #include "dataset/film_database.h"
@@ -155,11 +158,21 @@ int RunDatasetUpdateCommand(const DatasetUpdateOptions& options, std::ostream& o
     if (options.progress) {
         download.progress = [&line](const UpdateProgress& progress) { line.Show(progress); };
     }
+    // Ctrl-C or SIGTERM stops the update through its own stop path, which removes the
+    // partial database; the exit code is then the signal's, as if it had ended the program.
+    std::stop_source stop;
+    download.stop = stop.get_token();
     DatasetUpdateReport report;
     try {
-        report = UpdateDatasets(download);
-    } catch (const dataset::DatasetError& error) {
-        line.Clear();
+        const StopOnSignals signals(stop);
+        try {
+            report = UpdateDatasets(download);
+        } catch (const dataset::DatasetError& error) {
+            line.Clear();
+            err << MessagePrefix << error.what() << '\n';
+            return signals.Signal() != 0 ? 128 + signals.Signal() : ExitFailure;
+        }
+    } catch (const std::system_error& error) {
         err << MessagePrefix << error.what() << '\n';
         return ExitFailure;
     }

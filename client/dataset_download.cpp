@@ -11,13 +11,16 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <system_error>
 #include <utility>
 
+#include "client/update_lock.h"
 #include "common/file_descriptor.h"
 #include "common/output_file.h"
+#include "dataset/build_file.h"
 #include "dataset/film_database.h"
 
 namespace korvid {
@@ -25,6 +28,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using dataset::DatasetError;
+
+constexpr int FileCount = static_cast<int>(std::size(DatasetFileNames));
 
 // A transfer hands over chunks of up to this size (the pages keep libcurl's 1 KiB).
 constexpr long DatasetChunkBytes = 64 * 1024;
@@ -121,9 +126,11 @@ DatasetError FileFailure(const std::string& name, const std::string& cause) {
 // One file fetched into the cache, resumed or skipped where the server allows.
 class CachedDownload {
   public:
-    CachedDownload(const DatasetDownloadOptions& options, std::string base, std::string name)
+    CachedDownload(const DatasetDownloadOptions& options, std::string base, std::string name,
+                   int number)
         : options_(options),
           name_(std::move(name)),
+          number_(number),
           address_(std::move(base) + name_),
           path_(options.cache_folder + name_),
           part_(path_ + ".part") {}
@@ -132,6 +139,9 @@ class CachedDownload {
         const std::optional<Validators> cached =
             FileSize(path_) > 0 ? ReadValidators(path_ + ".meta") : std::nullopt;
         for (int attempt = 1;; ++attempt) {
+            if (options_.stop.stop_requested()) {
+                throw UpdateCancelled();
+            }
             const Outcome outcome = Attempt(cached);
             if (outcome == Outcome::Unchanged) {
                 return Finished(UpdatedFile::Origin::Unchanged, *cached);
@@ -157,6 +167,10 @@ class CachedDownload {
         http.chunk_bytes = DatasetChunkBytes;
         // A file of a gigabyte takes its time: no overall deadline; a stall still ends it.
         http.deadline_seconds = 0;
+        // A stop ends the transfer at libcurl's next progress call (at least once a second);
+        // what arrived stays in the part, to be resumed.
+        const std::stop_token stop = options_.stop;
+        http.keep_going = [stop] { return !stop.stop_requested(); };
         const std::optional<Validators> part_version = ReadValidators(PartMeta());
         std::uint64_t offset = FileSize(part_);
         if (offset > 0 && part_version && !part_version->Empty()) {
@@ -216,7 +230,8 @@ class CachedDownload {
         };
         const auto progress = [&](std::uint64_t) {
             if (options_.progress) {
-                options_.progress({UpdateProgress::Step::Download, name_, size, total, 0});
+                options_.progress({UpdateProgress::Step::Download, name_, size, total, 0, number_,
+                                   FileCount});
             }
         };
         const TransferInfo info = HttpGet(address_, sink, progress, http);
@@ -225,6 +240,9 @@ class CachedDownload {
         }
         if (write_error != 0) {
             throw FileFailure(name_, WriteError(write_error).what());
+        }
+        if (info.cancelled) {
+            throw UpdateCancelled();
         }
         if (IsBrowserCheck(info, size)) {
             throw FileFailure(name_, BrowserCheckCause);
@@ -290,6 +308,7 @@ class CachedDownload {
 
     const DatasetDownloadOptions& options_;
     std::string name_;
+    int number_;
     std::string address_;
     std::string path_;
     std::string part_;
@@ -407,12 +426,20 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
     }
     source = WithSlash(source);
 
+    // The lock comes first: an update that finds another one running changes nothing.
+    CreateFolder(options.cache_folder, "the download folder");
+    const UpdateLock lock(options.cache_folder);
+    // Partial databases of an update that was killed: nobody holds them any more.
+    dataset::RemoveStaleBuildFiles(options.db_path);
+
     DatasetUpdateReport report;
-    if (remote) {
-        CreateFolder(options.cache_folder, "the download folder");
-    }
+    int number = 0;
     for (const char* name : DatasetFileNames) {
-        report.files.push_back(remote ? CachedDownload(options, source, name).Run()
+        if (options.stop.stop_requested()) {
+            throw UpdateCancelled();
+        }
+        ++number;
+        report.files.push_back(remote ? CachedDownload(options, source, name, number).Run()
                                       : LocalFile(source, name));
     }
 
@@ -441,13 +468,25 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
     dataset::BuildProgressCallback build_progress;
     if (options.progress) {
         build_progress = [&options](const dataset::BuildProgress& step) {
-            options.progress({UpdateProgress::Step::Build, step.file, step.bytes_read,
-                              step.bytes_total, step.rows});
+            const bool indexing = step.phase == dataset::BuildProgress::Phase::Indexing;
+            options.progress({indexing ? UpdateProgress::Step::Index : UpdateProgress::Step::Build,
+                              step.file, step.bytes_read, step.bytes_total, step.rows,
+                              step.file_number, FileCount});
         };
     }
+    if (options.stop.stop_requested()) {
+        throw UpdateCancelled();
+    }
     try {
-        report.build = dataset::BuildDatabase(sources, options.db_path, build_progress);
+        report.build =
+            dataset::BuildDatabase(sources, options.db_path, build_progress, options.stop);
+    } catch (const dataset::BuildCancelled&) {
+        // Stopped, not spoilt: every copy stays as it is for the next update.
+        throw UpdateCancelled();
     } catch (const DatasetError& error) {
+        if (options.stop.stop_requested()) {
+            throw UpdateCancelled();
+        }
         if (remote) {
             ForgetCopyNamedIn(error.what(), options.cache_folder);
         }

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <functional>
 #include <memory>
+#include <stop_token>
 
 #include "dataset/build_file.h"
 #include "dataset/build_tables.h"
@@ -27,9 +29,9 @@ constexpr const char* kNamesName = "name.basics.tsv.gz";
 // Reads the rows of one file after its header, telling the progress a few times a second.
 class RowReader {
   public:
-    RowReader(const std::string& path, const char* name, std::string_view header,
-              const BuildProgressCallback& progress)
-        : lines_(path, name), header_(header), progress_(progress) {}
+    RowReader(const std::string& path, const char* name, int number, std::string_view header,
+              const BuildProgressCallback& progress, const std::stop_token& stop)
+        : lines_(path, name), number_(number), header_(header), progress_(progress), stop_(stop) {}
 
     // Calls on_row with each row's text, without its line end.
     template <typename OnRow>
@@ -41,6 +43,9 @@ class RowReader {
         Report();
         auto last_report = std::chrono::steady_clock::now();
         while (lines_.Next(line)) {
+            if (stop_.stop_requested()) {
+                throw BuildCancelled();
+            }
             line = TrimLineEnd(line);
             ++rows_;
             if (line.empty()) {
@@ -62,14 +67,39 @@ class RowReader {
     void Report() {
         if (progress_) {
             progress_(BuildProgress{lines_.Name(), lines_.CompressedRead(), lines_.CompressedSize(),
-                                    rows_});
+                                    rows_, BuildProgress::Phase::Reading, number_});
         }
     }
 
     GzipLines lines_;
+    int number_;
     std::string_view header_;
     const BuildProgressCallback& progress_;
+    const std::stop_token& stop_;
     std::uint64_t rows_ = 0;
+};
+
+// Ends the connection's statements once a stop is asked: a running one at once (interrupted
+// from the thread that asks), and any later one at its first steps (the progress handler), so
+// the long index statements end within a second too.
+class StatementStop {
+  public:
+    StatementStop(sqlite3* db, const std::stop_token& stop)
+        : db_(db), stop_(stop), interrupt_(stop, [db] { sqlite3_interrupt(db); }) {
+        sqlite3_progress_handler(db_, 1000, &StatementStop::Asked, this);
+    }
+    ~StatementStop() { sqlite3_progress_handler(db_, 0, nullptr, nullptr); }
+    StatementStop(const StatementStop&) = delete;
+    StatementStop& operator=(const StatementStop&) = delete;
+
+  private:
+    static int Asked(void* self) {
+        return static_cast<StatementStop*>(self)->stop_.stop_requested() ? 1 : 0;
+    }
+
+    sqlite3* db_;
+    std::stop_token stop_;
+    std::stop_callback<std::function<void()>> interrupt_;
 };
 
 std::string UtcNow() {
@@ -262,42 +292,63 @@ void WriteMeta(sqlite3* db, const BuildSources& sources, const BuildReport& repo
 }  // namespace
 
 BuildReport BuildDatabase(const BuildSources& sources, const std::string& db_path,
-                          const BuildProgressCallback& progress) {
-    // Every file is opened first: a missing one fails before anything is written.
-    RowReader ratings_file(sources.title_ratings.path, kRatingsName, kRatingsHeader, progress);
-    RowReader basics_file(sources.title_basics.path, kBasicsName, kBasicsHeader, progress);
-    RowReader crew_file(sources.title_crew.path, kCrewName, kCrewHeader, progress);
-    RowReader principals_file(sources.title_principals.path, kPrincipalsName, kPrincipalsHeader,
-                              progress);
-    RowReader names_file(sources.name_basics.path, kNamesName, kNamesHeader, progress);
+                          const BuildProgressCallback& progress, std::stop_token stop) {
+    // Every file is opened first: a missing one fails before anything is written. They are
+    // numbered in the order they are read.
+    RowReader ratings_file(sources.title_ratings.path, kRatingsName, 1, kRatingsHeader, progress,
+                           stop);
+    RowReader basics_file(sources.title_basics.path, kBasicsName, 2, kBasicsHeader, progress,
+                          stop);
+    RowReader crew_file(sources.title_crew.path, kCrewName, 3, kCrewHeader, progress, stop);
+    RowReader principals_file(sources.title_principals.path, kPrincipalsName, 4,
+                              kPrincipalsHeader, progress, stop);
+    RowReader names_file(sources.name_basics.path, kNamesName, 5, kNamesHeader, progress, stop);
 
     BuildFile file(db_path);
     SqliteConnection db(file.Path(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-    // The file is thrown away on any failure, so it needs no journal and no syncs.
-    db.Exec(
-        "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
-        "PRAGMA cache_size=-131072;");
-    db.Exec(kCreateTables);
-    db.Exec("BEGIN");
+    try {
+        const StatementStop statement_stop(db.Get(), stop);
+        // The file is thrown away on any failure, so it needs no journal and no syncs.
+        db.Exec(
+            "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
+            "PRAGMA cache_size=-131072;");
+        db.Exec(kCreateTables);
+        db.Exec("BEGIN");
 
-    BuildReport report;
-    IdSet needed_names;
-    {
-        RatingTable ratings;
-        ReadRatings(ratings_file, ratings, report.skipped_rows);
-        auto titles = std::make_unique<TitleTable>();
-        ReadBasics(basics_file, *titles, report.skipped_rows);
-        ReadCrew(crew_file, *titles, report.skipped_rows);
-        ReadPrincipals(principals_file, *titles, report.skipped_rows);
-        report.titles = InsertTitles(db.Get(), *titles, ratings, needed_names);
+        BuildReport report;
+        IdSet needed_names;
+        {
+            RatingTable ratings;
+            ReadRatings(ratings_file, ratings, report.skipped_rows);
+            auto titles = std::make_unique<TitleTable>();
+            ReadBasics(basics_file, *titles, report.skipped_rows);
+            ReadCrew(crew_file, *titles, report.skipped_rows);
+            ReadPrincipals(principals_file, *titles, report.skipped_rows);
+            report.titles = InsertTitles(db.Get(), *titles, ratings, needed_names);
+        }
+        report.names = ReadNames(names_file, db.Get(), needed_names, report.skipped_rows);
+        if (progress) {
+            progress(BuildProgress{{}, 0, 0, 0, BuildProgress::Phase::Indexing, 0});
+        }
+        if (stop.stop_requested()) {
+            throw BuildCancelled();
+        }
+        db.Exec(kCreateIndexes);
+        WriteMeta(db.Get(), sources, report);
+        db.Exec("COMMIT");
+        if (stop.stop_requested()) {
+            throw BuildCancelled();
+        }
+        db.Close();
+        file.Commit();
+        return report;
+    } catch (const DatasetError&) {
+        // A statement the stop interrupted fails with the database's own words.
+        if (stop.stop_requested()) {
+            throw BuildCancelled();
+        }
+        throw;
     }
-    report.names = ReadNames(names_file, db.Get(), needed_names, report.skipped_rows);
-    db.Exec(kCreateIndexes);
-    WriteMeta(db.Get(), sources, report);
-    db.Exec("COMMIT");
-    db.Close();
-    file.Commit();
-    return report;
 }
 
 }  // namespace korvid::dataset

@@ -7,7 +7,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <stop_token>
 #include <string>
+
+#include "dataset/film_database.h"
 
 namespace korvid::dataset {
 
@@ -26,14 +29,25 @@ struct BuildSources {
     SourceFile name_basics;
 };
 
-// Where a build stands, told often enough for a progress line (a few times a second).
+// Where a build stands, told often enough for a progress line (a few times a second): a file
+// being read, then, once every file is read, the indexes being made (Indexing: told once, with
+// no file).
 struct BuildProgress {
+    enum class Phase { Reading, Indexing };
     std::string file;                // "title.basics.tsv.gz"
     std::uint64_t bytes_read = 0;    // compressed bytes of that file read so far
     std::uint64_t bytes_total = 0;   // its compressed size
     std::uint64_t rows = 0;          // rows of that file read so far
+    Phase phase = Phase::Reading;
+    int file_number = 0;             // 1 to 5 in the order the files are read; 0 when indexing
 };
 using BuildProgressCallback = std::function<void(const BuildProgress&)>;
+
+// A build ended through its stop token: no database was made, the old one is kept.
+class BuildCancelled : public DatasetError {
+  public:
+    BuildCancelled() : DatasetError("the build was cancelled") {}
+};
 
 struct BuildReport {
     std::int64_t titles = 0;        // titles kept (every type but episodes)
@@ -42,8 +56,10 @@ struct BuildReport {
 };
 
 // Builds the database at db_path from the sources. Raises DatasetError with a one-line
-// cause ("title.crew.tsv.gz: not a gzip file", "Disk full", ...) when the build fails.
+// cause ("title.crew.tsv.gz: not a gzip file", "Disk full", ...) when the build fails, and
+// BuildCancelled within a second of a stop asked through stop (while reading a file as while
+// making the indexes).
 BuildReport BuildDatabase(const BuildSources& sources, const std::string& db_path,
-                          const BuildProgressCallback& progress = {});
+                          const BuildProgressCallback& progress = {}, std::stop_token stop = {});
 
 }  // namespace korvid::dataset

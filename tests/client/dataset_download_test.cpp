@@ -7,12 +7,16 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
 #include <clocale>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <set>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dataset/film_database.h"
@@ -49,14 +53,22 @@ class DatasetServer {
         cut_at_ = bytes;
         cuts_left_ = times;
     }
+    // Every answer for the file comes in pieces of 64 bytes, 100 ms apart.
+    void Slow(const std::string& name) {
+        std::lock_guard lock(mutex_);
+        slow_file_ = name;
+    }
     void IgnoreRanges() {
         std::lock_guard lock(mutex_);
         ranges_ = false;
     }
-    // A new version of the file: other bytes, another ETag.
-    void Replace(const std::string& name, const std::string& gzip) {
+    // A new version of the file: other bytes, another ETag, and with last_modified another
+    // date.
+    void Replace(const std::string& name, const std::string& gzip,
+                 const std::string& last_modified = sample::DatasetsLastModified) {
         std::lock_guard lock(mutex_);
         files_[name] = {gzip, "\"v2-" + std::to_string(gzip.size()) + "\""};
+        last_modified_[name] = last_modified;
     }
     const std::string& Gzip(const std::string& name) const { return files_.at(name).gzip; }
 
@@ -89,8 +101,14 @@ class DatasetServer {
                 return header.first == "Range" || header.first == "If-Range";
             });
         }
-        HttpResponse response = loopback::ServeEntity(request, file->second.gzip, file->second.etag,
-                                                      sample::DatasetsLastModified);
+        const auto date = last_modified_.find(name);
+        HttpResponse response = loopback::ServeEntity(
+            request, file->second.gzip, file->second.etag,
+            date != last_modified_.end() ? date->second : sample::DatasetsLastModified);
+        if (name == slow_file_) {
+            response.piece_size = 64;
+            response.piece_delay = std::chrono::milliseconds(100);
+        }
         if (name == cut_file_ && cuts_left_ > 0 && !response.body.empty()) {
             response.cut_after = cut_at_;
             --cuts_left_;
@@ -100,6 +118,8 @@ class DatasetServer {
 
     std::mutex mutex_;
     std::map<std::string, sample::SampleSite::DatasetFile> files_;
+    std::map<std::string, std::string> last_modified_;
+    std::string slow_file_;
     std::string cut_file_;
     std::size_t cut_at_ = 0;
     int cuts_left_ = 0;
@@ -338,6 +358,178 @@ TEST_F(DatasetUpdateTest, ALocalFolderIsReadInPlace) {
     options.source = folder.Path();
     EXPECT_EQ(FailedUpdate(options),
               folder.File("name.basics.tsv.gz") + ": No such file or directory");
+}
+
+// Asks the update to stop, from a thread of its own as the window's Cancel does, once the
+// progress has reached the point wanted. With hold, the update waits there until the stop
+// has been asked, so that the stop comes while it is at that step.
+class StopFromAnotherThread {
+  public:
+    explicit StopFromAnotherThread(std::function<bool(const UpdateProgress&)> when,
+                                   bool hold = false)
+        : when_(std::move(when)), hold_(hold), thread_([this](std::stop_token done) {
+              while (!done.stop_requested() && !reached_) {
+                  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+              }
+              if (reached_) {
+                  source_.request_stop();
+              }
+          }) {}
+
+    void Attach(DatasetDownloadOptions& options) {
+        options.stop = source_.get_token();
+        options.progress = [this](const UpdateProgress& progress) {
+            if (when_(progress)) {
+                reached_ = true;
+                while (hold_ && !source_.stop_requested()) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                }
+            }
+        };
+    }
+
+  private:
+    std::function<bool(const UpdateProgress&)> when_;
+    bool hold_;
+    std::stop_source source_;
+    std::atomic<bool> reached_{false};
+    std::jthread thread_;
+};
+
+TEST_F(DatasetUpdateTest, ACancelledDownloadKeepsTheOldDatabaseAndTheNextUpdateResumes) {
+    UpdateDatasets(Options());
+    const std::string old_database = ReadFileBytes(data_.File("films.sqlite"));
+    const std::string name = "title.principals.tsv.gz";
+    std::string rows = "tconst\tordering\tnconst\tcategory\tjob\tcharacters\n";
+    for (int i = 0; i < 2000; ++i) {
+        rows += "tt" + std::to_string(9100000 + i) + "\t1\tnm" + std::to_string(i * 7919 % 100003) +
+                "\tactor\t\\N\t[\"Role " + std::to_string(i * 31 % 997) + "\"]\n";
+    }
+    const std::string changed = sample::GzipCompress(rows);
+    server_.Replace(name, changed, "Mon, 07 Dec 2026 00:00:00 GMT");
+    server_.Slow(name);
+
+    DatasetDownloadOptions options = Options();
+    StopFromAnotherThread stop([&name](const UpdateProgress& progress) {
+        return progress.file == name && progress.bytes > 0;
+    });
+    stop.Attach(options);
+    EXPECT_EQ(FailedUpdate(options), "the update was cancelled");
+    EXPECT_EQ(ReadFileBytes(data_.File("films.sqlite")), old_database);
+    EXPECT_EQ(Files(data_.Path()), std::set<std::string>{"films.sqlite"});
+    const std::uint64_t kept = ReadFileBytes(cache_.File(name + ".part")).size();
+    EXPECT_GT(kept, 0u);
+    EXPECT_LT(kept, changed.size());
+
+    server_.Slow("");
+    const DatasetUpdateReport again = UpdateDatasets(Options());
+    EXPECT_TRUE(again.rebuilt);
+    EXPECT_EQ(server_.RequestsFor(name).back().Header("Range"),
+              "bytes=" + std::to_string(kept) + "-");
+    EXPECT_EQ(ReadFileBytes(cache_.File(name)), changed);
+}
+
+// A stop while the build reads a file or makes its indexes: the old database stays, no partial
+// file is left, and the next update fetches nothing again (each file answered unchanged) and
+// builds.
+TEST_F(DatasetUpdateTest, ACancelledBuildKeepsTheOldDatabaseAndEveryCopy) {
+    UpdateDatasets(Options());
+    const std::string old_database = ReadFileBytes(data_.File("films.sqlite"));
+    const std::string ratings =
+        sample::GzipCompress("tconst\taverageRating\tnumVotes\ntt9000001\t9.9\t5\n");
+    server_.Replace("title.ratings.tsv.gz", ratings, "Mon, 07 Dec 2026 00:00:00 GMT");
+
+    const std::vector<std::pair<UpdateProgress::Step, int>> stops = {
+        {UpdateProgress::Step::Build, 1},
+        {UpdateProgress::Step::Build, 4},
+        {UpdateProgress::Step::Index, 0},
+    };
+    for (const auto& [step, file_number] : stops) {
+        const std::size_t requests_before = server_.RequestCount();
+        DatasetDownloadOptions options = Options();
+        StopFromAnotherThread stop(
+            [step, file_number](const UpdateProgress& progress) {
+                return progress.step == step && progress.file_number == file_number;
+            },
+            true);
+        stop.Attach(options);
+        EXPECT_EQ(FailedUpdate(options), "the update was cancelled") << file_number;
+        EXPECT_EQ(ReadFileBytes(data_.File("films.sqlite")), old_database);
+        EXPECT_EQ(Files(data_.Path()), std::set<std::string>{"films.sqlite"});
+        EXPECT_EQ(server_.RequestCount(), requests_before + 5);
+    }
+
+    const std::size_t requests_before = server_.RequestCount();
+    const DatasetUpdateReport again = UpdateDatasets(Options());
+    EXPECT_TRUE(again.rebuilt);
+    EXPECT_EQ(server_.RequestCount(), requests_before + 5);
+    for (const UpdatedFile& file : again.files) {
+        EXPECT_EQ(file.origin, UpdatedFile::Origin::Unchanged) << file.name;
+    }
+    EXPECT_NE(ReadFileBytes(data_.File("films.sqlite")), old_database);
+}
+
+TEST_F(DatasetUpdateTest, TheProgressNumbersTheFilesAndEndsWithTheIndexStep) {
+    std::vector<UpdateProgress> steps;
+    DatasetDownloadOptions options = Options();
+    options.progress = [&steps](const UpdateProgress& progress) {
+        if (steps.empty() || steps.back().step != progress.step ||
+            steps.back().file_number != progress.file_number) {
+            steps.push_back(progress);
+        }
+    };
+    UpdateDatasets(options);
+
+    std::vector<std::pair<UpdateProgress::Step, int>> seen;
+    for (const UpdateProgress& progress : steps) {
+        EXPECT_EQ(progress.file_count, 5);
+        EXPECT_EQ(progress.file.empty(), progress.step == UpdateProgress::Step::Index);
+        seen.emplace_back(progress.step, progress.file_number);
+    }
+    using Step = UpdateProgress::Step;
+    const std::vector<std::pair<Step, int>> expected = {
+        {Step::Download, 1}, {Step::Download, 2}, {Step::Download, 3}, {Step::Download, 4},
+        {Step::Download, 5}, {Step::Build, 1},    {Step::Build, 2},    {Step::Build, 3},
+        {Step::Build, 4},    {Step::Build, 5},    {Step::Index, 0}};
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(steps[0].file, "title.basics.tsv.gz");
+    EXPECT_EQ(steps[5].file, "title.ratings.tsv.gz");  // the build reads the ratings first
+}
+
+// While one update holds the cache, a second one (of the same process, as the window's worker
+// beside another) fails at once with "another update is running" and sends nothing.
+TEST_F(DatasetUpdateTest, ASecondUpdateOfTheSameCacheIsRefused) {
+    server_.Slow("title.basics.tsv.gz");
+    DatasetDownloadOptions first = Options();
+    std::atomic<bool> running{false};
+    std::stop_source stop_first;
+    first.stop = stop_first.get_token();
+    first.progress = [&running](const UpdateProgress& progress) {
+        running = running || progress.bytes > 0;
+    };
+    std::string first_outcome;
+    std::thread worker([&] { first_outcome = FailedUpdate(first); });
+    while (!running) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+
+    const std::size_t requests = server_.RequestCount();
+    DatasetDownloadOptions second = Options(data_.Dir() + "second-");
+    try {
+        UpdateDatasets(second);
+        ADD_FAILURE() << "the second update ran";
+    } catch (const UpdateBusy& busy) {
+        EXPECT_STREQ(busy.what(), "another update is running");
+    }
+    EXPECT_EQ(server_.RequestCount(), requests);
+    stop_first.request_stop();
+    worker.join();
+    EXPECT_EQ(first_outcome, "the update was cancelled");
+    EXPECT_TRUE(Files(data_.Path()).empty());
+
+    // The lock ends with the update: the next one runs.
+    server_.Slow("");
+    EXPECT_GT(UpdateDatasets(second).build.titles, 0);
 }
 
 TEST(IsoDateFromHttpDateTest, ReadsTheHttpDateForm) {

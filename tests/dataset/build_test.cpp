@@ -217,11 +217,17 @@ TEST(BuildProgress, TellsEachFileToItsEnd) {
             last_of_file.back() = progress;
         }
     });
-    ASSERT_EQ(last_of_file.size(), 5u);
-    for (const auto& progress : last_of_file) {
+    // The five files in the order read, numbered, then the index phase.
+    ASSERT_EQ(last_of_file.size(), 6u);
+    for (int i = 0; i < 5; ++i) {
+        const BuildProgress& progress = last_of_file[i];
         EXPECT_EQ(progress.bytes_read, progress.bytes_total) << progress.file;
         EXPECT_GT(progress.rows, 0u) << progress.file;
+        EXPECT_EQ(progress.phase, BuildProgress::Phase::Reading);
+        EXPECT_EQ(progress.file_number, i + 1);
     }
+    EXPECT_EQ(last_of_file[5].phase, BuildProgress::Phase::Indexing);
+    EXPECT_EQ(last_of_file[5].file_number, 0);
     EXPECT_EQ(last_of_file[1].file, "title.basics.tsv.gz");
     EXPECT_EQ(last_of_file[1].rows, 11u);
 }
