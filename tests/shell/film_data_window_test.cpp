@@ -296,7 +296,7 @@ TEST_F(FilmDataWindowTest, AboutKorvidTellsTheVersionTheCreditAndTheFilmDataStat
 
 // ---- The update from the window ----
 
-TEST_F(FilmDataWindowTest, DISABLED_AnUpdateShowsEachStepAndItsBytesThenAnswersAtOnce) {
+TEST_F(FilmDataWindowTest, AnUpdateShowsEachStepAndItsBytesThenAnswersAtOnce) {
     site_.Slow(64, std::chrono::milliseconds(1));
     std::vector<std::string> steps;
     TUpdateDialog* update = StartUpdate();
@@ -325,7 +325,7 @@ TEST_F(FilmDataWindowTest, DISABLED_AnUpdateShowsEachStepAndItsBytesThenAnswersA
     EXPECT_EQ(Status(), "The film data is ready: lookups answer from it");
 }
 
-TEST_F(FilmDataWindowTest, DISABLED_CancelKeepsTheOldDatabaseAndThePartsDownloaded) {
+TEST_F(FilmDataWindowTest, CancelKeepsTheOldDatabaseAndThePartsDownloaded) {
     PutDatabase(RenamedRows());
     const std::string old_bytes = ReadFileBytes(DbPath());
     site_.Slow(16, std::chrono::milliseconds(100));
@@ -343,7 +343,7 @@ TEST_F(FilmDataWindowTest, DISABLED_CancelKeepsTheOldDatabaseAndThePartsDownload
     EXPECT_EQ(Status(), LocalStatus);
 }
 
-TEST_F(FilmDataWindowTest, DISABLED_ASecondUpdateOnTheSameCacheSaysAnotherIsRunning) {
+TEST_F(FilmDataWindowTest, ASecondUpdateOnTheSameCacheSaysAnotherIsRunning) {
     site_.Slow(16, std::chrono::milliseconds(50));
     TUpdateDialog* first = StartUpdate();
     ASSERT_NE(first, nullptr);
