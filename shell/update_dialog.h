@@ -24,6 +24,7 @@ class TUpdateDialog : public QDialog {
     TUpdateDialog(DatasetDownloadOptions options, QWidget* parent);
 
     bool Running() const { return worker_->Running(); }
+    TUpdateWorker& Worker() const { return *worker_; }
 
     QLabel* StepLabel;
     QProgressBar* ProgressBar;
