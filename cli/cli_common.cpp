@@ -72,6 +72,10 @@ void TerminalPrompts::ShowMessage(const std::string& text) {
     err_ << MessagePrefix << text << '\n';
 }
 
+void TerminalPrompts::ShowFailure(const std::string& message, const std::string& /*cause*/) {
+    ShowMessage(message);
+}
+
 PromptAnswer TerminalPrompts::AskOkCancel(const std::string& /*caption*/,
                                           const std::string& /*text*/) {
     return answer_;

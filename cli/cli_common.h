@@ -57,6 +57,8 @@ class TerminalPrompts : public Prompts {
         : err_(err), answer_(answer) {}
 
     void ShowMessage(const std::string& text) override;
+    // The first line only: the lookup prints the cause itself, with its hint.
+    void ShowFailure(const std::string& message, const std::string& cause) override;
     PromptAnswer AskOkCancel(const std::string& caption, const std::string& text) override;
     std::optional<std::string> AskOpenFileName(const std::string& filter) override;
     std::optional<std::string> AskSaveFileName(const std::string& filter,

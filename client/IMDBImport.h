@@ -203,7 +203,10 @@ class TIMDBImport {
     // With false, a film page's cover is not downloaded (no file, PosterFile empty): a scan
     // only tags files and leaves nothing behind.
     void DownloadCovers(bool download) { download_covers_ = download; }
-    Prompts& UserPrompts() const { return prompts_; }
+    Prompts& UserPrompts() const { return *prompts_; }
+    // Where the lookups' messages go from now on; the prompts must outlive their use. The
+    // window puts its own in front of the program's, to offer the film data in a failure.
+    void SetPrompts(Prompts& prompts) { prompts_ = &prompts; }
 
     // ---- The local film database (local_source.cpp) ----
     // With a database, SearchTitle and ImportResult answer from it instead of the site, in
@@ -270,7 +273,7 @@ class TIMDBImport {
     // The first line holding the marker as the table knows it, or -2 when it does not.
     std::int32_t FirstLineFromTable(std::string_view upper_marker) const;
 
-    Prompts& prompts_;
+    Prompts* prompts_;
     ProgressCallback progress_;
     Clock clock_;
     std::string last_fetched_url_;

@@ -11,7 +11,7 @@ std::string SiteHost() {
 }
 
 TIMDBImport::TIMDBImport(Prompts& prompts)
-    : prompts_(prompts), clock_([] { return std::time(nullptr); }) {
+    : prompts_(&prompts), clock_([] { return std::time(nullptr); }) {
     CsvLines.Add(CsvHeaderRow);
     SetHttpOptions({});
 }

@@ -143,10 +143,10 @@ bool TIMDBImport::SearchTitle() {
     return true;
 }
 
-// A download the user cancelled is no failure to tell about.
+// A download the user cancelled is no failure to tell about; any other is told with its cause.
 void TIMDBImport::ReportFailedDownload() {
     if (!download_cancelled_) {
-        UserPrompts().ShowMessage(std::string(DownloadFailedMessage));
+        UserPrompts().ShowFailure(std::string(DownloadFailedMessage), DownloadFailure());
     }
 }
 

@@ -29,6 +29,13 @@ class Prompts {
     virtual void ShowMessage(const std::string& text) = 0;
     // A warning box with "OK" (the default) and "Cancel"; closing the box counts as Cancel.
     virtual PromptAnswer AskOkCancel(const std::string& caption, const std::string& text) = 0;
+    // A question with two buttons of the given captions, the first the default; closing the
+    // box counts as the second (Cancel). The plain implementations ask it as OK and Cancel.
+    virtual PromptAnswer AskChoice(const std::string& caption, const std::string& text,
+                                   const std::string& /*ok_button*/,
+                                   const std::string& /*cancel_button*/) {
+        return AskOkCancel(caption, text);
+    }
     // A file dialog; no value when the user cancels it.
     virtual std::optional<std::string> AskOpenFileName(const std::string& filter) = 0;
     virtual std::optional<std::string> AskSaveFileName(const std::string& filter,
@@ -45,6 +52,13 @@ class Prompts {
     }
     // The error box: an error that ended an action, with an error icon and one OK button.
     virtual void ShowError(const std::string& text) { ShowMessage(text); }
+    // A lookup that failed: its message ("Cannot Download Page From Website !") and why, in a
+    // few words ("the site asked for a browser check"; empty when nothing more is known).
+    // Shown as one message of two lines; a front end that tells the cause itself shows only
+    // the first.
+    virtual void ShowFailure(const std::string& message, const std::string& cause) {
+        ShowMessage(cause.empty() ? message : message + "\n" + cause);
+    }
 
   private:
     static bool Store(FileDialogState& dialog, std::optional<std::string> name) {

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stop_token>
 
 #include "dataset/build_file.h"
@@ -362,7 +363,8 @@ BuildReport BuildDatabase(const BuildSources& sources, const std::string& db_pat
     BuildFile file(db_path);
     SqliteConnection db(file.Path(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     try {
-        const StatementStop statement_stop(db.Get(), stop);
+        // Ended before the connection closes: its end touches the connection.
+        std::optional<StatementStop> statement_stop(std::in_place, db.Get(), stop);
         // The file is thrown away on any failure, so it needs no journal and no syncs.
         db.Exec(
             "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
@@ -394,6 +396,7 @@ BuildReport BuildDatabase(const BuildSources& sources, const std::string& db_pat
         if (stop.stop_requested()) {
             throw BuildCancelled();
         }
+        statement_stop.reset();
         db.Close();
         if (report.titles * 2 < old_titles) {
             throw TooFewTitles(report.titles, old_titles);

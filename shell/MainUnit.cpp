@@ -33,6 +33,8 @@
 #include "shell/latin1_text.h"
 #include "shell/local_cover.h"
 #include "shell/layout_fonts.h"
+#include "shell/local_film_data.h"
+#include "shell/lookup_status.h"
 #include "shell/mdCONTROLS.h"
 #include "shell/picture.h"
 #include "shell/png_image.h"
@@ -63,21 +65,6 @@ constexpr const char* MovieFilter =
     "Apple QuickTime Movie (qt)|*.qt";
 // What a drag of the cover carries; the dragged control itself is the drag's source.
 constexpr const char* PictureDragFormat = "application/x-korvid-picture";
-
-// The status after a lookup: "OK", and after an answer from the local film data, that it
-// came from there, with the credit line the data's terms ask for.
-std::string LookupDoneStatus(const TIMDBImport& importer) {
-    if (importer.Source() != LookupSource::Local) {
-        return "OK";
-    }
-    return std::string("OK - from the local film data. ") + dataset::CreditLine;
-}
-
-// The credit line again as the status bar's tooltip, in case the window cuts the text.
-QString SourceToolTip(const TIMDBImport& importer) {
-    return importer.Source() == LookupSource::Local ? QString::fromLatin1(dataset::CreditLine)
-                                                    : QString();
-}
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int left, int top) {
     auto* label = new QLabel(QString::fromLatin1(text), parent);
@@ -237,6 +224,8 @@ Tmovieform::Tmovieform(TIMDBImport& importer, Prompts& prompts, std::string app_
       host_(std::move(host)),
       download_wait_(*this) {
     setObjectName("movieform");
+    film_data_ =
+        new TLocalFilmData(importer_, *this, [this](const std::string& text) { SetStatus(text); });
     BuildLayout();
     ConnectHandlers();
 
@@ -400,6 +389,7 @@ void Tmovieform::ConnectHandlers() {
     connect(ToolButton5, &QToolButton::clicked, this, Guarded([this] { xmlsavebutClick(); }));
     connect(ToolButton8, &QToolButton::clicked, this, Guarded([this] { ToolButton8Click(); }));
     connect(ToolButton9, &QToolButton::clicked, this, Guarded([this] { ToolButton9Click(); }));
+    connect(ToolButton11, &QToolButton::clicked, this, Guarded([this] { film_data_->ShowAbout(); }));
     connect(ToolButton13, &QToolButton::clicked, this, Guarded([this] { ToolButton13Click(); }));
     connect(Button2, &QPushButton::clicked, this, Guarded([this] { Button2Click(); }));
     connect(ListBox1, &QListWidget::itemSelectionChanged, this,
@@ -545,12 +535,14 @@ void Tmovieform::Button1Click() {
     // Nothing of the film shown before stays beside a new search's answer, not its cover.
     Image1->Picture().Clear();
     Image1->PictureChanged();
+    std::string note = film_data_->BeforeLookup();
     const LookupScope lookup(*this);
     bool found = false;
     try {
-        found = importer_.SearchTitle();
+        found = film_data_->Look([this] { return importer_.SearchTitle(); }, note);
     } catch (...) {
         ShowResultTitles();
+        SetStatus("Found Error while Parsing !");
         throw;
     }
     ShowResultTitles();
@@ -559,8 +551,8 @@ void Tmovieform::Button1Click() {
         ShowFilm();
     }
     ReportNotFilmPage();
-    SetStatus(LookupDoneStatus(importer_));
-    StatusBar->setToolTip(SourceToolTip(importer_));
+    SetStatus(LookupDoneStatus(importer_, note));
+    StatusBar->setToolTip(LookupSourceToolTip(importer_));
     ShowLocalCover();
 }
 
@@ -575,26 +567,30 @@ void Tmovieform::ListBox1Click() {
     ListBox1->setEnabled(false);
     DropLocalCover();
     const LookupScope lookup(*this);
+    std::string note;
+    bool failed = false;
     try {
         plotmemo->clear();
         importer_.Host = host_;
         ClearMovieLabels();
         SetStatus("Retrieving Movie Info....");
+        note = film_data_->BeforeLookup();
         pick_failed_ = true;
-        if (importer_.ImportResult(index)) {
+        if (film_data_->Look([&] { return importer_.ImportResult(index); }, note)) {
             SetStatus("Found Info, Importing Data....");
             ShowFilm();
             pick_failed_ = false;
         }
         ReportNotFilmPage();
     } catch (...) {
-        ListBox1->setEnabled(true);
+        failed = true;
         SetStatus("Found Error while Parsing !");
     }
-    // Every lookup ends on its done status, even a failed one, so the error status above
-    // never stays.
-    SetStatus(LookupDoneStatus(importer_));
-    StatusBar->setToolTip(SourceToolTip(importer_));
+    // The status ends on how the lookup ended: an error's status stays.
+    if (!failed) {
+        SetStatus(LookupDoneStatus(importer_, note));
+    }
+    StatusBar->setToolTip(LookupSourceToolTip(importer_));
     ListBox1->setEnabled(true);
     ShowLocalCover();
 }

@@ -28,6 +28,7 @@ namespace korvid {
 class LocalCoverFlow;
 class TEditTagForm;
 class TImage;
+class TLocalFilmData;
 class TXPThemeAPI;
 
 // The window's caption, and the fixed size of its client area.
@@ -118,6 +119,9 @@ class Tmovieform : public QWidget {
     // The status bar's one text.
     QString StatusText() const;
 
+    // The local film data: its database, the offer, About Korvid and the update.
+    TLocalFilmData& FilmData() const { return *film_data_; }
+
     // True while a search or an import runs.
     bool LookupRunning() const { return download_wait_.Running(); }
 
@@ -158,6 +162,7 @@ class Tmovieform : public QWidget {
 
     TIMDBImport& importer_;
     Prompts& prompts_;
+    TLocalFilmData* film_data_ = nullptr;
     // Routes the cover's drag events to the handlers; it goes first when the window goes.
     QObject* drag_filter_ = nullptr;
     // Routes the result list's keys and clicks (ResultListInput); it goes first too.

@@ -10,9 +10,6 @@
 #include <memory>
 
 #include "client/IMDBImport.h"
-#include "client/local_source.h"
-#include "dataset/database_path.h"
-#include "dataset/film_database.h"
 #include "korvid_version.h"
 #include "shell/EditTagUnit.h"
 #include "shell/MainUnit.h"
@@ -20,6 +17,7 @@
 #include "shell/application.h"
 #include "shell/layout_fonts.h"
 #include "shell/layout_resources.h"
+#include "shell/local_film_data.h"
 #include "shell/picture.h"
 #include "shell/qt_prompts.h"
 #include "shell/startup_options.h"
@@ -91,15 +89,6 @@ int main(int argc, char** argv) {
     JpegSupport jpeg;
     VisualStyles styles;
     auto importer = std::make_unique<korvid::TIMDBImport>(prompts);
-    // The local film database answers the lookups when one has been built; a file there that
-    // cannot be read is reported, and the site answers instead.
-    try {
-        importer->UseFilmDatabase(
-            korvid::OpenFilmDatabaseIfPresent(korvid::dataset::DatabasePath("")));
-    } catch (const korvid::dataset::DatasetError& error) {
-        prompts.ShowError(std::string("Cannot read the film database\n") + error.what() +
-                          "\nThe site answers the lookups instead.");
-    }
 
     // 2. The application.
     korvid::NameApplication(KORVID_VERSION);
@@ -120,6 +109,10 @@ int main(int argc, char** argv) {
     // 4. The tag editor window, hidden until a tag button shows it. The main window owns
     // it, so both windows are gone before the importer.
     movieform->EditTagForm = new korvid::TEditTagForm(prompts, movieform.get());
+    // The local film database answers the lookups when one has been built, and is looked at
+    // again before each lookup; a file there that cannot be read is reported, and the site
+    // answers instead.
+    movieform->FilmData().Watch();
 
     // 5. The message loop shows the main window and runs until it is closed.
     if (std::getenv("KORVID_QUIT_AFTER_FIRST_PAINT") != nullptr) {

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QPushButton>
 
 #include "shell/latin1_text.h"
 
@@ -25,6 +26,13 @@ std::string FileNameBytes(const QString& name) {
 
 QString FileNameText(const std::string& name) {
     return QFile::decodeName(QByteArray::fromStdString(name));
+}
+
+// Messages carry file names and causes from servers: never read as rich text.
+void ShowBox(QMessageBox::Icon icon, const std::string& text) {
+    QMessageBox box(icon, BoxCaption, FromBytes(text), QMessageBox::Ok, DialogParent());
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 }  // namespace
@@ -48,23 +56,34 @@ QStringList NameFiltersFromFilter(const std::string& filter) {
 }
 
 void QtPrompts::ShowMessage(const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, BoxCaption, FromBytes(text), QMessageBox::Ok,
-                    DialogParent());
-    box.exec();
+    ShowBox(QMessageBox::NoIcon, text);
 }
 
 PromptAnswer QtPrompts::AskOkCancel(const std::string& caption, const std::string& text) {
     QMessageBox box(QMessageBox::Warning, FromBytes(caption), FromBytes(text),
                     QMessageBox::Ok | QMessageBox::Cancel, DialogParent());
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok ? PromptAnswer::Ok : PromptAnswer::Cancel;
 }
 
-void QtPrompts::ShowError(const std::string& text) {
-    QMessageBox box(QMessageBox::Critical, BoxCaption, FromBytes(text), QMessageBox::Ok,
-                    DialogParent());
+PromptAnswer QtPrompts::AskChoice(const std::string& caption, const std::string& text,
+                                  const std::string& ok_button,
+                                  const std::string& cancel_button) {
+    QMessageBox box(QMessageBox::Question, FromBytes(caption), FromBytes(text),
+                    QMessageBox::NoButton, DialogParent());
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* ok = box.addButton(FromBytes(ok_button), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(FromBytes(cancel_button), QMessageBox::RejectRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(cancel);
     box.exec();
+    return box.clickedButton() == ok ? PromptAnswer::Ok : PromptAnswer::Cancel;
+}
+
+void QtPrompts::ShowError(const std::string& text) {
+    ShowBox(QMessageBox::Critical, text);
 }
 
 std::optional<std::string> QtPrompts::AskOpenFileName(const std::string& filter) {

@@ -63,7 +63,7 @@ TEST_F(FullDiskTest, ATemporaryPageThatDoesNotFitIsAFailedDownloadReadingDiskFul
     EXPECT_FALSE(importer_.SearchTitle());
     EXPECT_EQ(importer_.Outcome(), LookupOutcome::DownloadFailed);
     EXPECT_EQ(importer_.DownloadFailure(), "Disk full");
-    EXPECT_EQ(prompts_.messages, std::vector<std::string>{"Cannot Download Page From Website !"});
+    EXPECT_EQ(prompts_.messages, std::vector<std::string>{"Cannot Download Page From Website !\nDisk full"});
     EXPECT_TRUE(disk_.Files().empty());
 }
 

@@ -168,7 +168,8 @@ TEST_F(HostilePageTest, ACutSearchPageFailsTheLookupWithTheDownloadMessage) {
     importer.Title = "cut";
     EXPECT_FALSE(importer.SearchTitle());
     EXPECT_EQ(importer.Outcome(), LookupOutcome::DownloadFailed);
-    EXPECT_EQ(prompts.messages, std::vector<std::string>{"Cannot Download Page From Website !"});
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"Cannot Download Page From Website !\n" +
+                                                         importer.DownloadFailure()});
     EXPECT_TRUE(importer.Title.empty() || importer.Title == "cut");
 }
 

@@ -260,14 +260,16 @@ TEST_F(SiteFixture, UnreachableSiteShowsTheDownloadMessage) {
     importer_.Host = "127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort());
     importer_.Title = "Alien";
     EXPECT_FALSE(importer_.SearchTitle());
-    EXPECT_EQ(prompts_.messages, std::vector<std::string>{DownloadFailed});
+    EXPECT_EQ(prompts_.messages,
+              std::vector<std::string>{std::string(DownloadFailed) + "\nconnection refused"});
 }
 
 TEST_F(SiteFixture, MissingProgramFolderShowsTheDownloadMessage) {
     importer_.AppDir = dir_.Dir() + "missing-folder/";
     importer_.Title = "Alien";
     EXPECT_FALSE(importer_.SearchTitle());
-    EXPECT_EQ(prompts_.messages, std::vector<std::string>{DownloadFailed});
+    EXPECT_EQ(prompts_.messages, std::vector<std::string>{std::string(DownloadFailed) + "\n" +
+                                                          importer_.DownloadFailure()});
 }
 
 // ---- How a lookup ended ----
@@ -291,8 +293,11 @@ TEST_P(OutcomeTest, TellsTheFrontEndsHowTheSearchEnded) {
     EXPECT_EQ(importer_.Outcome(), GetParam().outcome);
     EXPECT_EQ(importer_.DownloadFailure(), GetParam().failure);
     const bool failed = GetParam().outcome == LookupOutcome::DownloadFailed;
+    // A failed download's message names its cause on a second line.
     EXPECT_EQ(prompts_.messages,
-              failed ? std::vector<std::string>{DownloadFailed} : std::vector<std::string>{});
+              failed ? std::vector<std::string>{std::string(DownloadFailed) + "\n" +
+                                                GetParam().failure}
+                     : std::vector<std::string>{});
     EXPECT_FALSE(FileExists(TempPage()));
 }
 
@@ -635,7 +640,8 @@ TEST_F(SiteFixture, ImportResultWhoseSiteIsGoneShowsTheDownloadMessage) {
                              "/title/tt0000001/");
     importer_.MovieUrl = "kept";
     EXPECT_FALSE(importer_.ImportResult(0));
-    EXPECT_EQ(prompts_.messages, std::vector<std::string>{DownloadFailed});
+    EXPECT_EQ(prompts_.messages,
+              std::vector<std::string>{std::string(DownloadFailed) + "\nconnection refused"});
     EXPECT_EQ(importer_.MovieUrl, "kept");
     EXPECT_FALSE(importer_.MovieFound);
 }

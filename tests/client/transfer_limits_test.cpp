@@ -126,7 +126,7 @@ TEST(TransferLimitsTest, ALookupPastItsDeadlineFailsWithTheDownloadMessage) {
     EXPECT_EQ(importer.Outcome(), LookupOutcome::DownloadFailed);
     EXPECT_EQ(importer.DownloadFailure(), "the download took longer than 1 s");
     EXPECT_FALSE(importer.DownloadCancelled());
-    EXPECT_EQ(prompts.messages, std::vector<std::string>{"Cannot Download Page From Website !"});
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"Cannot Download Page From Website !\nthe download took longer than 1 s"});
     EXPECT_FALSE(FileExists(dir.File(TempPageName)));
 }
 

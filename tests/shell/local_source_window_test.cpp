@@ -115,11 +115,11 @@ TEST_F(LocalSourceWindowTest, AListEntryPickedIsReadFromTheDatabase) {
     EXPECT_EQ(form_.StatusText(), LocalStatus);
 }
 
-TEST_F(LocalSourceWindowTest, ALookupOnTheSiteSaysOKWithoutTheCredit) {
+TEST_F(LocalSourceWindowTest, ALookupOnTheSiteEndsWithoutTheCredit) {
     Search("joelle");
     importer_.UseFilmDatabase(nullptr);
     Search("joelle");  // nothing listens at the host: no page
-    EXPECT_EQ(form_.StatusText(), "OK");
+    EXPECT_EQ(form_.StatusText(), "Lookup failed: connection refused");
     EXPECT_EQ(form_.StatusBar->toolTip(), "");
 }
 

@@ -211,8 +211,9 @@ TEST(UnwritableProgramFolderTest, ALookupFailsWithTheDownloadMessage) {
         form.show();
         form.Title->setText("orchard");
         QTest::mouseClick(form.ToolButton2, Qt::LeftButton);
-        EXPECT_THAT(prompts.messages, ::testing::ElementsAre("Cannot Download Page From Website !"));
-        EXPECT_EQ(form.StatusText(), "OK");
+        EXPECT_THAT(prompts.messages, ::testing::ElementsAre(::testing::StartsWith(
+                                          "Cannot Download Page From Website !\n")));
+        EXPECT_THAT(form.StatusText().toStdString(), ::testing::StartsWith("Lookup failed: "));
         EXPECT_EQ(site.Requests().size(), 1u);
     }
     App()->SetPrompts(nullptr);

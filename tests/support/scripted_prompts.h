@@ -16,6 +16,8 @@ class ScriptedPrompts : public Prompts {
     struct Question {
         std::string caption;
         std::string text;
+        std::string ok_button = "OK";
+        std::string cancel_button = "Cancel";
     };
 
     std::vector<std::string> messages;
@@ -29,6 +31,13 @@ class ScriptedPrompts : public Prompts {
 
     PromptAnswer AskOkCancel(const std::string& caption, const std::string& text) override {
         questions.push_back({caption, text});
+        return Next(answers, PromptAnswer::Ok);
+    }
+
+    PromptAnswer AskChoice(const std::string& caption, const std::string& text,
+                           const std::string& ok_button,
+                           const std::string& cancel_button) override {
+        questions.push_back({caption, text, ok_button, cancel_button});
         return Next(answers, PromptAnswer::Ok);
     }
 

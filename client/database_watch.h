@@ -1,0 +1,56 @@
+#pragma once
+// Keeps the importer's film database in step with the file at its path while a program runs:
+// before each lookup, Check() compares the file's identity (device, inode, size, modification
+// time) with the one last looked at, and opens, reopens or drops the database. So a database
+// that another program built, replaced or removed meanwhile answers, or stops answering, at
+// the next lookup.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace korvid {
+
+class TIMDBImport;
+
+class FilmDatabaseWatch {
+  public:
+    enum class Change {
+        None,        // the file is as it was last looked at
+        Opened,      // a database appeared and answers now
+        Reopened,    // the database was replaced and the new one answers now
+        Removed,     // the database is gone: the site answers
+        Unreadable,  // a file is there but cannot be used: the site answers (Problem())
+    };
+
+    // The watch sets the importer's database; the importer must outlive it.
+    FilmDatabaseWatch(TIMDBImport& importer, std::string path);
+
+    // Looks at the path and brings the importer's database in step with it. A file that
+    // could not be used is not tried again until it changes.
+    Change Check();
+    // The database stopped answering during a lookup: the site answers until the file
+    // changes.
+    void GiveUp();
+
+    const std::string& Path() const { return path_; }
+    // Why the file last looked at cannot be used; empty when it can.
+    const std::string& Problem() const { return problem_; }
+
+  private:
+    struct Identity {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::int64_t size = 0;
+        std::int64_t mtime_ns = 0;
+        bool operator==(const Identity&) const = default;
+    };
+
+    TIMDBImport& importer_;
+    std::string path_;
+    std::optional<Identity> seen_;  // the file last looked at, opened or not
+    bool open_ = false;             // the importer answers from it
+    std::string problem_;
+};
+
+}  // namespace korvid

@@ -1,0 +1,34 @@
+#include "shell/film_data_offer.h"
+
+#include <utility>
+
+#include "client/http.h"
+#include "dataset/film_database.h"
+
+namespace korvid {
+
+std::string FilmDataOfferText() {
+    return std::string(
+               "The site publishes its film data as files instead. Korvid can download the five "
+               "official files (about 1.2 GB) and build its own film database from them on this "
+               "computer, which takes a few minutes. The data are for personal and "
+               "non-commercial use.\n") +
+           dataset::CreditLine;
+}
+
+FilmDataOffer::FilmDataOffer(Prompts& inner, std::function<bool()> wanted,
+                             std::function<void()> accepted)
+    : inner_(inner), wanted_(std::move(wanted)), accepted_(std::move(accepted)) {}
+
+void FilmDataOffer::ShowFailure(const std::string& message, const std::string& cause) {
+    if (cause != BrowserCheckCause || !wanted_ || !wanted_()) {
+        inner_.ShowFailure(message, cause);
+        return;
+    }
+    const std::string text = message + "\n" + cause + "\n\n" + FilmDataOfferText();
+    if (inner_.AskChoice("Korvid", text, "Download", "Not now") == PromptAnswer::Ok && accepted_) {
+        accepted_();
+    }
+}
+
+}  // namespace korvid

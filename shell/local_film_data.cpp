@@ -1,0 +1,148 @@
+#include "shell/local_film_data.h"
+
+#include <sys/stat.h>
+
+#include <QWidget>
+#include <cstdlib>
+#include <utility>
+
+#include "client/IMDBImport.h"
+#include "dataset/database_path.h"
+#include "dataset/film_database.h"
+#include "shell/about_dialog.h"
+#include "shell/update_dialog.h"
+
+namespace korvid {
+
+FilmDataPlaces FilmDataPlaces::FromEnvironment() {
+    const char* source = std::getenv("KORVID_DATASETS_URL");
+    return {dataset::DatabasePath(""), dataset::DatasetCacheFolder(),
+            source != nullptr ? source : ""};
+}
+
+TLocalFilmData::TLocalFilmData(TIMDBImport& importer, QWidget& window, StatusCallback status)
+    : QObject(&window),
+      importer_(importer),
+      window_(window),
+      status_(std::move(status)),
+      places_(FilmDataPlaces::FromEnvironment()),
+      offer_(
+          importer.UserPrompts(), [this] { return !DatabaseThere() && !UpdateRunning(); },
+          // Started from the message loop's next turn, once the lookup has returned.
+          [this] { QMetaObject::invokeMethod(this, &TLocalFilmData::StartUpdate,
+                                             Qt::QueuedConnection); }) {
+    importer_.SetPrompts(offer_);
+}
+
+TLocalFilmData::~TLocalFilmData() {
+    importer_.SetPrompts(offer_.Inner());
+}
+
+void TLocalFilmData::SetPlaces(FilmDataPlaces places) {
+    places_ = std::move(places);
+    if (watch_) {
+        watch_.emplace(importer_, places_.db_path);
+    }
+}
+
+void TLocalFilmData::Watch() {
+    watch_.emplace(importer_, places_.db_path);
+    if (watch_->Check() == FilmDatabaseWatch::Change::Unreadable) {
+        importer_.UserPrompts().ShowError("Cannot read the film database\n" + watch_->Problem() +
+                                          "\nThe site answers the lookups instead.");
+    }
+}
+
+bool TLocalFilmData::DatabaseThere() const {
+    struct stat info {};
+    return ::stat(places_.db_path.c_str(), &info) == 0;
+}
+
+std::string TLocalFilmData::BeforeLookup() {
+    if (!watch_) {
+        return {};
+    }
+    if (watch_->Check() == FilmDatabaseWatch::Change::Removed) {
+        return "the film database was removed";
+    }
+    // A file that is there but cannot be used is told at every lookup the site answers.
+    return watch_->Problem();
+}
+
+bool TLocalFilmData::Look(const std::function<bool()>& lookup, std::string& note) {
+    const bool local = importer_.HasFilmDatabase();
+    try {
+        return lookup();
+    } catch (const dataset::DatasetError& error) {
+        // Any failure of the local source: a database that does not answer in time, or one
+        // that turned out unreadable. The site has nothing to do with these errors.
+        if (!local) {
+            throw;
+        }
+        if (watch_) {
+            watch_->GiveUp();
+        } else {
+            importer_.UseFilmDatabase(nullptr);
+        }
+        note = error.what();
+    }
+    return lookup();
+}
+
+void TLocalFilmData::ShowAbout() {
+    if (about_) {
+        about_->ShowState();
+        about_->raise();
+        about_->activateWindow();
+        return;
+    }
+    about_ = new TAboutDialog(places_.db_path, &window_);
+    about_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(about_, &TAboutDialog::UpdateRequested, this, &TLocalFilmData::StartUpdate);
+    about_->show();
+}
+
+TAboutDialog* TLocalFilmData::About() const {
+    return about_;
+}
+
+TUpdateDialog* TLocalFilmData::Update() const {
+    return update_;
+}
+
+bool TLocalFilmData::UpdateRunning() const {
+    return update_ && update_->Running();
+}
+
+void TLocalFilmData::StartUpdate() {
+    if (update_) {
+        if (update_->Running()) {
+            update_->raise();
+            update_->activateWindow();
+            return;
+        }
+        update_->close();
+    }
+    DatasetDownloadOptions options;
+    options.source = places_.source;
+    options.cache_folder = places_.cache_folder;
+    options.db_path = places_.db_path;
+    update_ = new TUpdateDialog(std::move(options), &window_);
+    update_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(update_, &TUpdateDialog::Ended, this, &TLocalFilmData::UpdateEnded);
+    update_->show();
+}
+
+void TLocalFilmData::UpdateEnded(TUpdateWorker::End end) {
+    if (end == TUpdateWorker::End::Done && watch_) {
+        // The new data answers at once, not only at the next lookup's check.
+        watch_->Check();
+        status_(importer_.HasFilmDatabase() ? "The film data is ready: lookups answer from it"
+                                            : watch_->Problem());
+    }
+    if (about_) {
+        about_->ShowState();
+    }
+}
+
+}  // namespace korvid

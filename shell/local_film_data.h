@@ -1,0 +1,89 @@
+#pragma once
+// The window's side of the local film data: where the database and the downloads live, the
+// database kept in step with its file before each lookup, the fall-back to the site when the
+// database stops answering, the offer of the film data after the site's browser check, About
+// Korvid, and the update run from the window. The work itself is the core's.
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "client/database_watch.h"
+#include "shell/film_data_offer.h"
+#include "shell/update_worker.h"
+
+class QWidget;
+
+namespace korvid {
+
+class TAboutDialog;
+class TIMDBImport;
+class TUpdateDialog;
+
+// Where the window's film data lives and comes from, as korvid-cli finds them.
+struct FilmDataPlaces {
+    std::string db_path;       // DatabasePath("")
+    std::string cache_folder;  // DatasetCacheFolder()
+    // KORVID_DATASETS_URL (a base address or a folder, as --from), else empty: the site's
+    // official address.
+    std::string source;
+
+    static FilmDataPlaces FromEnvironment();
+};
+
+class TLocalFilmData : public QObject {
+    Q_OBJECT
+
+  public:
+    using StatusCallback = std::function<void(const std::string&)>;
+
+    // Puts the film data offer in front of the importer's prompts while it lives. The
+    // window is the dialogs' parent; status shows a text in its status bar.
+    TLocalFilmData(TIMDBImport& importer, QWidget& window, StatusCallback status);
+    ~TLocalFilmData() override;
+    TLocalFilmData(const TLocalFilmData&) = delete;
+    TLocalFilmData& operator=(const TLocalFilmData&) = delete;
+
+    const FilmDataPlaces& Places() const { return places_; }
+    void SetPlaces(FilmDataPlaces places);
+
+    // From now on the importer's database follows the file at Places().db_path; it is
+    // opened now, and a file there that cannot be used is told in a message.
+    void Watch();
+    bool Watching() const { return watch_.has_value(); }
+
+    // Before each lookup: brings the importer's database in step with its file. Returns why
+    // the site answers instead of a database that is there or was there, else empty.
+    std::string BeforeLookup();
+    // Runs one lookup. When the local database fails during it (it does not answer, or
+    // cannot be read), the site answers from then on, the lookup runs again on the site, and
+    // note tells why.
+    bool Look(const std::function<bool()>& lookup, std::string& note);
+
+    // About Korvid, opened by the Help! button (or raised when it is open).
+    void ShowAbout();
+    // Gets or updates the film data on a worker thread, with its progress dialog.
+    void StartUpdate();
+    bool UpdateRunning() const;
+
+    // The dialogs while they are open, else null.
+    TAboutDialog* About() const;
+    TUpdateDialog* Update() const;
+
+  private:
+    bool DatabaseThere() const;
+    void UpdateEnded(TUpdateWorker::End end);
+
+    TIMDBImport& importer_;
+    QWidget& window_;
+    StatusCallback status_;
+    FilmDataPlaces places_;
+    FilmDataOffer offer_;
+    std::optional<FilmDatabaseWatch> watch_;
+    QPointer<TAboutDialog> about_;
+    QPointer<TUpdateDialog> update_;
+};
+
+}  // namespace korvid

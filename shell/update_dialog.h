@@ -1,0 +1,49 @@
+#pragma once
+// The progress of an update of the film data, run by the window: the step (file k of 5, the
+// build, its indexes), the bytes of the total, the rate and the time left, and Cancel. The
+// dialog does not block the window; when the update ends it says how, in one line.
+
+#include <QDialog>
+
+#include "client/update_meter.h"
+#include "shell/update_worker.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace korvid {
+
+inline constexpr const char* UpdateDialogCaption = "Updating the film data";
+
+class TUpdateDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    // Starts the update at once.
+    TUpdateDialog(DatasetDownloadOptions options, QWidget* parent);
+
+    bool Running() const { return worker_->Running(); }
+    TUpdateWorker& Worker() const { return *worker_; }
+
+    QLabel* StepLabel;
+    QProgressBar* ProgressBar;
+    QLabel* DetailLabel;
+    QPushButton* CancelButton;  // "Cancel" while the update runs, then "Close"
+
+  signals:
+    void Ended(korvid::TUpdateWorker::End end);
+
+  public slots:
+    // Cancel while the update runs (the dialog stays until it has stopped), else close.
+    void reject() override;
+
+  private:
+    void ShowProgress(const UpdateProgress& progress);
+    void ShowEnd(TUpdateWorker::End end, const QString& summary);
+
+    TUpdateWorker* worker_;
+    UpdateMeter meter_;
+};
+
+}  // namespace korvid

@@ -1,0 +1,411 @@
+// The window and the local film data (offscreen): a failed lookup's cause, the offer of the
+// film data after the site's browser check, About Korvid, the update run from the window with
+// its progress and Cancel, and a database replaced or removed while the window is open.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolButton>
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "client/http.h"
+#include "dataset/database_build.h"
+#include "dataset/film_database.h"
+#include "korvid_version.h"
+#include "loopback/loopback_server.h"
+#include "shell/MainUnit.h"
+#include "shell/about_dialog.h"
+#include "shell/application.h"
+#include "shell/film_data_offer.h"
+#include "shell/local_film_data.h"
+#include "shell/update_dialog.h"
+#include "shell/user_settings.h"
+#include "tests/dataset/dataset_files.h"
+#include "tests/support/local_films.h"
+#include "tests/support/scripted_prompts.h"
+#include "tests/support/temp_dir.h"
+
+namespace korvid {
+namespace {
+
+using loopback::HttpRequest;
+using loopback::HttpResponse;
+using loopback::LoopbackServer;
+using test_support::FileExists;
+using test_support::ReadFileBytes;
+using test_support::ScriptedPrompts;
+using test_support::TempDir;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+const std::string LocalStatus =
+    std::string("OK - from the local film data. ") + dataset::CreditLine;
+
+TApplication* App() {
+    return qobject_cast<TApplication*>(QCoreApplication::instance());
+}
+
+// Waits, taking events, until the condition holds; generous, so a slow machine passes.
+bool WaitFor(const std::function<bool()>& condition) {
+    return QTest::qWaitFor(condition, 60000);
+}
+
+// The local film rows with one title renamed: another build of the data.
+test_support::DatasetRows RenamedRows() {
+    test_support::DatasetRows rows = test_support::LocalFilmRows;
+    for (std::string* file : {&rows.basics}) {
+        for (std::size_t at = file->find("Joëlle"); at != std::string::npos;
+             at = file->find("Joëlle")) {
+            file->replace(at, std::string("Joëlle").size(), "Joanna");
+        }
+    }
+    return rows;
+}
+
+// A loopback site that answers every search with one answer, and serves the five data-set
+// files of a folder at /datasets/ as a file server does, slowly when asked.
+class FilmDataSite {
+  public:
+    explicit FilmDataSite(const std::string& dataset_folder) {
+        for (const char* name : DatasetFileNames) {
+            files_[name] = ReadFileBytes(dataset_folder + name);
+        }
+    }
+
+    std::string HostPort() const { return server_.HostPort(); }
+    std::string DatasetsUrl() const { return server_.BaseUrl() + "/datasets/"; }
+
+    void AnswerSearchesWith(HttpResponse answer) {
+        std::lock_guard lock(mutex_);
+        search_answer_ = std::move(answer);
+    }
+    // Each data-set answer in pieces of this size with this pause before each.
+    void Slow(std::size_t piece, std::chrono::milliseconds delay) {
+        std::lock_guard lock(mutex_);
+        piece_ = piece;
+        delay_ = delay;
+    }
+
+  private:
+    HttpResponse Answer(const HttpRequest& request) {
+        std::lock_guard lock(mutex_);
+        const std::string prefix = "/datasets/";
+        if (request.target.rfind(prefix, 0) != 0) {
+            return search_answer_;
+        }
+        const auto file = files_.find(request.target.substr(prefix.size()));
+        if (file == files_.end()) {
+            return HttpResponse::WithStatus(404, "Not Found", "");
+        }
+        HttpResponse response = loopback::ServeEntity(request, file->second, "\"v1\"",
+                                                      "Sun, 06 Dec 2026 00:00:00 GMT");
+        response.piece_size = piece_;
+        response.piece_delay = delay_;
+        return response;
+    }
+
+    std::mutex mutex_;
+    std::map<std::string, std::string> files_;
+    HttpResponse search_answer_ = HttpResponse::WithStatus(404, "Not Found", "");
+    std::size_t piece_ = 0;
+    std::chrono::milliseconds delay_{0};
+    LoopbackServer server_{[this](const HttpRequest& request) { return Answer(request); }};
+};
+
+class FilmDataWindowTest : public ::testing::Test {
+  protected:
+    FilmDataWindowTest()
+        : rows_(test_support::WriteDataset(datasets_.Path(), test_support::LocalFilmRows)),
+          site_(datasets_.Dir()),
+          importer_(prompts_),
+          form_(importer_, prompts_, dir_.Dir(), site_.HostPort()) {
+        App()->SetPrompts(&prompts_);
+        form_.FilmData().SetPlaces({DbPath(), cache_.Dir(), site_.DatasetsUrl()});
+        form_.FilmData().Watch();
+        form_.show();
+    }
+    ~FilmDataWindowTest() override { App()->SetPrompts(nullptr); }
+
+    std::string DbPath() const { return data_.File("films.sqlite"); }
+
+    // Builds a database from the rows beside the path, then renames it over the path.
+    void PutDatabase(const test_support::DatasetRows& rows) {
+        TempDir files;
+        const std::string built = data_.File("built.sqlite");
+        dataset::BuildDatabase(test_support::WriteDataset(files.Path(), rows), built);
+        ASSERT_EQ(::rename(built.c_str(), DbPath().c_str()), 0);
+    }
+
+    void Search(const QString& title) {
+        form_.Title->setText(title);
+        QTest::mouseClick(form_.ToolButton2, Qt::LeftButton);
+    }
+    std::string Status() const { return form_.StatusText().toStdString(); }
+
+    TAboutDialog* OpenAbout() {
+        QTest::mouseClick(form_.ToolButton11, Qt::LeftButton);
+        return form_.FilmData().About();
+    }
+
+    // Starts the update from About Korvid and returns its progress dialog.
+    TUpdateDialog* StartUpdate() {
+        TAboutDialog* about = OpenAbout();
+        EXPECT_NE(about, nullptr);
+        QTest::mouseClick(about->UpdateButton, Qt::LeftButton);
+        return form_.FilmData().Update();
+    }
+
+    TempDir dir_;
+    TempDir data_;
+    TempDir cache_;
+    TempDir datasets_;
+    dataset::BuildSources rows_;
+    FilmDataSite site_;
+    ScriptedPrompts prompts_;
+    TIMDBImport importer_;
+    Tmovieform form_;
+};
+
+// ---- Say why ----
+
+struct CauseCase {
+    const char* name;
+    HttpResponse answer;
+    std::string cause;
+};
+
+class CauseLineTest : public FilmDataWindowTest, public ::testing::WithParamInterface<CauseCase> {};
+
+TEST_P(CauseLineTest, AFailedLookupSaysWhyOnASecondLineAndTheStatusSaysItFailed) {
+    PutDatabase(test_support::LocalFilmRows);
+    ASSERT_EQ(::truncate(DbPath().c_str(), 0), 0);  // a file there that is no database
+    site_.AnswerSearchesWith(GetParam().answer);
+    Search("orchard");
+    // A database is there, unreadable: no offer, and the status says why the site answered.
+    EXPECT_TRUE(prompts_.questions.empty());
+    EXPECT_THAT(prompts_.messages,
+                ElementsAre("Cannot Download Page From Website !\n" + GetParam().cause));
+    EXPECT_THAT(Status(), StartsWith("Lookup failed: " + GetParam().cause + " (from the site: "));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, CauseLineTest,
+    ::testing::Values(
+        CauseCase{"BrowserCheck",
+                  [] {
+                      HttpResponse check = HttpResponse::WithStatus(202, "Accepted", "");
+                      check.headers.emplace_back("x-amzn-waf-action", "challenge");
+                      return check;
+                  }(),
+                  BrowserCheckCause},
+        CauseCase{"NotFound", HttpResponse::WithStatus(404, "Not Found", "gone"),
+                  "the site answered 404"},
+        CauseCase{"Unavailable", HttpResponse::WithStatus(503, "Unavailable", ""),
+                  "the site answered 503"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- The offer, and the update it starts ----
+
+TEST_F(FilmDataWindowTest, TheBrowserCheckWithoutADatabaseOffersTheFilmDataAndDownloadGetsIt) {
+    HttpResponse check = HttpResponse::WithStatus(202, "Accepted", "");
+    check.headers.emplace_back("x-amzn-waf-action", "challenge");
+    site_.AnswerSearchesWith(check);
+
+    prompts_.answers = {PromptAnswer::Cancel};  // "Not now"
+    Search("joelle");
+    ASSERT_EQ(prompts_.questions.size(), 1u);
+    const ScriptedPrompts::Question& offer = prompts_.questions[0];
+    EXPECT_THAT(offer.text, StartsWith("Cannot Download Page From Website !\n" +
+                                       std::string(BrowserCheckCause) + "\n\n"));
+    EXPECT_THAT(offer.text, HasSubstr("five official files (about 1.2 GB)"));
+    EXPECT_THAT(offer.text, HasSubstr("personal and non-commercial use"));
+    EXPECT_THAT(offer.text, EndsWith(dataset::CreditLine));
+    EXPECT_EQ(offer.ok_button, "Download");
+    EXPECT_EQ(offer.cancel_button, "Not now");
+    EXPECT_TRUE(prompts_.messages.empty());
+    EXPECT_EQ(Status(), "Lookup failed: " + std::string(BrowserCheckCause));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form_.FilmData().Update(), nullptr);
+
+    prompts_.answers = {PromptAnswer::Ok};  // "Download"
+    Search("joelle");
+    ASSERT_TRUE(WaitFor([&] { return form_.FilmData().Update() != nullptr; }));
+    TUpdateDialog* update = form_.FilmData().Update();
+    ASSERT_TRUE(WaitFor([&] { return !update->Running(); }));
+    EXPECT_EQ(update->StepLabel->text().toStdString(),
+              "The film data is ready: 9 titles, 6 names.");
+    // The new data answers at once.
+    EXPECT_TRUE(importer_.HasFilmDatabase());
+    Search("joelle");
+    EXPECT_EQ(Status(), LocalStatus);
+    EXPECT_EQ(form_.Label4->text(), "Year : 2004");
+}
+
+// ---- About Korvid ----
+
+TEST_F(FilmDataWindowTest, AboutKorvidTellsTheVersionTheCreditAndTheFilmDataState) {
+    TAboutDialog* about = OpenAbout();
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_EQ(about->windowTitle(), "About Korvid");
+    EXPECT_EQ(about->VersionLabel->text(), "Korvid " KORVID_VERSION);
+    EXPECT_EQ(about->CreditLabel->text(), QString::fromLatin1(dataset::CreditLine));
+    EXPECT_EQ(about->StateLabel->text().toStdString(),
+              "There is no film data yet: Korvid has no film database at " + DbPath() + ".");
+    EXPECT_EQ(about->UpdateButton->text(), "Get the film data");
+    EXPECT_EQ(about->StateLabel->textFormat(), Qt::PlainText);
+
+    // The covers setting is the user's, kept between sessions.
+    const bool fetch = FetchCoversOnline();
+    EXPECT_EQ(about->CoversCheckBox->isChecked(), fetch);
+    about->CoversCheckBox->click();
+    EXPECT_EQ(FetchCoversOnline(), !fetch);
+    about->CoversCheckBox->click();
+    EXPECT_EQ(FetchCoversOnline(), fetch);
+
+    PutDatabase(test_support::LocalFilmRows);
+    about->close();
+    QCoreApplication::processEvents();
+    about = OpenAbout();
+    ASSERT_NE(about, nullptr);
+    const std::string state = about->StateLabel->text().toStdString();
+    EXPECT_THAT(state, StartsWith("Film database: " + DbPath() + "\nBuilt: 20"));
+    EXPECT_THAT(state, HasSubstr("\nTitles: 9, names: 6, size: "));
+    EXPECT_THAT(state, HasSubstr("\n  title.basics.tsv.gz  2026-12-06T00:00:00Z"));
+    EXPECT_THAT(state, HasSubstr("\n  name.basics.tsv.gz  2026-12-06T00:00:00Z"));
+    EXPECT_EQ(about->UpdateButton->text(), "Update the film data");
+}
+
+// ---- The update from the window ----
+
+TEST_F(FilmDataWindowTest, AnUpdateShowsEachStepAndItsBytesThenAnswersAtOnce) {
+    site_.Slow(64, std::chrono::milliseconds(1));
+    TUpdateDialog* update = StartUpdate();
+    ASSERT_NE(update, nullptr);
+    // Every step reaches the window, however often the core reports within one.
+    std::vector<std::pair<UpdateProgress::Step, int>> steps;
+    std::string details;
+    QObject::connect(
+        &update->Worker(), &TUpdateWorker::Progressed, update,
+        [&](const UpdateProgress& progress) {
+            const std::pair step(progress.step, progress.file_number);
+            if (steps.empty() || steps.back() != step) {
+                steps.push_back(step);
+            }
+            if (details.empty() && update->DetailLabel->text().contains(" of ")) {
+                details = update->DetailLabel->text().toStdString();
+            }
+        },
+        Qt::QueuedConnection);
+    ASSERT_TRUE(WaitFor([&] { return !update->Running(); }));
+    using Step = UpdateProgress::Step;
+    for (int file = 1; file <= 5; ++file) {
+        EXPECT_THAT(steps, Contains(std::pair(Step::Download, file))) << file;
+        EXPECT_THAT(steps, Contains(std::pair(Step::Build, file))) << file;
+    }
+    ASSERT_FALSE(steps.empty());
+    EXPECT_EQ(steps.back(), std::pair(Step::Index, 0));
+    EXPECT_THAT(details, ::testing::MatchesRegex("[0-9.]+ kB of [0-9.]+ kB.*"));
+    EXPECT_EQ(update->StepLabel->text(), "The film data is ready: 9 titles, 6 names.");
+    EXPECT_EQ(update->CancelButton->text(), "Close");
+    EXPECT_EQ(form_.FilmData().About()->UpdateButton->text(), "Update the film data");
+    EXPECT_TRUE(importer_.HasFilmDatabase());
+    EXPECT_EQ(Status(), "The film data is ready: lookups answer from it");
+}
+
+TEST_F(FilmDataWindowTest, CancelKeepsTheOldDatabaseAndThePartsDownloaded) {
+    PutDatabase(RenamedRows());
+    const std::string old_bytes = ReadFileBytes(DbPath());
+    site_.Slow(16, std::chrono::milliseconds(100));
+    TUpdateDialog* update = StartUpdate();
+    ASSERT_NE(update, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return update->DetailLabel->text().contains(" of "); }));
+    QTest::mouseClick(update->CancelButton, Qt::LeftButton);
+    EXPECT_FALSE(update->CancelButton->isEnabled());
+    ASSERT_TRUE(WaitFor([&] { return !update->Running(); }));
+    EXPECT_EQ(update->StepLabel->text(), "The update was cancelled; the film data is as it was.");
+    EXPECT_TRUE(ReadFileBytes(DbPath()) == old_bytes) << "the old database changed";
+    EXPECT_TRUE(FileExists(cache_.File("title.basics.tsv.gz.part")));
+    // The window still answers from the old data.
+    Search("joanna");
+    EXPECT_EQ(Status(), LocalStatus);
+}
+
+TEST_F(FilmDataWindowTest, ASecondUpdateOnTheSameCacheSaysAnotherIsRunning) {
+    site_.Slow(16, std::chrono::milliseconds(50));
+    TUpdateDialog* first = StartUpdate();
+    ASSERT_NE(first, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return first->DetailLabel->text().contains(" of "); }));
+    DatasetDownloadOptions options;
+    options.source = site_.DatasetsUrl();
+    options.cache_folder = cache_.Dir();
+    options.db_path = DbPath();
+    TUpdateDialog second(options, &form_);
+    ASSERT_TRUE(WaitFor([&] { return !second.Running(); }));
+    EXPECT_EQ(second.DetailLabel->text(), "another update is running");
+    QTest::mouseClick(first->CancelButton, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return !first->Running(); }));
+}
+
+// ---- A database that changes under the window ----
+
+TEST_F(FilmDataWindowTest, ADatabaseThatAppearsIsReplacedOrIsRemovedIsFollowedAtTheNextLookup) {
+    site_.AnswerSearchesWith(HttpResponse::Ok("<html><head><title>The nothing</title>"));
+    Search("joelle");
+    EXPECT_EQ(Status(), "No film found");
+
+    PutDatabase(test_support::LocalFilmRows);  // appears
+    Search("joelle");
+    EXPECT_EQ(Status(), LocalStatus);
+    EXPECT_EQ(form_.Label3->text(), QString::fromUtf8("Title : Joëlle "));
+
+    PutDatabase(RenamedRows());  // replaced, as korvid-cli dataset update does
+    Search("joanna");
+    EXPECT_EQ(Status(), LocalStatus);
+    EXPECT_EQ(form_.Label3->text(), "Title : Joanna ");
+
+    ASSERT_EQ(::unlink(DbPath().c_str()), 0);  // removed
+    Search("joanna");
+    EXPECT_EQ(Status(), "No film found (from the site: the film database was removed)");
+    Search("joanna");
+    EXPECT_EQ(Status(), "No film found");
+
+    test_support::WriteFileBytes(DbPath(), "not a database");  // unreadable
+    Search("joanna");
+    EXPECT_THAT(Status(), StartsWith("No film found (from the site: "));
+    EXPECT_TRUE(prompts_.messages.empty());
+}
+
+TEST_F(FilmDataWindowTest, ADatabaseThatFailsDuringALookupGivesWayToTheSite) {
+    PutDatabase(test_support::LocalFilmRows);
+    site_.AnswerSearchesWith(HttpResponse::Ok("<html><head><title>The nothing</title>"));
+    // Opened by someone else's hand, then spoilt in place: the watch sees nothing new.
+    form_.FilmData().SetPlaces({data_.File("elsewhere.sqlite"), cache_.Dir(), ""});
+    form_.FilmData().Watch();
+    importer_.UseFilmDatabase(std::make_shared<const dataset::FilmDatabase>(DbPath()));
+    test_support::WriteFileBytes(DbPath(), std::string(1 << 16, 'x'));
+    Search("lantern");
+    EXPECT_THAT(Status(), StartsWith("No film found (from the site: the database"));
+    EXPECT_FALSE(importer_.HasFilmDatabase());
+    EXPECT_TRUE(prompts_.errors.empty());
+}
+
+}  // namespace
+}  // namespace korvid
