@@ -214,6 +214,29 @@ class Tmovieform::ResultListInput : public QObject {
     Tmovieform& form_;
 };
 
+// Enter and keypad Enter in the Title box search, as the magnifier does. The key is taken
+// here, so it never goes on to the window, whose own Enter would search a second time when
+// the focus has moved during the first search.
+class Tmovieform::TitleEnter : public QObject {
+  public:
+    explicit TitleEnter(Tmovieform& form) : QObject(&form), form_(form) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != form_.Title || event->type() != QEvent::KeyPress) {
+            return false;
+        }
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter) {
+            return false;
+        }
+        RunGuarded([this] { form_.Button1Click(); });
+        return true;
+    }
+
+  private:
+    Tmovieform& form_;
+};
+
 Tmovieform::Tmovieform(TIMDBImport& importer, Prompts& prompts, std::string app_dir,
                        std::string host, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -383,7 +406,7 @@ void Tmovieform::BuildStatusBar() {
 
 void Tmovieform::ConnectHandlers() {
     // Enter and the keypad's Enter in the Title box search, as the magnifier does.
-    connect(Title, &QLineEdit::returnPressed, this, Guarded([this] { Button1Click(); }));
+    Title->installEventFilter(new TitleEnter(*this));
     connect(ToolButton2, &QToolButton::clicked, this, Guarded([this] { Button1Click(); }));
     connect(ToolButton6, &QToolButton::clicked, this, Guarded([this] { Button3Click(); }));
     connect(ToolButton5, &QToolButton::clicked, this, Guarded([this] { xmlsavebutClick(); }));

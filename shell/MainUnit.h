@@ -154,6 +154,7 @@ class Tmovieform : public QWidget {
     void ShowProgress(std::uint64_t bytes_received);
     class LookupScope;
     class ResultListInput;
+    class TitleEnter;
     // After a lookup that found a page of another kind than a film's: says so, and no cover
     // of a film before stays.
     void ReportNotFilmPage();

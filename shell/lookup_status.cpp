@@ -24,6 +24,9 @@ std::string OutcomeText(const TIMDBImport& importer) {
         case LookupOutcome::NoResult:
             return "No film found";
         case LookupOutcome::DownloadFailed:
+            if (importer.DownloadCancelled()) {
+                return "Lookup cancelled";  // the user's Escape, Go Away or close box
+            }
             return Failed(importer.DownloadFailure().empty() ? "the download failed"
                                                              : importer.DownloadFailure());
         case LookupOutcome::NotFilmPage:

@@ -60,9 +60,11 @@ TEST(CurlLoadingTest, OnlyACommandThatDownloadsLoadsLibcurl) {
         {{"show-tag", movie}, false},
         {{"tag", "--title", "Lantern Road", movie}, false},
         {{"dataset", "status", "--db", database}, false},
-        // The local film data: a result list and a film, neither downloading anything.
+        // The local film data: a result list, and a film without its cover, neither
+        // downloading anything; a film's cover is a download.
         {{"search", "--db", database, "--host", closed, "-d", dir.Path(), "lantern road"}, false},
-        {{"search", "--db", database, "--host", closed, "-d", dir.Path(), "joelle"}, false},
+        {{"search", "--db", database, "--no-cover", "-d", dir.Path(), "joelle"}, false},
+        {{"search", "--db", database, "-d", dir.Path(), "joelle"}, true},
         {{"search", "--source", "site", "--host", closed, "-d", dir.Path(), "alien"}, true},
     };
     for (const Case& c : cases) {

@@ -125,7 +125,7 @@ TEST_F(LocalCoverWindowTest, TheCoverFollowsTheFieldsAndTheDocumentsNameIt) {
     ASSERT_TRUE(CoverFetchEnded()) << form_.StatusText().toStdString();
     EXPECT_FALSE(form_.Image1->Picture().Empty());
     EXPECT_EQ(form_.StatusText(), LocalStatus);
-    const std::string cover = dir_.Dir() + "Jo\xEBlle .jpg";
+    const std::string cover = dir_.Dir() + "Jo\xC3\xABlle .jpg";  // named in UTF-8
     EXPECT_EQ(importer_.PosterFile.str(), cover);
     EXPECT_THAT(test_support::AllLines(importer_.XmlLines),
                 ::testing::Contains("<Poster_Image>" + cover + "</Poster_Image>"));
