@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <ostream>
 #include <stop_token>
 #include <string>
@@ -14,6 +15,7 @@
 #include "cli/stop_on_signals.h"
 #include "cli/terminal_text.h"
 #include "client/dataset_download.h"
+#include "client/update_meter.h"
 #include "dataset/database_path.h"
 #include "dataset/film_database.h"
 
@@ -21,28 +23,6 @@ namespace korvid::cli {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// "12.3 MB", or "61.0 kB" below a megabyte (decimal units, one decimal).
-std::string Megabytes(std::uint64_t bytes) {
-    const double value = static_cast<double>(bytes);
-    char text[32];
-    std::snprintf(text, sizeof text, value < 1e6 ? "%.1f kB" : "%.1f MB",
-                  value < 1e6 ? value / 1e3 : value / 1e6);
-    return text;
-}
-
-// "1:05:09" or "4:07".
-std::string Duration(double seconds) {
-    const auto whole = static_cast<long long>(seconds + 0.5);
-    char text[32];
-    if (whole >= 3600) {
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60,
-                      whole % 60);
-    } else {
-        std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
-    }
-    return text;
-}
 
 // The one progress line of an update on a terminal, redrawn a few times a second: the step
 // and file, the bytes of the total, the rows read, the rate and the time left.
@@ -52,42 +32,33 @@ class ProgressLine {
 
     void Show(const UpdateProgress& progress) {
         const Clock::time_point now = Clock::now();
-        const bool new_step = progress.file != file_ || progress.step != step_;
-        if (new_step) {
-            file_ = progress.file;
-            step_ = progress.step;
-            started_ = now;
-            first_bytes_ = progress.bytes;  // a resumed download counts its rate from here
-        } else if (now - drawn_ < std::chrono::milliseconds(250)) {
+        const bool new_step = !shown_ || progress.file != meter_.Last().file ||
+                              progress.step != meter_.Last().step;
+        meter_.Take(progress, now);
+        if (!new_step && now - drawn_ < std::chrono::milliseconds(250)) {
             return;
         }
         drawn_ = now;
         if (progress.step == UpdateProgress::Step::Index) {
-            err_ << "\r\033[K" << "making the indexes" << std::flush;
-            shown_ = true;
+            Draw("making the indexes");
             return;
         }
         const bool download = progress.step == UpdateProgress::Step::Download;
-        std::string line =
-            file_ + (download ? ": downloading " : ": reading ") + Megabytes(progress.bytes);
+        std::string line = progress.file + (download ? ": downloading " : ": reading ") +
+                           MegabytesText(progress.bytes);
         if (progress.total > 0) {
-            line += " of " + Megabytes(progress.total);
+            line += " of " + MegabytesText(progress.total);
         }
         if (!download) {
             line += ", " + std::to_string(progress.rows) + " rows";
         }
-        const double seconds = std::chrono::duration<double>(now - started_).count();
-        if (seconds > 0.5 && progress.bytes > first_bytes_) {
-            const double rate = static_cast<double>(progress.bytes - first_bytes_) / seconds;
-            line += ", " + Megabytes(static_cast<std::uint64_t>(rate)) + "/s";
-            if (progress.total > progress.bytes) {
-                line += ", " +
-                        Duration(static_cast<double>(progress.total - progress.bytes) / rate) +
-                        " left";
+        if (const std::optional<double> rate = meter_.Rate()) {
+            line += ", " + MegabytesText(static_cast<std::uint64_t>(*rate)) + "/s";
+            if (const std::optional<double> left = meter_.SecondsLeft()) {
+                line += ", " + DurationText(*left) + " left";
             }
         }
-        err_ << "\r\033[K" << line << std::flush;
-        shown_ = true;
+        Draw(line);
     }
 
     // Clears the line before anything else is printed.
@@ -99,12 +70,14 @@ class ProgressLine {
     }
 
   private:
+    void Draw(const std::string& line) {
+        err_ << "\r\033[K" << line << std::flush;
+        shown_ = true;
+    }
+
     std::ostream& err_;
-    std::string file_;
-    UpdateProgress::Step step_ = UpdateProgress::Step::Download;
-    Clock::time_point started_;
+    UpdateMeter meter_;
     Clock::time_point drawn_;
-    std::uint64_t first_bytes_ = 0;
     bool shown_ = false;
 };
 

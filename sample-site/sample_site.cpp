@@ -10,6 +10,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "common/latin1.h"
+
 namespace korvid::sample {
 namespace {
 
@@ -92,20 +94,6 @@ std::string Utf8ToLatin1(const std::string& text) {
         }
     }
     return converted ? out : text;
-}
-
-std::string Latin1ToUtf8(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (byte >> 6));
-            out += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return out;
 }
 
 std::string Trim(std::string_view text) {
@@ -395,7 +383,7 @@ HttpResponse SampleSite::Suggest(const std::string& host, std::string_view text)
     int rank = 1000;
     for (const Film* film : found) {
         nlohmann::json entry = {{"id", film->id},
-                                {"l", Latin1ToUtf8(film->title)},
+                                {"l", korvid::Latin1ToUtf8(film->title)},
                                 {"q", "feature"},
                                 {"qid", "movie"},
                                 {"rank", rank++},
@@ -411,7 +399,8 @@ HttpResponse SampleSite::Suggest(const std::string& host, std::string_view text)
         }
         entries.push_back(std::move(entry));
     }
-    const nlohmann::json answer = {{"d", std::move(entries)}, {"q", Latin1ToUtf8(query)}, {"v", 1}};
+    const nlohmann::json answer = {
+        {"d", std::move(entries)}, {"q", korvid::Latin1ToUtf8(std::string(query))}, {"v", 1}};
     return HttpResponse::Ok(answer.dump(), "application/json; charset=utf-8");
 }
 
