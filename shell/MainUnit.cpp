@@ -219,10 +219,12 @@ class Tmovieform::ResultListInput : public QObject {
 // the focus has moved during the first search.
 class Tmovieform::TitleEnter : public QObject {
   public:
-    explicit TitleEnter(Tmovieform& form) : QObject(&form), form_(form) {}
+    // Owned by the Title box, and looks at nothing of the window but for Enter, so the
+    // events of the window's teardown pass it by.
+    explicit TitleEnter(Tmovieform& form) : QObject(form.Title), form_(form) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != form_.Title || event->type() != QEvent::KeyPress) {
+        if (watched != parent() || event->type() != QEvent::KeyPress) {
             return false;
         }
         const int key = static_cast<QKeyEvent*>(event)->key();
