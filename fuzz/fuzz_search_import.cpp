@@ -94,7 +94,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(requests.front() == SearchAddress(FuzzHost, title), "search address", requests.front());
     Check(raised || !IsRegularFile(temp_page), "the temporary page outlived the search");
     if (parts.size() < 2) {
-        Check(!found && prompts.messages == std::vector<std::string>{DownloadFailed},
+        // The message's first line, then the cause on a line of its own.
+        const std::string first_line = std::string(DownloadFailed) + "\n";
+        Check(!found && prompts.messages.size() == 1 &&
+                  prompts.messages[0].compare(0, first_line.size(), first_line) == 0 &&
+                  prompts.messages[0].size() > first_line.size(),
               "a failed download not reported");
     }
     CheckImporter(import);
