@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -24,8 +25,10 @@ struct ChildRun {
     double cpu_seconds = 0;  // user and system time of the child, every thread of it
 };
 
-// args[0] is the program's path; env is the child's environment (default: this process's).
-inline ChildRun RunQuietly(std::vector<std::string> args, char** env = environ) {
+// Starts args[0] (a path, or a name looked up in PATH when search_path) with standard output
+// and error on /dev/null; the child's pid, or -1 when it could not start.
+inline pid_t SpawnQuietly(std::vector<std::string> args, char** env = environ,
+                          bool search_path = false) {
     std::vector<char*> argv;
     for (std::string& arg : args) {
         argv.push_back(arg.data());
@@ -35,12 +38,20 @@ inline ChildRun RunQuietly(std::vector<std::string> args, char** env = environ) 
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int error =
+        search_path ? posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), env)
+                    : posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env);
+    posix_spawn_file_actions_destroy(&actions);
+    return error == 0 ? pid : -1;
+}
+
+// args[0] is the program's path; env is the child's environment (default: this process's).
+inline ChildRun RunQuietly(std::vector<std::string> args, char** env = environ) {
     ChildRun run;
     const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) {
+    const pid_t pid = SpawnQuietly(std::move(args), env);
+    if (pid < 0) {
         return run;
     }
     int status = 0;

@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/child_run.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/silent_server.h"
 #include "tests/support/temp_dir.h"
@@ -46,21 +47,8 @@ const std::string Korvid = KORVID_BINARY_DIR "/shell/korvid";
 class Child {
   public:
     // Searches PATH for args[0]. The child inherits every descriptor not marked close-on-exec.
-    explicit Child(std::vector<std::string> args) {
-        std::vector<char*> argv;
-        for (std::string& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-    }
+    explicit Child(std::vector<std::string> args)
+        : pid_(korvid::bench::SpawnQuietly(std::move(args), environ, true)) {}
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
     ~Child() {
