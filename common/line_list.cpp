@@ -6,47 +6,16 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "common/errors.h"
 #include "common/file_descriptor.h"
+#include "common/line_split.h"
 
 namespace korvid {
-namespace {
-
-// One bit for each of the 64 bytes at `at` that is a CR, an LF or a NUL.
-#if defined(__SSE2__)
-std::uint64_t BreakMask16(const char* at) noexcept {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    const __m128i hits =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')),
-                                  _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'))),
-                     _mm_cmpeq_epi8(bytes, _mm_setzero_si128()));
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(hits));
-}
-std::uint64_t BreakMask64(const char* at) noexcept {
-    return BreakMask16(at) | (BreakMask16(at + 16) << 16) | (BreakMask16(at + 32) << 32) |
-           (BreakMask16(at + 48) << 48);
-}
-#else
-std::uint64_t BreakMask64(const char* at) noexcept {
-    std::uint64_t mask = 0;
-    for (unsigned i = 0; i < 64; ++i) {
-        const char c = at[i];
-        mask |= static_cast<std::uint64_t>(c == '\n' || c == '\r' || c == '\0') << i;
-    }
-    return mask;
-}
-#endif
-
-}  // namespace
 
 LineView LineList::operator[](int index) const {
     if (index < 0 || index >= Count()) {
@@ -56,18 +25,38 @@ LineView LineList::operator[](int index) const {
     return Buffer().substr(begin, LineEnd(index) - begin);
 }
 
+std::size_t LineList::LineEnd(int index) const noexcept {
+    const auto next = static_cast<std::size_t>(index) + 1;
+    std::size_t end = (next < starts_.Size() ? starts_[next] : buffer_.size()) - 1;
+    // The break is the last byte before the next line, or the last two for CR LF; a CR
+    // before an LF that is the line's only byte belongs to the line before.
+    if (buffer_[end] == '\n' && end > LineBegin(index) && buffer_[end - 1] == '\r') {
+        --end;
+    }
+    return end;
+}
+
+void LineList::EndAddedLine(char last) {
+    if (last == '\r') {
+        buffer_.push_back('\r');
+    }
+    buffer_.push_back('\n');
+}
+
 void LineList::Add(std::string_view line) {
     starts_.PushBack(buffer_.size());
     buffer_.insert(buffer_.end(), line.begin(), line.end());
-    buffer_.push_back('\n');
+    EndAddedLine(line.empty() ? '\0' : line.back());
 }
 
 void LineList::Add(std::initializer_list<std::string_view> pieces) {
     starts_.PushBack(buffer_.size());
+    char last = '\0';
     for (const std::string_view piece : pieces) {
         buffer_.insert(buffer_.end(), piece.begin(), piece.end());
+        last = piece.empty() ? last : piece.back();
     }
-    buffer_.push_back('\n');
+    EndAddedLine(last);
 }
 
 void LineList::Clear() noexcept {
@@ -85,63 +74,17 @@ int LineList::LineAt(std::size_t offset) const noexcept {
 }
 
 void LineList::Adopt(LineBuffer text) {
-    std::size_t size = text.size();
-    text.push_back('\0');  // room for the last line's '\n' (the callers reserved it)
-    char* data = text.data();
-    LineStarts starts;
-    starts.ReserveForBuffer(size + 1);
-    // One pass over the text, 64 bytes at a time, stops at each CR, LF or NUL. Each line is
-    // moved down over the bytes that CR LF pairs before it gave up (none in a page of single
-    // breaks) and ended with one '\n'.
-    std::size_t line = 0;   // where the current line begins in the text
-    std::size_t write = 0;  // where it goes
-    const auto end_line = [&](std::size_t at, std::size_t next) {
-        const std::size_t length = at - line;
-        if (write != line) {
-            std::memmove(data + write, data + line, length);
-        }
-        starts.PushBack(write);
-        write += length;
-        data[write++] = '\n';  // write <= at: nothing still to be read is overwritten
-        line = next;
-    };
-    // Handles the break byte at `at`; false at a NUL, where the text ends.
-    const auto on_break = [&](std::size_t at) {
-        if (at < line) {
-            return true;  // the LF of a CR LF already taken
-        }
-        const char c = data[at];
-        if (c == '\0') {
-            size = at;
-            return false;
-        }
-        const bool cr_lf = c == '\r' && at + 1 < size && data[at + 1] == '\n';
-        end_line(at, at + (cr_lf ? 2 : 1));
-        return true;
-    };
-    bool ended = false;
-    std::size_t block = 0;
-    for (; !ended && block + 64 <= size; block += 64) {
-        for (std::uint64_t mask = BreakMask64(data + block); mask != 0; mask &= mask - 1) {
-            if (!on_break(block + static_cast<std::size_t>(__builtin_ctzll(mask)))) {
-                ended = true;
-                break;
-            }
-        }
+    // The old lines go first, so that a failure to make room leaves the list empty.
+    LineBuffer().swap(buffer_);
+    starts_.Clear(true);
+    starts_.ReserveForBuffer(text.size() + 1);
+    const std::size_t size = SplitLines(text.data(), text.size(), starts_);
+    text.resize(size);
+    if (size != 0 && text.back() != '\n' && text.back() != '\r') {
+        text.push_back('\n');  // the last line's break, in the byte the callers reserved
     }
-    for (std::size_t at = block; !ended && at < size; ++at) {
-        const char c = data[at];
-        if ((c == '\n' || c == '\r' || c == '\0') && !on_break(at)) {
-            ended = true;
-        }
-    }
-    if (line < size) {
-        end_line(size, size);  // the last line, without a break of its own
-    }
-    text.resize(write);
-    starts.ShrinkToUse();
+    starts_.ShrinkToUse();
     buffer_ = std::move(text);
-    starts_ = std::move(starts);
 }
 
 void LineList::SetText(std::string_view text) {

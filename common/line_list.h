@@ -4,11 +4,14 @@
 // first NUL byte; a line break at the very end starts no further line. Saving writes
 // every line followed by CR LF.
 //
-// The lines are held once, in one buffer: each line followed by one '\n', and beside it
-// where each line begins (common/line_starts.h). Loading a page costs its bytes and about one
-// byte per line, not one string per line: whatever its shape, a page loaded costs at most
-// about three times its size while it loads, and less once loaded. A line added whole may
-// itself hold '\n' (or CR, or NUL); the starts, not the separators, say where it ends.
+// The lines are held once, in one buffer, and beside it where each line begins
+// (common/line_starts.h). A loaded text stays as it was read, each line followed by its own
+// break (CR LF, CR or LF); the last line, and every line added, is followed by an LF, or by
+// CR LF when the line itself ends in a CR, so that a line's own CR is never taken for part of
+// its break. Loading a page costs its bytes and about one byte per line, not one string per
+// line: whatever its shape, a page loaded costs at most about three times its size while it
+// loads, and less once loaded. A line added whole may itself hold LF (or CR, or NUL); the
+// starts, not the separators, say where it ends.
 
 #include <cstddef>
 #include <initializer_list>
@@ -74,24 +77,23 @@ class LineList {
     void SaveToFile(const std::string& file_name) const;
 
     // ---- The buffer, for searches over the whole page ----
-    // Every line in order, each followed by one '\n'.
+    // Every line in order, each followed by its break (CR LF, CR or LF).
     std::string_view Buffer() const noexcept { return {buffer_.data(), buffer_.size()}; }
     // Where line index (0..Count()-1, unchecked) begins in Buffer(), and where it ends (the
-    // offset of its '\n').
+    // offset of its break).
     std::size_t LineBegin(int index) const noexcept {
         return starts_[static_cast<std::size_t>(index)];
     }
-    std::size_t LineEnd(int index) const noexcept {
-        const auto next = static_cast<std::size_t>(index) + 1;
-        return (next < starts_.Size() ? starts_[next] : buffer_.size()) - 1;
-    }
+    std::size_t LineEnd(int index) const noexcept;
     // The line that holds the byte at offset (below Buffer().size()).
     int LineAt(std::size_t offset) const noexcept;
 
   private:
-    // Takes a text (already cut at its first NUL) as the new buffer, turning every line
-    // break into one '\n' in place.
+    // Takes a text as the new buffer, cut at its first NUL, and finds its lines. The text has
+    // room for one more byte, the last line's LF.
     void Adopt(LineBuffer text);
+    // Ends the line just added.
+    void EndAddedLine(char last);
 
     LineBuffer buffer_;
     LineStarts starts_;

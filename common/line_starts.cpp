@@ -66,13 +66,6 @@ std::size_t LineStarts::CountUpTo(std::size_t offset) const noexcept {
     return low;
 }
 
-void LineStarts::PushBack(std::size_t start) {
-    open_[open_count_++] = start;
-    if (open_count_ == GroupSize) {
-        SealOpenGroup();
-    }
-}
-
 void LineStarts::SealOpenGroup() {
     const std::uint64_t first = open_[0];
     const std::uint64_t span = open_[GroupSize - 1] - first;
@@ -99,6 +92,11 @@ void LineStarts::SealOpenGroup() {
 }
 
 void LineStarts::ReserveForBuffer(std::size_t buffer_size) {
+    // Below a mebibyte a move costs little memory, and a worst-case reservation given back
+    // after every page would cost more time than the few moves of growing as lines come.
+    if (buffer_size < ReserveFrom) {
+        return;
+    }
     // A group of 64 lines spans at least 64 bytes; one whose distances take 2 bytes spans more
     // than 255, 4 bytes more than 65535: its 63 distances never take more bytes than it spans.
     groups_.reserve(groups_.size() + buffer_size / GroupSize + 1);

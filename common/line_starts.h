@@ -22,11 +22,18 @@ class LineStarts {
     std::size_t CountUpTo(std::size_t offset) const noexcept;
 
     // Adds the start of the next line (at or after the last one).
-    void PushBack(std::size_t start);
-    // Makes room for the starts of a text of buffer_size bytes in which every line ends in a
-    // '\n', so that adding them moves no memory: no more lines than bytes, and distances of
-    // at most one byte for each byte of text. Memory not used stays untouched.
+    void PushBack(std::size_t start) {
+        open_[open_count_++] = start;
+        if (open_count_ == GroupSize) {
+            SealOpenGroup();
+        }
+    }
+    // Makes room for the starts of a text of buffer_size bytes (ReserveFrom or more) in which
+    // every line ends in a break of at least one byte, so that adding them moves no memory: no
+    // more lines than bytes, and distances of at most one byte for each byte of text. Memory
+    // not used stays untouched. A smaller text's starts grow as they come.
     void ReserveForBuffer(std::size_t buffer_size);
+    static constexpr std::size_t ReserveFrom = 1024 * 1024;
     // Gives back reserved memory that the starts did not use, when that is most of it.
     void ShrinkToUse();
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/errors.h"
+#include "common/filter_kernel.h"
 #include "tests/support/all_lines.h"
 #include "tests/support/temp_dir.h"
 
@@ -132,43 +133,52 @@ std::vector<std::string> PlainSplit(std::string_view text) {
     return lines;
 }
 
+// Every split kernel the processor may run (AVX2, SSE2, portable) splits as the plain splitter.
 TEST(LineBufferTest, RandomPagesSplitAsThePlainSplitterSplits) {
-    std::mt19937 random(15);
-    const std::string alphabet("ab \r\n\r\n\t\xE9", 9);
-    TempDir dir;
-    for (int round = 0; round < 400; ++round) {
-        std::string text(random() % (round % 50 == 0 ? 70000 : 200), ' ');
-        for (char& c : text) {
-            c = alphabet[random() % alphabet.size()];
-        }
-        if (round % 7 == 0 && !text.empty()) {
-            text[random() % text.size()] = '\0';
-        }
-        const std::vector<std::string> expected = PlainSplit(text);
-        LineList list;
-        list.SetText(text);
-        ASSERT_EQ(AllLines(list), expected) << "round " << round;
-        for (int i = 0; i < list.Count(); ++i) {
-            ASSERT_EQ(list.LineAt(list.LineBegin(i)), i);
-            ASSERT_EQ(list.Buffer()[list.LineEnd(i)], '\n');
-        }
-        if (round % 10 == 0) {
-            WriteFileBytes(dir.File("page.htm"), text);
-            LineList from_file;
-            from_file.LoadFromFile(dir.File("page.htm"));
-            ASSERT_EQ(AllLines(from_file), expected) << "round " << round;
+    for (const FilterKernel kernel :
+         {FilterKernel::Best, FilterKernel::Vector128, FilterKernel::Portable}) {
+        SetFilterKernel(kernel);
+        std::mt19937 random(15);
+        const std::string alphabet("ab \r\n\r\n\t\xE9", 9);
+        TempDir dir;
+        for (int round = 0; round < 400; ++round) {
+            std::string text(random() % (round % 50 == 0 ? 70000 : 200), ' ');
+            for (char& c : text) {
+                c = alphabet[random() % alphabet.size()];
+            }
+            if (round % 7 == 0 && !text.empty()) {
+                text[random() % text.size()] = '\0';
+            }
+            const std::vector<std::string> expected = PlainSplit(text);
+            LineList list;
+            list.SetText(text);
+            ASSERT_EQ(AllLines(list), expected)
+                << "round " << round << ", kernel " << static_cast<int>(kernel);
+            for (int i = 0; i < list.Count(); ++i) {
+                ASSERT_EQ(list.LineAt(list.LineBegin(i)), i);
+                const char break_byte = list.Buffer()[list.LineEnd(i)];
+                ASSERT_TRUE(break_byte == '\n' || break_byte == '\r') << "round " << round;
+            }
+            if (round % 10 == 0) {
+                WriteFileBytes(dir.File("page.htm"), text);
+                LineList from_file;
+                from_file.LoadFromFile(dir.File("page.htm"));
+                ASSERT_EQ(AllLines(from_file), expected) << "round " << round;
+            }
         }
     }
+    SetFilterKernel(FilterKernel::Best);
 }
 
 TEST(LineBufferTest, LinesAddedWholeKeepBreaksAndNulAndSaveUnchanged) {
-    const std::vector<std::string> lines = {"a\r\nb", std::string("x\0y", 3), "", "\n", "last"};
+    const std::vector<std::string> lines = {
+        "a\r\nb", std::string("x\0y", 3), "", "\n", "cr\r", "\r", "", "last"};
     LineList list;
     list.SetText("page line\r\n");
     for (const std::string& line : lines) {
         list.Add(line);
     }
-    ASSERT_EQ(list.Count(), 6);
+    ASSERT_EQ(list.Count(), 9);
     std::string saved = "page line\r\n";
     for (int i = 1; i < list.Count(); ++i) {
         EXPECT_EQ(std::string(list[i]), lines[static_cast<std::size_t>(i) - 1]);
@@ -181,6 +191,12 @@ TEST(LineBufferTest, LinesAddedWholeKeepBreaksAndNulAndSaveUnchanged) {
     list.Clear();
     EXPECT_TRUE(list.Empty());
     EXPECT_TRUE(list.Buffer().empty());
+
+    // A page ending in a lone CR: the lines added after it keep their own bytes.
+    list.SetText("a\r");
+    list.Add("");
+    list.Add("b\r");
+    EXPECT_EQ(AllLines(list), (std::vector<std::string>{"a", "", "b\r"}));
 }
 
 // A line joined from pieces is the pieces in order; a list cleared and filled again, small or
@@ -194,7 +210,8 @@ TEST(LineBufferTest, PiecesJoinIntoOneLineAndClearedListsStartAfresh) {
         EXPECT_TRUE(list.Buffer().empty());
         list.Add({"<a>", std::string_view("x\ny", 3), "", "</a>"});
         list.Add({"", ""});
-        EXPECT_EQ(AllLines(list), (std::vector<std::string>{"<a>x\ny</a>", ""}));
+        list.Add({"cr\r", ""});
+        EXPECT_EQ(AllLines(list), (std::vector<std::string>{"<a>x\ny</a>", "", "cr\r"}));
     }
 }
 
