@@ -15,6 +15,7 @@
 #include "shell/MainUnit.h"
 #include "shell/app_dir.h"
 #include "shell/application.h"
+#include "shell/group_box_style.h"
 #include "shell/layout_fonts.h"
 #include "shell/layout_resources.h"
 #include "shell/local_film_data.h"
@@ -93,6 +94,7 @@ int main(int argc, char** argv) {
     // 2. The application.
     korvid::NameApplication(KORVID_VERSION);
     korvid::UseFormFontForTheApplication();
+    korvid::UseGroupBoxFrameStyle();
 
     // 3. The main window, the first window and so the application's main window. A program
     // folder where nothing can be written does not stop it: the message names the folder
@@ -106,9 +108,10 @@ int main(int argc, char** argv) {
         prompts.ShowError(error.what());
         return 1;
     }
-    // 4. The tag editor window, hidden until a tag button shows it. The main window owns
+    // 4. The tag editor window, made when a tag button first needs it. The main window owns
     // it, so both windows are gone before the importer.
-    movieform->EditTagForm = new korvid::TEditTagForm(prompts, movieform.get());
+    movieform->SetTagEditorMaker(
+        [&prompts, form = movieform.get()] { return new korvid::TEditTagForm(prompts, form); });
     // The local film database answers the lookups when one has been built, and is looked at
     // again before each lookup; a file there that cannot be read is reported, and the site
     // answers instead.
