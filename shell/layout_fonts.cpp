@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QFontDatabase>
-#include <QHash>
 #include <QStringList>
 
 namespace korvid {
@@ -21,27 +20,28 @@ void InstallSubstitutes() {
     (void)installed;
 }
 
+// Whether the font database holds the family under that name, as Qt's font matching looks it
+// up. (QFontDatabase::hasFamily also has fontconfig apply its substitution rules to the name,
+// which costs more than the look-up it saves.)
+bool Installed(const QString& family) {
+    static const QStringList families = QFontDatabase::families();
+    return families.contains(family, Qt::CaseInsensitive);
+}
+
 // The named family when the system has it, else its first stand-in the system has: the face
 // Qt would choose. Asked for a family it does not have, Qt first has fontconfig sort every
 // installed font by likeness to the name, once for each family and style, before it reaches
 // the stand-in; asked for the stand-in, it opens the same face without that.
 QString InstalledFamily(const QString& family) {
-    static QHash<QString, QString> chosen;
-    const auto known = chosen.constFind(family);
-    if (known != chosen.constEnd()) {
-        return *known;
+    if (Installed(family)) {
+        return family;
     }
-    QString installed = family;
-    if (!QFontDatabase::hasFamily(family)) {
-        for (const QString& substitute : QFont::substitutes(family)) {
-            if (QFontDatabase::hasFamily(substitute)) {
-                installed = substitute;
-                break;
-            }
+    for (const QString& substitute : QFont::substitutes(family)) {
+        if (Installed(substitute)) {
+            return substitute;
         }
     }
-    chosen.insert(family, installed);
-    return installed;
+    return family;
 }
 
 }  // namespace
