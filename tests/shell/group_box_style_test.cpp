@@ -32,6 +32,8 @@ TEST(GroupBoxStyleTest, FramesLookAsFusionDrawsThem) {
         {"", false, 11, {120, 60}},                 // no title: the frame rises to the top
         {"", true, 11, {120, 60}},                  // a check box keeps the room above
         {"Tag", true, 30, {200, 90}},               // a title taller than the check box
+        {"Tall", false, 11, {300, 700}},            // sides in many bands, centre in tiles
+        {"", false, 11, {83, 80}},                  // last band and tile of one row
         {"Small", false, 11, {8, 8}},               // smaller than the picture's corners
     };
     const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
