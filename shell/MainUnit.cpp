@@ -724,14 +724,7 @@ void Tmovieform::ToolButton13Click() {
     close();
 }
 
-void Tmovieform::SetTagEditorMaker(std::function<TEditTagForm*()> maker) {
-    make_tag_editor_ = std::move(maker);
-}
-
 std::optional<ShortString> Tmovieform::ChooseMovieFile() {
-    if (EditTagForm == nullptr && make_tag_editor_) {
-        EditTagForm = make_tag_editor_();
-    }
     if (EditTagForm == nullptr || !prompts_.ExecuteOpenDialog(OpenMovieDialog)) {
         return std::nullopt;
     }

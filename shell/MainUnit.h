@@ -5,7 +5,6 @@
 
 #include <QWidget>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -91,10 +90,8 @@ class Tmovieform : public QWidget {
     FileDialogState SavePicture;
     FileDialogState OpenMovieDialog;
 
-    // The tag editor, hidden until a tag button shows it; the tag buttons do nothing without
-    // one. It is made by the maker when a tag button first needs it, unless set before.
+    // The tag editor, created hidden at start-up; the tag buttons do nothing without one.
     TEditTagForm* EditTagForm = nullptr;
-    void SetTagEditorMaker(std::function<TEditTagForm*()> maker);
 
     // Where the pointer was on the cover when its last drag began.
     std::int32_t DragStartX = 0;
@@ -172,7 +169,6 @@ class Tmovieform : public QWidget {
     // Routes the result list's keys and clicks (ResultListInput); it goes first too.
     QObject* list_input_ = nullptr;
     LocalCoverFlow* local_cover_ = nullptr;
-    std::function<TEditTagForm*()> make_tag_editor_;
     const std::string app_dir_;
     const std::string host_;
     std::string status_;  // the status text without the download's byte count

@@ -108,10 +108,9 @@ int main(int argc, char** argv) {
         prompts.ShowError(error.what());
         return 1;
     }
-    // 4. The tag editor window, made when a tag button first needs it. The main window owns
+    // 4. The tag editor window, hidden until a tag button shows it. The main window owns
     // it, so both windows are gone before the importer.
-    movieform->SetTagEditorMaker(
-        [&prompts, form = movieform.get()] { return new korvid::TEditTagForm(prompts, form); });
+    movieform->EditTagForm = new korvid::TEditTagForm(prompts, movieform.get());
     // The local film database answers the lookups when one has been built, and is looked at
     // again before each lookup; a file there that cannot be read is reported, and the site
     // answers instead.

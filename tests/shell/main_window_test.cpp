@@ -733,25 +733,5 @@ TEST_F(MainWindowTest, TaggingAFileFillsTheEditorFromTheFilmAndSaveWritesIt) {
     EXPECT_THAT(prompts_.errors[0], HasSubstr("Cannot open file"));
 }
 
-// The tag editor is made when a tag button first needs it, before the file is asked for,
-// and kept for every later use.
-TEST_F(MainWindowTest, TagEditorIsMadeAtTheFirstTagButtonAndKept) {
-    Tmovieform form(importer_, prompts_, dir_.Dir(), server_.HostPort());
-    int made = 0;
-    form.SetTagEditorMaker([&] {
-        ++made;
-        return new EditorShownInPlace(prompts_, &form);
-    });
-    EXPECT_EQ(form.EditTagForm, nullptr);
-    prompts_.file_names = {std::nullopt, std::nullopt};
-    QTest::mouseClick(form.ToolButton9, Qt::LeftButton);  // the file is not chosen
-    ASSERT_EQ(made, 1);
-    ASSERT_NE(form.EditTagForm, nullptr);
-    EXPECT_EQ(form.EditTagForm->parent(), &form);
-    QTest::mouseClick(form.ToolButton8, Qt::LeftButton);
-    EXPECT_EQ(made, 1);
-    EXPECT_EQ(prompts_.dialogs.size(), 2u);
-}
-
 }  // namespace
 }  // namespace korvid
