@@ -33,20 +33,29 @@ bool IsFusion(const QStyle* style) {
            style->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) == 0;
 }
 
+// The picture's pixels, one 32-bit word each (the form a pixmap of it holds).
+const QRgb* Pixels(const QImage& image, int x, int y) {
+    return reinterpret_cast<const QRgb*>(image.constScanLine(y)) + x;
+}
+
 bool RowsAlike(const QImage& image, const QRect& part) {
     for (int y = part.top() + 1; y <= part.bottom(); ++y) {
-        for (int x = part.left(); x <= part.right(); ++x) {
-            if (image.pixel(x, y) != image.pixel(x, part.top())) {
-                return false;
-            }
+        if (!std::equal(Pixels(image, part.left(), y), Pixels(image, part.right() + 1, y),
+                        Pixels(image, part.left(), part.top()))) {
+            return false;
         }
     }
     return true;
 }
 
 bool ColumnsAlike(const QImage& image, const QRect& part) {
-    return RowsAlike(image.transformed(QTransform(0, 1, 1, 0, 0, 0)),
-                     QRect(part.top(), part.left(), part.height(), part.width()));
+    for (int y = part.top(); y <= part.bottom(); ++y) {
+        const QRgb* row = Pixels(image, part.left(), y);
+        if (std::any_of(row, row + part.width(), [row](QRgb pixel) { return pixel != *row; })) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Whether each part qDrawBorderPixmap stretches is alike along its stretch: then the part
@@ -132,7 +141,8 @@ void GroupBoxFrameStyle::drawPrimitive(PrimitiveElement element, const QStyleOpt
             QProxyStyle::drawPrimitive(element, option, painter, widget);
             return;
         }
-        tiled_ = StretchedPartsAlike(frame_.toImage());
+        tiled_ = StretchedPartsAlike(
+            frame_.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied));
         if (tiled_) {
             centre_tile_ = MakeCentreTile(frame_);
         }
