@@ -15,6 +15,7 @@
 #include "shell/MainUnit.h"
 #include "shell/app_dir.h"
 #include "shell/application.h"
+#include "shell/group_box_style.h"
 #include "shell/layout_fonts.h"
 #include "shell/layout_resources.h"
 #include "shell/local_film_data.h"
@@ -93,6 +94,7 @@ int main(int argc, char** argv) {
     // 2. The application.
     korvid::NameApplication(KORVID_VERSION);
     korvid::UseFormFontForTheApplication();
+    korvid::UseGroupBoxFrameStyle();
 
     // 3. The main window, the first window and so the application's main window. A program
     // folder where nothing can be written does not stop it: the message names the folder

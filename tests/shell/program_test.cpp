@@ -83,5 +83,21 @@ TEST(ProgramTest, StartsWithTheStylesLibraryWhenFoundAndReleasesItOnTheWayOut) {
     }
 }
 
+// The window draws its pictures (the icons, the group box frame) with its own decoders: up
+// to its first paint Qt loads no image-format plugin. The loader's own log names every
+// library it opens.
+TEST(ProgramTest, FirstPaintLoadsNoImageFormatPlugin) {
+    TempDir dir;
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("KORVID_QUIT_AFTER_FIRST_PAINT", "1", 1);
+    ::setenv("LD_DEBUG", "files", 1);
+    const test_support::ChildResult result = RunChild(KORVID_PROGRAM, {}, dir.Path());
+    ::unsetenv("LD_DEBUG");
+    ::unsetenv("KORVID_QUIT_AFTER_FIRST_PAINT");
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_THAT(result.err, ::testing::HasSubstr("platforms/libqoffscreen.so"));
+    EXPECT_THAT(result.err, ::testing::Not(::testing::HasSubstr("imageformats/")));
+}
+
 }  // namespace
 }  // namespace korvid
