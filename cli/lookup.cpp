@@ -49,13 +49,9 @@ std::shared_ptr<const dataset::FilmDatabase> OpenFilmSource(const SiteOptions& s
     return database;
 }
 
-const char* SourceName(LookupSource source) {
-    return source == LookupSource::Local ? "local" : "site";
-}
-
-void CreditSource(const TIMDBImport& importer, std::ostream& err) {
-    if (importer.Source() == LookupSource::Local) {
-        err << dataset::CreditLine << '\n';
+void CreditSource(LookupSource source, std::ostream& err) {
+    if (*FactsOf(source).credit != '\0') {
+        err << FactsOf(source).credit << '\n';
     }
 }
 

@@ -31,11 +31,8 @@ struct LookupResult {
 // DatasetError naming the cause when the database cannot be opened.
 std::shared_ptr<const dataset::FilmDatabase> OpenFilmSource(const SiteOptions& site);
 
-// "local" or "site", as the JSON output names the source.
-const char* SourceName(LookupSource source);
-
-// After an answer from the local film data: the credit line its terms ask for, on err.
-void CreditSource(const TIMDBImport& importer, std::ostream& err);
+// After an answer from a source whose terms ask for a credit line: that line, on err.
+void CreditSource(LookupSource source, std::ostream& err);
 
 // Sets up the importer from the options (host, work folder, the title in Latin-1) and looks
 // the title up. A pick outside the list is a UsageError; a download that fails, a page that

@@ -46,13 +46,12 @@ int RunScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& 
         err << "\r\033[K" << std::flush;
     }
 
+    const LookupSource source = SourceFor(database.get());
     if (options.json) {
-        PrintJsonReport(reports, options.dry_run, database != nullptr, out);
+        PrintJsonReport(reports, options.dry_run, source, out);
     } else {
         PrintTextReport(reports, options.dry_run, out);
-        if (database) {
-            err << dataset::CreditLine << '\n';
-        }
+        CreditSource(source, err);
     }
     if (CountOf(reports, Outcome::Failed) > 0) {
         return ExitFailure;

@@ -60,7 +60,7 @@ Scanner::Scanner(const ScanOptions& options,
     : options_(options),
       err_(err),
       database_(std::move(database)),
-      pacer_(database_ ? 0.0 : options.delay),
+      pacer_(FactsOf(SourceFor(database_.get())).paced ? options.delay : 0.0),
       year_(CurrentYear()) {}
 
 FileReport Scanner::Scan(const std::string& file) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/file_name_title.h"
+#include "client/lookup_source.h"
 
 namespace korvid::cli {
 
@@ -42,7 +43,7 @@ void PrintTextReport(const std::vector<FileReport>& reports, bool dry_run, std::
 
 // One JSON document: dry_run, source ("local" or "site"), files, summary, and after a scan
 // on the local film data its credit line.
-void PrintJsonReport(const std::vector<FileReport>& reports, bool dry_run, bool local,
+void PrintJsonReport(const std::vector<FileReport>& reports, bool dry_run, LookupSource source,
                      std::ostream& out);
 
 }  // namespace korvid::cli

@@ -19,7 +19,7 @@ Json OrNull(const std::string& latin1) {
 
 }  // namespace
 
-void PrintJsonReport(const std::vector<FileReport>& reports, bool dry_run, bool local,
+void PrintJsonReport(const std::vector<FileReport>& reports, bool dry_run, LookupSource source,
                      std::ostream& out) {
     Json files = Json::array();
     for (const FileReport& r : reports) {
@@ -47,11 +47,11 @@ void PrintJsonReport(const std::vector<FileReport>& reports, bool dry_run, bool 
         summary[OutcomeName(outcome, dry_run)] = CountOf(reports, outcome);
     }
     Json document = {{"dry_run", dry_run},
-                     {"source", SourceName(local ? LookupSource::Local : LookupSource::Site)},
+                     {"source", FactsOf(source).name},
                      {"files", std::move(files)},
                      {"summary", std::move(summary)}};
-    if (local) {
-        document["credit"] = dataset::CreditLine;
+    if (const char* credit = FactsOf(source).credit; *credit != '\0') {
+        document["credit"] = credit;
     }
     out << document.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
 }

@@ -80,7 +80,7 @@ Json ListJson(const TIMDBImport& importer) {
                            {"address", Latin1ToUtf8(importer.ResultUrls[i])}});
     }
     return {{"kind", "list"},
-            {"source", SourceName(importer.Source())},
+            {"source", FactsOf(importer.Source()).name},
             {"results", std::move(results)}};
 }
 
@@ -100,13 +100,13 @@ Json FilmJson(const TIMDBImport& importer) {
                        {"rated", Latin1ToUtf8(importer.Rated)},
                        {"cover", FileNameForJson(importer.PosterFile.str())},
                        {"address", Latin1ToUtf8(importer.MovieUrl)}};
-    return {{"kind", "film"}, {"source", SourceName(importer.Source())}, {"film", film}};
+    return {{"kind", "film"}, {"source", FactsOf(importer.Source()).name}, {"film", film}};
 }
 
 // The document, with the credit line of the local film data where it answered.
 void PrintJson(Json document, const TIMDBImport& importer, std::ostream& out) {
-    if (importer.Source() == LookupSource::Local) {
-        document["credit"] = dataset::CreditLine;
+    if (const char* credit = FactsOf(importer.Source()).credit; *credit != '\0') {
+        document["credit"] = credit;
     }
     out << document.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
 }
@@ -129,7 +129,7 @@ int RunSearchCommand(const SearchOptions& options, std::ostream& out, std::ostre
             PrintJson(ListJson(importer), importer, out);
         } else {
             PrintList(importer, out);
-            CreditSource(importer, err);
+            CreditSource(importer.Source(), err);
         }
         if (options.xml_file || options.csv_file) {
             err << MessagePrefix << "several films match; choose one with --pick N to save it\n";
@@ -140,14 +140,14 @@ int RunSearchCommand(const SearchOptions& options, std::ostream& out, std::ostre
 
     // The documents and the output name the cover once it is known.
     std::string no_cover;
-    if (importer.Source() == LookupSource::Local && !options.no_cover) {
+    if (FactsOf(importer.Source()).cover_comes_later && !options.no_cover) {
         no_cover = importer.FetchLocalCover().failure;
     }
     if (options.json) {
         PrintJson(FilmJson(importer), importer, out);
     } else {
         PrintFilm(importer, out);
-        CreditSource(importer, err);
+        CreditSource(importer.Source(), err);
     }
     if (!no_cover.empty()) {
         err << MessagePrefix << "no cover: " << ForTerminal(no_cover) << '\n';

@@ -166,7 +166,7 @@ int RunTagCommand(const TagOptions& options, std::istream& in, std::ostream& out
             return found.exit_code;
         }
         film = ValuesOfFilm(importer);
-        CreditSource(importer, err);
+        CreditSource(importer.Source(), err);
     }
 
     MovieTagValues written = film.value_or(MovieTagValues{});

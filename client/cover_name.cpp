@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/latin1.h"
+#include "common/short_string.h"
 #include "common/text.h"
 
 namespace korvid {
@@ -45,6 +46,22 @@ std::string CoverFileName(std::string_view given, std::size_t room) {
         return "";
     }
     return title + std::string(CoverExtension);
+}
+
+bool IsPlainFileName(std::string_view name) {
+    return name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+}
+
+std::string CoverPath(std::string_view app_dir, std::string_view given) {
+    if (!IsPlainFileName(given)) {
+        return "";
+    }
+    const std::size_t room = ShortString::MaxLength - std::min(app_dir.size(), ShortString::MaxLength);
+    const std::string name = CoverFileName(given, room);
+    if (name.empty()) {
+        return "";
+    }
+    return std::string(app_dir) + name;
 }
 
 }  // namespace korvid

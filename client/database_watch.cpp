@@ -55,4 +55,33 @@ void FilmDatabaseWatch::GiveUp() {
     problem_ = "the film database does not answer";
 }
 
+std::string FilmDatabaseWatch::BeforeLookup() {
+    if (Check() == Change::Removed) {
+        return "the film database was removed";
+    }
+    // A file that is there but cannot be used is told at every lookup the site answers.
+    return problem_;
+}
+
+bool LookWithFallBack(TIMDBImport& importer, FilmDatabaseWatch* watch,
+                      const std::function<bool()>& lookup, std::string& note) {
+    const bool local = importer.HasFilmDatabase();
+    try {
+        return lookup();
+    } catch (const dataset::DatasetError& error) {
+        // Any failure of the local source: a database that does not answer in time, or one
+        // that turned out unreadable. The site has nothing to do with these errors.
+        if (!local) {
+            throw;
+        }
+        if (watch != nullptr) {
+            watch->GiveUp();
+        } else {
+            importer.UseFilmDatabase(nullptr);
+        }
+        note = error.what();
+    }
+    return lookup();
+}
+
 }  // namespace korvid

@@ -3,9 +3,10 @@
 // before each lookup, Check() compares the file's identity (device, inode, size, modification
 // time) with the one last looked at, and opens, reopens or drops the database. So a database
 // that another program built, replaced or removed meanwhile answers, or stops answering, at
-// the next lookup.
+// the next lookup. When the database fails during a lookup, the site answers instead.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -32,6 +33,9 @@ class FilmDatabaseWatch {
     // The database stopped answering during a lookup: the site answers until the file
     // changes.
     void GiveUp();
+    // Before each lookup: Check(), and why the site answers instead of a database that is
+    // there or was there; empty when nothing keeps the database from answering.
+    std::string BeforeLookup();
 
     const std::string& Path() const { return path_; }
     // Why the file last looked at cannot be used; empty when it can.
@@ -52,5 +56,12 @@ class FilmDatabaseWatch {
     bool open_ = false;             // the importer answers from it
     std::string problem_;
 };
+
+// Runs one lookup. When the importer's database fails during it (it does not answer, or turns
+// out unreadable), the site answers from then on (the watch, when there is one, gives the file
+// up until it changes), the lookup runs again on the site, and note tells why. A failure of
+// the site itself is the lookup's own.
+bool LookWithFallBack(TIMDBImport& importer, FilmDatabaseWatch* watch,
+                      const std::function<bool()>& lookup, std::string& note);
 
 }  // namespace korvid

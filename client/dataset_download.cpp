@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "client/dataset_cache.h"
+#include "client/part_writer.h"
 #include "client/update_lock.h"
 #include "common/file_descriptor.h"
 #include "common/output_file.h"
@@ -57,18 +58,6 @@ std::string FileDate(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 ? IsoDate(info.st_mtime) : std::string();
 }
 
-// The first byte of a "bytes FIRST-LAST/TOTAL" range and its total; nothing when malformed.
-std::optional<std::pair<std::uint64_t, std::uint64_t>> ParseContentRange(const std::string& text) {
-    unsigned long long first = 0;
-    unsigned long long last = 0;
-    unsigned long long total = 0;
-    if (std::sscanf(text.c_str(), "bytes %llu-%llu/%llu", &first, &last, &total) != 3 ||
-        last < first || last >= total) {
-        return std::nullopt;
-    }
-    return std::make_pair(first, total);
-}
-
 // The total of a 416 answer's "bytes */TOTAL"; nothing when malformed.
 std::optional<std::uint64_t> UnsatisfiedRangeTotal(const std::string& text) {
     unsigned long long total = 0;
@@ -83,13 +72,6 @@ std::optional<std::uint64_t> UnsatisfiedRangeTotal(const std::string& text) {
 // "name: cause", the one line an update that failed on one file ends with.
 DatasetError FileFailure(const std::string& name, const std::string& cause) {
     return DatasetError(name + ": " + cause);
-}
-
-// "4 GiB", or the bytes when the limit is no whole number of GiB.
-std::string LimitText(std::uint64_t bytes) {
-    constexpr std::uint64_t GiB = std::uint64_t{1} << 30;
-    return bytes % GiB == 0 ? std::to_string(bytes / GiB) + " GiB"
-                            : std::to_string(bytes) + " bytes";
 }
 
 // The copy of the file in the cache, when its record may be trusted: a regular file of one
@@ -152,9 +134,7 @@ class CachedDownload {
 
     std::string PartMeta() const { return part_ + ".meta"; }
 
-    // One transfer: the rest of a part kept from before (when it came from this address and
-    // has validators to check its version with), else the whole file, conditional on the
-    // cached copy's validators.
+    // One transfer into the part, and what its end means.
     Outcome Attempt() {
         HttpOptions http = options_.http;
         http.chunk_bytes = DatasetChunkBytes;
@@ -164,113 +144,65 @@ class CachedDownload {
         // what arrived stays in the part, to be resumed.
         const std::stop_token stop = options_.stop;
         http.keep_going = [stop] { return !stop.stop_requested(); };
+        const std::uint64_t offset = AskFor(http);
+        PartWriter part(part_, base_, offset, options_.max_file_bytes);
+        http.answer_started = [&part](long status, const ResponseHeaders& headers) {
+            part.Begin(status, headers);
+        };
+        const TransferInfo info = HttpGet(
+            address_, [&part](const char* data, std::size_t length) { return part.Write(data, length); },
+            [&](std::uint64_t) {
+                if (options_.progress) {
+                    options_.progress({UpdateProgress::Step::Download, name_, part.Size(),
+                                       part.Total(), 0, number_, FileCount});
+                }
+            },
+            http);
+        part.Close();
+        return Classify(info, part, offset);
+    }
+
+    // What the request asks for: the rest of a part kept from before (when it came from this
+    // address and has validators to check its version with), else the whole file, conditional
+    // on the cached copy's validators. Returns the offset asked from (0: the whole file).
+    std::uint64_t AskFor(HttpOptions& http) const {
         const std::optional<std::uint64_t> part_size = UsableCacheFile(part_);
         if (!part_size) {
             ::unlink(PartMeta().c_str());  // a part's record without its part
         }
         const std::optional<CopyRecord> part_version =
             part_size ? ReadCopyRecord(PartMeta()) : std::nullopt;
-        std::uint64_t offset = part_size.value_or(0);
+        const std::uint64_t offset = part_size.value_or(0);
         if (offset > 0 && offset < options_.max_file_bytes && part_version &&
             part_version->source == base_ && part_version->HasValidators()) {
             http.range_from = offset;
             http.if_range =
                 !part_version->etag.empty() ? part_version->etag : part_version->last_modified;
-        } else {
-            offset = 0;
-            if (cached_) {
-                http.if_none_match = cached_->etag;
-                http.if_modified_since = cached_->last_modified;
-            }
+            return offset;
         }
+        if (cached_) {
+            http.if_none_match = cached_->etag;
+            http.if_modified_since = cached_->last_modified;
+        }
+        return 0;
+    }
 
-        std::optional<FileDescriptor> file;
-        int write_error = 0;
-        std::uint64_t size = 0;   // of the part, as written
-        std::uint64_t total = 0;  // of the whole file, when the server said
-        std::uint64_t limit = options_.max_file_bytes;
-        bool wrong_part = false;
-        std::string too_large;
-        http.answer_started = [&](long status, const ResponseHeaders& headers) {
-            size = 0;
-            const auto range = ParseContentRange(headers.content_range);
-            if (status == 206 && !(range && range->first == offset)) {
-                wrong_part = true;  // not the rest of the part held: nothing of it is kept
-                return;
-            }
-            if (status == 206) {
-                size = offset;
-                total = range->second;
-            } else if (headers.content_length >= 0) {
-                total = static_cast<std::uint64_t>(headers.content_length);
-            }
-            if (total > options_.max_file_bytes) {
-                too_large = "the file is larger than " + LimitText(options_.max_file_bytes);
-                return;
-            }
-            if (total > 0) {
-                limit = total;  // never more than the answer announced
-            }
-            if (status == 206) {
-                file.emplace(OpenPartForAppend(part_, offset));
-                if (!file->IsOpen()) {
-                    wrong_part = true;  // the part was changed under the update: start over
-                }
-                return;
-            }
-            // A new version, or a server without ranges: the part starts over, and its
-            // record is that of this answer.
-            try {
-                WriteCopyRecord(PartMeta(), {base_, SaneValidator(headers.etag),
-                                             SaneValidator(headers.last_modified), 0});
-            } catch (const IoError& error) {
-                write_error = error.Code() == IoError::DiskFull ? ENOSPC : EIO;
-                return;
-            }
-            file.emplace(CreateFreshFile(part_));
-            if (!file->IsOpen()) {
-                write_error = errno;
-            }
-        };
-        const auto sink = [&](const char* data, std::size_t length) {
-            if (wrong_part || !too_large.empty() || write_error != 0 || !file ||
-                !file->IsOpen()) {
-                return false;
-            }
-            if (size + length > limit) {
-                too_large = limit < options_.max_file_bytes
-                                ? "the server sent more than the " + std::to_string(limit) +
-                                      " bytes it announced"
-                                : "the file is larger than " + LimitText(limit);
-                return false;
-            }
-            write_error = WriteAll(file->Get(), data, length);
-            size += length;
-            return write_error == 0;
-        };
-        const auto progress = [&](std::uint64_t) {
-            if (options_.progress) {
-                options_.progress({UpdateProgress::Step::Download, name_, size, total, 0, number_,
-                                   FileCount});
-            }
-        };
-        const TransferInfo info = HttpGet(address_, sink, progress, http);
-        if (file && file->IsOpen() && write_error == 0) {
-            write_error = file->Close();
-        }
-        if (!too_large.empty()) {
+    // How the transfer ended: the file whole or unchanged, cut (to be tried again, with the
+    // cause in failure_), or a failure of the update, raised.
+    Outcome Classify(const TransferInfo& info, const PartWriter& part, std::uint64_t offset) {
+        if (!part.TooLarge().empty()) {
             // Never kept: a part over the limit is no beginning of the file wanted.
             Forget();
-            throw FileFailure(name_, too_large);
+            throw FileFailure(name_, part.TooLarge());
         }
-        if (write_error != 0) {
+        if (part.WriteErrorNumber() != 0) {
             // A full disk keeps the part for resuming once there is room.
-            throw FileFailure(name_, WriteError(write_error).what());
+            throw FileFailure(name_, WriteError(part.WriteErrorNumber()).what());
         }
         if (info.cancelled) {
             throw UpdateCancelled();
         }
-        if (IsBrowserCheck(info, size)) {
+        if (IsBrowserCheck(info, part.Size())) {
             throw FileFailure(name_, BrowserCheckCause);
         }
         if (info.status == 304 && cached_ && info.complete) {
@@ -282,7 +214,7 @@ class CachedDownload {
             // checked it): nothing is fetched again.
             return Outcome::Complete;
         }
-        if ((info.status == 416 && offset > 0) || wrong_part) {
+        if ((info.status == 416 && offset > 0) || part.WrongPart()) {
             // The part is no longer a beginning of the file, or the server sent another part
             // than asked for: start over.
             Forget();
@@ -297,7 +229,7 @@ class CachedDownload {
                                          ? info.error
                                          : "the site answered " + std::to_string(info.status));
         }
-        if (!info.complete || (total > 0 && size != total)) {
+        if (!info.complete || (part.Total() > 0 && part.Size() != part.Total())) {
             failure_ = info.error.empty() ? "the transfer was cut off" : info.error;
             return Outcome::Cut;
         }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "client/http.h"
+#include "client/update_lock.h"
 #include "dataset/database_build.h"
 #include "dataset/film_database.h"
 
@@ -72,13 +73,6 @@ struct DatasetDownloadOptions {
 class UpdateCancelled : public dataset::DatasetError {
   public:
     UpdateCancelled() : dataset::DatasetError("the update was cancelled") {}
-};
-
-// Another update (of this process or another) holds the download cache: "another update is
-// running". Nothing was fetched or changed.
-class UpdateBusy : public dataset::DatasetError {
-  public:
-    UpdateBusy() : dataset::DatasetError("another update is running") {}
 };
 
 // How each file was had.

@@ -15,8 +15,8 @@
 #include <exception>
 #include <nlohmann/json.hpp>
 
-#include "client/IMDBImport.h"
 #include "client/cover_name.h"
+#include "client/fetch.h"
 #include "common/errors.h"
 #include "common/file_descriptor.h"
 #include "common/short_string.h"
@@ -28,8 +28,6 @@ using Json = nlohmann::json;
 
 // A suggestion answer is a few kilobytes; anything far larger is no answer.
 constexpr std::size_t MaxSuggestionBytes = 1024u * 1024u;
-// No picture can fill the user's disk, as with a page's cover.
-constexpr std::uint64_t MaxCoverBytes = 32u * 1024u * 1024u;
 
 std::string LowerAscii(std::string_view text) {
     std::string lower(text);
@@ -222,17 +220,11 @@ SuggestedCover FetchSuggestedCover(const SuggestedCoverRequest& request) {
     }
     // The cover's name as a film page's cover has it: the title and ".jpg", plain, in the
     // folder, fitting 255 bytes with it.
-    const std::string given = request.title + ".jpg";
-    const std::size_t room =
-        ShortString::MaxLength - std::min(request.app_dir.size(), ShortString::MaxLength);
-    const std::string name = given.find_first_of(std::string_view("/\\\0", 3)) == std::string::npos
-                                 ? CoverFileName(given, room)
-                                 : std::string();
-    if (name.empty()) {
+    const std::string path = CoverPath(request.app_dir, request.title + ".jpg");
+    if (path.empty()) {
         result.failure = "the title gives no cover name";
         return result;
     }
-    const std::string path = request.app_dir + name;
     const std::string part = PartPath(request.app_dir);
     if (part.size() > ShortString::MaxLength) {
         result.failure = "the program's folder has too long a name";

@@ -5,7 +5,6 @@
 
 #include <cerrno>
 
-#include "client/dataset_download.h"
 #include "common/errors.h"
 
 namespace korvid {

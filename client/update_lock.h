@@ -7,8 +7,16 @@
 #include <string>
 
 #include "common/file_descriptor.h"
+#include "dataset/film_database.h"
 
 namespace korvid {
+
+// Another update (of this process or another) holds the download cache: "another update is
+// running". Nothing was fetched or changed.
+class UpdateBusy : public dataset::DatasetError {
+  public:
+    UpdateBusy() : dataset::DatasetError("another update is running") {}
+};
 
 class UpdateLock {
   public:

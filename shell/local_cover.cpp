@@ -9,8 +9,10 @@
 namespace korvid {
 
 void ShowLocalPlotNote(QPlainTextEdit* plot, const TIMDBImport& importer) {
-    const bool local_film = !importer.LocalFilmId().empty();
-    plot->setPlaceholderText(local_film ? QString::fromLatin1(LocalPlotPlaceholder) : QString());
+    const bool film_without_plot = importer.Outcome() == LookupOutcome::Film &&
+                                   !FactsOf(importer.Source()).has_plot_and_tagline;
+    plot->setPlaceholderText(film_without_plot ? QString::fromLatin1(LocalPlotPlaceholder)
+                                               : QString());
 }
 
 LocalCoverFlow::LocalCoverFlow(TIMDBImport& importer, QObject* parent)
@@ -18,7 +20,7 @@ LocalCoverFlow::LocalCoverFlow(TIMDBImport& importer, QObject* parent)
 
 LocalCoverFlow::~LocalCoverFlow() {
     for (const auto& job : jobs_) {
-        job->cancelled = true;
+        job->thread.request_stop();
     }
     for (const auto& job : jobs_) {
         job->thread.join();
@@ -28,7 +30,7 @@ LocalCoverFlow::~LocalCoverFlow() {
 bool LocalCoverFlow::Drop() {
     ++generation_;
     if (current_ != nullptr) {
-        current_->cancelled = true;
+        current_->thread.request_stop();
         current_ = nullptr;
     }
     return std::exchange(attached_, false);
@@ -43,15 +45,15 @@ void LocalCoverFlow::Start(Arrived arrived) {
     job->generation = generation_;
     job->film_id = importer_.LocalFilmId();
     SuggestedCoverRequest request = importer_.LocalCoverRequest();
-    // The importer's own keep-going callback takes the window's events: a fetch on another
-    // thread asks only whether it was cancelled.
-    std::atomic<bool>* cancelled = &job->cancelled;
-    request.http.keep_going = [cancelled] { return !cancelled->load(); };
     Job* started = job.get();
     arrived_ = std::move(arrived);
     current_ = started;
     jobs_.push_back(std::move(job));
-    started->thread = std::thread([this, started, request = std::move(request)] {
+    started->thread = std::jthread([this, started, request = std::move(request)](
+                                       const std::stop_token& stop) mutable {
+        // The importer's own keep-going callback takes the window's events: a fetch on
+        // another thread asks only whether it was stopped.
+        request.http.keep_going = [stop] { return !stop.stop_requested(); };
         SuggestedCover cover = FetchSuggestedCover(request);
         QMetaObject::invokeMethod(
             this, [this, started, cover = std::move(cover)] { Finished(started, cover); },

@@ -6,7 +6,6 @@
 // the window is told; a new lookup drops a cover in flight.
 
 #include <QObject>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -45,7 +44,8 @@ class LocalCoverFlow : public QObject {
     // lets covers be fetched online, starts fetching its cover. arrived is called on this
     // object's thread, only for the film that is still the importer's.
     void Start(Arrived arrived);
-    // A new lookup begins: any cover in flight is cancelled and never attached. True when a
+    // A new lookup begins: any cover in flight is cancelled and never attached; this does not
+    // wait for its transfer, which ends on its own thread within about a second. True when a
     // cover this flow attached is still shown: the window then empties its cover box, since a
     // cover never outlives its film.
     bool Drop();
@@ -56,8 +56,8 @@ class LocalCoverFlow : public QObject {
     struct Job {
         std::uint64_t generation = 0;
         std::string film_id;
-        std::atomic<bool> cancelled{false};
-        std::thread thread;
+        // Its stop token is the fetch's keep-going test: a stop ends the transfer.
+        std::jthread thread;
     };
     // Called on this object's thread when a job's fetch has ended.
     void Finished(Job* job, const SuggestedCover& cover);

@@ -59,34 +59,11 @@ bool TLocalFilmData::DatabaseThere() const {
 }
 
 std::string TLocalFilmData::BeforeLookup() {
-    if (!watch_) {
-        return {};
-    }
-    if (watch_->Check() == FilmDatabaseWatch::Change::Removed) {
-        return "the film database was removed";
-    }
-    // A file that is there but cannot be used is told at every lookup the site answers.
-    return watch_->Problem();
+    return watch_ ? watch_->BeforeLookup() : std::string();
 }
 
 bool TLocalFilmData::Look(const std::function<bool()>& lookup, std::string& note) {
-    const bool local = importer_.HasFilmDatabase();
-    try {
-        return lookup();
-    } catch (const dataset::DatasetError& error) {
-        // Any failure of the local source: a database that does not answer in time, or one
-        // that turned out unreadable. The site has nothing to do with these errors.
-        if (!local) {
-            throw;
-        }
-        if (watch_) {
-            watch_->GiveUp();
-        } else {
-            importer_.UseFilmDatabase(nullptr);
-        }
-        note = error.what();
-    }
-    return lookup();
+    return LookWithFallBack(importer_, watch_ ? &*watch_ : nullptr, lookup, note);
 }
 
 void TLocalFilmData::ShowAbout() {

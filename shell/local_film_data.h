@@ -1,8 +1,8 @@
 #pragma once
 // The window's side of the local film data: where the database and the downloads live, the
-// database kept in step with its file before each lookup, the fall-back to the site when the
-// database stops answering, the offer of the film data after the site's browser check, About
-// Korvid, and the update run from the window. The work itself is the core's.
+// offer of the film data after the site's browser check, About Korvid, and the update run
+// from the window. Keeping the database in step with its file and falling back to the site
+// are the core's (client/database_watch), forwarded here for the window.
 
 #include <QObject>
 #include <QPointer>
@@ -54,12 +54,9 @@ class TLocalFilmData : public QObject {
     void Watch();
     bool Watching() const { return watch_.has_value(); }
 
-    // Before each lookup: brings the importer's database in step with its file. Returns why
-    // the site answers instead of a database that is there or was there, else empty.
+    // FilmDatabaseWatch::BeforeLookup, while watching; else empty.
     std::string BeforeLookup();
-    // Runs one lookup. When the local database fails during it (it does not answer, or
-    // cannot be read), the site answers from then on, the lookup runs again on the site, and
-    // note tells why.
+    // LookWithFallBack with the watch.
     bool Look(const std::function<bool()>& lookup, std::string& note);
 
     // About Korvid, opened by the Help! button (or raised when it is open).

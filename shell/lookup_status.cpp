@@ -1,7 +1,6 @@
 #include "shell/lookup_status.h"
 
 #include "client/IMDBImport.h"
-#include "dataset/film_database.h"
 
 namespace korvid {
 namespace {
@@ -11,7 +10,7 @@ std::string Failed(const std::string& cause) {
 }
 
 std::string OutcomeText(const TIMDBImport& importer) {
-    const bool local = importer.Source() == LookupSource::Local;
+    const SourceFacts& source = FactsOf(importer.Source());
     switch (importer.Outcome()) {
         case LookupOutcome::Film:
         case LookupOutcome::ResultList:
@@ -19,8 +18,7 @@ std::string OutcomeText(const TIMDBImport& importer) {
                 importer.ResultTitles.Empty()) {
                 return "No film found";
             }
-            return local ? std::string("OK - from the local film data. ") + dataset::CreditLine
-                         : "OK";
+            return std::string(source.answered) + source.credit;
         case LookupOutcome::NoResult:
             return "No film found";
         case LookupOutcome::DownloadFailed:
@@ -32,8 +30,7 @@ std::string OutcomeText(const TIMDBImport& importer) {
         case LookupOutcome::NotFilmPage:
             return Failed("not a film page");
         case LookupOutcome::UnknownPage:
-            return Failed(local ? "the film database no longer holds this film"
-                                : "the site's answer is not a page Korvid knows");
+            return Failed(source.entry_unreadable);
         case LookupOutcome::None:
             break;
     }
@@ -51,8 +48,7 @@ std::string LookupDoneStatus(const TIMDBImport& importer, const std::string& not
 }
 
 QString LookupSourceToolTip(const TIMDBImport& importer) {
-    return importer.Source() == LookupSource::Local ? QString::fromLatin1(dataset::CreditLine)
-                                                    : QString();
+    return QString::fromLatin1(FactsOf(importer.Source()).credit);
 }
 
 }  // namespace korvid
