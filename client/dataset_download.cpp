@@ -429,6 +429,10 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
             throw UpdateCancelled();
         }
         const char* name = DatasetFileNames[index];
+        if (!remote && !dataset::DatasetFiles[index].required &&
+            ::access((source + name).c_str(), F_OK) != 0) {
+            continue;  // a folder without the alternative titles builds without them
+        }
         report.files.push_back(
             remote ? CachedDownload(options, source, name, index + 1, trusted[index]).Run()
                    : LocalFile(source, name));
@@ -452,10 +456,12 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
         CreateFolder(db_folder.string(), "the database folder");
     }
     const auto source_of = [&report](int index) {
-        return dataset::SourceFile{report.files[index].path, report.files[index].date};
+        const UpdatedFile& file = report.files[index];
+        return dataset::SourceFile{file.path, file.date, file.size};
     };
-    const dataset::BuildSources sources{source_of(0), source_of(1), source_of(2), source_of(3),
-                                        source_of(4)};
+    const dataset::BuildSources sources{
+        source_of(0), source_of(1), source_of(2), source_of(3), source_of(4),
+        report.files.size() > 5 ? source_of(5) : dataset::SourceFile{}};
     dataset::BuildProgressCallback build_progress;
     if (options.progress) {
         build_progress = [&options](const dataset::BuildProgress& step) {

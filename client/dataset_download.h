@@ -4,6 +4,7 @@
 // database built from them. A file the server reports unchanged is not fetched again; a cut
 // download resumes where the server allows it. Any failure keeps the old database.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <stop_token>
@@ -14,16 +15,21 @@
 #include "client/update_lock.h"
 #include "dataset/database_build.h"
 #include "dataset/film_database.h"
+#include "dataset/source_files.h"
 
 namespace korvid {
 
 // Where the data sets are published.
 inline constexpr const char* DatasetBaseUrl = "https://datasets.imdbws.com/";
 
-// The five files of a build, in the order they are fetched.
-inline constexpr const char* DatasetFileNames[] = {"title.basics.tsv.gz", "title.ratings.tsv.gz",
-                                                   "title.crew.tsv.gz", "title.principals.tsv.gz",
-                                                   "name.basics.tsv.gz"};
+// The names of the files of a build, in the order they are fetched.
+inline constexpr auto DatasetFileNames = [] {
+    std::array<const char*, std::size(dataset::DatasetFiles)> names{};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        names[i] = dataset::DatasetFiles[i].name;
+    }
+    return names;
+}();
 
 // Where an update stands: a download (bytes of the file received of its total), the build
 // reading a file (compressed bytes read of the file's size, and its rows read), or the build
@@ -36,7 +42,7 @@ struct UpdateProgress {
     std::uint64_t total = 0;  // the file's size; 0 when the server did not say
     std::uint64_t rows = 0;   // rows read (the build)
     int file_number = 0;      // 1 to file_count for Download and Build; 0 for Index
-    int file_count = 5;
+    int file_count = static_cast<int>(std::size(dataset::DatasetFiles));
 };
 using UpdateProgressCallback = std::function<void(const UpdateProgress&)>;
 

@@ -15,6 +15,7 @@
 #include "dataset/database_schema.h"
 #include "dataset/film_database.h"
 #include "dataset/gzip_lines.h"
+#include "dataset/source_files.h"
 #include "dataset/sqlite_db.h"
 #include "dataset/text_fold.h"
 #include "dataset/tsv_row.h"
@@ -314,11 +315,19 @@ void WriteMeta(sqlite3* db, const BuildSources& sources, const BuildReport& repo
     put("titles", std::to_string(report.titles));
     put("names", std::to_string(report.names));
     put("skipped_rows", std::to_string(report.skipped_rows));
-    put(std::string("date:") + kBasicsName, sources.title_basics.date);
-    put(std::string("date:") + kRatingsName, sources.title_ratings.date);
-    put(std::string("date:") + kCrewName, sources.title_crew.date);
-    put(std::string("date:") + kPrincipalsName, sources.title_principals.date);
-    put(std::string("date:") + kNamesName, sources.name_basics.date);
+    const std::pair<const char*, const SourceFile*> files[] = {
+        {kBasicsName, &sources.title_basics},   {kRatingsName, &sources.title_ratings},
+        {kCrewName, &sources.title_crew},       {kPrincipalsName, &sources.title_principals},
+        {kNamesName, &sources.name_basics},     {AkasFileName, &sources.title_akas}};
+    for (const auto& [name, file] : files) {
+        if (file->path.empty()) {
+            continue;  // the alternative titles of a folder without them
+        }
+        put(std::string("date:") + name, file->date);
+        if (file->size > 0) {
+            put(std::string("size:") + name, std::to_string(file->size));
+        }
+    }
     put("complete", "1");
 }
 

@@ -19,6 +19,9 @@ namespace korvid::dataset {
 struct SourceFile {
     std::string path;
     std::string date;
+    // The copy's size in bytes, when known (0: not recorded): with the date, what tells a
+    // later update from a folder that the folder's files are the ones the database holds.
+    std::uint64_t size = 0;
 };
 
 struct BuildSources {
@@ -27,6 +30,9 @@ struct BuildSources {
     SourceFile title_crew;
     SourceFile title_principals;
     SourceFile name_basics;
+    // The alternative titles; an empty path when the folder has none (a database is then
+    // built without them).
+    SourceFile title_akas;
 };
 
 // Where a build stands, told often enough for a progress line (a few times a second): a file

@@ -10,6 +10,7 @@
 #include "common/errors.h"
 #include "dataset/database_path.h"
 #include "dataset/database_schema.h"
+#include "dataset/source_files.h"
 #include "dataset/sqlite_db.h"
 #include "dataset/text_fold.h"
 
@@ -337,17 +338,20 @@ std::optional<FilmRecord> FilmDatabase::ReadFilm(std::string_view tconst) const 
 
 DatabaseStatus FilmDatabase::ReadStatus() const {
     // The files in the order of the data sets' own list.
-    static constexpr std::string_view kOrder[] = {"title.basics.tsv.gz", "title.ratings.tsv.gz",
-                                                  "title.crew.tsv.gz", "title.principals.tsv.gz",
-                                                  "name.basics.tsv.gz"};
     const auto rank = [](std::string_view name) {
-        return static_cast<std::size_t>(std::find(std::begin(kOrder), std::end(kOrder), name) -
-                                        std::begin(kOrder));
+        return static_cast<std::size_t>(
+            std::find_if(std::begin(DatasetFiles), std::end(DatasetFiles),
+                         [name](const DatasetFile& file) { return file.name == name; }) -
+            std::begin(DatasetFiles));
+    };
+    const auto known = [&rank](std::string_view name) {
+        return rank(name) < std::size(DatasetFiles);
     };
     DatabaseStatus status;
     status.path = path_;
     SqliteStatement meta(db_, "SELECT key, value FROM meta ORDER BY key");
     const std::string_view date_prefix = "date:";
+    const std::string_view size_prefix = "size:";
     while (meta.Step()) {
         const std::string_view key = meta.Text(0);
         const std::string_view value = meta.Text(1);
@@ -359,12 +363,21 @@ DatabaseStatus FilmDatabase::ReadStatus() const {
             status.names = Count(value);
         } else if (key == "skipped_rows") {
             status.skipped_rows = Count(value);
-        } else if (key.substr(0, date_prefix.size()) == date_prefix &&
-                   rank(key.substr(date_prefix.size())) < std::size(kOrder)) {
-            // Only the five files: a database someone else made may hold any keys.
+        } else if (key == "alternative_titles") {
+            status.alternative_titles = Count(value);
+        } else if (key == "schema_version") {
+            status.schema_version = static_cast<int>(Count(value));
+        } else if (key.starts_with(date_prefix) && known(key.substr(date_prefix.size()))) {
+            // Only the data sets' files: a database someone else made may hold any keys.
             status.file_dates.emplace_back(key.substr(date_prefix.size()), value);
+        } else if (key.starts_with(size_prefix) && known(key.substr(size_prefix.size()))) {
+            status.file_sizes.emplace_back(key.substr(size_prefix.size()),
+                                           static_cast<std::uint64_t>(Count(value)));
         }
     }
+    status.has_alternative_titles =
+        std::any_of(status.file_dates.begin(), status.file_dates.end(),
+                    [](const auto& name_date) { return name_date.first == AkasFileName; });
     std::sort(status.file_dates.begin(), status.file_dates.end(),
               [&](const auto& a, const auto& b) { return rank(a.first) < rank(b.first); });
     struct stat info {};

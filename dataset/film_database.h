@@ -74,6 +74,14 @@ struct DatabaseStatus {
     // Each source file ("title.basics.tsv.gz", ...) with the date of the copy it was built
     // from (the server's Last-Modified, or the local file's time), "2026-12-06T00:00:00Z".
     std::vector<std::pair<std::string, std::string>> file_dates;
+    // Each source file whose size was recorded, with that size in bytes.
+    std::vector<std::pair<std::string, std::uint64_t>> file_sizes;
+    // The database's schema: 1 for a database of an earlier Korvid (no alternative titles),
+    // 2 for today's.
+    int schema_version = 0;
+    // Whether it was built with the alternative titles (title.akas).
+    bool has_alternative_titles = false;
+    std::int64_t alternative_titles = 0;  // the alternative titles kept
     std::int64_t titles = 0;
     std::int64_t names = 0;
     std::int64_t skipped_rows = 0;  // malformed rows left out by the build

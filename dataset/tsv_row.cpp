@@ -434,4 +434,21 @@ std::optional<NamesRow> ParseNamesRow(std::string_view line) {
     return row;
 }
 
+std::optional<AkasRow> ParseAkasRow(std::string_view line) {
+    std::array<std::string_view, 8> f;
+    AkasRow row;
+    if (!SplitWithId(line, f, "tt", row.tconst, row.key)) {
+        return std::nullopt;
+    }
+    // The ordering is a number; isOriginalTitle 0, 1 or missing.
+    if (!SmallNumber(f[1]) || f[2].empty() || IsMissing(f[2]) ||
+        !(f[7] == "0" || f[7] == "1" || IsMissing(f[7]))) {
+        return std::nullopt;
+    }
+    row.title = f[2];
+    row.region = IsMissing(f[3]) ? std::string_view() : f[3];
+    row.language = IsMissing(f[4]) ? std::string_view() : f[4];
+    return row;
+}
+
 }  // namespace korvid::dataset

@@ -26,6 +26,8 @@ inline constexpr std::string_view kPrincipalsHeader =
     "tconst\tordering\tnconst\tcategory\tjob\tcharacters";
 inline constexpr std::string_view kNamesHeader =
     "nconst\tprimaryName\tbirthYear\tdeathYear\tprimaryProfession\tknownForTitles";
+inline constexpr std::string_view kAkasHeader =
+    "titleId\tordering\ttitle\tregion\tlanguage\ttypes\tattributes\tisOriginalTitle";
 
 // The numeric key of an identifier: the prefix ("tt" or "nm") and 7 or 8 digits. A 7-digit
 // id keeps its value, an 8-digit one gets kEightDigitBase added, so the key is unique and
@@ -98,5 +100,17 @@ struct NamesRow {
     std::string_view name;  // empty when missing
 };
 std::optional<NamesRow> ParseNamesRow(std::string_view line);
+
+// One of a title's other titles (a country's, a language's, a script's). The types and
+// attributes are not kept: types may hold several values joined by the byte 0x02, and new
+// values may appear, so they are only checked to be there.
+struct AkasRow {
+    std::string_view tconst;
+    std::uint32_t key = 0;
+    std::string_view title;     // never empty
+    std::string_view region;    // "RU", "JP", ...; empty when missing
+    std::string_view language;  // "ru", "ja", ...; empty when missing
+};
+std::optional<AkasRow> ParseAkasRow(std::string_view line);
 
 }  // namespace korvid::dataset

@@ -27,6 +27,9 @@ dataset::BuildSources WriteDataset(const std::string& folder, const DatasetRows&
     sources.title_principals =
         write("title.principals.tsv.gz", dataset::kPrincipalsHeader, rows.principals);
     sources.name_basics = write("name.basics.tsv.gz", dataset::kNamesHeader, rows.names);
+    if (!rows.akas.empty()) {
+        sources.title_akas = write("title.akas.tsv.gz", dataset::kAkasHeader, rows.akas);
+    }
     return sources;
 }
 

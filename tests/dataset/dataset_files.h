@@ -1,5 +1,5 @@
 #pragma once
-// Writes the five data-set files of a test into a temporary folder, gzip-compressed with
+// Writes the data-set files of a test into a temporary folder, gzip-compressed with
 // zlib, each with its header line.
 
 #include <string>
@@ -15,12 +15,14 @@ struct DatasetRows {
     std::string crew;
     std::string principals;
     std::string names;
+    // Empty: no title.akas file is written, as in a folder without the alternative titles.
+    std::string akas{};
 };
 
 std::string Gzip(const std::string& text);
 void WriteGzipFile(const std::string& path, const std::string& text);
 
-// Writes the five files into folder and names them in the sources, dated
+// Writes the files into folder and names them in the sources, dated
 // "2026-12-06T00:00:00Z".
 dataset::BuildSources WriteDataset(const std::string& folder, const DatasetRows& rows);
 
