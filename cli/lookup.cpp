@@ -65,8 +65,8 @@ LookupResult LookUp(TIMDBImport& importer, const std::string& title, std::option
     }
     importer.Host = site.host.empty() ? SiteHost() : site.host;
     importer.AppDir = WorkFolder(site.dir);
-    importer.Title = TypedToLatin1(title);
-    const std::string shown = ForTerminal(importer.Title);
+    importer.SetTypedTitle(title);
+    const std::string shown = Utf8ForTerminal(importer.TypedTitle());
 
     const bool local = importer.HasFilmDatabase();
     if (!importer.SearchTitle()) {

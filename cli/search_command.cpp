@@ -28,56 +28,55 @@ void CheckOutputFile(const char* option, const std::optional<std::string>& file)
     }
 }
 
-std::vector<std::string> Genres(const TIMDBImport& importer) {
-    std::vector<std::string> genres;
-    for (std::int32_t slot = 1; slot < importer.GenreSlot && slot < 11; ++slot) {
-        genres.push_back(importer.Genres[static_cast<std::size_t>(slot)].str());
-    }
-    return genres;
-}
-
-// The film's fields in the order and under the names the text form prints them.
-std::vector<std::pair<const char*, std::string>> FilmFields(const TIMDBImport& importer) {
+// The film's fields in the order and under the names the text form prints them, whole.
+std::vector<std::pair<const char*, std::string>> FilmFields(const FilmTexts& film) {
     std::string genres;
-    for (const std::string& genre : Genres(importer)) {
+    for (const std::string& genre : film.genres) {
         genres += (genres.empty() ? "" : " / ") + genre;
     }
     return {
-        {"Title", importer.Title},
-        {"Year", importer.Year},
-        {"Director", importer.Director},
+        {"Title", film.title},
+        {"Year", film.year},
+        {"Director", film.director},
         {"Genres", genres},
-        {"TagLine", importer.TagLine},
-        {"Plot", importer.Plot},
-        {"RunningTime", importer.RunningTime},
-        {"LeadRole", importer.LeadRole},
-        {"Rated", importer.Rated},
-        {"PosterFile", importer.PosterFile},
-        {"MovieUrl", importer.MovieUrl},
+        {"TagLine", film.tagline},
+        {"Plot", film.plot},
+        {"RunningTime", film.running_time},
+        {"LeadRole", film.lead_role},
+        {"Rated", film.rated},
+        {"PosterFile", film.cover},
+        {"MovieUrl", film.address},
     };
 }
 
 void PrintList(const TIMDBImport& importer, std::ostream& out) {
     for (int i = 0; i < importer.ResultTitles.Count(); ++i) {
-        out << i << '\t' << ForTerminal(importer.ResultTitles[i]) << '\t'
+        out << i << '\t' << Utf8ForTerminal(ShownEntry(importer.ResultText(i))) << '\t'
             << ForTerminal(importer.ResultUrls[i]) << '\n';
     }
 }
 
 void PrintFilm(const TIMDBImport& importer, std::ostream& out) {
-    for (const auto& [name, value] : FilmFields(importer)) {
-        out << name << ": " << ForTerminal(value) << '\n';
+    for (const auto& [name, value] : FilmFields(importer.Texts())) {
+        out << name << ": " << Utf8ForTerminal(value) << '\n';
     }
 }
 
-// Page text is Latin-1 and converted; the cover's path is a file name and kept as its bytes
-// (a byte that is not part of valid UTF-8 written as "\xHH", so the name stays exact).
+// The texts whole; the cover's path is a file name and kept as its bytes (a byte that is not
+// part of valid UTF-8 written as "\xHH", so the name stays exact). An entry found through an
+// alternative title names it.
 Json ListJson(const TIMDBImport& importer) {
     Json results = Json::array();
     for (int i = 0; i < importer.ResultTitles.Count(); ++i) {
-        results.push_back({{"number", i},
-                           {"title", Latin1ToUtf8(importer.ResultTitles[i])},
-                           {"address", Latin1ToUtf8(importer.ResultUrls[i])}});
+        const ResultEntryText entry = importer.ResultText(i);
+        Json result = {{"number", i},
+                       {"title", entry.title},
+                       {"address", Latin1ToUtf8(importer.ResultUrls[i])}};
+        if (!entry.matched_title.empty()) {
+            result["matched_title"] = entry.matched_title;
+            result["matched_region"] = entry.matched_region;
+        }
+        results.push_back(std::move(result));
     }
     return {{"kind", "list"},
             {"source", FactsOf(importer.Source()).name},
@@ -85,22 +84,25 @@ Json ListJson(const TIMDBImport& importer) {
 }
 
 Json FilmJson(const TIMDBImport& importer) {
-    Json genres = Json::array();
-    for (const std::string& genre : Genres(importer)) {
-        genres.push_back(Latin1ToUtf8(genre));
+    const FilmTexts texts = importer.Texts();
+    const Json film = {{"title", texts.title},
+                       {"year", texts.year},
+                       {"director", texts.director},
+                       {"genres", texts.genres},
+                       {"tagline", texts.tagline},
+                       {"plot", texts.plot},
+                       {"running_time", texts.running_time},
+                       {"lead_role", texts.lead_role},
+                       {"rated", texts.rated},
+                       {"cover", FileNameForJson(texts.cover)},
+                       {"address", texts.address}};
+    Json document = {{"kind", "film"}, {"source", FactsOf(importer.Source()).name}, {"film", film}};
+    const ResultEntryText matched = importer.MatchedEntry();
+    if (!matched.matched_title.empty()) {
+        document["matched_title"] = matched.matched_title;
+        document["matched_region"] = matched.matched_region;
     }
-    const Json film = {{"title", Latin1ToUtf8(importer.Title)},
-                       {"year", Latin1ToUtf8(importer.Year)},
-                       {"director", Latin1ToUtf8(importer.Director)},
-                       {"genres", std::move(genres)},
-                       {"tagline", Latin1ToUtf8(importer.TagLine)},
-                       {"plot", Latin1ToUtf8(importer.Plot)},
-                       {"running_time", Latin1ToUtf8(importer.RunningTime)},
-                       {"lead_role", Latin1ToUtf8(importer.LeadRole)},
-                       {"rated", Latin1ToUtf8(importer.Rated)},
-                       {"cover", FileNameForJson(importer.PosterFile.str())},
-                       {"address", Latin1ToUtf8(importer.MovieUrl)}};
-    return {{"kind", "film"}, {"source", FactsOf(importer.Source()).name}, {"film", film}};
+    return document;
 }
 
 // The document, with the credit line of the local film data where it answered.

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "client/fetch.h"
+#include "client/film_texts.h"
 #include "client/http.h"
 #include "client/lookup_source.h"
 #include "client/suggest_cover.h"
@@ -81,6 +82,8 @@ class TIMDBImport {
     TIMDBImport& operator=(const TIMDBImport&) = delete;
 
     // ---- Fields, in declaration order ----
+    // The title to look up, in Latin-1 (a character outside it as "?"): what the site is asked
+    // for and what the documents hold. SetTypedTitle sets it from the typed text.
     ShortString Title;
     ShortString Year;
     ShortString Director;
@@ -108,6 +111,23 @@ class TIMDBImport {
     std::int32_t LineIndex = 0;
     ShortString PosterUrl;
     ShortString CsvRow;
+
+    // ---- The typed title and the film's texts whole ----
+    // The text the user typed, in UTF-8: TypedTitle holds it composed (NFC), Title its Latin-1
+    // form. The local film data is searched for TypedTitle while Title is still the Latin-1
+    // form of it (a caller that sets Title alone searches for that).
+    void SetTypedTitle(const std::string& utf8);
+    const std::string& TypedTitle() const { return typed_title_; }
+    // The film read last, whole (film_texts.h): from the local film data as its record gives
+    // it, from a film page its Latin-1 fields converted. Empty texts when no film was read.
+    FilmTexts Texts() const;
+    // Entry index of the result list, whole: from the local film data with the alternative
+    // title it was found by, from the site its Latin-1 entry converted. An index outside the
+    // list gives empty texts.
+    ResultEntryText ResultText(std::int32_t index) const;
+    // The entry the film read last was found as: its matched alternative title, when the
+    // local film data found it through one; empty texts otherwise.
+    const ResultEntryText& MatchedEntry() const { return local_matched_; }
 
     // ---- Page fetching ----
     void ClearMovieData();
@@ -229,6 +249,9 @@ class TIMDBImport {
     void ReadFilmRecord(const dataset::FilmRecord& film);
     // A new lookup begins: no film from the local film database is held any more.
     void ForgetLocalFilm();
+    // What the local film data is searched for: TypedTitle while Title is its Latin-1 form,
+    // else Title in UTF-8.
+    std::string SearchWords() const;
     // The film part of both documents from the fields and the record read last.
     void WriteLocalDocuments();
 
@@ -262,6 +285,10 @@ class TIMDBImport {
     std::shared_ptr<const dataset::FilmRecord> local_film_;
     std::string local_film_id_;
     std::vector<std::string> local_document_head_;
+    FilmTexts local_texts_;
+    std::vector<ResultEntryText> local_results_;
+    ResultEntryText local_matched_;
+    std::string typed_title_;
 };
 
 }  // namespace korvid

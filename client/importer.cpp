@@ -34,6 +34,7 @@ TIMDBImport::~TIMDBImport() = default;
 
 void TIMDBImport::ClearMovieData() {
     ResultTitles.Clear();
+    local_results_.clear();
     PageLines.Clear();
     ResultUrls.Clear();
     ClearFilmFields();

@@ -46,7 +46,7 @@ std::shared_ptr<const dataset::FilmDatabase> OpenFilmDatabaseIfPresent(const std
     return std::make_shared<const dataset::FilmDatabase>(path);
 }
 
-std::string LocalEntryTitle(const dataset::SearchEntry& entry) {
+std::string LocalEntryText(const dataset::SearchEntry& entry) {
     std::string title = entry.primary_title;
     if (entry.year) {
         title += " (" + std::to_string(*entry.year) + ")";
@@ -54,20 +54,36 @@ std::string LocalEntryTitle(const dataset::SearchEntry& entry) {
     if (const std::string_view kind = KindName(entry.type); !kind.empty()) {
         title += " (" + std::string(kind) + ")";
     }
-    return Utf8ToLatin1(title);
+    return title;
+}
+
+std::string LocalEntryTitle(const dataset::SearchEntry& entry) {
+    return Utf8ToLatin1(LocalEntryText(entry));
 }
 
 std::optional<std::size_t> DirectHit(const std::vector<dataset::SearchEntry>& entries) {
+    // An alternative title makes a direct hit only when no primary or original title is exact.
     const auto exact = [](const dataset::SearchEntry& entry) { return entry.exact; };
-    if (std::count_if(entries.begin(), entries.end(), exact) != 1) {
-        return std::nullopt;
+    const auto exact_alternative = [](const dataset::SearchEntry& entry) {
+        return entry.exact_alternative;
+    };
+    const auto one = [&entries](const auto& is_hit) -> std::optional<std::size_t> {
+        if (std::count_if(entries.begin(), entries.end(), is_hit) != 1) {
+            return std::nullopt;
+        }
+        return static_cast<std::size_t>(std::find_if(entries.begin(), entries.end(), is_hit) -
+                                        entries.begin());
+    };
+    if (std::none_of(entries.begin(), entries.end(), exact)) {
+        return one(exact_alternative);
     }
-    return static_cast<std::size_t>(std::find_if(entries.begin(), entries.end(), exact) -
-                                    entries.begin());
+    return one(exact);
 }
 
 void TIMDBImport::ForgetLocalFilm() {
     local_film_.reset();
+    local_texts_ = FilmTexts{};
+    local_matched_ = ResultEntryText{};
     local_film_id_.clear();
     local_document_head_.clear();
 }
@@ -87,7 +103,7 @@ bool TIMDBImport::SearchFilmDatabase() {
         return false;
     }
     const std::vector<dataset::SearchEntry> entries =
-        film_database_->Search(Latin1ToUtf8(Title), MaxLocalEntries);
+        film_database_->Search(SearchWords(), MaxLocalEntries);
     MovieFound = false;
     if (entries.empty()) {
         outcome_ = LookupOutcome::NoResult;
@@ -102,12 +118,17 @@ bool TIMDBImport::SearchFilmDatabase() {
         outcome_ = LookupOutcome::Film;
         MovieUrl = FilmAddress(Host, film->tconst);
         ReadFilmRecord(*film);
+        const dataset::SearchEntry& hit_entry = entries[*hit];
+        local_matched_ = {LocalEntryText(hit_entry), hit_entry.matched_title,
+                          hit_entry.matched_region};
         return true;
     }
     outcome_ = LookupOutcome::ResultList;
     for (const dataset::SearchEntry& entry : entries) {
         ResultTitles.Add(ShortString(LocalEntryTitle(entry)).str());
         ResultUrls.Add(ShortString(FilmAddress(Host, entry.tconst)).str());
+        local_results_.push_back(
+            {LocalEntryText(entry), entry.matched_title, entry.matched_region});
     }
     return true;
 }
@@ -133,39 +154,34 @@ bool TIMDBImport::ImportFromFilmDatabase(std::int32_t index) {
     outcome_ = LookupOutcome::Film;
     MovieUrl = address;
     ReadFilmRecord(*film);
+    if (static_cast<std::size_t>(index) < local_results_.size()) {
+        local_matched_ = local_results_[static_cast<std::size_t>(index)];
+    }
     return true;
 }
 
 void TIMDBImport::ReadFilmRecord(const dataset::FilmRecord& film) {
     StartFilm();
     const auto latin1 = [](const std::string& utf8) { return ShortString(Utf8ToLatin1(utf8)); };
-
-    // A film page's title holds the space that stood before its year.
-    Title = latin1(film.primary_title + (film.year ? " " : ""));
-    Year = film.year ? std::to_string(*film.year) : "";
     // The data sets have no cover, tag line or plot: they read as a page whose cover line
     // gives no cover (until one is attached) and whose tag line and plot are empty.
-    if (!film.director.empty()) {
-        Director = latin1(film.director);
-    }
-    for (const std::string& name : film.genres) {
+    const FilmTexts texts = LocalFilmTexts(film);
+    Title = latin1(texts.title);
+    Year = texts.year;
+    Director = latin1(texts.director);
+    for (const std::string& name : texts.genres) {
         if (GenreSlot < static_cast<std::int32_t>(Genres.size())) {
             Genres[static_cast<std::size_t>(GenreSlot)] = latin1(name);
             ++GenreSlot;
         }
     }
     Genre = Genres[1];
-    if (film.minutes) {
-        RunningTime = std::to_string(*film.minutes) + " min";
-    }
-    if (!film.lead.empty()) {
-        CastTrueName = latin1(film.lead);
-        CastName = latin1(film.lead_character);
-        LeadRole = CastName.empty() ? CastTrueName.str() : CastTrueName + " as " + CastName;
-    }
-    if (!film.rating.empty()) {
-        Rated = latin1(film.rating + "/10");
-    }
+    RunningTime = texts.running_time;
+    CastTrueName = latin1(texts.cast_true_name);
+    CastName = latin1(texts.cast_name);
+    LeadRole = latin1(texts.lead_role);
+    Rated = latin1(texts.rated);
+    local_texts_ = texts;
 
     // StartFilm's last XML line opens the film's part; the lines before it are kept for the
     // documents written again when a cover arrives.
@@ -213,8 +229,11 @@ void TIMDBImport::WriteLocalDocuments() {
 }
 
 SuggestedCoverRequest TIMDBImport::LocalCoverRequest() const {
+    // The documents name the cover in Latin-1: a title that Latin-1 cannot hold would name
+    // it with "?" there, so such a film's cover is named after its title id instead.
+    const bool fits_latin1 = Latin1ToUtf8(Title.str()) == local_texts_.title;
     return {.film_id = local_film_id_,
-            .title = Title.str(),
+            .title = fits_latin1 ? Title.str() : local_film_id_,
             .app_dir = AppDir.str(),
             .box_height = CoverBoxHeight,
             .base = SuggestBase(),

@@ -47,20 +47,23 @@ std::string Latin1ToUtf8(const std::string& bytes) {
     return out;
 }
 
-std::string TypedToLatin1(const std::string& text) {
+std::string ComposeTyped(const std::string& text) {
     utf8proc_uint8_t* composed = nullptr;
     const utf8proc_ssize_t length =
         utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(text.data()),
                      static_cast<utf8proc_ssize_t>(text.size()), &composed,
                      static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
     if (length < 0) {
-        // Not valid UTF-8: taken as it stands, as Utf8ToLatin1 takes it.
-        return Utf8ToLatin1(text);
+        return text;
     }
-    const std::string result(reinterpret_cast<const char*>(composed),
-                             static_cast<std::size_t>(length));
+    std::string result(reinterpret_cast<const char*>(composed), static_cast<std::size_t>(length));
     std::free(composed);
-    return Utf8ToLatin1(result);
+    return result;
+}
+
+std::string TypedToLatin1(const std::string& text) {
+    // Text that is not valid UTF-8 is taken as it stands, as Utf8ToLatin1 takes it.
+    return Utf8ToLatin1(ComposeTyped(text));
 }
 
 }  // namespace korvid

@@ -12,6 +12,10 @@ std::string Utf8ToLatin1(const std::string& text);
 
 std::string Latin1ToUtf8(const std::string& bytes);
 
+// Text the user typed, composed (Unicode NFC): a letter typed as a base letter and combining
+// marks becomes the one composed letter. Text that is not valid UTF-8 comes back as it stands.
+std::string ComposeTyped(const std::string& text);
+
 // Text the user typed (UTF-8) as Korvid's Latin-1: composed first (Unicode NFC), so that a
 // letter typed as a base letter and a combining mark ("o" + U+0308) becomes the one
 // Latin-1 letter ("\xF6") rather than "o?"; then as Utf8ToLatin1. Both programs take typed

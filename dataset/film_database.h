@@ -65,6 +65,12 @@ struct SearchEntry {
     std::int64_t votes = 0;
     // The primary or original title equals the search words, ignoring letter case and accents.
     bool exact = false;
+    // Found through one of the title's alternative titles (not its primary or original one):
+    // that title and its region ("RU"; empty when the data names none); both empty otherwise.
+    std::string matched_title;
+    std::string matched_region;
+    // That alternative title equals the search words.
+    bool exact_alternative = false;
 };
 
 // What a database holds and where it came from.
