@@ -57,7 +57,7 @@ bool IsSpace(std::uint32_t c) {
 
 }  // namespace
 
-std::string FoldForSearch(std::string_view utf8) {
+std::string LegacyFold(std::string_view utf8) {
     std::string key;
     key.reserve(utf8.size());
     bool space_pending = false;

@@ -70,7 +70,7 @@ void CheckCharacters(std::string_view characters) {
 }
 
 void CheckSearchKey(std::string_view text) {
-    const std::string key = FoldForSearch(text);
+    const std::string key = LegacyFold(text);
     for (const char c : key) {
         Check(c < 'A' || c > 'Z', "a capital in a search key", key);
     }
