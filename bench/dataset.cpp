@@ -175,7 +175,7 @@ std::vector<std::string> TypicalQueries(const std::string& db_path) {
                 queries.push_back(title);
                 break;
             case 1:
-                queries.push_back(korvid::dataset::FoldForSearch(title));
+                queries.push_back(korvid::dataset::LegacyFold(title));
                 break;
             case 2:
                 queries.push_back(title.substr(0, title.find(' ')));

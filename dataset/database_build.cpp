@@ -240,8 +240,8 @@ std::int64_t InsertTitles(sqlite3* db, TitleTable& titles, const RatingTable& ra
         const std::string tconst = IdText("tt", title.key);
         const std::string_view primary = texts.Get(title.primary_title);
         const std::string_view original = texts.Get(title.original_title);
-        const std::string primary_key = FoldForSearch(primary);
-        const std::string original_key = FoldForSearch(original);
+        const std::string primary_key = LegacyFold(primary);
+        const std::string original_key = LegacyFold(original);
         const std::string director = title.director != kNoName ? IdText("nm", title.director) : "";
         const std::string lead = title.lead != kNoName ? IdText("nm", title.lead) : "";
         insert.Bind(1, ++id);

@@ -5,7 +5,7 @@
 // titles: one row a kept title, numbered (id) in the order of votes, most first, so the word
 //   index's row order is already the order a search shows; original_title and original_key
 //   are NULL where they equal the primary ones; primary_key and original_key are the folded
-//   titles (FoldForSearch) for the exact matches; director and lead are nconsts.
+//   titles (LegacyFold) for the exact matches; director and lead are nconsts.
 // names: the names a kept title refers to.
 // title_words: the full-text index of the two titles (external content: titles).
 // meta: schema_version, built_at, titles, names, skipped_rows, date:<file name> for each

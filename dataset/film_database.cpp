@@ -10,6 +10,7 @@
 #include "common/errors.h"
 #include "dataset/database_path.h"
 #include "dataset/database_schema.h"
+#include "dataset/search_terms.h"
 #include "dataset/source_files.h"
 #include "dataset/sqlite_db.h"
 #include "dataset/text_fold.h"
@@ -29,73 +30,6 @@ SearchEntry ReadEntry(const SqliteStatement& row, bool exact) {
     entry.votes = row.Int(5);
     entry.exact = exact;
     return entry;
-}
-
-// Separates words the way the word index does: ASCII that is not a letter or digit, and
-// the common punctuation and spaces beyond it.
-bool IsWordSeparator(std::uint32_t c) {
-    if (c < 0x80) {
-        return !((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'));
-    }
-    return c <= 0xBF || c == 0xD7 || c == 0xF7 || (c >= 0x2000 && c <= 0x206F) ||
-           (c >= 0x3000 && c <= 0x303F);
-}
-
-// The code point at text[at] and its length in bytes; a byte that does not start a UTF-8
-// sequence counts as a letter of its own.
-std::size_t NextCodePoint(std::string_view text, std::size_t at, std::uint32_t& c) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    std::size_t length = lead < 0x80    ? 1
-                         : lead >= 0xF0 ? 4
-                         : lead >= 0xE0 ? 3
-                         : lead >= 0xC0 ? 2
-                                        : 0;
-    if (length == 0 || text.size() - at < length) {
-        c = 0xFFFD;
-        return 1;
-    }
-    c = length == 1 ? lead : lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[at + i]);
-        if ((next & 0xC0) != 0x80) {
-            c = 0xFFFD;
-            return 1;
-        }
-        c = (c << 6) | (next & 0x3F);
-    }
-    return length;
-}
-
-// The full-text query for titles that hold every word of the folded search, in the primary
-// or in the original title; empty when the search has no words.
-std::string MatchExpression(std::string_view folded) {
-    std::string words;
-    std::size_t at = 0;
-    bool in_word = false;
-    while (at < folded.size()) {
-        std::uint32_t c = 0;
-        const std::size_t length = NextCodePoint(folded, at, c);
-        if (IsWordSeparator(c)) {
-            if (in_word) {
-                words += '"';
-                in_word = false;
-            }
-        } else {
-            if (!in_word) {
-                words += words.empty() ? "\"" : " \"";
-                in_word = true;
-            }
-            words.append(folded.substr(at, length));
-        }
-        at += length;
-    }
-    if (in_word) {
-        words += '"';
-    }
-    if (words.empty()) {
-        return words;
-    }
-    return "primary_title : (" + words + ") OR original_title : (" + words + ")";
 }
 
 std::int64_t Count(std::string_view text) {
@@ -256,7 +190,7 @@ DatabaseStatus FilmDatabase::Status() const {
 std::vector<SearchEntry> FilmDatabase::SearchEntries(std::string_view words,
                                                      std::size_t limit) const {
     std::vector<SearchEntry> entries;
-    const std::string folded = FoldForSearch(words);
+    const std::string folded = LegacyFold(words);
     if (folded.empty() || limit == 0) {
         return entries;
     }
@@ -290,7 +224,7 @@ std::vector<SearchEntry> FilmDatabase::SearchEntries(std::string_view words,
         exact_ids.push_back(ids_by_key[k][at]);
         entries.push_back(std::move(by_key[k][at++]));
     }
-    const std::string match = MatchExpression(folded);
+    const std::string match = LegacyMatchExpression(folded);
     if (match.empty() || entries.size() >= limit) {
         return entries;
     }

@@ -4,8 +4,10 @@
 // A parsed row: every field lies inside the row and holds no tab; the identifiers have the
 // tt/nm form with 7 or 8 digits and their keys write back to the same text; numbers are not
 // negative. A first character decoded from the characters, written back as JSON and decoded
-// again, is the same text. The search key holds no ASCII capital and no doubled, leading or
-// trailing space.
+// again, is the same text. The search keys hold no ASCII capital and no doubled, leading or
+// trailing space. The schema-2 key is valid UTF-8 and the same when folded again; its pairs
+// and query terms are made from it and from the raw bytes alike, a title always matches the
+// search for its own key, and its pairs are whole words of their own.
 
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "dataset/search_terms.h"
 #include "dataset/text_fold.h"
 #include "dataset/tsv_row.h"
 #include "fuzz/fuzz_support.h"
@@ -69,14 +72,47 @@ void CheckCharacters(std::string_view characters) {
     Check(again.has_value() && *again == *first, "a character does not round-trip", characters);
 }
 
-void CheckSearchKey(std::string_view text) {
-    const std::string key = FoldForSearch(text);
+void CheckKeyForm(const std::string& key) {
     for (const char c : key) {
         Check(c < 'A' || c > 'Z', "a capital in a search key", key);
     }
     Check(key.empty() || (key.front() != ' ' && key.back() != ' '), "a search key is not trimmed",
           key);
     Check(key.find("  ") == std::string::npos, "a doubled space in a search key", key);
+}
+
+bool IsUtf8(std::string_view text) {
+    std::size_t at = 0;
+    while (at < text.size()) {
+        char32_t c = 0;
+        const std::size_t length = DecodeCodePoint(text, at, c);
+        if (c == 0xFFFD && length == 1) {
+            return false;
+        }
+        at += length;
+    }
+    return true;
+}
+
+void CheckSearchKey(std::string_view text) {
+    CheckKeyForm(LegacyFold(text));
+
+    const std::string key = FoldTitle(text);
+    CheckKeyForm(key);
+    Check(IsUtf8(key), "a schema-2 key that is not UTF-8", key);
+    Check(FoldTitle(key) == key, "a schema-2 key that folds again to another", key);
+    const std::string pairs = CjkPairs(key);
+    Check(IsUtf8(pairs), "pairs that are not UTF-8", pairs);
+    Check(CjkPairs(pairs) == pairs, "pairs that are not whole words of their own", pairs);
+    const std::string terms = MatchTerms(key);
+    Check(terms.empty() || (terms.front() == '(' && terms.back() == ')'),
+          "terms out of their parentheses", terms);
+    Check(terms.empty() != TextMatchesTerms(key, key), "a title that its own key does not find",
+          key);
+    // Raw bytes where folded text belongs: no crash, no undefined behaviour.
+    Check(IsUtf8(MatchTerms(text)), "terms that are not UTF-8", text);
+    Check(IsUtf8(CjkPairs(text)), "raw pairs that are not UTF-8", text);
+    static_cast<void>(TextMatchesTerms(text, text));
 }
 
 void FuzzRow(std::uint8_t file, std::string_view row) {
