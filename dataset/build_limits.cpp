@@ -44,12 +44,13 @@ std::size_t CutLength(std::string_view text, std::size_t longest) {
 }  // namespace
 
 std::uint64_t MostRows(std::string_view file_name) {
-    static constexpr std::array<std::pair<std::string_view, std::uint64_t>, 5> kMost = {{
+    static constexpr std::array<std::pair<std::string_view, std::uint64_t>, 6> kMost = {{
         {"title.basics.tsv.gz", 48'000'000},        // about 12 million today
         {"title.ratings.tsv.gz", 6'400'000},        // about 1.6 million
         {"title.crew.tsv.gz", 48'000'000},          // about 12 million
         {"title.principals.tsv.gz", 400'000'000},   // about 95 million
         {"name.basics.tsv.gz", 60'000'000},         // about 15 million
+        {"title.akas.tsv.gz", 240'000'000},         // about 55 million
     }};
     for (const auto& [name, most] : kMost) {
         if (name == file_name) {

@@ -25,6 +25,11 @@ inline constexpr std::size_t kLongestGenres = 200;  // whole genres only
 inline constexpr std::size_t kMostTitles = 7'000'000;
 inline constexpr std::size_t kMostTitleTextBytes = std::size_t{192} << 20;
 inline constexpr std::uint64_t kMostNameBytes = std::uint64_t{256} << 20;
+// The alternative titles kept: the bytes of their texts (title and key; about 0.5 GiB would
+// be five times what the real file gives), and the most kept for one title (a well-known
+// film has dozens).
+inline constexpr std::uint64_t kMostAlternativeBytes = std::uint64_t{2} << 30;
+inline constexpr std::size_t kMostAlternativesPerTitle = 1000;
 
 // A file fails once its malformed rows (blank lines and values out of range included) pass
 // both this count and a tenth of its rows: real files have next to none.

@@ -16,6 +16,7 @@
 #include "dataset/film_database.h"
 #include "dataset/gzip_lines.h"
 #include "dataset/source_files.h"
+#include "dataset/search_terms.h"
 #include "dataset/sqlite_db.h"
 #include "dataset/text_fold.h"
 #include "dataset/tsv_row.h"
@@ -205,10 +206,13 @@ void ReadPrincipals(RowReader& reader, TitleTable& titles, std::int64_t& skipped
     });
 }
 
+// Each kept title's numeric key with its id in the database, sorted by key.
+using TitleIds = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+
 // Writes the kept titles numbered in the order of votes (most first), and marks the names
 // they refer to.
 std::int64_t InsertTitles(sqlite3* db, TitleTable& titles, const RatingTable& ratings,
-                          IdSet& needed_names) {
+                          IdSet& needed_names, TitleIds& ids) {
     struct Ranked {
         std::int64_t votes;
         std::uint32_t index;
@@ -240,8 +244,8 @@ std::int64_t InsertTitles(sqlite3* db, TitleTable& titles, const RatingTable& ra
         const std::string tconst = IdText("tt", title.key);
         const std::string_view primary = texts.Get(title.primary_title);
         const std::string_view original = texts.Get(title.original_title);
-        const std::string primary_key = LegacyFold(primary);
-        const std::string original_key = LegacyFold(original);
+        const std::string primary_key = FoldTitle(primary);
+        const std::string original_key = FoldTitle(original);
         const std::string director = title.director != kNoName ? IdText("nm", title.director) : "";
         const std::string lead = title.lead != kNoName ? IdText("nm", title.lead) : "";
         insert.Bind(1, ++id);
@@ -269,6 +273,7 @@ std::int64_t InsertTitles(sqlite3* db, TitleTable& titles, const RatingTable& ra
             insert.Bind(15, original_key);
         }
         insert.Run();
+        ids.emplace_back(title.key, static_cast<std::uint32_t>(id));
         if (title.director != kNoName) {
             needed_names.Add(title.director);
         }
@@ -276,6 +281,7 @@ std::int64_t InsertTitles(sqlite3* db, TitleTable& titles, const RatingTable& ra
             needed_names.Add(title.lead);
         }
     }
+    std::sort(ids.begin(), ids.end());
     return id;
 }
 
@@ -303,6 +309,142 @@ std::int64_t ReadNames(RowReader& reader, sqlite3* db, const IdSet& needed, std:
     return names;
 }
 
+// Reads title.akas, streaming: a title's rows come one after another, so each group is
+// decided on its own. A row is kept for a kept title when its folded title differs from the
+// title's primary and original keys and from the alternative titles kept before it in the
+// group; it is written with its region and language, never held beyond its group. Returns
+// the rows kept.
+std::int64_t ReadAkas(RowReader& reader, sqlite3* db, const TitleIds& ids, std::int64_t& skipped) {
+    SqliteStatement keys(db, "SELECT primary_key, coalesce(original_key, '') FROM titles"
+                             " WHERE id = ?1");
+    SqliteStatement insert(db,
+                           "INSERT OR IGNORE INTO alternative_titles(title_key, key, title, "
+                           "region, language) VALUES(?1, ?2, ?3, ?4, ?5)");
+    struct Kept {
+        std::string key;
+        std::string title;
+        std::string region;
+        std::string language;
+    };
+    std::uint32_t group_key = 0;
+    bool started = false;
+    bool group_kept = false;
+    std::uint64_t rows = 0;
+    std::string primary_key;
+    std::string original_key;
+    std::vector<Kept> group;
+    std::int64_t kept = 0;
+    std::uint64_t bytes = 0;
+    std::string scratch;
+    const auto flush = [&] {
+        // In key order, as the table's own order: each insert goes at the end of its title.
+        std::sort(group.begin(), group.end(),
+                  [](const Kept& a, const Kept& b) { return a.key < b.key; });
+        for (const Kept& row : group) {
+            insert.Bind(1, static_cast<std::int64_t>(group_key));
+            insert.Bind(2, row.key);
+            insert.BindTextOrNull(3, row.title == row.key ? std::string_view() : row.title);
+            insert.BindTextOrNull(4, row.region);
+            insert.BindTextOrNull(5, row.language);
+            insert.Run();
+            kept += sqlite3_changes(db);
+            bytes += row.key.size() + row.title.size();
+            if (bytes > kMostAlternativeBytes) {
+                throw LimitReached("more alternative titles than a build keeps (over " +
+                                   std::to_string(kMostAlternativeBytes >> 20) + " MiB)");
+            }
+        }
+        group.clear();
+    };
+    const auto start_group = [&](std::uint32_t key) {
+        flush();
+        group_key = key;
+        const auto found = std::lower_bound(ids.begin(), ids.end(), std::make_pair(key, 0u));
+        group_kept = found != ids.end() && found->first == key;
+        if (group_kept) {
+            keys.Bind(1, static_cast<std::int64_t>(found->second));
+            group_kept = keys.Step();
+            primary_key = group_kept ? keys.Text(0) : "";
+            original_key = group_kept ? keys.Text(1) : "";
+            sqlite3_reset(keys.Handle());
+        }
+    };
+    reader.ReadAll(skipped, [&](std::string_view line) {
+        ++rows;
+        const auto row = ParseAkasRow(line);
+        if (!row) {
+            ++skipped;
+            return;
+        }
+        if (!started || row->key != group_key) {
+            start_group(row->key);
+            started = true;
+        }
+        if (!group_kept || group.size() >= kMostAlternativesPerTitle) {
+            return;
+        }
+        const std::string title(CleanField(row->title, kLongestTitle, scratch));
+        std::string key = FoldTitle(title);
+        if (key.empty() || key == primary_key || key == original_key ||
+            std::any_of(group.begin(), group.end(),
+                        [&key](const Kept& other) { return other.key == key; })) {
+            return;
+        }
+        group.push_back({std::move(key), title,
+                         std::string(CleanField(row->region, kLongestType, scratch)),
+                         std::string(CleanField(row->language, kLongestType, scratch))});
+    });
+    flush();
+    // A file of a header alone is no list of alternative titles (a download emptied at its
+    // source): a database built from it would lose them all without a word.
+    if (rows == 0) {
+        throw DatasetError(std::string(AkasFileName) + ": the file holds no rows");
+    }
+    return kept;
+}
+
+// Fills the word index, a row a title in id order: its folded titles and their pairs, and
+// those of its alternative titles.
+void FillWordIndex(sqlite3* db) {
+    SqliteStatement titles(db, "SELECT id, tconst, primary_key, coalesce(original_key, '')"
+                               " FROM titles ORDER BY id");
+    SqliteStatement alternatives(db, "SELECT key FROM alternative_titles WHERE title_key = ?1");
+    SqliteStatement insert(db,
+                           "INSERT INTO title_words(rowid, primary_title, primary_pairs, "
+                           "original_title, original_pairs, alternative, alternative_pairs) "
+                           "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+    const auto joined = [](std::string& text, std::string_view more) {
+        if (!more.empty()) {
+            text += text.empty() ? "" : " ";
+            text += more;
+        }
+    };
+    while (titles.Step()) {
+        const std::string primary(titles.Text(2));
+        const std::string original(titles.Text(3));
+        const std::string primary_pairs = CjkPairs(primary);
+        const std::string original_pairs = CjkPairs(original);
+        std::string other_words;
+        std::string other_pairs;
+        if (const auto key = IdKey(titles.Text(1), "tt")) {
+            alternatives.Bind(1, static_cast<std::int64_t>(*key));
+            while (alternatives.Step()) {
+                joined(other_words, alternatives.Text(0));
+                joined(other_pairs, CjkPairs(alternatives.Text(0)));
+            }
+            sqlite3_reset(alternatives.Handle());
+        }
+        insert.Bind(1, titles.Int(0));
+        insert.Bind(2, primary);
+        insert.Bind(3, primary_pairs);
+        insert.Bind(4, original);
+        insert.Bind(5, original_pairs);
+        insert.Bind(6, other_words);
+        insert.Bind(7, other_pairs);
+        insert.Run();
+    }
+}
+
 void WriteMeta(sqlite3* db, const BuildSources& sources, const BuildReport& report) {
     SqliteStatement insert(db, "INSERT INTO meta(key, value) VALUES(?1, ?2)");
     const auto put = [&](const std::string& key, const std::string& value) {
@@ -315,6 +457,7 @@ void WriteMeta(sqlite3* db, const BuildSources& sources, const BuildReport& repo
     put("titles", std::to_string(report.titles));
     put("names", std::to_string(report.names));
     put("skipped_rows", std::to_string(report.skipped_rows));
+    put("alternative_titles", std::to_string(report.alternative_titles));
     const std::pair<const char*, const SourceFile*> files[] = {
         {kBasicsName, &sources.title_basics},   {kRatingsName, &sources.title_ratings},
         {kCrewName, &sources.title_crew},       {kPrincipalsName, &sources.title_principals},
@@ -368,6 +511,10 @@ BuildReport BuildDatabase(const BuildSources& sources, const std::string& db_pat
     RowReader principals_file(sources.title_principals.path, kPrincipalsName, 4,
                               kPrincipalsHeader, progress, stop);
     RowReader names_file(sources.name_basics.path, kNamesName, 5, kNamesHeader, progress, stop);
+    std::optional<RowReader> akas_file;
+    if (!sources.title_akas.path.empty()) {
+        akas_file.emplace(sources.title_akas.path, AkasFileName, 6, kAkasHeader, progress, stop);
+    }
 
     BuildFile file(db_path);
     SqliteConnection db(file.Path(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
@@ -383,6 +530,7 @@ BuildReport BuildDatabase(const BuildSources& sources, const std::string& db_pat
 
         BuildReport report;
         IdSet needed_names;
+        TitleIds ids;
         {
             RatingTable ratings;
             ReadRatings(ratings_file, ratings, report.skipped_rows);
@@ -390,9 +538,13 @@ BuildReport BuildDatabase(const BuildSources& sources, const std::string& db_pat
             ReadBasics(basics_file, *titles, report.skipped_rows);
             ReadCrew(crew_file, *titles, report.skipped_rows);
             ReadPrincipals(principals_file, *titles, report.skipped_rows);
-            report.titles = InsertTitles(db.Get(), *titles, ratings, needed_names);
+            report.titles = InsertTitles(db.Get(), *titles, ratings, needed_names, ids);
         }
         report.names = ReadNames(names_file, db.Get(), needed_names, report.skipped_rows);
+        if (akas_file) {
+            report.alternative_titles = ReadAkas(*akas_file, db.Get(), ids, report.skipped_rows);
+        }
+        TitleIds().swap(ids);
         if (progress) {
             progress(BuildProgress{{}, 0, 0, 0, BuildProgress::Phase::Indexing, 0});
         }
@@ -400,6 +552,7 @@ BuildReport BuildDatabase(const BuildSources& sources, const std::string& db_pat
             throw BuildCancelled();
         }
         db.Exec(kCreateIndexes);
+        FillWordIndex(db.Get());
         WriteMeta(db.Get(), sources, report);
         db.Exec("COMMIT");
         if (stop.stop_requested()) {

@@ -58,7 +58,8 @@ class BuildCancelled : public DatasetError {
 struct BuildReport {
     std::int64_t titles = 0;        // titles kept (every type but episodes)
     std::int64_t names = 0;         // names kept (those a kept title refers to)
-    std::int64_t skipped_rows = 0;  // malformed rows left out, over all five files
+    std::int64_t skipped_rows = 0;  // malformed rows left out, over all the files
+    std::int64_t alternative_titles = 0;  // alternative titles kept
 };
 
 // A new database with fewer than half the titles of the one it would replace (files cut

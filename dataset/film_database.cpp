@@ -14,6 +14,7 @@
 #include "dataset/source_files.h"
 #include "dataset/sqlite_db.h"
 #include "dataset/text_fold.h"
+#include "dataset/tsv_row.h"
 
 namespace korvid::dataset {
 
@@ -69,14 +70,14 @@ std::string ObjectName(std::string_view statement) {
     return {};
 }
 
-// Each table Korvid reads, with the definition SQLite keeps for it: the build's own
-// statements, and the full-text index's tables as its module makes them.
-std::vector<std::pair<std::string, std::string>> ExpectedTables() {
+// Each table Korvid reads in a schema, with the definition SQLite keeps for it: the build's
+// own statements, and the full-text index's tables as its module makes them.
+std::vector<std::pair<std::string, std::string>> ExpectedTables(const SchemaText& schema) {
     std::vector<std::pair<std::string, std::string>> tables;
-    for (const std::string_view statement : Statements(kCreateTables)) {
+    for (const std::string_view statement : Statements(schema.tables)) {
         tables.emplace_back(ObjectName(statement), statement);
     }
-    for (const std::string_view statement : Statements(kCreateIndexes)) {
+    for (const std::string_view statement : Statements(schema.indexes)) {
         if (statement.substr(0, 20) == "CREATE VIRTUAL TABLE") {
             const std::string name = ObjectName(statement);
             tables.emplace_back(name, statement);
@@ -93,11 +94,12 @@ std::vector<std::pair<std::string, std::string>> ExpectedTables() {
     return tables;
 }
 
-// Whether every table Korvid reads is there as the build made it: no view, no other columns,
-// no other full-text settings. Only the schema's text is read, nothing of its objects runs.
-bool HasKorvidTables(sqlite3* db) {
+// Whether every table Korvid reads in the schema is there as the build made it: no view, no
+// other columns, no other full-text settings. Only the schema's text is read, nothing of its
+// objects runs.
+bool HasKorvidTables(sqlite3* db, const SchemaText& schema) {
     SqliteStatement definition(db, "SELECT type, sql FROM sqlite_schema WHERE name = ?1");
-    for (const auto& [name, sql] : ExpectedTables()) {
+    for (const auto& [name, sql] : ExpectedTables(schema)) {
         definition.Bind(1, name);
         const bool found = definition.Step() && definition.Text(0) == "table" &&
                            definition.Text(1) == sql && !definition.Step();
@@ -138,15 +140,25 @@ FilmDatabase::FilmDatabase(const std::string& path, std::chrono::milliseconds an
     auto deadline = std::make_unique<AnswerDeadline>(connection.Get(), answer_limit);
     const std::string not_ours = path + ": not a Korvid film database";
     try {
-        if (!HasKorvidTables(connection.Get())) {
+        // The tables of one schema Korvid knows, and meta naming that schema.
+        const SchemaText* schema = nullptr;
+        for (const SchemaText& known : kSchemas) {
+            if (HasKorvidTables(connection.Get(), known)) {
+                schema = &known;
+                break;
+            }
+        }
+        if (schema == nullptr) {
             throw DatasetError(not_ours);
         }
         SqliteStatement meta(connection.Get(),
                              "SELECT (SELECT value FROM meta WHERE key = 'schema_version'), "
                              "(SELECT value FROM meta WHERE key = 'complete')");
-        if (!meta.Step() || meta.Text(0) != kSchemaVersion || meta.Text(1) != "1") {
+        if (!meta.Step() || meta.Text(0) != std::to_string(schema->version) ||
+            meta.Text(1) != "1") {
             throw DatasetError(not_ours);
         }
+        schema_version_ = schema->version;
     } catch (const DatasetError&) {
         if (deadline->Passed()) {
             throw DatabaseNotAnswering();
@@ -189,6 +201,140 @@ DatabaseStatus FilmDatabase::Status() const {
 
 std::vector<SearchEntry> FilmDatabase::SearchEntries(std::string_view words,
                                                      std::size_t limit) const {
+    if (schema_version_ == 1) {
+        return SearchLegacy(words, limit);
+    }
+    std::vector<SearchEntry> entries;
+    const std::string folded = FoldTitle(words);
+    if (folded.empty() || limit == 0) {
+        return entries;
+    }
+    const auto sql_limit = static_cast<std::int64_t>(std::min<std::size_t>(limit, INT32_MAX));
+    std::vector<std::int64_t> taken;  // the ids listed so far, sorted
+    const auto take = [&](SearchEntry entry, std::int64_t id) {
+        const auto at = std::lower_bound(taken.begin(), taken.end(), id);
+        if (entries.size() >= limit || (at != taken.end() && *at == id)) {
+            return;
+        }
+        taken.insert(at, id);
+        entries.push_back(std::move(entry));
+    };
+
+    // 1. The primary or original title equals the search: the two key indexes' lists, each in
+    // id order, merged. A title's original key is NULL where it equals the primary one.
+    {
+        SqliteStatement exact(db_, std::string("SELECT ") + kEntryColumns +
+                                       " FROM titles t WHERE t.primary_key = ?1"
+                                       " UNION ALL SELECT " + kEntryColumns +
+                                       " FROM titles t WHERE t.original_key = ?1"
+                                       " ORDER BY 1 LIMIT ?2");
+        exact.Bind(1, folded);
+        exact.Bind(2, sql_limit);
+        while (exact.Step()) {
+            take(ReadEntry(exact, true), exact.Int(0));
+        }
+    }
+    // 2. One of its alternative titles equals the search, in id order.
+    {
+        SqliteStatement exact(db_,
+                              "SELECT title_key, coalesce(title, key), region"
+                              " FROM alternative_titles WHERE key = ?1 LIMIT ?2");
+        exact.Bind(1, folded);
+        exact.Bind(2, sql_limit);
+        SqliteStatement title(db_, std::string("SELECT ") + kEntryColumns +
+                                       " FROM titles t WHERE t.tconst = ?1");
+        std::vector<std::pair<std::int64_t, SearchEntry>> found;
+        while (exact.Step()) {
+            const auto key = exact.Int(0);
+            if (key <= 0 || key >= kIdKeyLimit) {
+                continue;
+            }
+            title.Bind(1, IdText("tt", static_cast<std::uint32_t>(key)));
+            if (title.Step()) {
+                SearchEntry entry = ReadEntry(title, false);
+                entry.matched_title = exact.Text(1);
+                entry.matched_region = exact.Text(2);
+                entry.exact_alternative = true;
+                found.emplace_back(title.Int(0), std::move(entry));
+            }
+            sqlite3_reset(title.Handle());
+        }
+        std::sort(found.begin(), found.end(),
+                  [](const auto& x, const auto& y) { return x.first < y.first; });
+        for (auto& [id, entry] : found) {
+            take(std::move(entry), id);
+        }
+    }
+    const std::string terms = MatchTerms(folded);
+    if (terms.empty() || entries.size() >= limit) {
+        return entries;
+    }
+    // 3. Every word in the titles, or in an alternative title: the word index's rows are
+    // numbered in the order of votes, so each list comes best first; the two are merged.
+    const std::int64_t word_limit = sql_limit + static_cast<std::int64_t>(entries.size());
+    std::vector<std::pair<std::int64_t, SearchEntry>> lists[2];
+    // All the words in one of its own titles, or in its alternative titles.
+    const std::string queries[2] = {
+        "{primary_title primary_pairs} : " + terms + " OR {original_title original_pairs} : " +
+            terms,
+        "{alternative alternative_pairs} : " + terms};
+    for (int k = 0; k < 2; ++k) {
+        SqliteStatement matching(
+            db_, std::string("SELECT ") + kEntryColumns +
+                     " FROM title_words w CROSS JOIN titles t ON t.id = w.rowid"
+                     " WHERE title_words MATCH ?1 ORDER BY w.rowid LIMIT ?2");
+        matching.Bind(1, queries[k]);  // bound as it stands, not copied
+        matching.Bind(2, word_limit);
+        while (matching.Step()) {
+            lists[k].emplace_back(matching.Int(0), ReadEntry(matching, false));
+        }
+    }
+    std::size_t p = 0;
+    std::size_t a = 0;
+    while (entries.size() < limit && (p < lists[0].size() || a < lists[1].size())) {
+        const bool from_titles =
+            a == lists[1].size() || (p < lists[0].size() && lists[0][p].first <= lists[1][a].first);
+        if (from_titles) {
+            if (a < lists[1].size() && lists[1][a].first == lists[0][p].first) {
+                ++a;  // in both lists: its own title matched
+            }
+            take(std::move(lists[0][p].second), lists[0][p].first);
+            ++p;
+            continue;
+        }
+        SearchEntry entry = std::move(lists[1][a].second);
+        for (const Alternative& alternative : Alternatives(entry.tconst)) {
+            if (TextMatchesTerms(alternative.key, folded)) {
+                entry.matched_title = alternative.title;
+                entry.matched_region = alternative.region;
+                break;
+            }
+        }
+        take(std::move(entry), lists[1][a].first);
+        ++a;
+    }
+    return entries;
+}
+
+std::vector<FilmDatabase::Alternative> FilmDatabase::Alternatives(std::string_view tconst) const {
+    std::vector<Alternative> alternatives;
+    const std::optional<std::uint32_t> key = IdKey(tconst, "tt");
+    if (!key) {
+        return alternatives;
+    }
+    SqliteStatement rows(db_,
+                         "SELECT key, coalesce(title, key), region FROM alternative_titles"
+                         " WHERE title_key = ?1");
+    rows.Bind(1, static_cast<std::int64_t>(*key));
+    while (rows.Step()) {
+        alternatives.push_back(
+            {std::string(rows.Text(0)), std::string(rows.Text(1)), std::string(rows.Text(2))});
+    }
+    return alternatives;
+}
+
+std::vector<SearchEntry> FilmDatabase::SearchLegacy(std::string_view words,
+                                                    std::size_t limit) const {
     std::vector<SearchEntry> entries;
     const std::string folded = LegacyFold(words);
     if (folded.empty() || limit == 0) {

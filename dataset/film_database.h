@@ -127,8 +127,18 @@ class FilmDatabase {
     std::optional<FilmRecord> ReadFilm(std::string_view tconst) const;
     DatabaseStatus ReadStatus() const;
 
+    std::vector<SearchEntry> SearchLegacy(std::string_view words, std::size_t limit) const;
+    // The alternative titles of a title (by its identifier), as (folded key, title, region).
+    struct Alternative {
+        std::string key;
+        std::string title;
+        std::string region;
+    };
+    std::vector<Alternative> Alternatives(std::string_view tconst) const;
+
     std::string path_;
     sqlite3* db_ = nullptr;
+    int schema_version_ = 0;
     std::unique_ptr<AnswerDeadline> deadline_;
 };
 

@@ -84,10 +84,10 @@ QLabel* MakeFixedLabel(QWidget* parent, const char* name, const char* text, QRec
     return label;
 }
 
-// A label without a fixed size grows with its text up to the right edge of the details; a
-// longer text is cut with "…" and shown whole in the label's tooltip, as plain text.
+// A label without a fixed size grows with its text (UTF-8) up to the right edge of the
+// details; a longer text is cut with "…" and shown whole in the label's tooltip, as plain text.
 void SetLabelText(QLabel* label, const std::string& text) {
-    const QString whole = FromBytes(text);
+    const QString whole = QString::fromStdString(text);
     if (label->wordWrap()) {
         label->setText(whole);
         return;
@@ -502,17 +502,20 @@ void Tmovieform::ClearMovieLabels() {
     plotmemo->clear();
 }
 
+// The film's texts whole: a title in any script is shown as the film data holds it, also in
+// the Title box, which the next search then takes as typed.
 void Tmovieform::ShowFilm() {
-    Title->setText(FromBytes(importer_.Title));
-    SetLabelText(Label3, "Title : " + importer_.Title);
-    SetLabelText(Label4, "Year : " + importer_.Year);
-    SetLabelText(Label5, "Dir : " + importer_.Director);
-    SetLabelText(Label2, "Lead : " + importer_.LeadRole);
-    SetLabelText(Label6, "Rated : " + importer_.Rated);
-    SetLabelText(Label7, "Genre : " + importer_.Genre);
-    SetLabelText(Label9, "Running Time : " + importer_.RunningTime);
-    SetLabelText(Label11, "Tag : " + importer_.TagLine);
-    plotmemo->appendPlainText(FromBytes(importer_.Plot));
+    const FilmTexts film = importer_.Texts();
+    Title->setText(QString::fromStdString(film.title));
+    SetLabelText(Label3, "Title : " + film.title);
+    SetLabelText(Label4, "Year : " + film.year);
+    SetLabelText(Label5, "Dir : " + film.director);
+    SetLabelText(Label2, "Lead : " + film.lead_role);
+    SetLabelText(Label6, "Rated : " + film.rated);
+    SetLabelText(Label7, "Genre : " + film.genre);
+    SetLabelText(Label9, "Running Time : " + film.running_time);
+    SetLabelText(Label11, "Tag : " + film.tagline);
+    plotmemo->appendPlainText(QString::fromStdString(film.plot));
     LoadCover();
 }
 
@@ -537,7 +540,7 @@ void Tmovieform::ShowResultTitles() {
     const QSignalBlocker quiet(ListBox1);
     ListBox1->clear();
     for (std::int32_t i = 0; i < importer_.ResultTitles.Count(); ++i) {
-        ListBox1->addItem(FromBytes(importer_.ResultTitles[i]));
+        ListBox1->addItem(QString::fromStdString(ShownEntry(importer_.ResultText(i))));
     }
     ListBox1->setCurrentRow(-1, QItemSelectionModel::Clear);
     pick_failed_ = false;
@@ -554,7 +557,7 @@ void Tmovieform::Button1Click() {
     plotmemo->clear();
     SetStatus("Scanning .......");
     importer_.AppDir = app_dir_;
-    importer_.Title = ToBytes(Title->text());
+    importer_.SetTypedTitle(Title->text().toStdString());
     importer_.Host = host_;
     ClearMovieLabels();
     // Nothing of the film shown before stays beside a new search's answer, not its cover.

@@ -116,7 +116,7 @@ TEST_F(HostileDatasetCliTest, StatusShowsTheDatabasesTextsAsSearchShowsPageText)
     EXPECT_EQ(object["database"], db);
     EXPECT_EQ(object["built"], "2026?]0;owned??Titles:       999999");
     EXPECT_EQ(object["files"]["title.crew.tsv.gz"], "?31mred");
-    EXPECT_EQ(object["files"].size(), 5u);
+    EXPECT_EQ(object["files"].size(), 6u);
 }
 
 TEST_F(HostileDatasetCliTest, AnUpdateWithFarFewerTitlesKeepsTheOldDatabaseUnlessForced) {

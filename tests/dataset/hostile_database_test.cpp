@@ -29,19 +29,22 @@ constexpr const char* kTitleColumns =
     "id, tconst, type, primary_title, original_title, year, minutes, genres, rating, votes, "
     "director, lead, lead_character, primary_key, original_key";
 
-// A Korvid database's tables, word index and meta rows (no indexes), with one table's
-// definition replaced by `replacement` (nothing replaced when `table` is empty).
-std::string ForgedSchema(const std::string& table, const std::string& replacement) {
-    const std::string indexes = kCreateIndexes;
+// A Korvid database's tables of the schema, its word index and meta rows naming the version
+// (no indexes), with one table's definition replaced by `replacement` (nothing replaced when
+// `table` is empty).
+std::string ForgedSchema(const SchemaText& schema, const std::string& table,
+                         const std::string& replacement, int version) {
+    const std::string indexes = schema.indexes;
     const std::size_t words = indexes.find("CREATE VIRTUAL TABLE");
-    std::string sql = kCreateTables + indexes.substr(words, indexes.find(';', words) + 1 - words);
+    std::string sql = schema.tables + indexes.substr(words, indexes.find(';', words) + 1 - words);
     if (!table.empty()) {
         const std::string head = "CREATE TABLE " + table + "(";
         const std::size_t start = sql.find(head);
         sql.replace(start, sql.find(';', start) - start, replacement);
     }
     if (table != "meta") {
-        sql += "INSERT INTO meta VALUES('schema_version', '1'), ('complete', '1');";
+        sql += "INSERT INTO meta VALUES('schema_version', '" + std::to_string(version) +
+               "'), ('complete', '1');";
     }
     return sql;
 }
@@ -58,54 +61,68 @@ struct Forgery {
     std::string replacement;
 };
 
+// Every schema Korvid reads: today's and the one of databases an earlier Korvid built.
 TEST(HostileDatabaseTest, OnlyTheBuildsOwnTablesAreOpened) {
-    const std::string endless = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) ";
-    const Forgery forgeries[] = {
-        {"titles as an endless view", "titles",
-         "CREATE VIEW titles(" + std::string(kTitleColumns) + ") AS " + endless +
-             "SELECT i, 'tt' || i, 'movie', 'x', NULL, NULL, NULL, '', NULL, 0, NULL, NULL, "
-             "NULL, 'x', NULL FROM n"},
-        {"meta as an endless view", "meta",
-         "CREATE VIEW meta(key, value) AS " + endless + "SELECT 'complete', '1' FROM n"},
-        {"names with a huge generated value", "names",
-         "CREATE TABLE names(nconst TEXT PRIMARY KEY, name TEXT NOT NULL, "
-         "big AS (zeroblob(900000000)))"},
-        {"titles with a column of its own", "titles",
-         "CREATE TABLE titles(id INTEGER PRIMARY KEY, tconst TEXT, type TEXT, primary_title, "
-         "original_title, year, minutes, genres, rating, votes, director, lead, lead_character, "
-         "primary_key, original_key, extra)"},
-    };
-    for (const Forgery& forgery : forgeries) {
-        SCOPED_TRACE(forgery.name);
-        TempDir dir;
-        const std::string path = dir.File("films.sqlite");
-        MakeDatabase(path, ForgedSchema(forgery.table, forgery.replacement));
-        try {
-            FilmDatabase database(path);
-            ADD_FAILURE() << "opened";
-        } catch (const DatasetError& error) {
-            EXPECT_EQ(std::string(error.what()), path + ": not a Korvid film database");
+    for (const SchemaText& schema : kSchemas) {
+        SCOPED_TRACE(schema.version);
+        const auto forged = [&schema](const std::string& table, const std::string& replacement) {
+            return ForgedSchema(schema, table, replacement, schema.version);
+        };
+        const std::string endless =
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) ";
+        const Forgery forgeries[] = {
+            {"titles as an endless view", "titles",
+             "CREATE VIEW titles(" + std::string(kTitleColumns) + ") AS " + endless +
+                 "SELECT i, 'tt' || i, 'movie', 'x', NULL, NULL, NULL, '', NULL, 0, NULL, NULL, "
+                 "NULL, 'x', NULL FROM n"},
+            {"meta as an endless view", "meta",
+             "CREATE VIEW meta(key, value) AS " + endless + "SELECT 'complete', '1' FROM n"},
+            {"names with a huge generated value", "names",
+             "CREATE TABLE names(nconst TEXT PRIMARY KEY, name TEXT NOT NULL, "
+             "big AS (zeroblob(900000000)))"},
+            {"titles with a column of its own", "titles",
+             "CREATE TABLE titles(id INTEGER PRIMARY KEY, tconst TEXT, type TEXT, primary_title, "
+             "original_title, year, minutes, genres, rating, votes, director, lead, "
+             "lead_character, "
+             "primary_key, original_key, extra)"},
+        };
+        for (const Forgery& forgery : forgeries) {
+            SCOPED_TRACE(forgery.name);
+            TempDir dir;
+            const std::string path = dir.File("films.sqlite");
+            MakeDatabase(path, forged(forgery.table, forgery.replacement));
+            try {
+                FilmDatabase database(path);
+                ADD_FAILURE() << "opened";
+            } catch (const DatasetError& error) {
+                EXPECT_EQ(std::string(error.what()), path + ": not a Korvid film database");
+            }
         }
+
+        // The word index with other settings, and a word index's table as a view.
+        TempDir dir;
+        const std::string porter = dir.File("porter.sqlite");
+        std::string sql = forged("", "");
+        sql.replace(sql.find("unicode61 remove_diacritics "), 29, "porter");
+        MakeDatabase(porter, sql);
+        EXPECT_THROW(FilmDatabase{porter}, DatasetError);
+        const std::string shadow = dir.File("shadow.sqlite");
+        MakeDatabase(shadow,
+                     forged("", "") +
+                         "PRAGMA writable_schema = ON;"
+                         "UPDATE sqlite_schema SET sql = 'CREATE VIEW title_words_config(k, v) "
+                         "AS SELECT 1, 2' WHERE name = 'title_words_config';");
+        EXPECT_THROW(FilmDatabase{shadow}, DatasetError);
+
+        // The same schema unforged opens.
+        const std::string plain = dir.File("plain.sqlite");
+        MakeDatabase(plain, forged("", ""));
+        EXPECT_EQ(FilmDatabase(plain).Search("x").size(), 0u);
+        // The tables of one schema under the other's version are no Korvid database.
+        const std::string mixed = dir.File("mixed.sqlite");
+        MakeDatabase(mixed, ForgedSchema(schema, "", "", 3 - schema.version));
+        EXPECT_THROW(FilmDatabase{mixed}, DatasetError);
     }
-
-    // The word index with other settings, and a word index's table as a view.
-    TempDir dir;
-    const std::string porter = dir.File("porter.sqlite");
-    std::string sql = ForgedSchema("", "");
-    sql.replace(sql.find("unicode61 remove_diacritics 2"), 29, "porter");
-    MakeDatabase(porter, sql);
-    EXPECT_THROW(FilmDatabase{porter}, DatasetError);
-    const std::string shadow = dir.File("shadow.sqlite");
-    MakeDatabase(shadow, ForgedSchema("", "") +
-                             "PRAGMA writable_schema = ON;"
-                             "UPDATE sqlite_schema SET sql = 'CREATE VIEW title_words_config(k, v) "
-                             "AS SELECT 1, 2' WHERE name = 'title_words_config';");
-    EXPECT_THROW(FilmDatabase{shadow}, DatasetError);
-
-    // The same schema unforged opens.
-    const std::string plain = dir.File("plain.sqlite");
-    MakeDatabase(plain, ForgedSchema("", ""));
-    EXPECT_EQ(FilmDatabase(plain).Search("x").size(), 0u);
 }
 
 TEST(HostileDatabaseTest, OversizedValuesAndSlowQuestionsAreRefused) {

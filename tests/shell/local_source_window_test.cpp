@@ -82,7 +82,7 @@ TEST_F(LocalSourceWindowTest, ALocalFilmShowsWithItsSourceAndCreditInTheStatusBa
     Search("joelle");
     EXPECT_EQ(form_.Label3->text(), QString::fromUtf8("Title : Joëlle "));
     EXPECT_EQ(form_.Label4->text(), "Year : 2004");
-    EXPECT_EQ(form_.Label5->text(), QString::fromUtf8("Dir : Ji?í Novák"));
+    EXPECT_EQ(form_.Label5->text(), QString::fromUtf8("Dir : Jiří Novák"));
     EXPECT_EQ(form_.Label2->text(), QString::fromUtf8("Lead : Mireille Øster as Hélène"));
     EXPECT_EQ(form_.Label6->text(), "Rated : 7.1/10");
     EXPECT_EQ(form_.Label7->text(), "Genre : Drama");

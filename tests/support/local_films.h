@@ -45,6 +45,24 @@ inline const DatasetRows LocalFilmRows = {
         "nm9100012\tMireille Øster\t\\N\t\\N\tactress\t\\N\n"
         "nm9100013\tPaul Lindqvist\t\\N\t\\N\tactor\t\\N\n"
         "nm9100014\tAnke Vos\t\\N\t\\N\tdirector\t\\N\n",
+    // Other titles in several scripts; a title's rows come together, types may be several
+    // joined by 0x02, and a row that folds to the title's own is dropped by the build.
+    .akas =
+        "tt0078748\t1\tAlien\tXWW\ten\timdbDisplay\t\\N\t0\n"
+        "tt0078748\t2\t\xD0\xA7\xD1\x83\xD0\xB6\xD0\xBE\xD0\xB9\tRU\tru\timdbDisplay\t\\N\t0\n"
+        "tt0078748\t3\t\xE3\x82\xA8\xE3\x82\xA4\xE3\x83\xAA\xE3\x82\xA2\xE3\x83\xB3\tJP\tja\t"
+        "imdbDisplay\x02video\t\\N\t0\n"
+        "tt0078748\t4\t\xE5\xBC\x82\xE5\xBD\xA2\tCN\tzh\timdbDisplay\t\\N\t0\n"
+        "tt0078748\t5\t\xEC\x97\x90\xEC\x9D\xB4\xEB\xA6\xAC\xEC\x96\xB8\tKR\t\\N\t\\N\t\\N\t0\n"
+        "tt0078748\t6\t\xCE\x9F \xCE\x8C\xCE\xB3\xCE\xB4\xCE\xBF\xCE\xBF\xCF\x82 "
+        "\xCE\x95\xCF\x80\xCE\xB9\xCE\xB2\xCE\xAC\xCF\x84\xCE\xB7\xCF\x82\tGR\t\\N\t\\N\t\\N\t0\n"
+        "tt0078748\t7\tALIEN\tUS\t\\N\toriginal\t\\N\t1\n"
+        "tt9100001\t1\tDie bittere Stra\xC3\x9F" "e\tDE\tde\t\\N\t\\N\t0\n"
+        "tt9100003\t1\t\xD0\x94\xD0\xBE\xD1\x80\xD0\xBE\xD0\xB3\xD0\xB0 \xD1\x81 "
+        "\xD1\x84\xD0\xBE\xD0\xBD\xD0\xB0\xD1\x80\xD1\x91\xD0\xBC\tRU\tru\t\\N\t\\N\t0\n"
+        "tt9100005\t1\t\xE5\x8D\x83\xE3\x81\xA8\xE5\x8D\x83\xE5\xB0\x8B\xE3\x81\xAE"
+        "\xE7\xA5\x9E\xE9\x9A\xA0\xE3\x81\x97\tJP\tja\timdbDisplay\t\\N\t0\n"
+        "tt9999999\t1\tNobody's Film\tUS\t\\N\t\\N\t\\N\t0\n",
 };
 
 }  // namespace korvid::test_support
