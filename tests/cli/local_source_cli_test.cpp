@@ -10,15 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "common/latin1.h"
 #include "dataset/database_build.h"
 #include "dataset/film_database.h"
+#include "loopback/loopback_server.h"
 #include "tag/movie_tag.h"
 #include "tests/cli/in_process.h"
 #include "tests/dataset/dataset_files.h"
-#include "loopback/loopback_server.h"
 #include "tests/support/local_films.h"
-#include "tests/support/scoped_env.h"
 #include "tests/support/sample_site_suite.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvid {
@@ -106,15 +107,16 @@ TEST_F(LocalSourceCliTest, SearchFetchesALocalFilmsCoverAndNothingElseDoes) {
     });
     const test_support::ScopedEnv suggest("KORVID_SUGGEST_URL", service->BaseUrl());
     const std::string cover = dir_.File("Lantern Road Home .jpg");
-    const auto run =
-        RunInProcess({"search", "--db", Database(), "--host", Host, "-d", dir_.Path(), "--json",
-                      "-x", dir_.File("film.xml"), "-c", dir_.File("film.csv"), "lantern road home"});
+    const auto run = RunInProcess({"search", "--db", Database(), "--host", Host, "-d", dir_.Path(),
+                                   "--json", "-x", dir_.File("film.xml"), "-c",
+                                   dir_.File("film.csv"), "lantern road home"});
     ASSERT_EQ(run.exit_code, 0) << run.err;
     EXPECT_EQ(Json::parse(run.out)["film"]["cover"], cover);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(ReadFileBytes(cover), "\xFF\xD8\xFF\xE0 picture");
-    EXPECT_NE(ReadFileBytes(dir_.File("film.xml")).find("<Poster_Image>" + cover + "</Poster_Image>"),
-              std::string::npos);
+    EXPECT_NE(
+        ReadFileBytes(dir_.File("film.xml")).find("<Poster_Image>" + cover + "</Poster_Image>"),
+        std::string::npos);
     EXPECT_NE(ReadFileBytes(dir_.File("film.csv")).find("~1~Lantern Road Home .jpg~"),
               std::string::npos);
     const std::size_t asked = service->Requests().size();
@@ -143,8 +145,8 @@ TEST_F(LocalSourceCliTest, AClosedServiceIsNoCoverWithItsReason) {
         {"search", "--db", Database(), "--host", Host, "-d", dir_.Path(), "lantern road home"});
     ASSERT_EQ(run.exit_code, 0) << run.err;
     EXPECT_NE(run.out.find("PosterFile: \n"), std::string::npos) << run.out;
-    EXPECT_EQ(run.err, std::string(dataset::CreditLine) +
-                           "\nkorvid-cli: no cover: connection refused\n");
+    EXPECT_EQ(run.err,
+              std::string(dataset::CreditLine) + "\nkorvid-cli: no cover: connection refused\n");
 }
 
 TEST_F(LocalSourceCliTest, ATitleTypedInDecomposedFormFindsItsFilm) {
@@ -155,6 +157,76 @@ TEST_F(LocalSourceCliTest, ATitleTypedInDecomposedFormFindsItsFilm) {
     const Json answer = Json::parse(run.out);
     EXPECT_EQ(answer["kind"], "film");
     EXPECT_EQ(answer["film"]["address"], LocalAddress("tt9100005"));
+}
+
+// A title typed in another script finds its film, names the title that matched, and the
+// documents and the tag still hold the film's primary title in Latin-1.
+TEST_F(LocalSourceCliTest, ATitleInAnyScriptFindsItsFilmWhichIsSavedAndTaggedByItsOwnTitle) {
+    const struct {
+        const char* typed;
+        const char* matched;  // empty: the list, or the film's own title
+        const char* region;
+        const char* tconst;
+    } cases[] = {
+        {"\xD1\x87\xD1\x83\xD0\xB6\xD0\xBE\xD0\xB9", "\xD0\xA7\xD1\x83\xD0\xB6\xD0\xBE\xD0\xB9",
+         "RU", "tt0078748"},
+        {"\xCE\xBF \xCE\xBF\xCE\xB3\xCE\xB4\xCE\xBF\xCE\xBF\xCF\x82 "
+         "\xCE\xB5\xCF\x80\xCE\xB9\xCE\xB2\xCE\xB1\xCF\x84\xCE\xB7\xCF\x82",
+         "\xCE\x9F \xCE\x8C\xCE\xB3\xCE\xB4\xCE\xBF\xCE\xBF\xCF\x82 "
+         "\xCE\x95\xCF\x80\xCE\xB9\xCE\xB2\xCE\xAC\xCF\x84\xCE\xB7\xCF\x82",
+         "GR", "tt0078748"},
+        {"\xE3\x82\xA8\xE3\x82\xA4\xE3\x83\xAA\xE3\x82\xA2\xE3\x83\xB3",
+         "\xE3\x82\xA8\xE3\x82\xA4\xE3\x83\xAA\xE3\x82\xA2\xE3\x83\xB3", "JP", "tt0078748"},
+        {"\xE5\xBC\x82\xE5\xBD\xA2", "\xE5\xBC\x82\xE5\xBD\xA2", "CN", "tt0078748"},
+        {"\xEC\x97\x90\xEC\x9D\xB4\xEB\xA6\xAC\xEC\x96\xB8",
+         "\xEC\x97\x90\xEC\x9D\xB4\xEB\xA6\xAC\xEC\x96\xB8", "KR", "tt0078748"},
+        {"bittere strasse",
+         "Die bittere Stra\xC3\x9F"
+         "e",
+         "DE", "tt9100001"},
+        {"\xD0\xB4\xD0\xBE\xD1\x80\xD0\xBE\xD0\xB3\xD0\xB0 \xD1\x81 "
+         "\xD1\x84\xD0\xBE\xD0\xBD\xD0\xB0\xD1\x80\xD0\xB5\xD0\xBC",
+         "\xD0\x94\xD0\xBE\xD1\x80\xD0\xBE\xD0\xB3\xD0\xB0 \xD1\x81 "
+         "\xD1\x84\xD0\xBE\xD0\xBD\xD0\xB0\xD1\x80\xD1\x91\xD0\xBC",
+         "RU", "tt9100003"},
+        {"\xE5\x8D\x83\xE5\xB0\x8B",
+         "\xE5\x8D\x83\xE3\x81\xA8\xE5\x8D\x83\xE5\xB0\x8B\xE3\x81\xAE\xE7\xA5\x9E\xE9\x9A\xA0\xE3"
+         "\x81\x97",
+         "JP", "tt9100005"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        const std::string xml = dir_.File("film.xml");
+        const auto run =
+            RunInProcess({"search", "--db", Database(), "--host", Host, "-d", dir_.Path(),
+                          "--no-cover", "--json", "--pick", "0", "--xml", xml, c.typed});
+        ASSERT_EQ(run.exit_code, 0) << run.err;
+        const Json answer = Json::parse(run.out);
+        EXPECT_EQ(answer["film"]["address"], LocalAddress(c.tconst));
+        EXPECT_EQ(answer["matched_title"], c.matched);
+        EXPECT_EQ(answer["matched_region"], c.region);
+        // The documents keep the film's primary title in their Latin-1 bytes.
+        const std::string document = test_support::ReadFileBytes(xml);
+        EXPECT_EQ(document.find("\xD0"), std::string::npos);
+        EXPECT_NE(document.find(Utf8ToLatin1(answer["film"]["title"].get<std::string>())),
+                  std::string::npos);
+    }
+
+    // The list names the title each entry was found by; the tag holds the primary title.
+    const auto list = RunInProcess({"search", "--db", Database(), "--host", Host,
+                                    "stra\xC3\x9F"
+                                    "e"});
+    ASSERT_EQ(list.exit_code, 0) << list.err;
+    EXPECT_EQ(list.out,
+              "0\tLantern Road (1971) \u2014 Die bittere Stra\xC3\x9F"
+              "e (DE)\t" +
+                  LocalAddress("tt9100001") + "\n");
+    const std::string file = Movie("alien.avi");
+    ASSERT_EQ(RunInProcess({"tag", "--db", Database(), "--host", Host, "-d", dir_.Path(), "-s",
+                            "\xD0\xA7\xD0\xA3\xD0\x96\xD0\x9E\xD0\x99", file})
+                  .exit_code,
+              0);
+    EXPECT_EQ(ReadLastTagBytes(file).Title(), "Alien");
 }
 
 TEST_F(LocalSourceCliTest, SearchListsTheSameTitlesAndCreditsTheDataOnStandardError) {
@@ -233,7 +305,8 @@ TEST_F(LocalSourceCliTest, AHostGivenOnTheCommandLineAsksTheSiteUnlessTheDatabas
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.options));
         test_support::ScopedEnv host(
-            "KORVID_HOST", c.korvid_host ? std::optional<std::string>(site_->HostPort()) : std::nullopt);
+            "KORVID_HOST",
+            c.korvid_host ? std::optional<std::string>(site_->HostPort()) : std::nullopt);
         std::vector<std::string> args = {"search", "-d", dir_.Path(), "--json"};
         args.insert(args.end(), c.options.begin(), c.options.end());
         args.push_back("lantern road");

@@ -102,6 +102,28 @@ TEST_F(LocalSourceWindowTest, ATitleTypedInDecomposedFormFindsItsFilm) {
     EXPECT_EQ(form_.StatusText(), LocalStatus);
 }
 
+// A title in another script: the list names the title each entry was found by, and the film's
+// texts and the Title box show it whole.
+TEST_F(LocalSourceWindowTest, ATitleInAnyScriptFindsItsFilmAndTheListSaysWhichTitleMatched) {
+    Search(QString::fromUtf8("\u0447\u0443\u0436\u043E\u0439"));  // чужой
+    EXPECT_EQ(form_.Label3->text(), "Title : Alien ");
+    EXPECT_EQ(form_.Title->text(), "Alien ");
+    EXPECT_EQ(form_.StatusText(), LocalStatus);
+
+    Search(QString::fromUtf8("\u5343\u5C0B"));  // 千尋, inside 千と千尋の神隠し
+    ASSERT_EQ(form_.ListBox1->count(), 1);
+    EXPECT_EQ(form_.ListBox1->item(0)->text(),
+              QString::fromUtf8("Jo\u00EBlle (2004) \u2014 \u5343\u3068\u5343\u5C0B\u306E"
+                                "\u795E\u96A0\u3057 (JP)"));
+    QListWidgetItem* item = form_.ListBox1->item(0);
+    QTest::mouseClick(form_.ListBox1->viewport(), Qt::LeftButton, {},
+                      form_.ListBox1->visualItemRect(item).center());
+    EXPECT_EQ(form_.Label3->text(), QString::fromUtf8("Title : Jo\u00EBlle "));
+    EXPECT_EQ(form_.Label5->text(), QString::fromUtf8("Dir : Ji\u0159\u00ED Nov\u00E1k"));
+    // The list stays as the search gave it.
+    EXPECT_EQ(form_.ListBox1->item(0)->text(), item->text());
+}
+
 TEST_F(LocalSourceWindowTest, AListEntryPickedIsReadFromTheDatabase) {
     Search("lantern road");
     ASSERT_EQ(form_.ListBox1->count(), 3);
