@@ -100,6 +100,7 @@ void PrintStatusText(const dataset::DatabaseStatus& status, std::ostream& out) {
         << "Built:        " << Utf8ForTerminal(status.built_at) << '\n'
         << "Titles:       " << status.titles << '\n'
         << "Names:        " << status.names << '\n'
+        << "Other titles: " << dataset::AlternativeTitlesText(status) << '\n'
         << "Skipped rows: " << status.skipped_rows << '\n'
         << "Size:         " << status.size_bytes << " bytes\n"
         << "Files:\n";
@@ -121,6 +122,12 @@ void PrintStatusJson(const dataset::DatabaseStatus& status, std::ostream& out) {
                                            {"files", files},
                                            {"titles", status.titles},
                                            {"names", status.names},
+                                           {"alternative_titles", status.alternative_titles},
+                                           {"alternative_titles_note",
+                                            status.has_alternative_titles && status.schema_version >= 2
+                                                ? nlohmann::ordered_json(nullptr)
+                                                : nlohmann::ordered_json(
+                                                      dataset::AlternativeTitlesText(status))},
                                            {"skipped_rows", status.skipped_rows},
                                            {"size_bytes", status.size_bytes},
                                            {"credit", dataset::CreditLine}};

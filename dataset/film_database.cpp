@@ -467,4 +467,17 @@ DatabaseStatus FilmDatabase::ReadStatus() const {
     return status;
 }
 
+std::string AlternativeTitlesText(const DatabaseStatus& status) {
+    if (status.schema_version < 2) {
+        return "none: the database was built by an earlier Korvid; an update adds the "
+               "alternative titles";
+    }
+    if (!status.has_alternative_titles) {
+        return std::string("none: ") + AkasFileName +
+               " was not among the files it was built from; an update from the site adds the "
+               "alternative titles";
+    }
+    return std::to_string(status.alternative_titles);
+}
+
 }  // namespace korvid::dataset

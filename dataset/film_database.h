@@ -94,6 +94,10 @@ struct DatabaseStatus {
     std::int64_t size_bytes = 0;    // the database file's size
 };
 
+// What the status says of the alternative titles: their number, or why there are none and
+// how they come ("none: the database was built by an earlier Korvid; an update adds them").
+std::string AlternativeTitlesText(const DatabaseStatus& status);
+
 class AnswerDeadline;
 
 class FilmDatabase {

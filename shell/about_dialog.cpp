@@ -48,6 +48,7 @@ std::string FilmDataStateText(const std::string& db_path) {
                        "\nTitles: " + std::to_string(status.titles) +
                        ", names: " + std::to_string(status.names) +
                        ", size: " + MegabytesText(static_cast<std::uint64_t>(status.size_bytes)) +
+                       "\nAlternative titles: " + dataset::AlternativeTitlesText(status) +
                        "\nFiles:";
     for (const auto& [file, date] : status.file_dates) {
         text += "\n  " + file + "  " + date;
