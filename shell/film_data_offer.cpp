@@ -1,18 +1,21 @@
 #include "shell/film_data_offer.h"
 
+#include <cstdint>
 #include <utility>
 
 #include "client/http.h"
 #include "dataset/film_database.h"
+#include "dataset/source_files.h"
 
 namespace korvid {
 
 std::string FilmDataOfferText() {
-    return std::string(
-               "The site publishes its film data as files instead. Korvid can download the five "
-               "official files (about 1.2 GB) and build its own film database from them on this "
-               "computer, which takes a few minutes. The data are for personal and "
-               "non-commercial use.\n") +
+    const std::uint64_t tenths_of_gb = (dataset::ExpectedDatasetBytes() + 50'000'000) / 100'000'000;
+    return "The site publishes its film data as files instead. Korvid can download the "
+           "official files (about " +
+           std::to_string(tenths_of_gb / 10) + "." + std::to_string(tenths_of_gb % 10) +
+           " GB) and build its own film database from them on this computer, which takes a "
+           "few minutes. The data are for personal and non-commercial use.\n" +
            dataset::CreditLine;
 }
 

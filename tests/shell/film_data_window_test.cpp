@@ -234,7 +234,7 @@ TEST_F(FilmDataWindowTest, TheBrowserCheckWithoutADatabaseOffersTheFilmDataAndDo
     const ScriptedPrompts::Question& offer = prompts_.questions[0];
     EXPECT_THAT(offer.text, StartsWith("Cannot Download Page From Website !\n" +
                                        std::string(BrowserCheckCause) + "\n\n"));
-    EXPECT_THAT(offer.text, HasSubstr("five official files (about 1.2 GB)"));
+    EXPECT_THAT(offer.text, HasSubstr("the official files (about 1.7 GB)"));
     EXPECT_THAT(offer.text, HasSubstr("personal and non-commercial use"));
     EXPECT_THAT(offer.text, EndsWith(dataset::CreditLine));
     EXPECT_EQ(offer.ok_button, "Download");
