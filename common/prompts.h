@@ -13,6 +13,9 @@ enum class PromptAnswer { Ok, Cancel };
 
 // The settings of a file dialog that keeps its state between uses, as the desktop
 // program's dialogs do: the chosen file name and file type are the starting ones next time.
+// Which of a question's two buttons Enter presses.
+enum class DefaultChoice { First, Second };
+
 struct FileDialogState {
     std::string title;              // empty: the dialog's default title
     std::string filter;             // pairs of description and patterns: "XML Files|*.xml|..."
@@ -29,11 +32,13 @@ class Prompts {
     virtual void ShowMessage(const std::string& text) = 0;
     // A warning box with "OK" (the default) and "Cancel"; closing the box counts as Cancel.
     virtual PromptAnswer AskOkCancel(const std::string& caption, const std::string& text) = 0;
-    // A question with two buttons of the given captions, the first the default; closing the
-    // box counts as the second (Cancel). The plain implementations ask it as OK and Cancel.
+    // A question with two buttons of the given captions, the one that Enter presses given by
+    // default_choice; closing the box counts as the second (Cancel). The plain implementations
+    // ask it as OK and Cancel.
     virtual PromptAnswer AskChoice(const std::string& caption, const std::string& text,
                                    const std::string& /*ok_button*/,
-                                   const std::string& /*cancel_button*/) {
+                                   const std::string& /*cancel_button*/,
+                                   DefaultChoice /*default_choice*/ = DefaultChoice::First) {
         return AskOkCancel(caption, text);
     }
     // A file dialog; no value when the user cancels it.

@@ -9,27 +9,44 @@
 
 namespace korvid {
 
-std::string FilmDataOfferText() {
+std::string FilmDataOfferText(const std::string& damage) {
     const std::uint64_t tenths_of_gb = (dataset::ExpectedDatasetBytes() + 50'000'000) / 100'000'000;
-    return "The site publishes its film data as files instead. Korvid can download the "
-           "official files (about " +
-           std::to_string(tenths_of_gb / 10) + "." + std::to_string(tenths_of_gb % 10) +
-           " GB) and build its own film database from them on this computer, which takes a "
-           "few minutes. The data are for personal and non-commercial use.\n" +
-           dataset::CreditLine;
+    const std::string size = "about " + std::to_string(tenths_of_gb / 10) + "." +
+                             std::to_string(tenths_of_gb % 10) + " GB";
+    const std::string what =
+        damage.empty()
+            ? "The site publishes its film data as files instead. Korvid can download the "
+              "official files (" + size + ") and build its own film database from them on this "
+              "computer, which takes a few minutes."
+            : "The film database cannot be used (" + damage + "). Korvid can download the "
+              "official files again where needed (" + size + ") and rebuild it, which takes a "
+              "few minutes.";
+    return what + " The data are for personal and non-commercial use.\n" + dataset::CreditLine;
 }
 
 FilmDataOffer::FilmDataOffer(Prompts& inner, std::function<bool()> wanted,
-                             std::function<void()> accepted)
-    : inner_(inner), wanted_(std::move(wanted)), accepted_(std::move(accepted)) {}
+                             std::function<std::string()> damage, std::function<void()> accepted)
+    : inner_(inner),
+      wanted_(std::move(wanted)),
+      damage_(std::move(damage)),
+      accepted_(std::move(accepted)) {}
 
 void FilmDataOffer::ShowFailure(const std::string& message, const std::string& cause) {
     if (cause != BrowserCheckCause || !wanted_ || !wanted_()) {
         inner_.ShowFailure(message, cause);
         return;
     }
-    const std::string text = message + "\n" + cause + "\n\n" + FilmDataOfferText();
-    if (inner_.AskChoice("Korvid", text, "Download", "Not now") == PromptAnswer::Ok && accepted_) {
+    if (asked_) {
+        inner_.ShowFailure(message, cause + "; " + FilmDataPointer);
+        return;
+    }
+    asked_ = true;
+    const std::string text =
+        message + "\n" + cause + "\n\n" + FilmDataOfferText(damage_ ? damage_() : "");
+    // A 1.7 GB download is never started by a stray Enter.
+    if (inner_.AskChoice("Korvid", text, "&Download", "Not now", DefaultChoice::Second) ==
+            PromptAnswer::Ok &&
+        accepted_) {
         accepted_();
     }
 }

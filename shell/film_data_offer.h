@@ -1,7 +1,9 @@
 #pragma once
 // The offer of the site's film data. It stands in front of the prompts a lookup reports
-// through: a lookup the site answered with its browser check, while no film database is
-// there, says so and offers to download the data ("Download", "Not now") in the same message.
+// through: a lookup the site answered with its browser check, while no film database answers
+// (none is there, or the one there cannot be used), says so and offers to download the data
+// and build the database ("Download", "Not now", Enter meaning "Not now") in the same
+// message. It is asked once a run: later such failures only point at About Korvid's button.
 // Every other prompt passes through unchanged.
 
 #include <functional>
@@ -12,14 +14,20 @@
 
 namespace korvid {
 
-// What the offer says after the failure's two lines.
-std::string FilmDataOfferText();
+// What the offer says after the failure's two lines; damage, when not empty, is why the
+// database that is there cannot be used, and the offer is then to rebuild it.
+std::string FilmDataOfferText(const std::string& damage = "");
+
+// What a browser-check failure adds to its cause once the offer was declined.
+inline constexpr const char* FilmDataPointer = "Help! \xBB Get the film data";
 
 class FilmDataOffer : public Prompts {
   public:
-    // wanted: whether the offer is to be made now (no database there, no update running);
+    // wanted: whether the offer is to be made now (no database answers, no update running);
+    // damage: why the database there cannot be used, empty when there is none;
     // accepted: runs once the message is closed with "Download".
-    FilmDataOffer(Prompts& inner, std::function<bool()> wanted, std::function<void()> accepted);
+    FilmDataOffer(Prompts& inner, std::function<bool()> wanted, std::function<std::string()> damage,
+                  std::function<void()> accepted);
 
     Prompts& Inner() const { return inner_; }
 
@@ -30,9 +38,9 @@ class FilmDataOffer : public Prompts {
         return inner_.AskOkCancel(caption, text);
     }
     PromptAnswer AskChoice(const std::string& caption, const std::string& text,
-                           const std::string& ok_button,
-                           const std::string& cancel_button) override {
-        return inner_.AskChoice(caption, text, ok_button, cancel_button);
+                           const std::string& ok_button, const std::string& cancel_button,
+                           DefaultChoice default_choice = DefaultChoice::First) override {
+        return inner_.AskChoice(caption, text, ok_button, cancel_button, default_choice);
     }
     std::optional<std::string> AskOpenFileName(const std::string& filter) override {
         return inner_.AskOpenFileName(filter);
@@ -52,7 +60,9 @@ class FilmDataOffer : public Prompts {
   private:
     Prompts& inner_;
     std::function<bool()> wanted_;
+    std::function<std::string()> damage_;
     std::function<void()> accepted_;
+    bool asked_ = false;  // the offer was made this run
 };
 
 }  // namespace korvid

@@ -27,7 +27,9 @@ TLocalFilmData::TLocalFilmData(TIMDBImport& importer, QWidget& window, StatusCal
       status_(std::move(status)),
       places_(FilmDataPlaces::FromEnvironment()),
       offer_(
-          importer.UserPrompts(), [this] { return !DatabaseThere() && !UpdateRunning(); },
+          importer.UserPrompts(),
+          [this] { return !importer_.HasFilmDatabase() && !UpdateRunning(); },
+          [this] { return DatabaseThere() && watch_ ? watch_->Problem() : std::string(); },
           // Started from the message loop's next turn, once the lookup has returned.
           [this] { QMetaObject::invokeMethod(this, &TLocalFilmData::StartUpdate,
                                              Qt::QueuedConnection); }) {

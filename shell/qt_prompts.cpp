@@ -69,14 +69,14 @@ PromptAnswer QtPrompts::AskOkCancel(const std::string& caption, const std::strin
 }
 
 PromptAnswer QtPrompts::AskChoice(const std::string& caption, const std::string& text,
-                                  const std::string& ok_button,
-                                  const std::string& cancel_button) {
+                                  const std::string& ok_button, const std::string& cancel_button,
+                                  DefaultChoice default_choice) {
     QMessageBox box(QMessageBox::Question, FromBytes(caption), FromBytes(text),
                     QMessageBox::NoButton, DialogParent());
     box.setTextFormat(Qt::PlainText);
     QPushButton* ok = box.addButton(FromBytes(ok_button), QMessageBox::AcceptRole);
     QPushButton* cancel = box.addButton(FromBytes(cancel_button), QMessageBox::RejectRole);
-    box.setDefaultButton(ok);
+    box.setDefaultButton(default_choice == DefaultChoice::First ? ok : cancel);
     box.setEscapeButton(cancel);
     box.exec();
     return box.clickedButton() == ok ? PromptAnswer::Ok : PromptAnswer::Cancel;

@@ -24,8 +24,8 @@ class QtPrompts : public Prompts {
     void ShowMessage(const std::string& text) override;
     PromptAnswer AskOkCancel(const std::string& caption, const std::string& text) override;
     PromptAnswer AskChoice(const std::string& caption, const std::string& text,
-                           const std::string& ok_button,
-                           const std::string& cancel_button) override;
+                           const std::string& ok_button, const std::string& cancel_button,
+                           DefaultChoice default_choice = DefaultChoice::First) override;
     std::optional<std::string> AskOpenFileName(const std::string& filter) override;
     std::optional<std::string> AskSaveFileName(const std::string& filter,
                                                const std::string& default_extension) override;

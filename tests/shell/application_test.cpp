@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QObject>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 #include <stdexcept>
@@ -249,6 +250,27 @@ TEST(DialogFilterTest, ANameTypedWithoutExtensionGetsTheChosenTypesExtension) {
         ASSERT_TRUE(prompts.ExecuteSaveDialog(state));
         EXPECT_EQ(shown, c.opened_on - 1);
         EXPECT_EQ(state.file_name, dir.File(c.saved));
+    }
+}
+
+// Enter on a question presses the button it was asked with as the default; Escape the second.
+TEST(QuestionBoxTest, EnterPressesTheDefaultButtonAndEscapeTheSecond) {
+    QtPrompts prompts;
+    const struct {
+        DefaultChoice default_choice;
+        Qt::Key key;
+        PromptAnswer answer;
+    } cases[] = {{DefaultChoice::First, Qt::Key_Return, PromptAnswer::Ok},
+                 {DefaultChoice::Second, Qt::Key_Return, PromptAnswer::Cancel},
+                 {DefaultChoice::First, Qt::Key_Escape, PromptAnswer::Cancel}};
+    for (const auto& c : cases) {
+        QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            ASSERT_NE(box, nullptr);
+            QTest::keyClick(box, c.key);
+        });
+        EXPECT_EQ(prompts.AskChoice("Korvid", "Download?", "&Download", "Not now", c.default_choice),
+                  c.answer);
     }
 }
 

@@ -237,15 +237,25 @@ TEST_F(FilmDataWindowTest, TheBrowserCheckWithoutADatabaseOffersTheFilmDataAndDo
     EXPECT_THAT(offer.text, HasSubstr("the official files (about 1.7 GB)"));
     EXPECT_THAT(offer.text, HasSubstr("personal and non-commercial use"));
     EXPECT_THAT(offer.text, EndsWith(dataset::CreditLine));
-    EXPECT_EQ(offer.ok_button, "Download");
+    EXPECT_EQ(offer.ok_button, "&Download");  // Alt+D
     EXPECT_EQ(offer.cancel_button, "Not now");
+    // Enter means "Not now": a stray key starts no download of gigabytes.
+    EXPECT_EQ(offer.default_choice, DefaultChoice::Second);
     EXPECT_TRUE(prompts_.messages.empty());
     EXPECT_EQ(Status(), "Lookup failed: " + std::string(BrowserCheckCause));
     QCoreApplication::processEvents();
     EXPECT_EQ(form_.FilmData().Update(), nullptr);
 
-    prompts_.answers = {PromptAnswer::Ok};  // "Download"
+    // Asked once a run: the next lookup points at About Korvid's button instead.
     Search("joelle");
+    EXPECT_EQ(prompts_.questions.size(), 1u);
+    ASSERT_EQ(prompts_.messages.size(), 1u);
+    EXPECT_THAT(prompts_.messages[0], EndsWith(std::string(BrowserCheckCause) + "; " +
+                                               FilmDataPointer));
+
+    TAboutDialog* about = OpenAbout();
+    ASSERT_NE(about, nullptr);
+    QTest::mouseClick(about->UpdateButton, Qt::LeftButton);
     ASSERT_TRUE(WaitFor([&] { return form_.FilmData().Update() != nullptr; }));
     TUpdateDialog* update = form_.FilmData().Update();
     ASSERT_TRUE(WaitFor([&] { return !update->Running(); }));

@@ -18,6 +18,7 @@ class ScriptedPrompts : public Prompts {
         std::string text;
         std::string ok_button = "OK";
         std::string cancel_button = "Cancel";
+        DefaultChoice default_choice = DefaultChoice::First;
     };
 
     std::vector<std::string> messages;
@@ -35,9 +36,9 @@ class ScriptedPrompts : public Prompts {
     }
 
     PromptAnswer AskChoice(const std::string& caption, const std::string& text,
-                           const std::string& ok_button,
-                           const std::string& cancel_button) override {
-        questions.push_back({caption, text, ok_button, cancel_button});
+                           const std::string& ok_button, const std::string& cancel_button,
+                           DefaultChoice default_choice = DefaultChoice::First) override {
+        questions.push_back({caption, text, ok_button, cancel_button, default_choice});
         return Next(answers, PromptAnswer::Ok);
     }
 
