@@ -22,6 +22,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <exception>
+#include <filesystem>
 #include <limits>
 
 #include "client/film_page.h"
@@ -37,6 +38,7 @@
 #include "shell/lookup_status.h"
 #include "shell/mdCONTROLS.h"
 #include "shell/picture.h"
+#include "shell/replace_question.h"
 #include "shell/png_image.h"
 #include "tag/tag_routines.h"
 
@@ -46,10 +48,9 @@ namespace {
 constexpr int KeyEnter = 13;
 constexpr int KeyEscape = 27;
 
-constexpr const char* DocumentFilter = "XML Files|*.xml|CSV Files|*.csv|All Files|*.*";
-// The positions of the two documents' types in DocumentFilter, counted from 1.
-constexpr int XmlFilterIndex = 1;
-constexpr int CsvFilterIndex = 2;
+// Each document's dialog lists its own type first.
+constexpr const char* XmlFilter = "XML Files|*.xml|All Files|*.*";
+constexpr const char* CsvFilter = "CSV Files|*.csv|All Files|*.*";
 // The message of a lookup that found a page of another kind than a film's.
 constexpr const char* NotFilmPageMessage = "Cannot Download Page From Website !";
 // The right edge of the detail labels: the plot box's.
@@ -254,9 +255,12 @@ Tmovieform::Tmovieform(TIMDBImport& importer, Prompts& prompts, std::string app_
     BuildLayout();
     ConnectHandlers();
 
-    SaveDialog.title = "Save DVD Xml File";
-    SaveDialog.filter = DocumentFilter;
-    SaveDialog.default_extension = ".xml";
+    XmlSaveDialog.title = "Save DVD Xml File";
+    XmlSaveDialog.filter = XmlFilter;
+    XmlSaveDialog.default_extension = ".xml";
+    CsvSaveDialog.title = "Save DVD Csv File";
+    CsvSaveDialog.filter = CsvFilter;
+    CsvSaveDialog.default_extension = ".csv";
     SavePicture.title = "Save Cover Image";
     SavePicture.default_extension = ".jpg";
     SavePicture.filter = GraphicFilter();
@@ -652,26 +656,32 @@ void Tmovieform::ReportNotFilmPage() {
     }
 }
 
-// Each document's button opens the shared dialog on its own file type, whose extension a
-// name typed without one gets.
+// Each document's button opens its own dialog, on its own file type and its own last name;
+// a file already there is replaced only when the user says so.
 void Tmovieform::xmlsavebutClick() {
-    SaveDialog.filter_index = XmlFilterIndex;
-    SaveDialog.default_extension = ".xml";
-    if (prompts_.ExecuteSaveDialog(SaveDialog)) {
-        importer_.SaveXml(ChosenDocumentName(SaveDialog.file_name));
+    if (prompts_.ExecuteSaveDialog(XmlSaveDialog) &&
+        MayReplace(prompts_, XmlSaveDialog.file_name)) {
+        importer_.SaveXml(ChosenDocumentName(XmlSaveDialog.file_name));
     }
 }
 
 void Tmovieform::Button3Click() {
-    SaveDialog.filter_index = CsvFilterIndex;
-    SaveDialog.default_extension = ".csv";
-    if (prompts_.ExecuteSaveDialog(SaveDialog)) {
-        importer_.SaveCsv(ChosenDocumentName(SaveDialog.file_name));
+    if (prompts_.ExecuteSaveDialog(CsvSaveDialog) &&
+        MayReplace(prompts_, CsvSaveDialog.file_name)) {
+        importer_.SaveCsv(ChosenDocumentName(CsvSaveDialog.file_name));
     }
 }
 
+// The dialog offers the cover's own name, in the folder a cover was saved to last.
 void Tmovieform::Button2Click() {
-    if (prompts_.ExecuteSaveDialog(SavePicture)) {
+    if (!importer_.PosterFile.empty()) {
+        const std::filesystem::path cover(importer_.PosterFile.str());
+        const std::filesystem::path last(SavePicture.file_name);
+        SavePicture.file_name = (last.has_parent_path() ? last.parent_path() / cover.filename()
+                                                        : cover.filename())
+                                    .string();
+    }
+    if (prompts_.ExecuteSaveDialog(SavePicture) && MayReplace(prompts_, SavePicture.file_name)) {
         Image1->Picture().SaveToFile(SavePicture.file_name);
     }
 }

@@ -84,9 +84,10 @@ class Tmovieform : public QWidget {
     QStatusBar* StatusBar;
     TXPThemeAPI* XPThemeAPI1;
 
-    // The shared save dialog of both documents, the cover's save-picture dialog, and the
-    // open dialog of both tag buttons.
-    FileDialogState SaveDialog;
+    // The save dialog of each document, each starting from its own last name, the cover's
+    // save-picture dialog, and the open dialog of both tag buttons.
+    FileDialogState XmlSaveDialog;
+    FileDialogState CsvSaveDialog;
     FileDialogState SavePicture;
     FileDialogState OpenMovieDialog;
 

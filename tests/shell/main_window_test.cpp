@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <string>
@@ -403,7 +404,7 @@ TEST_F(MainWindowTest, AnEmptyCoverGivesOneJpegErrorBoxWhenPaintedAndABlankArea)
     EXPECT_EQ(prompts_.errors[0], "JPEG error #42\nThe cover file is empty.");
 }
 
-TEST_F(MainWindowTest, SaveCommandsWriteThroughTheSharedDialog) {
+TEST_F(MainWindowTest, SaveCommandsWriteThroughTheirOwnDialogsAndAskBeforeReplacing) {
     Search("orchard");
     Pick(0);
     const std::string xml = dir_.File("film.xml");
@@ -414,20 +415,44 @@ TEST_F(MainWindowTest, SaveCommandsWriteThroughTheSharedDialog) {
     EXPECT_THAT(ReadFileBytes(xml), HasSubstr("The Silent Orchard"));
     EXPECT_THAT(ReadFileBytes(csv), HasSubstr("Productname~Owner~Image"));
     ASSERT_EQ(prompts_.dialogs.size(), 2u);
-    // One dialog for both documents, starting from its last use, each button on its own type.
-    EXPECT_EQ(prompts_.dialogs[0].filter_index, 1);
+    // Each document its own dialog, its own type first, starting from its own last name.
+    EXPECT_EQ(prompts_.dialogs[0].title, "Save DVD Xml File");
+    EXPECT_EQ(prompts_.dialogs[0].filter.substr(0, 15), "XML Files|*.xml");
     EXPECT_EQ(prompts_.dialogs[0].default_extension, ".xml");
-    EXPECT_EQ(prompts_.dialogs[1].title, "Save DVD Xml File");
-    EXPECT_EQ(prompts_.dialogs[1].filter_index, 2) << "CSV Files";
+    EXPECT_EQ(prompts_.dialogs[1].title, "Save DVD Csv File");
+    EXPECT_EQ(prompts_.dialogs[1].filter.substr(0, 15), "CSV Files|*.csv");
     EXPECT_EQ(prompts_.dialogs[1].default_extension, ".csv");
-    EXPECT_EQ(prompts_.dialogs[1].file_name, xml);
+    EXPECT_EQ(prompts_.dialogs[1].file_name, "");
+    EXPECT_TRUE(prompts_.questions.empty()) << "no file was in the way";
 
-    // A cover saved under a bitmap name holds the JPEG bytes as they arrived.
+    // Writing over a file asks first: No leaves it as it was, Yes replaces it.
+    const struct {
+        PromptAnswer answer;
+        bool replaced;
+    } answers[] = {{PromptAnswer::Cancel, false}, {PromptAnswer::Ok, true}};
+    for (const auto& a : answers) {
+        test_support::WriteFileBytes(csv, "mine");
+        prompts_.file_names = {csv};
+        prompts_.answers = {a.answer};
+        QTest::mouseClick(form_.ToolButton5, Qt::LeftButton);  // the XML document into film.csv
+        // The XML dialog starts from its own last name: film.xml, then the film.csv chosen.
+        EXPECT_EQ(prompts_.dialogs.back().file_name, a.replaced ? csv : xml);
+        ASSERT_FALSE(prompts_.questions.empty());
+        EXPECT_EQ(prompts_.questions.back().text,
+                  "film.csv already exists.\nDo you want to replace it?");
+        EXPECT_EQ(prompts_.questions.back().default_choice, DefaultChoice::Second);
+        EXPECT_EQ(ReadFileBytes(csv) != "mine", a.replaced);
+    }
+
+    // A cover saved under a bitmap name holds the JPEG bytes as they arrived; the dialog
+    // offers the cover's own name.
     const std::string cover = dir_.File("cover.bmp");
     prompts_.file_names = {cover};
     QTest::mouseClick(form_.Button2, Qt::LeftButton);
     EXPECT_EQ(ReadFileBytes(cover), CoverJpeg());
     EXPECT_EQ(prompts_.dialogs.back().title, "Save Cover Image");
+    EXPECT_EQ(prompts_.dialogs.back().file_name,
+              std::filesystem::path(importer_.PosterFile.str()).filename().string());
 
     // A name the importer could keep only cut is refused, and no other file is written.
     const std::string too_long = dir_.Dir() + std::string(300, 'x') + ".xml";
@@ -476,9 +501,8 @@ TEST_F(MainWindowTest, EveryToolbarButtonHasAKeyThatIsDroppedDuringALookup) {
         Qt::KeyboardModifiers modifiers;
         const char* dialog_filter;  // the file dialog the key opens, or none
     } keys[] = {
-        {Qt::Key_S, Qt::ControlModifier, "XML Files|*.xml|CSV Files|*.csv|All Files|*.*"},
-        {Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier,
-         "XML Files|*.xml|CSV Files|*.csv|All Files|*.*"},
+        {Qt::Key_S, Qt::ControlModifier, "CSV Files|*.csv|All Files|*.*"},
+        {Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier, "XML Files|*.xml|All Files|*.*"},
         {Qt::Key_T, Qt::ControlModifier, "All Supported Formats |*.avi;"},
         {Qt::Key_R, Qt::ControlModifier, "All Supported Formats |*.avi;"},
         {Qt::Key_F1, Qt::NoModifier, nullptr},
@@ -491,8 +515,8 @@ TEST_F(MainWindowTest, EveryToolbarButtonHasAKeyThatIsDroppedDuringALookup) {
             EXPECT_THAT(prompts_.dialogs.back().filter, ::testing::StartsWith(key.dialog_filter));
         }
     }
-    EXPECT_EQ(prompts_.dialogs[0].filter_index, 2) << "Ctrl+S saves the CSV document";
-    EXPECT_EQ(prompts_.dialogs[1].filter_index, 1) << "Ctrl+Shift+S the XML document";
+    EXPECT_EQ(prompts_.dialogs[0].title, "Save DVD Csv File") << "Ctrl+S saves the CSV document";
+    EXPECT_EQ(prompts_.dialogs[1].title, "Save DVD Xml File") << "Ctrl+Shift+S the XML document";
     EXPECT_EQ(help_clicks, 1);
     // F1 opened About Korvid; the user closes it and is back in the main window.
     for (QWidget* window : QApplication::topLevelWidgets()) {
