@@ -491,6 +491,14 @@ void Tmovieform::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // A build takes minutes at full size: quitting in the middle of one is asked first. The
+    // downloads are kept either way, so a later update goes on from there.
+    if (film_data_->UpdateRunning() &&
+        prompts_.AskChoice("Korvid", UpdateRunningQuestion, "&Stop it and quit", "&Go on",
+                           DefaultChoice::Second) != PromptAnswer::Ok) {
+        event->ignore();
+        return;
+    }
     QWidget::closeEvent(event);
 }
 

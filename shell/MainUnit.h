@@ -36,6 +36,10 @@ inline constexpr const char* MainCaption = "Brellow Korvid";
 inline constexpr int MainClientWidth = 1009;
 inline constexpr int MainClientHeight = 530;
 
+// Asked when the window is closed while an update of the film data runs.
+inline constexpr const char* UpdateRunningQuestion =
+    "An update is running; stop it?\nWhat was downloaded is kept for the next update.";
+
 class Tmovieform : public QWidget {
     Q_OBJECT
 

@@ -366,6 +366,27 @@ TEST_F(FilmDataWindowTest, CancelKeepsTheOldDatabaseAndThePartsDownloaded) {
     EXPECT_EQ(Status(), LocalStatus);
 }
 
+// Closing the window or Go Away (Ctrl+Q) while an update runs asks first; "Go on" (Enter) keeps both.
+TEST_F(FilmDataWindowTest, QuittingDuringAnUpdateAsksFirst) {
+    site_.Slow(16, std::chrono::milliseconds(50));
+    TUpdateDialog* update = StartUpdate();
+    ASSERT_NE(update, nullptr);
+    form_.show();
+    prompts_.answers = {PromptAnswer::Cancel};  // "Go on"
+    QTest::mouseClick(form_.ToolButton13, Qt::LeftButton);  // Go Away, as Ctrl+Q
+    ASSERT_EQ(prompts_.questions.size(), 1u);
+    EXPECT_EQ(prompts_.questions[0].text, UpdateRunningQuestion);
+    EXPECT_EQ(prompts_.questions[0].default_choice, DefaultChoice::Second);
+    EXPECT_TRUE(form_.isVisible());
+    EXPECT_TRUE(update->Running());
+
+    prompts_.answers = {PromptAnswer::Ok};  // "Stop it and quit"
+    EXPECT_TRUE(form_.close());
+    EXPECT_FALSE(form_.isVisible());
+    QTest::mouseClick(update->CancelButton, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return !update->Running(); }));
+}
+
 TEST_F(FilmDataWindowTest, ASecondUpdateOnTheSameCacheSaysAnotherIsRunning) {
     site_.Slow(16, std::chrono::milliseconds(50));
     TUpdateDialog* first = StartUpdate();
