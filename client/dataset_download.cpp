@@ -455,20 +455,27 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
     if (!db_folder.empty()) {
         CreateFolder(db_folder.string(), "the database folder");
     }
+    // A file the update has not got (the alternative titles of a folder) has an empty path.
     const auto source_of = [&report](int index) {
-        const UpdatedFile& file = report.files[index];
-        return dataset::SourceFile{file.path, file.date, file.size};
+        const char* name = DatasetFileNames[index];
+        const auto file =
+            std::find_if(report.files.begin(), report.files.end(),
+                         [name](const UpdatedFile& file) { return file.name == name; });
+        return file != report.files.end() ? dataset::SourceFile{file->path, file->date, file->size}
+                                          : dataset::SourceFile{};
     };
-    const dataset::BuildSources sources{
-        source_of(0), source_of(1), source_of(2), source_of(3), source_of(4),
-        report.files.size() > 5 ? source_of(5) : dataset::SourceFile{}};
+    const dataset::BuildSources sources{source_of(0), source_of(1), source_of(2),
+                                        source_of(3), source_of(4), source_of(5)};
     dataset::BuildProgressCallback build_progress;
     if (options.progress) {
-        build_progress = [&options](const dataset::BuildProgress& step) {
+        // The build reads the files there are: five from a folder without the alternative
+        // titles.
+        const int build_files = static_cast<int>(report.files.size());
+        build_progress = [&options, build_files](const dataset::BuildProgress& step) {
             const bool indexing = step.phase == dataset::BuildProgress::Phase::Indexing;
             options.progress({indexing ? UpdateProgress::Step::Index : UpdateProgress::Step::Build,
                               step.file, step.bytes_read, step.bytes_total, step.rows,
-                              step.file_number, FileCount});
+                              step.file_number, build_files});
         };
     }
     if (options.stop.stop_requested()) {

@@ -48,7 +48,7 @@ using UpdateProgressCallback = std::function<void(const UpdateProgress&)>;
 
 struct DatasetDownloadOptions {
     // Empty: DatasetBaseUrl. An http:// or https:// base address, or a local folder (also
-    // as file://FOLDER) that holds the five files.
+    // as file://FOLDER) that holds the files (all but the alternative titles are needed there).
     std::string source;
     std::string cache_folder;  // the downloads' cache (DatasetCacheFolder())
     std::string db_path;       // the database to build (DatabasePath())

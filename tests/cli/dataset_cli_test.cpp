@@ -75,7 +75,7 @@ TEST_F(DatasetCliTest, UpdateThenStatusTellWhatTheDatabaseHolds) {
     EXPECT_GT(object["names"].get<int>(), 0);
     EXPECT_GT(object["size_bytes"].get<int>(), 0);
     EXPECT_FALSE(object["built"].get<std::string>().empty());
-    ASSERT_EQ(object["files"].size(), 5u);
+    ASSERT_EQ(object["files"].size(), 6u);
     EXPECT_EQ(object["files"]["title.crew.tsv.gz"], "2026-12-06T00:00:00Z");
 
     const auto text = RunInProcess({"dataset", "status"});
