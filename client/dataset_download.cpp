@@ -120,7 +120,6 @@ class CachedDownload {
                 return Finished(UpdatedFile::Origin::Unchanged, *cached_);
             }
             if (outcome == Outcome::Complete) {
-                CheckGzip();
                 return Finished(UpdatedFile::Origin::Downloaded, Promote());
             }
             if (attempt >= options_.attempts) {
@@ -145,7 +144,7 @@ class CachedDownload {
         const std::stop_token stop = options_.stop;
         http.keep_going = [stop] { return !stop.stop_requested(); };
         const std::uint64_t offset = AskFor(http);
-        PartWriter part(part_, base_, offset, options_.max_file_bytes);
+        PartWriter part(part_, base_, offset, options_.max_file_bytes, options_.stop);
         http.answer_started = [&part](long status, const ResponseHeaders& headers) {
             part.Begin(status, headers);
         };
@@ -187,8 +186,8 @@ class CachedDownload {
         return 0;
     }
 
-    // How the transfer ended: the file whole or unchanged, cut (to be tried again, with the
-    // cause in failure_), or a failure of the update, raised.
+    // How the transfer ended: the file whole (and whole gzip data) or unchanged, cut (to be
+    // tried again, with the cause in failure_), or a failure of the update, raised.
     Outcome Classify(const TransferInfo& info, const PartWriter& part, std::uint64_t offset) {
         if (!part.TooLarge().empty()) {
             // Never kept: a part over the limit is no beginning of the file wanted.
@@ -199,8 +198,13 @@ class CachedDownload {
             // A full disk keeps the part for resuming once there is room.
             throw FileFailure(name_, WriteError(part.WriteErrorNumber()).what());
         }
-        if (info.cancelled) {
+        if (info.cancelled || part.Stopped()) {
             throw UpdateCancelled();
+        }
+        if (!part.Spoilt().empty()) {
+            // Found while the bytes arrived, or in the part held before they did: whatever
+            // follows, the file is no gzip data.
+            Spoilt(part.Spoilt());
         }
         if (IsBrowserCheck(info, part.Size())) {
             throw FileFailure(name_, BrowserCheckCause);
@@ -211,7 +215,8 @@ class CachedDownload {
         if (info.status == 416 && offset > 0 &&
             UnsatisfiedRangeTotal(info.headers.content_range) == offset) {
             // The part held is the whole file already (an update was stopped while it
-            // checked it): nothing is fetched again.
+            // checked it): nothing is fetched again, and it is checked here, once.
+            CheckWholePart();
             return Outcome::Complete;
         }
         if ((info.status == 416 && offset > 0) || part.WrongPart()) {
@@ -233,20 +238,29 @@ class CachedDownload {
             failure_ = info.error.empty() ? "the transfer was cut off" : info.error;
             return Outcome::Cut;
         }
+        // Every byte of the part has passed the check on its way in.
+        if (const std::string damage = part.GzipVerdict(); !damage.empty()) {
+            Spoilt(damage);
+        }
         return Outcome::Complete;
     }
 
-    // A whole answer that is not whole gzip data (a server that sent it short) is never
-    // kept: the next update fetches the file whole.
-    void CheckGzip() {
+    // A part that arrived in an earlier update, whole already: read through the check once.
+    void CheckWholePart() {
         const std::string damage = GzipDamage(part_, options_.stop);
         if (damage == "stopped") {
             throw UpdateCancelled();
         }
         if (!damage.empty()) {
-            Forget();
-            throw FileFailure(name_, "the download is spoilt: " + damage);
+            Spoilt(damage);
         }
+    }
+
+    // A whole answer that is not whole gzip data (a server that sent it short or damaged) is
+    // never kept: the next update fetches the file whole.
+    [[noreturn]] void Spoilt(const std::string& damage) {
+        Forget();
+        throw FileFailure(name_, "the download is spoilt: " + damage);
     }
 
     // The complete part becomes the cached file, with its record and length.

@@ -621,10 +621,21 @@ class EndlessServer {
     std::thread thread_;
 };
 
+// Letters that gzip cannot make much smaller, the same in every run.
+std::string NoisyText(std::size_t size) {
+    std::minstd_rand letters(7);
+    std::string text(size, ' ');
+    for (char& c : text) {
+        c = static_cast<char>('a' + letters() % 26);
+    }
+    return text;
+}
+
 // A download larger than its answer announced or than the limit fails at once with its cause,
 // and its part is removed.
 TEST_F(DatasetUpdateTest, ADownloadOverItsLimitFailsAndItsPartIsRemoved) {
-    const std::string body(64 * 1024, 'x');
+    // Whole gzip members one after another: data the gzip check takes however long it runs.
+    const std::string body = sample::GzipCompress(NoisyText(64 * 1024));
     struct Case {
         std::string head;
         std::uint64_t limit;
@@ -643,6 +654,59 @@ TEST_F(DatasetUpdateTest, ADownloadOverItsLimitFailsAndItsPartIsRemoved) {
         options.max_file_bytes = test.limit;
         EXPECT_EQ(FailedUpdate(options), "title.basics.tsv.gz: " + test.cause);
         EXPECT_FALSE(test_support::FileExists(cache_.File("title.basics.tsv.gz.part")));
+    }
+}
+
+// An answer that is no gzip data is refused as soon as its first bad bytes arrive: neither its
+// end (these never end) nor a second reading of the file is waited for, and its part is removed.
+TEST_F(DatasetUpdateTest, AnAnswerThatIsNoGzipDataIsRefusedWhileItArrives) {
+    // A gzip header, then deflate blocks of a type that does not exist (0xFF).
+    const std::string bad_blocks =
+        std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03", 10) + std::string(1024, '\xff');
+    struct Case {
+        std::string body;
+        std::string cause;
+    };
+    const std::vector<Case> cases = {
+        {std::string(64 * 1024, 'x'), "not a gzip file"},
+        {bad_blocks, "the gzip data is corrupt"},
+    };
+    for (const Case& test : cases) {
+        const EndlessServer endless("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", test.body);
+        DatasetDownloadOptions options = Options();
+        options.source = endless.Base();
+        EXPECT_EQ(FailedUpdate(options),
+                  "title.basics.tsv.gz: the download is spoilt: " + test.cause);
+        EXPECT_FALSE(test_support::FileExists(cache_.File("title.basics.tsv.gz.part")));
+        EXPECT_FALSE(test_support::FileExists(cache_.File("title.basics.tsv.gz.part.meta")));
+    }
+}
+
+// A part held from before is read through the check before anything is added to it: one
+// spoilt in its held bytes is refused and removed, whether the server sends the rest (206) or
+// says the part is whole already (416), and the next update fetches the file whole.
+TEST_F(DatasetUpdateTest, APartSpoiltInItsHeldBytesIsRefusedAndFetchedWholeNextTime) {
+    const std::string name = "title.crew.tsv.gz";
+    const std::string good = server_.Gzip(name);
+    for (const std::size_t held : {good.size() / 2, good.size()}) {
+        std::string part = good.substr(0, held);
+        std::fill(part.begin() + 10, part.end(), '\xff');  // all but the gzip header
+        WriteFileBytes(cache_.File(name + ".part"), part);
+        WriteFileBytes(cache_.File(name + ".part.meta"),
+                       "Source: " + server_.Base() +
+                           "\nETag: " + sample::SampleSite().Datasets().at(name).etag + "\n");
+
+        EXPECT_EQ(FailedUpdate(Options()),
+                  name + ": the download is spoilt: the gzip data is corrupt")
+            << held;
+        EXPECT_EQ(server_.RequestsFor(name).back().Header("Range"),
+                  "bytes=" + std::to_string(held) + "-");
+        EXPECT_FALSE(test_support::FileExists(cache_.File(name + ".part"))) << held;
+        EXPECT_FALSE(test_support::FileExists(cache_.File(name + ".part.meta"))) << held;
+
+        UpdateDatasets(Options());
+        EXPECT_EQ(server_.RequestsFor(name).back().Header("Range"), "") << held;
+        EXPECT_EQ(ReadFileBytes(cache_.File(name)), good) << held;
     }
 }
 
