@@ -24,6 +24,7 @@
 #include "common/output_file.h"
 #include "dataset/build_file.h"
 #include "dataset/database_path.h"
+#include "dataset/database_schema.h"
 #include "dataset/film_database.h"
 
 namespace korvid {
@@ -356,8 +357,10 @@ void ForgetCopyNamedIn(const std::string& cause, const std::string& cache_folder
     }
 }
 
-// The counts of the database at db_path when it was built from copies of the files' dates;
-// nothing when there is no such database, it cannot be read, or a date differs.
+// The counts of the database at db_path when it was built from copies of exactly these files,
+// each of the same date and size, by a build of today's schema; nothing when there is no such
+// database, it cannot be read, a file differs, or one is there that was not used (or the other
+// way round: the alternative titles).
 std::optional<dataset::BuildReport> BuiltFromTheseCopies(const std::string& db_path,
                                                          const std::vector<UpdatedFile>& files) {
     struct stat info {};
@@ -370,11 +373,16 @@ std::optional<dataset::BuildReport> BuiltFromTheseCopies(const std::string& db_p
     } catch (const DatasetError&) {
         return std::nullopt;
     }
+    if (std::to_string(status.schema_version) != dataset::kSchemaVersion ||
+        status.file_dates.size() != files.size()) {
+        return std::nullopt;
+    }
     for (const UpdatedFile& file : files) {
-        const auto built_from = std::find_if(
-            status.file_dates.begin(), status.file_dates.end(),
-            [&file](const auto& name_date) { return name_date.first == file.name; });
-        if (built_from == status.file_dates.end() || built_from->second != file.date) {
+        const auto named = [&file](const auto& entry) { return entry.first == file.name; };
+        const auto date = std::find_if(status.file_dates.begin(), status.file_dates.end(), named);
+        const auto size = std::find_if(status.file_sizes.begin(), status.file_sizes.end(), named);
+        if (date == status.file_dates.end() || date->second != file.date ||
+            size == status.file_sizes.end() || size->second != file.size) {
             return std::nullopt;
         }
     }
@@ -452,10 +460,11 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
                    : LocalFile(source, name));
     }
 
-    // Every file reported unchanged, and the database built from copies of the same dates: a
-    // build would make the same database again, so the one there is kept.
+    // Every file reported unchanged by the server (a folder's files always count as such), and
+    // the database built from copies of the same dates and sizes: a build would make the same
+    // database again, so the one there is kept.
     const auto unchanged = [](const UpdatedFile& file) {
-        return file.origin == UpdatedFile::Origin::Unchanged;
+        return file.origin != UpdatedFile::Origin::Downloaded;
     };
     if (std::all_of(report.files.begin(), report.files.end(), unchanged)) {
         if (const auto counts = BuiltFromTheseCopies(options.db_path, report.files)) {

@@ -710,6 +710,27 @@ TEST_F(DatasetUpdateTest, APartSpoiltInItsHeldBytesIsRefusedAndFetchedWholeNextT
     }
 }
 
+// A database built by an earlier Korvid, of an earlier schema, is never up to date: it is built
+// again though the server answers every file unchanged.
+TEST_F(DatasetUpdateTest, ADatabaseOfAnEarlierSchemaIsBuiltAgainThoughNoFileChanged) {
+    UpdateDatasets(Options());
+    const std::string earlier = std::to_string(std::stoi(dataset::kSchemaVersion) - 1);
+    {
+        dataset::SqliteConnection db(data_.File("films.sqlite"), SQLITE_OPEN_READWRITE);
+        db.Exec(("UPDATE meta SET value = '" + earlier + "' WHERE key = 'schema_version'").c_str());
+        db.Close();
+    }
+
+    const DatasetUpdateReport again = UpdateDatasets(Options());
+    for (const UpdatedFile& file : again.files) {
+        EXPECT_EQ(file.origin, UpdatedFile::Origin::Unchanged) << file.name;
+    }
+    EXPECT_TRUE(again.rebuilt);
+    EXPECT_EQ(
+        std::to_string(dataset::FilmDatabase(data_.File("films.sqlite")).Status().schema_version),
+        dataset::kSchemaVersion);
+}
+
 // Names in the cache that are not the cache's own regular files (a hard link to a file
 // outside, a symbolic link, FIFOs) are never written through nor waited on: they are replaced.
 TEST_F(DatasetUpdateTest, LinksAndFifosInTheCacheAreReplacedNotUsed) {
