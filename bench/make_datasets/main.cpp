@@ -112,7 +112,7 @@ const char* const kAkaTypeLists[] = {"dvd\x02video", "imdbDisplay\x02tv", "alter
                                      "festival\x02working"};
 const char* const kAkaAttributes[] = {
     "literal title", "literal English title", "transliterated title",         "short title",
-    "new title",     "reissue title",         "alternative spelling",         "complete title",
+    "new title",     "re-release title",      "alternative spelling",         "complete title",
     "working title", "promotional title",     "informal title\x02short title"};
 
 const char* const kCategories[] = {
