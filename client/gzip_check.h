@@ -39,8 +39,6 @@ class GzipCheck {
     // not ("the file is cut short", "the file is empty", ...).
     std::string Verdict() const;
 
-    std::uint64_t Bytes() const { return bytes_; }
-
   private:
     z_stream stream_{};
     std::vector<unsigned char> scratch_;

@@ -3,15 +3,13 @@
 
 #include "client/gzip_check.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 
-#include <stop_token>
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "common/file_descriptor.h"
 #include "dataset/film_database.h"
 #include "dataset/gzip_lines.h"
 #include "sample-site/sample_site.h"
@@ -81,42 +79,6 @@ TEST(GzipCheckTest, GivesTheBuildsVerdictHoweverTheBytesArrive) {
                 << test.what << ", in pieces of " << piece;
         }
     }
-}
-
-TEST(GzipCheckTest, ADamageIsKnownAtTheByteThatShowsItAndTheRestIsRefused) {
-    const std::string header = sample::GzipCompress("x").substr(0, 10);
-    GzipCheck check;
-    EXPECT_TRUE(check.Feed(header.data(), header.size()));
-    EXPECT_EQ(check.Damage(), "");
-    EXPECT_FALSE(check.Feed("\xff", 1));
-    EXPECT_EQ(check.Damage(), "the gzip data is corrupt");
-    EXPECT_FALSE(check.Feed(header.data(), header.size()));
-}
-
-TEST(GzipCheckTest, AFileIsReadFromItsStartUpToTheLengthGiven) {
-    TempDir dir;
-    const std::string whole = sample::GzipCompress("tconst\tdirectors\nt1\tn1\n");
-    WriteFileBytes(dir.File("f"), whole + "more bytes that are not read");
-    const FileDescriptor file(::open(dir.File("f").c_str(), O_RDONLY | O_CLOEXEC));
-    ASSERT_TRUE(file.IsOpen());
-    ASSERT_EQ(::lseek(file.Get(), 5, SEEK_SET), 5);
-
-    GzipCheck check;
-    EXPECT_TRUE(check.FeedFile(file.Get(), whole.size(), {}));
-    EXPECT_EQ(check.Bytes(), whole.size());
-    EXPECT_EQ(check.Verdict(), "");
-    EXPECT_EQ(::lseek(file.Get(), 0, SEEK_CUR), 5) << "the descriptor's offset was moved";
-}
-
-TEST(GzipCheckTest, AStopEndsTheReadingOfAFile) {
-    TempDir dir;
-    WriteFileBytes(dir.File("f"), sample::GzipCompress("tconst\tdirectors\n"));
-    const FileDescriptor file(::open(dir.File("f").c_str(), O_RDONLY | O_CLOEXEC));
-    std::stop_source stop;
-    stop.request_stop();
-    GzipCheck check;
-    EXPECT_FALSE(check.FeedFile(file.Get(), 10, stop.get_token()));
-    EXPECT_EQ(check.Bytes(), 0u);
 }
 
 }  // namespace

@@ -65,20 +65,6 @@ TEST(PartWriterTest, TheVerdictOfAWholeAnswerComesFromTheBytesWritten) {
     }
 }
 
-TEST(PartWriterTest, APartContinuedIsCheckedWithTheBytesItHeld) {
-    TempDir dir;
-    const std::string whole = Whole();
-    const std::size_t held = whole.size() / 2;
-    WriteFileBytes(dir.File("f.part"), whole.substr(0, held));
-
-    PartWriter part(dir.File("f.part"), "http://127.0.0.1:1/", held, Limit);
-    part.Begin(206, RestOf(held, whole.size()));
-    EXPECT_TRUE(part.Write(whole.data() + held, whole.size() - held));
-    part.Close();
-    EXPECT_EQ(part.GzipVerdict(), "");
-    EXPECT_EQ(ReadFileBytes(dir.File("f.part")), whole);
-}
-
 // The held bytes are read before the first new byte is taken: when they are spoilt, nothing
 // is added to the part.
 TEST(PartWriterTest, APartSpoiltInItsHeldBytesTakesNoNewByte) {
