@@ -70,7 +70,8 @@ demo-build: deps
 demo: demo-build
 	@echo
 	@echo "The sample site runs on 127.0.0.1:$(DEMO_PORT); the window answers from the demo film database"
-	@echo "($(DEMO_DIR)/films.sqlite) with covers from the site: try orchard, harbour, night ferry, winter orchard."
+	@echo "($(DEMO_DIR)/films.sqlite) with covers from the site: try orchard, harbour, night ferry, winter orchard,"
+	@echo "or a film's title in another script: 最後のシグナル, Последний сигнал (see sample-site/README.md)."
 	@echo "make demo-pages shows the site's classic pages instead, with tag lines and plots."
 	@echo "  KORVID_DATASET=$(DEMO_DIR)/films.sqlite $(BUILD)/cli/korvid-cli dataset status"
 	@echo "  KORVID_DATASET=$(DEMO_DIR)/films.sqlite KORVID_SUGGEST_URL=$(DEMO_SITE) $(BUILD)/cli/korvid-cli search 'winter orchard'"

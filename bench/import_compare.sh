@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Times four ways of reading the five data-set files of a folder, one after the other on the
+# Times four ways of reading the data-set files of a folder, one after the other on the
 # same files: zcat alone (the floor every way pays); the sqlite3 shell's .import after zcat
 # (every row of every file into a table of its own, no index); a Python script with the csv
 # and sqlite3 modules (the same, in one transaction); and Korvid's build (korvid-cli dataset
@@ -9,7 +9,8 @@
 #   bench/import_compare.sh FOLDER [KORVID_CLI]
 #
 # FOLDER holds title.basics.tsv.gz, title.ratings.tsv.gz, title.crew.tsv.gz,
-# title.principals.tsv.gz and name.basics.tsv.gz (bench/make_datasets writes such a folder).
+# title.principals.tsv.gz and name.basics.tsv.gz, and title.akas.tsv.gz when it is there
+# (bench/make_datasets writes such a folder).
 # Nothing is fetched: korvid-cli reads the folder in place and its other addresses are a
 # loopback port where nothing listens.
 set -euo pipefail
@@ -18,6 +19,9 @@ cli=$(realpath "${2:-build-bench/cli/korvid-cli}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 files="title.basics title.ratings title.crew title.principals name.basics"
+if [ -f "$folder/title.akas.tsv.gz" ]; then
+    files="$files title.akas"
+fi
 TIMEFORMAT='%R s wall, %U s user, %S s system'
 
 echo "zcat alone:"

@@ -222,16 +222,18 @@ struct DatasetCommand {
             "Each command has its own --help.");
         update = AddCommand(
             *command, "update", "download the data-set files and build the database",
-            "Fetches title.basics, title.ratings, title.crew, title.principals and\n"
-            "name.basics (.tsv.gz) from https://datasets.imdbws.com/ or SOURCE into\n"
-            "$XDG_CACHE_HOME/korvid/datasets/ (files the server reports unchanged are not\n"
-            "fetched again), then builds the database beside the old one and puts it in\n"
-            "its place. A failed update keeps the old database. The data sets are for\n"
-            "personal and non-commercial use.",
+            "Fetches title.basics, title.ratings, title.crew, title.principals,\n"
+            "name.basics and title.akas (.tsv.gz) from https://datasets.imdbws.com/ or\n"
+            "SOURCE into $XDG_CACHE_HOME/korvid/datasets/ (files the server reports\n"
+            "unchanged are not fetched again), then builds the database beside the old one\n"
+            "and puts it in its place, unless it was built from the same files already.\n"
+            "A failed update keeps the old database. The data sets are for personal and\n"
+            "non-commercial use.",
             "Exit codes: 0 success, 2 usage error, 3 the update failed (the cause in one line).");
         update
             ->add_option("--from", update_options.from,
-                         "another base address, or a local folder holding the five files")
+                         "another base address, or a local folder holding the files "
+                         "(title.akas may be missing there)")
             ->type_name("SOURCE");
         update->add_option("--db", update_options.db, "the database file")->type_name("FILE");
         update->add_flag("--force", update_options.force,

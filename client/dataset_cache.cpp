@@ -3,13 +3,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <cerrno>
 #include <charconv>
 #include <sstream>
-#include <vector>
 
+#include "client/gzip_check.h"
 #include "common/errors.h"
 #include "common/file_descriptor.h"
 #include "common/output_file.h"
@@ -140,7 +139,7 @@ std::optional<std::uint64_t> UsableCacheFile(const std::string& path) {
 }
 
 int OpenPartForAppend(const std::string& path, std::uint64_t expected_size) {
-    FileDescriptor file(OpenUsable(path, O_WRONLY | O_APPEND));
+    FileDescriptor file(OpenUsable(path, O_RDWR | O_APPEND));
     struct stat info {};
     if (!file.IsOpen() || ::fstat(file.Get(), &info) != 0 ||
         static_cast<std::uint64_t>(info.st_size) != expected_size) {
@@ -160,67 +159,15 @@ int CreateFreshFile(const std::string& path) {
 
 std::string GzipDamage(const std::string& path, const std::stop_token& stop) {
     const FileDescriptor file(OpenUsable(path, O_RDONLY));
-    if (!file.IsOpen()) {
+    struct stat info {};
+    if (!file.IsOpen() || ::fstat(file.Get(), &info) != 0) {
         return "not a regular file";
     }
-    z_stream stream{};
-    if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) {
-        return "out of memory";
+    GzipCheck check;
+    if (!check.FeedFile(file.Get(), static_cast<std::uint64_t>(info.st_size), stop)) {
+        return "stopped";
     }
-    std::vector<unsigned char> input(1 << 18);
-    std::vector<unsigned char> output(1 << 18);
-    std::string damage;
-    bool member_ended = false;
-    bool any = false;
-    for (;;) {
-        if (stop.stop_requested()) {
-            damage = "stopped";
-            break;
-        }
-        const ssize_t got = ::read(file.Get(), input.data(), input.size());
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            damage = IoError::FromErrno(errno).what();
-            break;
-        }
-        if (got == 0) {
-            if (!member_ended) {
-                damage = any ? "the file is cut short" : "the file is empty";
-            }
-            break;
-        }
-        if (!any && (got < 2 || input[0] != 0x1F || input[1] != 0x8B)) {
-            damage = "not a gzip file";
-            break;
-        }
-        any = true;
-        stream.next_in = input.data();
-        stream.avail_in = static_cast<uInt>(got);
-        while (stream.avail_in > 0 && damage.empty()) {
-            if (member_ended) {
-                inflateReset(&stream);  // another gzip member follows
-                member_ended = false;
-            }
-            stream.next_out = output.data();
-            stream.avail_out = static_cast<uInt>(output.size());
-            const uInt input_before = stream.avail_in;
-            const int result = inflate(&stream, Z_NO_FLUSH);
-            const bool moved =
-                stream.avail_in != input_before || stream.avail_out != output.size();
-            if (result == Z_STREAM_END) {
-                member_ended = true;
-            } else if ((result != Z_OK && result != Z_BUF_ERROR) || !moved) {
-                damage = "the gzip data is corrupt";
-            }
-        }
-        if (!damage.empty()) {
-            break;
-        }
-    }
-    inflateEnd(&stream);
-    return damage;
+    return check.Verdict();
 }
 
 }  // namespace korvid

@@ -39,15 +39,15 @@ void WriteCopyRecord(const std::string& path, const CopyRecord& record);
 // a hard-linked file: the cache never writes through it), and nothing is given.
 std::optional<std::uint64_t> UsableCacheFile(const std::string& path);
 
-// Opens a part to append to, when it is still the regular file of one link and of the size
-// expected; -1 otherwise.
+// Opens a part to append to (and to read what it holds), when it is still the regular file of
+// one link and of the size expected; -1 otherwise.
 int OpenPartForAppend(const std::string& path, std::uint64_t expected_size);
 
 // Makes a new empty file at path, whatever stood there before; -1 with errno when it cannot.
 int CreateFreshFile(const std::string& path);
 
-// Inflates the gzip file to its end: empty when it is whole gzip data, else why not ("the
-// file is cut short"). Raises nothing; a stop ends it with "stopped".
+// Inflates the gzip file to its end (through GzipCheck): empty when it is whole gzip data,
+// else why not ("the file is cut short"). Raises nothing; a stop ends it with "stopped".
 std::string GzipDamage(const std::string& path, const std::stop_token& stop);
 
 }  // namespace korvid

@@ -24,6 +24,7 @@
 #include "common/output_file.h"
 #include "dataset/build_file.h"
 #include "dataset/database_path.h"
+#include "dataset/database_schema.h"
 #include "dataset/film_database.h"
 
 namespace korvid {
@@ -120,7 +121,6 @@ class CachedDownload {
                 return Finished(UpdatedFile::Origin::Unchanged, *cached_);
             }
             if (outcome == Outcome::Complete) {
-                CheckGzip();
                 return Finished(UpdatedFile::Origin::Downloaded, Promote());
             }
             if (attempt >= options_.attempts) {
@@ -145,7 +145,7 @@ class CachedDownload {
         const std::stop_token stop = options_.stop;
         http.keep_going = [stop] { return !stop.stop_requested(); };
         const std::uint64_t offset = AskFor(http);
-        PartWriter part(part_, base_, offset, options_.max_file_bytes);
+        PartWriter part(part_, base_, offset, options_.max_file_bytes, options_.stop);
         http.answer_started = [&part](long status, const ResponseHeaders& headers) {
             part.Begin(status, headers);
         };
@@ -187,8 +187,8 @@ class CachedDownload {
         return 0;
     }
 
-    // How the transfer ended: the file whole or unchanged, cut (to be tried again, with the
-    // cause in failure_), or a failure of the update, raised.
+    // How the transfer ended: the file whole (and whole gzip data) or unchanged, cut (to be
+    // tried again, with the cause in failure_), or a failure of the update, raised.
     Outcome Classify(const TransferInfo& info, const PartWriter& part, std::uint64_t offset) {
         if (!part.TooLarge().empty()) {
             // Never kept: a part over the limit is no beginning of the file wanted.
@@ -199,8 +199,13 @@ class CachedDownload {
             // A full disk keeps the part for resuming once there is room.
             throw FileFailure(name_, WriteError(part.WriteErrorNumber()).what());
         }
-        if (info.cancelled) {
+        if (info.cancelled || part.Stopped()) {
             throw UpdateCancelled();
+        }
+        if (!part.Spoilt().empty()) {
+            // Found while the bytes arrived, or in the part held before they did: whatever
+            // follows, the file is no gzip data.
+            Spoilt(part.Spoilt());
         }
         if (IsBrowserCheck(info, part.Size())) {
             throw FileFailure(name_, BrowserCheckCause);
@@ -211,7 +216,8 @@ class CachedDownload {
         if (info.status == 416 && offset > 0 &&
             UnsatisfiedRangeTotal(info.headers.content_range) == offset) {
             // The part held is the whole file already (an update was stopped while it
-            // checked it): nothing is fetched again.
+            // checked it): nothing is fetched again, and it is checked here, once.
+            CheckWholePart();
             return Outcome::Complete;
         }
         if ((info.status == 416 && offset > 0) || part.WrongPart()) {
@@ -233,20 +239,29 @@ class CachedDownload {
             failure_ = info.error.empty() ? "the transfer was cut off" : info.error;
             return Outcome::Cut;
         }
+        // Every byte of the part has passed the check on its way in.
+        if (const std::string damage = part.GzipVerdict(); !damage.empty()) {
+            Spoilt(damage);
+        }
         return Outcome::Complete;
     }
 
-    // A whole answer that is not whole gzip data (a server that sent it short) is never
-    // kept: the next update fetches the file whole.
-    void CheckGzip() {
+    // A part that arrived in an earlier update, whole already: read through the check once.
+    void CheckWholePart() {
         const std::string damage = GzipDamage(part_, options_.stop);
         if (damage == "stopped") {
             throw UpdateCancelled();
         }
         if (!damage.empty()) {
-            Forget();
-            throw FileFailure(name_, "the download is spoilt: " + damage);
+            Spoilt(damage);
         }
+    }
+
+    // A whole answer that is not whole gzip data (a server that sent it short or damaged) is
+    // never kept: the next update fetches the file whole.
+    [[noreturn]] void Spoilt(const std::string& damage) {
+        Forget();
+        throw FileFailure(name_, "the download is spoilt: " + damage);
     }
 
     // The complete part becomes the cached file, with its record and length.
@@ -342,8 +357,10 @@ void ForgetCopyNamedIn(const std::string& cause, const std::string& cache_folder
     }
 }
 
-// The counts of the database at db_path when it was built from copies of the files' dates;
-// nothing when there is no such database, it cannot be read, or a date differs.
+// The counts of the database at db_path when it was built from copies of exactly these files,
+// each of the same date and size, by a build of today's schema; nothing when there is no such
+// database, it cannot be read, a file differs, or one is there that was not used (or the other
+// way round: the alternative titles).
 std::optional<dataset::BuildReport> BuiltFromTheseCopies(const std::string& db_path,
                                                          const std::vector<UpdatedFile>& files) {
     struct stat info {};
@@ -356,11 +373,16 @@ std::optional<dataset::BuildReport> BuiltFromTheseCopies(const std::string& db_p
     } catch (const DatasetError&) {
         return std::nullopt;
     }
+    if (std::to_string(status.schema_version) != dataset::kSchemaVersion ||
+        status.file_dates.size() != files.size()) {
+        return std::nullopt;
+    }
     for (const UpdatedFile& file : files) {
-        const auto built_from = std::find_if(
-            status.file_dates.begin(), status.file_dates.end(),
-            [&file](const auto& name_date) { return name_date.first == file.name; });
-        if (built_from == status.file_dates.end() || built_from->second != file.date) {
+        const auto named = [&file](const auto& entry) { return entry.first == file.name; };
+        const auto date = std::find_if(status.file_dates.begin(), status.file_dates.end(), named);
+        const auto size = std::find_if(status.file_sizes.begin(), status.file_sizes.end(), named);
+        if (date == status.file_dates.end() || date->second != file.date ||
+            size == status.file_sizes.end() || size->second != file.size) {
             return std::nullopt;
         }
     }
@@ -438,10 +460,11 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
                    : LocalFile(source, name));
     }
 
-    // Every file reported unchanged, and the database built from copies of the same dates: a
-    // build would make the same database again, so the one there is kept.
+    // Every file reported unchanged by the server (a folder's files always count as such), and
+    // the database built from copies of the same dates and sizes: a build would make the same
+    // database again, so the one there is kept.
     const auto unchanged = [](const UpdatedFile& file) {
-        return file.origin == UpdatedFile::Origin::Unchanged;
+        return file.origin != UpdatedFile::Origin::Downloaded;
     };
     if (std::all_of(report.files.begin(), report.files.end(), unchanged)) {
         if (const auto counts = BuiltFromTheseCopies(options.db_path, report.files)) {
@@ -455,20 +478,27 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
     if (!db_folder.empty()) {
         CreateFolder(db_folder.string(), "the database folder");
     }
+    // A file the update has not got (the alternative titles of a folder) has an empty path.
     const auto source_of = [&report](int index) {
-        const UpdatedFile& file = report.files[index];
-        return dataset::SourceFile{file.path, file.date, file.size};
+        const char* name = DatasetFileNames[index];
+        const auto file =
+            std::find_if(report.files.begin(), report.files.end(),
+                         [name](const UpdatedFile& file) { return file.name == name; });
+        return file != report.files.end() ? dataset::SourceFile{file->path, file->date, file->size}
+                                          : dataset::SourceFile{};
     };
-    const dataset::BuildSources sources{
-        source_of(0), source_of(1), source_of(2), source_of(3), source_of(4),
-        report.files.size() > 5 ? source_of(5) : dataset::SourceFile{}};
+    const dataset::BuildSources sources{source_of(0), source_of(1), source_of(2),
+                                        source_of(3), source_of(4), source_of(5)};
     dataset::BuildProgressCallback build_progress;
     if (options.progress) {
-        build_progress = [&options](const dataset::BuildProgress& step) {
+        // The build reads the files there are: five from a folder without the alternative
+        // titles.
+        const int build_files = static_cast<int>(report.files.size());
+        build_progress = [&options, build_files](const dataset::BuildProgress& step) {
             const bool indexing = step.phase == dataset::BuildProgress::Phase::Indexing;
             options.progress({indexing ? UpdateProgress::Step::Index : UpdateProgress::Step::Build,
                               step.file, step.bytes_read, step.bytes_total, step.rows,
-                              step.file_number, FileCount});
+                              step.file_number, build_files});
         };
     }
     if (options.stop.stop_requested()) {

@@ -1,8 +1,10 @@
 #pragma once
-// The update of the local film database: the five data-set files fetched from the site's
-// data-set server (or another address, or a local folder) into the download cache, then the
-// database built from them. A file the server reports unchanged is not fetched again; a cut
-// download resumes where the server allows it. Any failure keeps the old database.
+// The update of the local film database: the six data-set files (dataset::DatasetFiles)
+// fetched from the site's data-set server (or another address, or a local folder) into the
+// download cache, each checked as gzip data while it arrives, then the database built from
+// them. A file the server reports unchanged is not fetched again; a cut download resumes where
+// the server allows it; a database already built from the same copies is kept as it is. Any
+// failure keeps the old database.
 
 #include <array>
 #include <cstdint>
@@ -48,7 +50,7 @@ using UpdateProgressCallback = std::function<void(const UpdateProgress&)>;
 
 struct DatasetDownloadOptions {
     // Empty: DatasetBaseUrl. An http:// or https:// base address, or a local folder (also
-    // as file://FOLDER) that holds the five files.
+    // as file://FOLDER) that holds the files (all but the alternative titles are needed there).
     std::string source;
     std::string cache_folder;  // the downloads' cache (DatasetCacheFolder())
     std::string db_path;       // the database to build (DatabasePath())
@@ -95,14 +97,16 @@ struct DatasetUpdateReport {
     std::vector<UpdatedFile> files;
     // The database's counts: of the new build, or of the one kept when nothing changed.
     dataset::BuildReport build;
-    // False when every file was reported unchanged and the database was already built from
-    // copies of the same dates: it is kept as it is, with no build.
+    // False when every file was reported unchanged (or lies in a folder) and the database was
+    // already built, by today's schema, from copies of the same dates and sizes, with or
+    // without the alternative titles as now: it is kept as it is, with no build.
     bool rebuilt = true;
 };
 
-// Fetches the five files and builds the database from them (unless it is up to date). Raises dataset::DatasetError
-// with the cause in one line ("title.crew.tsv.gz: the connection broke", "Disk full", ...)
-// when the update fails; the database that was there before is then left as it was.
+// Fetches the files and builds the database from them (unless it is up to date). Raises
+// dataset::DatasetError with the cause in one line ("title.crew.tsv.gz: the connection broke",
+// "title.akas.tsv.gz: the download is spoilt: the file is cut short", "Disk full", ...) when
+// the update fails; the database that was there before is then left as it was.
 DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options);
 
 // An HTTP date ("Sun, 06 Dec 2026 00:00:00 GMT") as "2026-12-06T00:00:00Z"; empty when the

@@ -33,12 +33,13 @@ std::string LimitText(std::uint64_t bytes) {
 }  // namespace
 
 PartWriter::PartWriter(std::string part, std::string source, std::uint64_t offset,
-                       std::uint64_t max_bytes)
+                       std::uint64_t max_bytes, std::stop_token stop)
     : part_(std::move(part)),
       source_(std::move(source)),
       offset_(offset),
       max_bytes_(max_bytes),
-      limit_(max_bytes) {}
+      limit_(max_bytes),
+      stop_(std::move(stop)) {}
 
 void PartWriter::Begin(long status, const ResponseHeaders& headers) {
     size_ = 0;
@@ -64,7 +65,11 @@ void PartWriter::Begin(long status, const ResponseHeaders& headers) {
         file_.emplace(OpenPartForAppend(part_, offset_));
         if (!file_->IsOpen()) {
             wrong_part_ = true;  // the part was changed under the update: start over
+            return;
         }
+        // The bytes held go through the check before any new one, read from the descriptor
+        // the new ones are appended to.
+        stopped_ = !check_.FeedFile(file_->Get(), offset_, stop_);
         return;
     }
     // A new version, or a server without ranges: the part starts over, and its record is
@@ -83,7 +88,8 @@ void PartWriter::Begin(long status, const ResponseHeaders& headers) {
 }
 
 bool PartWriter::Write(const char* data, std::size_t length) {
-    if (wrong_part_ || !too_large_.empty() || write_error_ != 0 || !file_ || !file_->IsOpen()) {
+    if (wrong_part_ || !too_large_.empty() || write_error_ != 0 || stopped_ || !file_ ||
+        !file_->IsOpen()) {
         return false;
     }
     if (size_ + length > limit_) {
@@ -91,6 +97,9 @@ bool PartWriter::Write(const char* data, std::size_t length) {
                                                std::to_string(limit_) + " bytes it announced"
                                          : "the file is larger than " + LimitText(limit_);
         return false;
+    }
+    if (!check_.Feed(data, length)) {
+        return false;  // spoilt: nothing after the damage is worth keeping
     }
     write_error_ = WriteAll(file_->Get(), data, length);
     size_ += length;

@@ -10,9 +10,9 @@
 //   /suggestion/x/TEXT.json the site's suggestion service: the film of a title id, or the
 //                         films a search text finds, as JSON, each with its picture address
 //   /images/M/ttNNNNNNN@._V1_[UY<h>_].jpg the picture the suggestion names (the cover)
-//   /datasets/NAME.tsv.gz the five data-set files (title.basics, title.ratings, title.crew,
-//                         title.principals, name.basics) made of the same films, with an
-//                         ETag and Last-Modified, answering 304 and Range requests
+//   /datasets/NAME.tsv.gz the six data-set files (title.basics, title.ratings, title.crew,
+//                         title.principals, name.basics, title.akas) made of the same films,
+//                         with an ETag and Last-Modified, answering 304 and Range requests
 //   /                     a small index of the films
 
 #include <cstdint>
@@ -48,10 +48,10 @@ std::string DefaultPagesDir();
 // The folder of the data-set files (plain .tsv, compressed when the site starts).
 std::string DefaultDatasetsDir();
 
-// The five data-set files the site serves, as their names end in the address.
-inline constexpr const char* DatasetFileNames[] = {
-    "title.basics.tsv.gz", "title.ratings.tsv.gz", "title.crew.tsv.gz",
-    "title.principals.tsv.gz", "name.basics.tsv.gz"};
+// The six data-set files the site serves, as their names end in the address.
+inline constexpr const char* DatasetFileNames[] = {"title.basics.tsv.gz", "title.ratings.tsv.gz",
+                                                   "title.crew.tsv.gz",   "title.principals.tsv.gz",
+                                                   "name.basics.tsv.gz",  "title.akas.tsv.gz"};
 
 // When the site's data-set files were last changed, as Last-Modified gives it.
 inline constexpr const char* DatasetsLastModified = "Sun, 06 Dec 2026 00:00:00 GMT";

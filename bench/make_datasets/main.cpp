@@ -1,9 +1,10 @@
-// Writes a synthetic data set in the five files' format (gzip-compressed, tab-separated, one
+// Writes a synthetic data set in the six files' format (gzip-compressed, tab-separated, one
 // header line, "\N" for missing values) for the benchmarks: deterministic, and scaled, so
 // that scale 1 has about the full files' rows: 12 M titles (three in four of them episodes),
-// 1.6 M ratings, 12 M crew rows, 95 M principals and 15 M names. Identifiers run into 8
-// digits at every scale. Every value comes from a hash of its row, so each file is written
-// by a thread of its own.
+// 1.6 M ratings, 12 M crew rows, 95 M principals, 15 M names and 54 M alternative titles
+// (about 4.5 a title, a fifth of them in Cyrillic, Greek, Japanese, Chinese or Korean).
+// Identifiers run into 8 digits at every scale. Every value comes from a hash of its row, so
+// each file is written by a thread of its own.
 //
 //   make_datasets FOLDER [SCALE] [LEVEL]     (SCALE default 0.1, gzip LEVEL default 6)
 
@@ -18,6 +19,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -65,6 +67,54 @@ const char* const kSyllables[] = {
     "quin", "ber", "li",  "an",       "to",        "ra",        "mi",       "zel", "or",
     "pe",   "tu",  "gra", "ven",      "sol",       "de",        "mar",      "ti",  "ho",
     "lin",  "es",  "cu",  "\xC3\xA9", "\xC3\xB6r", "\xC3\xA5s", "\xC3\xB1o"};
+// The alternative titles' scripts beyond the Latin one: syllables (or words), whether words
+// are set apart by spaces, and the regions and languages such titles come from.
+struct Script {
+    std::vector<const char*> syllables;
+    bool spaces;
+    std::vector<std::pair<const char*, const char*>> regions;  // region, language
+};
+const Script kOtherScripts[] = {
+    {{"ка", "ло", "ри", "мон", "та", "вел", "са", "дор", "не", "бер", "ли", "ёж", "зё", "ночь",
+      "город", "дом", "ша", "чу", "ый"},
+     true,
+     {{"RU", "\\N"}, {"RU", "ru"}, {"SUHH", "ru"}, {"UA", "uk"}, {"BG", "bg"}, {"RS", "sr"}}},
+    {{"κα", "λο", "ρί", "μόν", "τα", "βέλ", "σά", "ντορ", "νε", "λι", "αν", "ή", "ως", "νύχτα",
+      "πόλη"},
+     true,
+     {{"GR", "\\N"}, {"GR", "el"}, {"CY", "el"}}},
+    {{"カ", "ロ", "リ", "モン", "タ", "ベル", "の", "夜", "愛", "最後", "東京", "シ", "ン", "血",
+      "家", "旅"},
+     false,
+     {{"JP", "\\N"}, {"JP", "ja"}}},
+    {{"夜", "爱", "城", "最后", "的", "之", "人", "生", "黑", "血", "家", "时", "光", "秘密",
+      "归来", "风"},
+     false,
+     {{"CN", "\\N"}, {"CN", "zh"}, {"TW", "\\N"}, {"HK", "\\N"}, {"SG", "cmn"}}},
+    {{"밤", "사랑", "마지막", "도시", "의", "집", "시간", "피", "비밀", "카", "로", "리", "몬"},
+     true,
+     {{"KR", "\\N"}, {"KR", "ko"}}},
+};
+// Regions of titles in the Latin script, with a language where the file gives one.
+const std::pair<const char*, const char*> kLatinRegions[] = {
+    {"DE", "\\N"}, {"FR", "\\N"}, {"ES", "\\N"}, {"IT", "\\N"}, {"BR", "\\N"},
+    {"PT", "\\N"}, {"MX", "\\N"}, {"NL", "\\N"}, {"PL", "\\N"}, {"SE", "\\N"},
+    {"TR", "\\N"}, {"HU", "\\N"}, {"FI", "\\N"}, {"AR", "\\N"}, {"DE", "de"},
+    {"FR", "fr"},  {"CA", "fr"},  {"XWW", "en"}, {"IN", "en"},  {"ES", "ca"}};
+// Where a title the same as the primary one is shown.
+const char* const kSameTitleRegions[] = {"US", "GB", "CA", "AU", "IE", "XWW"};
+// The types of a row: mostly one (kAkaTypes), a few in a hundred several joined by the byte
+// 0x02 (kAkaTypeLists).
+const char* const kAkaTypes[] = {
+    "imdbDisplay", "imdbDisplay", "imdbDisplay", "imdbDisplay", "imdbDisplay", "\\N",  "\\N",
+    "alternative", "working",     "festival",    "dvd",         "tv",          "video"};
+const char* const kAkaTypeLists[] = {"dvd\x02video", "imdbDisplay\x02tv", "alternative\x02tv",
+                                     "festival\x02working"};
+const char* const kAkaAttributes[] = {
+    "literal title", "literal English title", "transliterated title",         "short title",
+    "new title",     "re-release title",      "alternative spelling",         "complete title",
+    "working title", "promotional title",     "informal title\x02short title"};
+
 const char* const kCategories[] = {
     "actor",    "actress",         "self",   "director",           "writer", "producer",
     "composer", "cinematographer", "editor", "production_designer"};
@@ -329,6 +379,92 @@ void WritePrincipals(const Scale& scale, const std::string& path, int level) {
     }
 }
 
+// A title in one of the other scripts: one to four words of its syllables.
+void AppendScriptTitle(std::string& out, Rng& rng, const Script& script) {
+    const std::uint32_t words = 1 + rng.Below(4);
+    for (std::uint32_t w = 0; w < words; ++w) {
+        if (w > 0 && script.spaces) {
+            out += ' ';
+        }
+        const std::uint32_t syllables = 1 + rng.Below(3);
+        for (std::uint32_t i = 0; i < syllables; ++i) {
+            const double u = rng.Unit();
+            out += script.syllables[static_cast<std::size_t>(u * u * script.syllables.size())];
+        }
+    }
+}
+
+// Upper case of the ASCII letters: a title that a search's folding makes equal to another.
+std::string AsciiUpper(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return text;
+}
+
+// About 4.5 rows a title: first the original title (the basics' primary one), then titles the
+// same as the primary one or differing only in letter case (which the build leaves out),
+// titles in other Latin-script languages, and about a fifth of all rows in another script.
+void WriteAkas(const Scale& scale, const std::string& path, int level) {
+    Output out(path, level);
+    out.Text() += "titleId\tordering\ttitle\tregion\tlanguage\ttypes\tattributes\tisOriginalTitle";
+    out.EndRow();
+    for (std::uint64_t i = 0; i < scale.titles; ++i) {
+        // The primary title as WriteBasics makes it, from the same stream.
+        Rng basics(i, 2);
+        std::string primary;
+        AppendTitle(primary, basics);
+        Rng rng(i, 7);
+        const std::uint32_t count = 1 + rng.Below(8);
+        for (std::uint32_t ordering = 1; ordering <= count; ++ordering) {
+            std::string& t = out.Text();
+            AppendId(t, "tt", TitleNumber(scale, i));
+            t += '\t';
+            t += std::to_string(ordering);
+            t += '\t';
+            const char* types = rng.Chance(0.03)
+                                    ? kAkaTypeLists[rng.Below(std::size(kAkaTypeLists))]
+                                    : kAkaTypes[rng.Below(std::size(kAkaTypes))];
+            const char* attributes =
+                rng.Chance(0.85) ? "\\N" : kAkaAttributes[rng.Below(std::size(kAkaAttributes))];
+            const double kind = rng.Unit();
+            if (ordering == 1) {
+                t += primary;
+                t += "\t\\N\t\\N\toriginal\t\\N\t1";
+                out.EndRow();
+                continue;
+            }
+            std::pair<const char*, const char*> region;
+            if (kind < 0.26) {
+                // In another script: with the original row, a fifth of all rows.
+                const Script& script = kOtherScripts[rng.Below(std::size(kOtherScripts))];
+                AppendScriptTitle(t, rng, script);
+                region =
+                    script.regions[rng.Below(static_cast<std::uint32_t>(script.regions.size()))];
+            } else if (kind < 0.45) {
+                t += rng.Chance(0.8) ? primary : AsciiUpper(primary);
+                region = {kSameTitleRegions[rng.Below(std::size(kSameTitleRegions))],
+                          rng.Chance(0.2) ? "en" : "\\N"};
+            } else {
+                AppendTitle(t, rng);
+                region = kLatinRegions[rng.Below(std::size(kLatinRegions))];
+            }
+            t += '\t';
+            t += region.first;
+            t += '\t';
+            t += region.second;
+            t += '\t';
+            t += types;
+            t += '\t';
+            t += attributes;
+            t += "\t0";
+            out.EndRow();
+        }
+    }
+}
+
 void WriteNames(const Scale& scale, const std::string& path, int level) {
     Output out(path, level);
     out.Text() += "nconst\tprimaryName\tbirthYear\tdeathYear\tprimaryProfession\tknownForTitles";
@@ -389,6 +525,7 @@ int main(int argc, char** argv) {
     writers.emplace_back(WriteCrew, scale, folder + "/title.crew.tsv.gz", level);
     writers.emplace_back(WritePrincipals, scale, folder + "/title.principals.tsv.gz", level);
     writers.emplace_back(WriteNames, scale, folder + "/name.basics.tsv.gz", level);
+    writers.emplace_back(WriteAkas, scale, folder + "/title.akas.tsv.gz", level);
     for (auto& writer : writers) {
         writer.join();
     }

@@ -1,15 +1,23 @@
 // korvid-cli dataset update and status, in-process against the sample site's data set, with
 // the cache and the database in temporary folders.
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <ctime>
+#include <filesystem>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
+#include "dataset/database_schema.h"
 #include "dataset/film_database.h"
+#include "dataset/sqlite_db.h"
 #include "loopback/loopback_server.h"
 #include "tests/cli/in_process.h"
 #include "tests/support/child_process.h"
@@ -25,6 +33,7 @@ using test_support::RunInProcess;
 using test_support::ScopedEnv;
 using test_support::TempDir;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 class DatasetCliTest : public test_support::SampleSiteSuite {
   protected:
@@ -75,7 +84,7 @@ TEST_F(DatasetCliTest, UpdateThenStatusTellWhatTheDatabaseHolds) {
     EXPECT_GT(object["names"].get<int>(), 0);
     EXPECT_GT(object["size_bytes"].get<int>(), 0);
     EXPECT_FALSE(object["built"].get<std::string>().empty());
-    ASSERT_EQ(object["files"].size(), 5u);
+    ASSERT_EQ(object["files"].size(), 6u);
     EXPECT_EQ(object["files"]["title.crew.tsv.gz"], "2026-12-06T00:00:00Z");
 
     const auto text = RunInProcess({"dataset", "status"});
@@ -137,6 +146,99 @@ TEST_F(DatasetCliTest, TheProgressLineOnlyWhereAskedFor) {
                                               {"dataset", "update", "--from", From()}, work.Path());
     EXPECT_EQ(child.exit_code, 0) << child.err;
     EXPECT_EQ(child.err, "");
+}
+
+// The database file's identity and time: what a build that puts a new one in place changes.
+struct DatabaseFileStamp {
+    ino_t inode = 0;
+    timespec modified{};
+    bool operator==(const DatabaseFileStamp& other) const {
+        return inode == other.inode && modified.tv_sec == other.modified.tv_sec &&
+               modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
+
+DatabaseFileStamp StampOf(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+    return {info.st_ino, info.st_mtim};
+}
+
+// Sets the file's modification time, to the second.
+void SetModified(const std::string& path, std::time_t seconds) {
+    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+// A second "dataset update --from FOLDER" of the same files says the database is up to date
+// and leaves it as it is; a file of another size or time, the alternative titles come or gone,
+// or a database of an earlier schema make it build again. Each step follows the one before.
+TEST_F(DatasetCliTest, AFolderUpdatedAgainIsBuiltAgainOnlyWhenAFileChanged) {
+    const std::time_t dated = 1796515200;  // 2026-12-06T00:00:00Z
+    TempDir folder;
+    const std::string ratings = folder.File("title.ratings.tsv.gz");
+    const std::string akas = folder.File("title.akas.tsv.gz");
+    for (const auto& [name, file] : site_->Site().Datasets()) {
+        test_support::WriteFileBytes(folder.File(name), file.gzip);
+        SetModified(folder.File(name), dated);
+    }
+    const auto first = RunInProcess({"dataset", "update", "--from", folder.Path()});
+    ASSERT_EQ(first.exit_code, 0) << first.err;
+    EXPECT_THAT(first.out, Not(HasSubstr("up to date")));
+
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        bool rebuilt;
+    };
+    const std::vector<Step> steps = {
+        {"nothing changed", [] {}, false},
+        {"a file of another size, of the same time",
+         [&] {
+             test_support::WriteFileBytes(
+                 ratings,
+                 sample::GzipCompress("tconst\taverageRating\tnumVotes\ntt9000001\t9.9\t5\n"));
+             SetModified(ratings, dated);
+         },
+         true},
+        {"nothing changed since", [] {}, false},
+        {"a file of the same size, of another time", [&] { SetModified(ratings, dated + 3600); },
+         true},
+        {"the alternative titles gone", [&] { std::filesystem::remove(akas); }, true},
+        {"nothing changed without the alternative titles", [] {}, false},
+        {"the alternative titles back",
+         [&] {
+             test_support::WriteFileBytes(akas,
+                                          site_->Site().Datasets().at("title.akas.tsv.gz").gzip);
+             SetModified(akas, dated);
+         },
+         true},
+        {"a database of an earlier schema",
+         [&] {
+             const std::string earlier = std::to_string(std::stoi(dataset::kSchemaVersion) - 1);
+             dataset::SqliteConnection db(Db(), SQLITE_OPEN_READWRITE);
+             db.Exec(("UPDATE meta SET value = '" + earlier + "' WHERE key = 'schema_version'")
+                         .c_str());
+             db.Close();
+         },
+         true},
+    };
+    for (const Step& step : steps) {
+        const DatabaseFileStamp before = StampOf(Db());
+        step.change();
+        const auto again = RunInProcess({"dataset", "update", "--from", folder.Path()});
+        ASSERT_EQ(again.exit_code, 0) << again.err;
+        const std::string up_to_date = Db() + ": up to date, not built again: ";
+        if (step.rebuilt) {
+            EXPECT_THAT(again.out, Not(HasSubstr(up_to_date))) << step.what;
+            EXPECT_FALSE(StampOf(Db()) == before) << step.what;
+        } else {
+            EXPECT_THAT(again.out, HasSubstr(up_to_date)) << step.what;
+            EXPECT_TRUE(StampOf(Db()) == before) << step.what;
+        }
+    }
+    EXPECT_EQ(std::to_string(dataset::FilmDatabase(Db()).Status().schema_version),
+              dataset::kSchemaVersion);
 }
 
 // The site's browser check: the cause, then the way to the data sets.

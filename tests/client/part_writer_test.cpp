@@ -1,0 +1,105 @@
+// The part writer's gzip check: what it knows of a part at the end of a transfer comes from the
+// bytes as they were written (and, for a part continued, the bytes held, read once first).
+
+#include "client/part_writer.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "sample-site/sample_site.h"
+#include "tests/support/temp_dir.h"
+
+namespace korvid {
+namespace {
+
+using test_support::ReadFileBytes;
+using test_support::TempDir;
+using test_support::WriteFileBytes;
+
+constexpr std::uint64_t Limit = std::uint64_t{1} << 30;
+
+std::string Whole() {
+    std::string rows = "tconst\tdirectors\twriters\n";
+    for (int i = 0; i < 200; ++i) {
+        rows +=
+            "tt90" + std::to_string(10000 + i * 37) + "\tnm" + std::to_string(i * 7919) + "\t\\N\n";
+    }
+    return sample::GzipCompress(rows);
+}
+
+// The answer's header of a 206 that continues a part of `from` bytes of the whole.
+ResponseHeaders RestOf(std::size_t from, std::size_t whole) {
+    ResponseHeaders headers;
+    headers.content_range = "bytes " + std::to_string(from) + "-" + std::to_string(whole - 1) +
+                            "/" + std::to_string(whole);
+    headers.content_length = static_cast<std::int64_t>(whole - from);
+    return headers;
+}
+
+// A whole answer, written and closed, then its part removed: the verdict needs no reading of
+// the file.
+TEST(PartWriterTest, TheVerdictOfAWholeAnswerComesFromTheBytesWritten) {
+    const std::string whole = Whole();
+    struct Case {
+        const char* what;
+        std::string body;
+        std::string verdict;
+    };
+    const std::vector<Case> cases = {
+        {"whole", whole, ""},
+        {"cut short", whole.substr(0, whole.size() / 2), "the file is cut short"},
+    };
+    for (const Case& test : cases) {
+        TempDir dir;
+        PartWriter part(dir.File("f.part"), "http://127.0.0.1:1/", 0, Limit);
+        part.Begin(200, {});
+        EXPECT_TRUE(part.Write(test.body.data(), test.body.size())) << test.what;
+        part.Close();
+        ASSERT_EQ(::unlink(dir.File("f.part").c_str()), 0);
+        EXPECT_EQ(part.Spoilt(), "") << test.what;
+        EXPECT_EQ(part.GzipVerdict(), test.verdict) << test.what;
+    }
+}
+
+// The held bytes are read before the first new byte is taken: when they are spoilt, nothing
+// is added to the part.
+TEST(PartWriterTest, APartSpoiltInItsHeldBytesTakesNoNewByte) {
+    TempDir dir;
+    const std::string whole = Whole();
+    const std::size_t held = whole.size() / 2;
+    std::string spoilt = whole.substr(0, held);
+    spoilt[10] = '\xff';  // the first deflate block: of a type that does not exist
+    WriteFileBytes(dir.File("f.part"), spoilt);
+
+    PartWriter part(dir.File("f.part"), "http://127.0.0.1:1/", held, Limit);
+    part.Begin(206, RestOf(held, whole.size()));
+    EXPECT_FALSE(part.Write(whole.data() + held, whole.size() - held));
+    part.Close();
+    EXPECT_EQ(part.Spoilt(), "the gzip data is corrupt");
+    EXPECT_FALSE(part.Stopped());
+    EXPECT_EQ(ReadFileBytes(dir.File("f.part")), spoilt);
+}
+
+TEST(PartWriterTest, AStopWhileThePartHeldIsReadEndsTheTransferAndKeepsThePart) {
+    TempDir dir;
+    const std::string whole = Whole();
+    const std::size_t held = whole.size() / 2;
+    WriteFileBytes(dir.File("f.part"), whole.substr(0, held));
+    std::stop_source stop;
+    stop.request_stop();
+
+    PartWriter part(dir.File("f.part"), "http://127.0.0.1:1/", held, Limit, stop.get_token());
+    part.Begin(206, RestOf(held, whole.size()));
+    EXPECT_FALSE(part.Write(whole.data() + held, whole.size() - held));
+    part.Close();
+    EXPECT_TRUE(part.Stopped());
+    EXPECT_EQ(part.Spoilt(), "");
+    EXPECT_EQ(ReadFileBytes(dir.File("f.part")), whole.substr(0, held));
+}
+
+}  // namespace
+}  // namespace korvid
