@@ -20,6 +20,7 @@
 #include "dataset/sqlite_db.h"
 #include "loopback/loopback_server.h"
 #include "tests/cli/in_process.h"
+#include "tests/dataset/dataset_files.h"
 #include "tests/support/child_process.h"
 #include "tests/support/sample_site_suite.h"
 #include "tests/support/scoped_env.h"
@@ -213,15 +214,7 @@ TEST_F(DatasetCliTest, AFolderUpdatedAgainIsBuiltAgainOnlyWhenAFileChanged) {
              SetModified(akas, dated);
          },
          true},
-        {"a database of an earlier schema",
-         [&] {
-             const std::string earlier = std::to_string(std::stoi(dataset::kSchemaVersion) - 1);
-             dataset::SqliteConnection db(Db(), SQLITE_OPEN_READWRITE);
-             db.Exec(("UPDATE meta SET value = '" + earlier + "' WHERE key = 'schema_version'")
-                         .c_str());
-             db.Close();
-         },
-         true},
+        {"a database of an earlier schema", [&] { test_support::MakeEarlierSchema(Db()); }, true},
     };
     for (const Step& step : steps) {
         const DatabaseFileStamp before = StampOf(Db());

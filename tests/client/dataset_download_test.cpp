@@ -29,6 +29,7 @@
 #include "dataset/sqlite_db.h"
 #include "loopback/loopback_server.h"
 #include "sample-site/sample_site.h"
+#include "tests/dataset/dataset_files.h"
 #include "tests/support/loopback_socket.h"
 #include "tests/support/small_disk.h"
 #include "tests/support/temp_dir.h"
@@ -450,8 +451,8 @@ TEST_F(DatasetUpdateTest, AWholePartIsKeptWithoutFetchingItAgain) {
     const std::string name = "title.crew.tsv.gz";
     WriteFileBytes(cache_.File(name + ".part"), server_.Gzip(name));
     WriteFileBytes(cache_.File(name + ".part.meta"),
-                   "Source: " + server_.Base() + "\nETag: " +
-                       sample::SampleSite().Datasets().at(name).etag + "\n");
+                   "Source: " + server_.Base() +
+                       "\nETag: " + sample::SampleSite().Datasets().at(name).etag + "\n");
     UpdateDatasets(Options());
     const std::vector<HttpRequest> requests = server_.RequestsFor(name);
     ASSERT_EQ(requests.size(), 1u);
@@ -714,12 +715,8 @@ TEST_F(DatasetUpdateTest, APartSpoiltInItsHeldBytesIsRefusedAndFetchedWholeNextT
 // again though the server answers every file unchanged.
 TEST_F(DatasetUpdateTest, ADatabaseOfAnEarlierSchemaIsBuiltAgainThoughNoFileChanged) {
     UpdateDatasets(Options());
-    const std::string earlier = std::to_string(std::stoi(dataset::kSchemaVersion) - 1);
-    {
-        dataset::SqliteConnection db(data_.File("films.sqlite"), SQLITE_OPEN_READWRITE);
-        db.Exec(("UPDATE meta SET value = '" + earlier + "' WHERE key = 'schema_version'").c_str());
-        db.Close();
-    }
+    test_support::MakeEarlierSchema(data_.File("films.sqlite"));
+    ASSERT_EQ(dataset::FilmDatabase(data_.File("films.sqlite")).Status().schema_version, 1);
 
     const DatasetUpdateReport again = UpdateDatasets(Options());
     for (const UpdatedFile& file : again.files) {
@@ -746,9 +743,9 @@ TEST_F(DatasetUpdateTest, LinksAndFifosInTheCacheAreReplacedNotUsed) {
     ASSERT_EQ(::link(outside.File("precious").c_str(), part.c_str()), 0);
     WriteFileBytes(part + ".meta", "Source: " + server_.Base() + "\nETag: \"v2-" +
                                        std::to_string(ratings.size()) + "\"\n");
-    ASSERT_EQ(::symlink(outside.File("linked").c_str(),
-                        cache_.File("name.basics.tsv.gz.part").c_str()),
-              0);
+    ASSERT_EQ(
+        ::symlink(outside.File("linked").c_str(), cache_.File("name.basics.tsv.gz.part").c_str()),
+        0);
     for (const std::string name :
          {"title.basics.tsv.gz.meta", "title.crew.tsv.gz.part", "title.crew.tsv.gz.part.meta"}) {
         ::unlink(cache_.File(name).c_str());
@@ -777,10 +774,10 @@ TEST_F(DatasetUpdateTest, ValidatorsAreSentBackOnlyWhenSaneAndOnlyToTheirSource)
                     sample::DatasetsLastModified, "\"a\rInjected: yes\"");
     UpdateDatasets(Options());
     const std::string crew_record = cache_.File("title.crew.tsv.gz.meta");
-    WriteFileBytes(crew_record, "Source: " + server_.Base() + "\nETag: " +
-                                    std::string(10 << 20, 'e') + "\nLength: " +
-                                    std::to_string(server_.Gzip("title.crew.tsv.gz").size()) +
-                                    "\n");
+    WriteFileBytes(crew_record,
+                   "Source: " + server_.Base() + "\nETag: " + std::string(10 << 20, 'e') +
+                       "\nLength: " + std::to_string(server_.Gzip("title.crew.tsv.gz").size()) +
+                       "\n");
 
     UpdateDatasets(Options());
     const HttpRequest basics = server_.RequestsFor("title.basics.tsv.gz").back();
@@ -788,7 +785,8 @@ TEST_F(DatasetUpdateTest, ValidatorsAreSentBackOnlyWhenSaneAndOnlyToTheirSource)
     EXPECT_EQ(basics.Header("Injected"), "");
     EXPECT_EQ(basics.Header("If-Modified-Since"), sample::DatasetsLastModified);
     EXPECT_EQ(server_.RequestsFor("title.crew.tsv.gz").back().Header("If-None-Match"), "");
-    EXPECT_FALSE(server_.RequestsFor("title.ratings.tsv.gz").back().Header("If-None-Match").empty());
+    EXPECT_FALSE(
+        server_.RequestsFor("title.ratings.tsv.gz").back().Header("If-None-Match").empty());
 
     // Another server is never told what the first one's copies were.
     DatasetServer other;

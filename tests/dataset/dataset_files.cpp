@@ -1,5 +1,10 @@
 #include "tests/dataset/dataset_files.h"
 
+#include <cstdio>
+#include <stdexcept>
+
+#include "dataset/database_schema.h"
+#include "dataset/sqlite_db.h"
 #include "dataset/tsv_row.h"
 #include "sample-site/sample_site.h"
 #include "tests/support/temp_dir.h"
@@ -31,6 +36,27 @@ dataset::BuildSources WriteDataset(const std::string& folder, const DatasetRows&
         sources.title_akas = write("title.akas.tsv.gz", dataset::kAkasHeader, rows.akas);
     }
     return sources;
+}
+
+void MakeEarlierSchema(const std::string& db_path) {
+    const std::string today = db_path + ".today";
+    if (std::rename(db_path.c_str(), today.c_str()) != 0) {
+        throw std::runtime_error("cannot move " + db_path);
+    }
+    {
+        dataset::SqliteConnection db(db_path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        db.Exec(dataset::kSchema1Tables);
+        db.Exec(("ATTACH '" + today + "' AS today").c_str());
+        db.Exec(
+            "INSERT INTO titles SELECT * FROM today.titles;"
+            "INSERT INTO names SELECT * FROM today.names;"
+            "INSERT INTO meta SELECT key, CASE key WHEN 'schema_version' THEN '1' ELSE value END "
+            "FROM today.meta WHERE key NOT LIKE '%title.akas%' AND key <> 'alternative_titles';"
+            "DETACH today;");
+        db.Exec(dataset::kSchema1Indexes);
+        db.Close();
+    }
+    std::remove(today.c_str());
 }
 
 }  // namespace korvid::test_support

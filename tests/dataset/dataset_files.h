@@ -26,4 +26,8 @@ void WriteGzipFile(const std::string& path, const std::string& text);
 // "2026-12-06T00:00:00Z".
 dataset::BuildSources WriteDataset(const std::string& folder, const DatasetRows& rows);
 
+// Turns the database at the path into one of the earlier schema, as an earlier Korvid built
+// it: the same titles, names and meta, its tables and word index, no alternative titles.
+void MakeEarlierSchema(const std::string& db_path);
+
 }  // namespace korvid::test_support
