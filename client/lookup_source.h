@@ -23,6 +23,8 @@ struct SourceFacts {
     // The status bar's text after a lookup that read a film or a list from it, before the
     // credit line.
     const char* answered;
+    // The status bar's text after a search it found nothing for.
+    const char* nothing_found;
     // Why an entry of its result list gave no film.
     const char* entry_unreadable;
     // Whether its films have a plot and a tag line.

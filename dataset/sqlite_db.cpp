@@ -1,5 +1,7 @@
 #include "dataset/sqlite_db.h"
 
+#include <cstring>
+
 #include "dataset/film_database.h"
 
 namespace korvid::dataset {
@@ -15,7 +17,13 @@ void RaiseSqliteError(sqlite3* db, int code) {
 SqliteConnection::SqliteConnection(const std::string& path, int flags) {
     const int code = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
     if (code != SQLITE_OK) {
-        const std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
+        // The system's own words where it refused ("permission denied"), rather than
+        // SQLite's "unable to open database file".
+        const int system_error = db_ != nullptr ? sqlite3_system_errno(db_) : 0;
+        const char* system_words = system_error != 0 ? ::strerrordesc_np(system_error) : nullptr;
+        const std::string message = system_words != nullptr ? system_words
+                                    : db_ != nullptr  ? sqlite3_errmsg(db_)
+                                                      : sqlite3_errstr(code);
         sqlite3_close(db_);
         db_ = nullptr;
         throw DatasetError(path + ": " + message);

@@ -39,6 +39,7 @@
 #include "shell/mdCONTROLS.h"
 #include "shell/picture.h"
 #include "shell/replace_question.h"
+#include "shell/user_settings.h"
 #include "shell/png_image.h"
 #include "tag/tag_routines.h"
 
@@ -644,6 +645,10 @@ void Tmovieform::DropLocalCover() {
 
 void Tmovieform::ShowLocalCover() {
     ShowLocalPlotNote(plotmemo, importer_);
+    if (!importer_.LocalFilmId().empty() && !FetchCoversOnline()) {
+        SetStatus(LookupDoneStatus(importer_) + " no cover: fetching covers online is off");
+        return;
+    }
     // The fields are shown; the cover follows when it arrives, or the status says why not.
     local_cover_->Start([this](const SuggestedCover& cover) {
         RunGuarded([&] {

@@ -16,11 +16,11 @@ std::string OutcomeText(const TIMDBImport& importer) {
         case LookupOutcome::ResultList:
             if (importer.Outcome() == LookupOutcome::ResultList &&
                 importer.ResultTitles.Empty()) {
-                return "No film found";
+                return source.nothing_found;
             }
             return std::string(source.answered) + source.credit;
         case LookupOutcome::NoResult:
-            return "No film found";
+            return source.nothing_found;
         case LookupOutcome::DownloadFailed:
             if (importer.DownloadCancelled()) {
                 return "Lookup cancelled";  // the user's Escape, Go Away or close box

@@ -28,16 +28,19 @@ TEST(SourceFactsTest, EachSourceTellsItsNameCreditPlotCoverAndPace) {
         LookupSource source;
         std::string name;
         std::string credit;
+        std::string nothing_found;
         bool plot;
         bool cover_later;
         bool paced;
     };
-    for (const Row& row : {Row{LookupSource::Site, "site", "", true, false, true},
-                           Row{LookupSource::Local, "local", dataset::CreditLine, false, true,
-                               false}}) {
+    for (const Row& row :
+         {Row{LookupSource::Site, "site", "", "No film found", true, false, true},
+          Row{LookupSource::Local, "local", dataset::CreditLine,
+              "No film found in the local film data", false, true, false}}) {
         const SourceFacts& facts = FactsOf(row.source);
         EXPECT_EQ(facts.name, row.name);
         EXPECT_EQ(facts.credit, row.credit);
+        EXPECT_EQ(facts.nothing_found, row.nothing_found);
         EXPECT_EQ(facts.has_plot_and_tagline, row.plot);
         EXPECT_EQ(facts.cover_comes_later, row.cover_later);
         EXPECT_EQ(facts.paced, row.paced);

@@ -187,3 +187,22 @@ TEST(HostileDatabaseTest, APathThatIsNoRegularFileIsRefusedUnopened) {
 
 }  // namespace
 }  // namespace korvid::dataset
+
+namespace korvid::dataset {
+namespace {
+
+// A file the system refuses is named with the system's words (as "Permission denied" for a
+// database the user may not read), not SQLite's "unable to open database file".
+TEST(SqliteConnectionTest, AFileThatCannotBeOpenedIsRefusedInTheSystemsWords) {
+    TempDir dir;
+    const std::string path = dir.File("missing/films.sqlite");
+    try {
+        SqliteConnection db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        ADD_FAILURE() << "opened";
+    } catch (const DatasetError& error) {
+        EXPECT_EQ(std::string(error.what()), path + ": No such file or directory");
+    }
+}
+
+}  // namespace
+}  // namespace korvid::dataset

@@ -207,7 +207,7 @@ TEST_F(LocalCoverWindowTest, WithTheSettingOffNothingIsAsked) {
     QTest::qWait(300);
     EXPECT_TRUE(server_.Requests().empty());
     EXPECT_TRUE(form_.Image1->Picture().Empty());
-    EXPECT_EQ(form_.StatusText(), LocalStatus);
+    EXPECT_EQ(form_.StatusText(), LocalStatus + " no cover: fetching covers online is off");
     SetFetchCoversOnline(true);
 }
 

@@ -42,8 +42,10 @@ const bool no_user_database = [] {
 // No server listens there: only the local source can answer.
 constexpr const char* Host = "127.0.0.1:9";
 
-const QString LocalStatus =
+const QString ListStatus =
     QString("OK - from the local film data. ") + QString::fromLatin1(dataset::CreditLine);
+// Covers are off in these tests, and after a film the status says so after the credit.
+const QString LocalStatus = ListStatus + " no cover: fetching covers online is off";
 
 TApplication* App() {
     return qobject_cast<TApplication*>(QCoreApplication::instance());
@@ -122,13 +124,17 @@ TEST_F(LocalSourceWindowTest, ATitleInAnyScriptFindsItsFilmAndTheListSaysWhichTi
     EXPECT_EQ(form_.Label5->text(), QString::fromUtf8("Dir : Ji\u0159\u00ED Nov\u00E1k"));
     // The list stays as the search gave it.
     EXPECT_EQ(form_.ListBox1->item(0)->text(), item->text());
+
+    // A search the film data has nothing for says where it looked.
+    Search(QString::fromUtf8("\u0436\u0436\u0436"));
+    EXPECT_EQ(form_.StatusText(), "No film found in the local film data");
 }
 
 TEST_F(LocalSourceWindowTest, AListEntryPickedIsReadFromTheDatabase) {
     Search("lantern road");
     ASSERT_EQ(form_.ListBox1->count(), 3);
     EXPECT_EQ(form_.ListBox1->item(0)->text(), "Lantern Road (2019) (TV Series)");
-    EXPECT_EQ(form_.StatusText(), LocalStatus);
+    EXPECT_EQ(form_.StatusText(), ListStatus);
     QListWidgetItem* item = form_.ListBox1->item(1);
     QTest::mouseClick(form_.ListBox1->viewport(), Qt::LeftButton, {},
                       form_.ListBox1->visualItemRect(item).center());
