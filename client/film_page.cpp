@@ -44,8 +44,9 @@ bool TitleLineHasYear(std::string_view title_line) {
     return false;
 }
 
-bool IsFilmPage(const LineList& page, std::string_view title_line) {
-    return TitleLineHasYear(title_line) || !FilmAddressFromPage(page, "").empty();
+bool IsFilmPage(const LineList& page, std::string_view title_line, std::string_view read_from) {
+    return TitleLineHasYear(title_line) || !FilmIdOfAddress(read_from).empty() ||
+           !FilmAddressFromPage(page, "").empty();
 }
 
 }  // namespace korvid

@@ -18,8 +18,9 @@ inline constexpr const char* NotFilmPageCause = "not a film page";
 // "Alien (1979)" or "Dark (TV Series 2017-2020)".
 bool TitleLineHasYear(std::string_view title_line);
 
-// True when the page names a film address as its own (its canonical or poster link), or
-// its title line carries a year in parentheses.
-bool IsFilmPage(const LineList& page, std::string_view title_line);
+// True when the page names a film address as its own (its canonical or poster link), was
+// read from a film's address (read_from, after redirects: the site answered a search with the
+// film's page), or its title line carries a year in parentheses.
+bool IsFilmPage(const LineList& page, std::string_view title_line, std::string_view read_from);
 
 }  // namespace korvid

@@ -131,7 +131,7 @@ bool TIMDBImport::SearchTitle() {
             MovieFound = false;
             break;
         case PageKind::FilmPage:
-            if (!IsFilmPage(PageLines, PageLines[LineIndex])) {
+            if (!IsFilmPage(PageLines, PageLines[LineIndex], LastFetchedUrl())) {
                 outcome_ = LookupOutcome::NotFilmPage;
                 return false;
             }
@@ -240,7 +240,7 @@ bool TIMDBImport::ImportResult(std::int32_t index) {
     const TempPageHold temp_page(*this, false);
     // A page of another kind than a film's is not read, and no film of before stays.
     FindLine("<TITLE>", 0);
-    if (LineIndex >= 0 && !IsFilmPage(PageLines, PageLines[LineIndex])) {
+    if (LineIndex >= 0 && !IsFilmPage(PageLines, PageLines[LineIndex], LastFetchedUrl())) {
         outcome_ = LookupOutcome::NotFilmPage;
         ForgetFilm();
         return false;

@@ -249,7 +249,8 @@ std::vector<SearchEntry> FilmDatabase::SearchEntries(std::string_view words,
             if (key <= 0 || key >= kIdKeyLimit) {
                 continue;
             }
-            title.Bind(1, IdText("tt", static_cast<std::uint32_t>(key)));
+            const std::string tconst = IdText("tt", static_cast<std::uint32_t>(key));
+            title.Bind(1, tconst);  // bound as it stands, not copied
             if (title.Step()) {
                 SearchEntry entry = ReadEntry(title, false);
                 entry.matched_title = exact.Text(1);

@@ -72,6 +72,9 @@ class SiteFixture : public ::testing::Test {
         if (path == "/find") {
             return find_answer_;
         }
+        if (const auto moved = redirects_.find(path); moved != redirects_.end()) {
+            return HttpResponse::Redirect(moved->second);
+        }
         const auto it = pages_.find(path);
         if (it == pages_.end()) {
             return HttpResponse::WithStatus(404, "Not Found", "<html>none</html>");
@@ -108,6 +111,7 @@ class SiteFixture : public ::testing::Test {
     std::mutex mutex_;
     HttpResponse find_answer_ = HttpResponse::Ok(ListPage);
     std::map<std::string, std::string> pages_;
+    std::map<std::string, std::string> redirects_;  // path -> where it redirects
     LoopbackServer server_;
     ScriptedPrompts prompts_;
     TIMDBImport importer_;
@@ -535,9 +539,10 @@ TEST_F(SiteFixture, ANewSearchForgetsTheFilmReadBefore) {
     }
 }
 
-// Only a film page is read as one: a page that names a film address as its own, or whose
-// title carries a year. Any other page answered at the search address or at a list entry's
-// address gives no film, and nothing of the film read before stays.
+// Only a film page is read as one: a page that names a film address as its own, was read from
+// a film's address, or whose title carries a year. Any other page answered at the search
+// address, or where a list entry's address redirects, gives no film, and nothing of the film
+// read before stays.
 TEST_F(SiteFixture, APageThatIsNoFilmsIsNotReadAsAFilm) {
     const std::pair<std::vector<std::string>, bool> pages[] = {
         {{"<title>Sign In</title>"}, false},
@@ -560,7 +565,8 @@ TEST_F(SiteFixture, APageThatIsNoFilmsIsNotReadAsAFilm) {
         lines.insert(lines.end(), head.begin(), head.end());
         lines.insert(lines.end(), {"</head><body>", "<b>7.5/10</b>", "</body></html>"});
         SetFindAnswer(HttpResponse::Ok(Page(lines)));
-        SetPage("/title/tt0000002/", Page(lines));
+        redirects_["/title/tt0000002/"] = "/registration/signin";
+        SetPage("/registration/signin", Page(lines));
         importer_.Title = "typed";
         EXPECT_EQ(importer_.SearchTitle(), film);
         EXPECT_EQ(importer_.MovieFound, film);
@@ -579,6 +585,20 @@ TEST_F(SiteFixture, APageThatIsNoFilmsIsNotReadAsAFilm) {
         EXPECT_EQ(importer_.ResultTitles.Count(), 3) << "the list stays";
     }
     EXPECT_TRUE(prompts_.messages.empty()) << "the front ends say it";
+}
+
+// A search the site answers by a redirect to a film's address is a film, though the page
+// names no address of its own and its title has no year.
+TEST_F(SiteFixture, APageReadFromAFilmsAddressIsAFilm) {
+    const std::string page = Page({"<html><head><title>Harbour of Small Hours</title>",
+                                   "</head><body>", "<b>7.5/10</b>", "</body></html>"});
+    SetFindAnswer(HttpResponse::Redirect("/title/tt0400001/"));
+    SetPage("/title/tt0400001/", page);
+    importer_.Title = "harbour";
+    ASSERT_TRUE(importer_.SearchTitle());
+    EXPECT_EQ(importer_.Outcome(), LookupOutcome::Film);
+    EXPECT_EQ(importer_.Rated, "7.5/10");
+    EXPECT_EQ(importer_.MovieUrl, server_.BaseUrl() + "/title/tt0400001/");
 }
 
 // ---- ImportResult ----
