@@ -180,14 +180,15 @@ void Scanner::RenameAndDescribe(const TIMDBImport& importer, FileReport& report)
     const FilmTexts texts = importer.Texts();
     std::string movie = report.file;
     if (renamer_) {
+        // The title keeps the space that stood before its year.
         const std::string_view title = texts.title;
         const std::size_t first = title.find_first_not_of(' ');
+        const std::string trimmed =
+            first == std::string_view::npos
+                ? std::string()
+                : std::string(title.substr(first, title.find_last_not_of(' ') - first + 1));
         const NameFields fields{
-            .title = first == std::string_view::npos
-                         ? std::string()
-                         : std::string(title.substr(first, title.find_last_not_of(' ') - first + 1)),
-            .year = texts.year,
-            .id = FilmIdOfAddress(texts.address)};
+            .title = trimmed, .year = texts.year, .id = FilmIdOfAddress(texts.address)};
         movie = renamer_->Rename(movie, fields, report);
     }
     if (options_.nfo) {

@@ -66,9 +66,10 @@ void PrintExtras(const std::vector<FileReport>& reports, bool dry_run, const Sca
         out << "NFO files:";
         for (const NfoAction action : {NfoAction::Written, NfoAction::Updated, NfoAction::Replaced,
                                        NfoAction::Kept, NfoAction::Failed}) {
-            const auto count = std::count_if(reports.begin(), reports.end(), [&](const FileReport& r) {
-                return r.nfo && r.nfo->action == action;
-            });
+            const auto count =
+                std::count_if(reports.begin(), reports.end(), [&](const FileReport& r) {
+                    return r.nfo && r.nfo->action == action;
+                });
             out << (action == NfoAction::Written ? " " : ", ") << count << ' '
                 << NfoActionName(action, dry_run);
         }

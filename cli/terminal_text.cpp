@@ -126,7 +126,8 @@ std::optional<std::string> FileNameFromJson(std::string_view text) {
             ++i;
             continue;
         }
-        if (i + 3 >= text.size() || text[i + 1] != 'x' || hex(text[i + 2]) < 0 || hex(text[i + 3]) < 0) {
+        if (i + 3 >= text.size() || text[i + 1] != 'x' || hex(text[i + 2]) < 0 ||
+            hex(text[i + 3]) < 0) {
             return std::nullopt;
         }
         name += static_cast<char>(hex(text[i + 2]) * 16 + hex(text[i + 3]));
