@@ -66,6 +66,28 @@ bool WriteTemporary(const fs::path& folder, const std::string& document, const s
     return true;
 }
 
+// Makes the file at its name, which must be free, and writes it whole; removes it when not.
+bool WriteInPlace(const std::string& path, const std::string& document, std::string* failure) {
+    FileDescriptor file(CreateOutputFile(path, O_EXCL, 0666));
+    if (!file.IsOpen()) {
+        *failure = errno == EEXIST ? "the name is taken" : ErrnoText(errno);
+        return false;
+    }
+    int error = WriteAll(file.Get(), document.data(), document.size());
+    if (error == 0 && ::fsync(file.Get()) != 0) {
+        error = errno;
+    }
+    if (const int close_error = file.Close(); error == 0) {
+        error = close_error;
+    }
+    if (error != 0) {
+        ::unlink(path.c_str());
+        *failure = WriteError(error).what();
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string NfoPathOf(const std::string& movie) {
@@ -74,7 +96,7 @@ std::string NfoPathOf(const std::string& movie) {
 }
 
 NfoStep WriteNfoBeside(const std::string& movie, const std::string& document, bool replace_foreign,
-                       bool dry_run) {
+                       bool dry_run, const RenameCalls& calls) {
     NfoStep step;
     step.file = NfoPathOf(movie);
     const std::string& nfo = step.file;
@@ -113,9 +135,15 @@ NfoStep WriteNfoBeside(const std::string& movie, const std::string& document, bo
         return step;
     }
     if (planned == NfoAction::Written) {
-        const RenameOutcome outcome = RenameWithoutReplacing(temp, nfo);
-        if (!outcome.Renamed()) {
-            ::unlink(temp.c_str());
+        const RenameOutcome outcome = RenameWithoutReplacing(temp, nfo, calls);
+        ::unlink(temp.c_str());  // nothing when it was renamed
+        if (outcome.no_safe_way) {
+            // A file system that renames only by replacing: the new file is made at its name
+            // (O_EXCL, so never over another) and removed again when it cannot be written whole.
+            if (!WriteInPlace(nfo, document, &step.message)) {
+                return step;
+            }
+        } else if (!outcome.Renamed()) {
             step.message = RenameFailureText(outcome);
             return step;
         }

@@ -4,7 +4,9 @@
 // its cause and left as it is.
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -14,6 +16,7 @@
 #include "cli/rename_journal.h"
 #include "cli/rename_safely.h"
 #include "cli/terminal_text.h"
+#include "common/errors.h"
 
 namespace korvid::cli {
 namespace {
@@ -63,6 +66,20 @@ int RunUndoRenameCommand(const UndoRenameOptions& options, std::ostream& out, st
                     << (new_present ? "another file has the name now" : "it is no longer there")
                     << '\n';
             }
+            continue;
+        }
+        if (at_old) {
+            // Both names hold the file: a rename by link and unlink that was stopped between
+            // the two. Taking the new name away finishes putting it back.
+            if (::unlink(entry->new_path.c_str()) != 0) {
+                ++left;
+                out << EscapedFileName(entry->new_path) << ": not put back: " << ErrnoText(errno)
+                    << '\n';
+                continue;
+            }
+            ++put_back;
+            out << EscapedFileName(entry->new_path) << ": put back as " << NameOf(entry->old_path)
+                << '\n';
             continue;
         }
         if (old_present) {

@@ -8,11 +8,13 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "cli/rename_journal.h"
 #include "cli/rename_safely.h"
+#include "cli/scan_nfo.h"
 #include "cli/scan_rename.h"
 #include "cli/terminal_text.h"
 #include "tests/support/scoped_env.h"
@@ -97,6 +99,20 @@ TEST(RenameWithoutReplacing, RefusesWhereNeitherTheFlagNorLinksWork) {
               "the file system cannot rename without the risk of replacing a file");
     EXPECT_EQ(ReadFileBytes(dir.File("old")), "film");
     EXPECT_FALSE(FileExists(dir.File("new")));
+}
+
+// A new NFO file is still written where the file system renames only by replacing: at its
+// name, never over a file, and no temporary file is left.
+TEST(WriteNfoBeside, WritesInPlaceWhereNoRenameIsSafe) {
+    TempDir dir;
+    WriteFileBytes(dir.File("Film.mkv"), "x");
+    const NfoStep step =
+        WriteNfoBeside(dir.File("Film.mkv"), "<movie/>", false, false, NoFlagNoLinks);
+    EXPECT_EQ(step.action, NfoAction::Written) << step.message;
+    EXPECT_EQ(ReadFileBytes(dir.File("Film.nfo")), "<movie/>");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                            std::filesystem::directory_iterator()),
+              2);
 }
 
 // ---- The files that go with a movie file ----

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -258,6 +259,20 @@ TEST_F(ScanRenameNfoTest, UndoLeavesANameTakenSince) {
     EXPECT_EQ(ReadFileBytes(films_.File("Amelie.2001.srt")), "a new file");
     EXPECT_EQ(ReadFileBytes(films_.File("Amélie (2001).srt")), "subtitles");
     EXPECT_TRUE(FileExists(films_.File("Amelie.2001.mkv")));
+}
+
+// A rename by link and unlink stopped between the two leaves both names on the file: undo
+// takes the new one away.
+TEST_F(ScanRenameNfoTest, UndoFinishesARenameStoppedBetweenLinkAndUnlink) {
+    Make("Amelie.2001.mkv");
+    ASSERT_EQ(Scan({"--rename", Films()}).exit_code, 0);
+    ASSERT_EQ(
+        ::link(films_.File("Amélie (2001).mkv").c_str(), films_.File("Amelie.2001.mkv").c_str()),
+        0);
+    const CliRun undo = RunInProcess({"undo-rename"});
+    EXPECT_EQ(undo.exit_code, 0) << undo.out;
+    EXPECT_TRUE(FileExists(films_.File("Amelie.2001.mkv")));
+    EXPECT_FALSE(FileExists(films_.File("Amélie (2001).mkv")));
 }
 
 TEST_F(ScanRenameNfoTest, OptionsThatGoWithAnotherAreRefused) {
