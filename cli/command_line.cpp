@@ -86,7 +86,7 @@ void ReportUsage(const CLI::App& app, const std::string& what, std::ostream& err
 struct SearchCommand {
     SearchOptions options;
     Given<int> pick;
-    Given<std::string> xml, csv;
+    Given<std::string> xml, csv, nfo;
     SiteArgs site;
     CLI::App* command = nullptr;
 
@@ -100,6 +100,8 @@ struct SearchCommand {
         Add(*command, pick, "-p,--pick", "N", "read entry N of the result list");
         Add(*command, xml, "-x,--xml", "FILE", "save the film read as the XML document");
         Add(*command, csv, "-c,--csv", "FILE", "save the film read as the CSV document");
+        Add(*command, nfo, "--nfo", "FILE",
+            "save the film read as a movie NFO document for media centres");
         command->add_flag("-j,--json", options.json, "print the list or the film as JSON");
         command->add_flag("--no-cover", options.no_cover,
                           "no cover for a film from the local film data (it is fetched from "
@@ -110,6 +112,7 @@ struct SearchCommand {
         options.pick = pick.Get();
         options.xml_file = xml.Get();
         options.csv_file = csv.Get();
+        options.nfo_file = nfo.Get();
         options.site = site.Options();
         return RunSearchCommand(options, out, err);
     }
@@ -180,9 +183,13 @@ struct ScanCommand {
             "In a result list, the entry with the same title and year is taken (without a year,\n"
             "the one entry with the same title); otherwise the file is reported as ambiguous\n"
             "with its candidates. Movie files: avi, mpe, mpeg, mpg, mp4, mov, asf, asx, wmv, qt,\n"
-            "mkv.",
+            "mkv. A file with a tag keeps it unless --replace; with --rename or --nfo it is\n"
+            "still looked up. --rename gives each file matched the name of its film, and the\n"
+            "files beside it that begin with its name (\"NAME.en.srt\", \"NAME-poster.jpg\") go\n"
+            "with it; no file is renamed over another, and each rename is written to a journal\n"
+            "first ($XDG_STATE_HOME/korvid/renames/) that undo-rename reads.",
             "Exit codes: 0 every file tagged or skipped, 1 some ambiguous or not found,\n"
-            "2 usage error, 3 some failed.");
+            "2 usage error, 3 some failed, a rename was refused or an NFO file not written.");
         command->add_option("PATH", options.paths, "movie files and folders")
             ->required()
             ->type_name("");
@@ -190,6 +197,20 @@ struct ScanCommand {
         command->add_flag("--replace", options.replace, "replace tags that files have already");
         command->add_flag("-n,--dry-run", options.dry_run, "look up and report, write nothing");
         command->add_flag("-j,--json", options.json, "print the report as JSON");
+        command->add_flag("--nfo", options.nfo,
+                          "write NAME.nfo, the film's NFO document, beside each file matched");
+        command->add_flag("--replace-nfo", options.replace_nfo,
+                          "with --nfo: replace NFO files that Korvid did not write");
+        command->add_flag("--rename", options.rename,
+                          "give each file matched the name of its film, with its side files");
+        command
+            ->add_option("--name-format", options.name_format,
+                         "with --rename: the new name, of {title}, {year} and {id} (default "
+                         "\"{title} ({year})\")")
+            ->type_name("FORMAT");
+        command->add_flag("--portable", options.portable,
+                          "with --rename: also leave out the characters Windows refuses "
+                          "(<>:\"\\|?*)");
         command
             ->add_option("--delay", options.delay,
                          "seconds between requests to the site (default 1; none locally)")
@@ -202,6 +223,27 @@ struct ScanCommand {
         // The progress line is for a person watching the real standard error.
         options.progress = &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
         return RunScanCommand(options, out, err);
+    }
+};
+
+struct UndoRenameCommand {
+    UndoRenameOptions options;
+    CLI::App* command = nullptr;
+
+    void Register(CLI::App& app) {
+        command = AddCommand(
+            app, "undo-rename", "put back the names a scan --rename gave",
+            "Reads the journal of a scan --rename (default: the newest one not undone in\n"
+            "$XDG_STATE_HOME/korvid/renames/) and puts each name back, the last rename first:\n"
+            "where the new name still holds the file renamed and the old name is free. Every\n"
+            "other is reported with its cause and left as it is.",
+            "Exit codes: 0 every name put back, 1 no journal, 2 usage error, 3 some names not\n"
+            "put back or the journal unreadable.");
+        command->add_option("JOURNAL", options.journal, "the journal (default: the newest)")
+            ->type_name("");
+    }
+    int Run(std::ostream& out, std::ostream& err) {
+        return RunUndoRenameCommand(options, out, err);
     }
 };
 
@@ -287,11 +329,13 @@ int RunCommandLine(const std::vector<std::string>& args, std::istream& in, std::
     TagCommand tag;
     ShowTagCommand show_tag;
     ScanCommand scan;
+    UndoRenameCommand undo_rename;
     DatasetCommand dataset;
     search.Register(app);
     tag.Register(app);
     show_tag.Register(app);
     scan.Register(app);
+    undo_rename.Register(app);
     dataset.Register(app);
 
     std::vector<std::string> reversed = ForParser(args);
@@ -318,6 +362,9 @@ int RunCommandLine(const std::vector<std::string>& args, std::istream& in, std::
         }
         if (scan.command->parsed()) {
             return scan.Run(out, err);
+        }
+        if (undo_rename.command->parsed()) {
+            return undo_rename.Run(out, err);
         }
         if (dataset.command->parsed()) {
             return dataset.Run(out, err);

@@ -25,6 +25,7 @@ struct SearchOptions {
     std::optional<int> pick;
     std::optional<std::string> xml_file;
     std::optional<std::string> csv_file;
+    std::optional<std::string> nfo_file;
     bool json = false;
     // A film from the local film data gets its cover from the site's suggestion service
     // unless this is set.
@@ -65,7 +66,16 @@ struct ScanOptions {
     bool json = false;
     double delay = 1.0;     // seconds from one request to the site to the next (not local)
     bool progress = false;  // a progress line on err (only when err is a terminal)
+    bool nfo = false;            // write NAME.nfo beside each movie file matched
+    bool replace_nfo = false;    // also over an NFO file that Korvid did not write
+    bool rename = false;         // give each movie file matched the name of its film
+    std::string name_format;     // of the new names; empty: "{title} ({year})"
+    bool portable = false;       // new names without the characters Windows refuses
     SiteOptions site;
+};
+
+struct UndoRenameOptions {
+    std::string journal;  // empty: the newest journal of the state folder not undone yet
 };
 
 struct DatasetUpdateOptions {
@@ -86,6 +96,7 @@ int RunTagCommand(const TagOptions& options, std::istream& in, std::ostream& out
 int RunShowTagCommand(const ShowTagOptions& options, std::istream& in, std::ostream& out,
                       std::ostream& err);
 int RunScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err);
+int RunUndoRenameCommand(const UndoRenameOptions& options, std::ostream& out, std::ostream& err);
 int RunDatasetUpdateCommand(const DatasetUpdateOptions& options, std::ostream& out,
                             std::ostream& err);
 int RunDatasetStatusCommand(const DatasetStatusOptions& options, std::ostream& out,

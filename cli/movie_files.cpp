@@ -35,6 +35,10 @@ bool IsMovieFile(const fs::path& path) {
 
 }  // namespace
 
+bool IsMovieFileName(const std::string& name) {
+    return IsMovieFile(fs::path(name));
+}
+
 std::vector<std::string> MovieFiles(const ScanOptions& options, std::vector<FileReport>& failed,
                                     std::ostream& err) {
     std::set<std::string> files;

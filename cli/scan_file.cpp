@@ -13,10 +13,14 @@
 #include "cli/cli_common.h"
 #include "cli/film_tag.h"
 #include "cli/lookup.h"
+#include "cli/scan_nfo.h"
 #include "cli/terminal_text.h"
 #include "cli/title_match.h"
 #include "client/IMDBImport.h"
+#include "client/film_address.h"
+#include "client/nfo_document.h"
 #include "common/errors.h"
+#include "korvid_version.h"
 #include "tag/movie_tag.h"
 
 namespace korvid::cli {
@@ -61,7 +65,17 @@ Scanner::Scanner(const ScanOptions& options,
       err_(err),
       database_(std::move(database)),
       pacer_(FactsOf(SourceFor(database_.get())).paced ? options.delay : 0.0),
-      year_(CurrentYear()) {}
+      year_(CurrentYear()) {
+    if (options.rename) {
+        RenameSettings settings;
+        if (!options.name_format.empty()) {
+            settings.format = options.name_format;
+        }
+        settings.portable = options.portable;
+        settings.dry_run = options.dry_run;
+        renamer_.emplace(std::move(settings));
+    }
+}
 
 FileReport Scanner::Scan(const std::string& file) {
     FileReport report;
@@ -93,7 +107,9 @@ void Scanner::ScanOne(FileReport& report) {
         report.message = LinkSkipped;
         return;
     }
-    if (ReadLastTagBytes(file).HasMarker() && !options_.replace) {
+    // A tag is kept unless --replace; the film is still looked up for a rename or an NFO file.
+    const bool keep_tag = ReadLastTagBytes(file).HasMarker() && !options_.replace;
+    if (keep_tag && !options_.rename && !options_.nfo) {
         report.outcome = Outcome::Skipped;
         return;
     }
@@ -138,21 +154,46 @@ void Scanner::ScanOne(FileReport& report) {
     report.title = values.title.substr(0, values.title.find_last_not_of(' ') + 1);
     report.year = values.year;
     report.address = importer.MovieUrl;
-    if (options_.dry_run) {
+    if (keep_tag) {
+        report.outcome = Outcome::Skipped;
+    } else if (options_.dry_run) {
         report.outcome = Outcome::Tagged;
-        return;
-    }
-    try {
-        // A link put in the file's place since it was looked at is not followed either.
-        WriteTag(MovieTag::Render(values), file, TagLinks::Refuse);
-        report.outcome = Outcome::Tagged;
-    } catch (const IoError& e) {
-        if (e.Code() == ELOOP) {
-            report.outcome = Outcome::Skipped;
-            report.message = LinkSkipped;
-            return;
+    } else {
+        try {
+            // A link put in the file's place since it was looked at is not followed either.
+            WriteTag(MovieTag::Render(values), file, TagLinks::Refuse);
+            report.outcome = Outcome::Tagged;
+        } catch (const IoError& e) {
+            if (e.Code() == ELOOP) {
+                report.outcome = Outcome::Skipped;
+                report.message = LinkSkipped;
+                return;
+            }
+            report.message = TagWriteFailure(file, e);
+            return;  // a file that could not be tagged keeps its name
         }
-        report.message = TagWriteFailure(file, e);
+    }
+    RenameAndDescribe(importer, report);
+}
+
+void Scanner::RenameAndDescribe(const TIMDBImport& importer, FileReport& report) {
+    const FilmTexts texts = importer.Texts();
+    std::string movie = report.file;
+    if (renamer_) {
+        // The title keeps the space that stood before its year.
+        const std::string_view title = texts.title;
+        const std::size_t first = title.find_first_not_of(' ');
+        const std::string trimmed =
+            first == std::string_view::npos
+                ? std::string()
+                : std::string(title.substr(first, title.find_last_not_of(' ') - first + 1));
+        const NameFields fields{
+            .title = trimmed, .year = texts.year, .id = FilmIdOfAddress(texts.address)};
+        movie = renamer_->Rename(movie, fields, report);
+    }
+    if (options_.nfo) {
+        report.nfo = WriteNfoBeside(movie, NfoDocument(texts, importer.Source(), KORVID_VERSION),
+                                    options_.replace_nfo, options_.dry_run);
     }
 }
 

@@ -17,10 +17,25 @@ Json OrNull(const std::string& latin1) {
     return latin1.empty() ? Json(nullptr) : Json(Latin1ToUtf8(latin1));
 }
 
+Json OrNullText(const std::string& text) {
+    return text.empty() ? Json(nullptr) : Json(text);
+}
+
+Json RenamesJson(const FileReport& r) {
+    Json renames = Json::array();
+    for (const RenameStep& step : r.renames) {
+        renames.push_back({{"from", FileNameForJson(step.from)},
+                           {"to", FileNameForJson(step.to)},
+                           {"done", step.done},
+                           {"refused", OrNullText(step.refused)}});
+    }
+    return renames;
+}
+
 }  // namespace
 
 void PrintJsonReport(const std::vector<FileReport>& reports, bool dry_run, LookupSource source,
-                     std::ostream& out) {
+                     const ScanExtras& extras, std::ostream& out) {
     Json files = Json::array();
     for (const FileReport& r : reports) {
         Json candidates = Json::array();
@@ -33,14 +48,25 @@ void PrintJsonReport(const std::vector<FileReport>& reports, bool dry_run, Looku
         const Json searched = {
             {"title", FileNameForJson(r.searched.title)},
             {"year", r.searched.year.empty() ? Json(nullptr) : Json(r.searched.year)}};
-        files.push_back({{"file", FileNameForJson(r.file)},
-                         {"outcome", OutcomeName(r.outcome, dry_run)},
-                         {"searched", searched},
-                         {"title", OrNull(r.title)},
-                         {"year", OrNull(r.year)},
-                         {"address", OrNull(r.address)},
-                         {"candidates", std::move(candidates)},
-                         {"message", r.message.empty() ? Json(nullptr) : Json(r.message)}});
+        Json file = {{"file", FileNameForJson(r.file)},
+                     {"outcome", OutcomeName(r.outcome, dry_run)},
+                     {"searched", searched},
+                     {"title", OrNull(r.title)},
+                     {"year", OrNull(r.year)},
+                     {"address", OrNull(r.address)},
+                     {"candidates", std::move(candidates)},
+                     {"message", r.message.empty() ? Json(nullptr) : Json(r.message)}};
+        if (extras.rename) {
+            file["renames"] = RenamesJson(r);
+            file["named_already"] = r.named_already;
+        }
+        if (extras.nfo) {
+            file["nfo"] = r.nfo ? Json{{"file", FileNameForJson(r.nfo->file)},
+                                       {"action", NfoActionName(r.nfo->action, dry_run)},
+                                       {"message", OrNullText(r.nfo->message)}}
+                                : Json(nullptr);
+        }
+        files.push_back(std::move(file));
     }
     Json summary = Json::object();
     for (const Outcome outcome : AllOutcomes) {
@@ -50,6 +76,10 @@ void PrintJsonReport(const std::vector<FileReport>& reports, bool dry_run, Looku
                      {"source", FactsOf(source).name},
                      {"files", std::move(files)},
                      {"summary", std::move(summary)}};
+    if (extras.rename) {
+        document["journal"] =
+            extras.journal.empty() ? Json(nullptr) : Json(FileNameForJson(extras.journal));
+    }
     if (const char* credit = FactsOf(source).credit; *credit != '\0') {
         document["credit"] = credit;
     }

@@ -1,6 +1,7 @@
 // korvid-cli search: looks a title up on the local film database or the site and prints the
 // result list, or the film's fields when the answer was one film; --pick imports one entry of
-// the list. The film read can be saved as the XML and CSV documents; --json prints either
+// the list. The film read can be saved as the XML and CSV documents and as a movie NFO
+// document; --json prints either
 // answer as one JSON document, naming the source that gave it.
 
 #include <nlohmann/json.hpp>
@@ -14,8 +15,11 @@
 #include "cli/lookup.h"
 #include "cli/terminal_text.h"
 #include "client/IMDBImport.h"
+#include "client/nfo_document.h"
+#include "common/safe_save.h"
 #include "common/short_string.h"
 #include "dataset/film_database.h"
+#include "korvid_version.h"
 
 namespace korvid::cli {
 namespace {
@@ -118,6 +122,7 @@ void PrintJson(Json document, const TIMDBImport& importer, std::ostream& out) {
 int RunSearchCommand(const SearchOptions& options, std::ostream& out, std::ostream& err) {
     CheckOutputFile("--xml", options.xml_file);
     CheckOutputFile("--csv", options.csv_file);
+    CheckOutputFile("--nfo", options.nfo_file);
 
     TerminalPrompts prompts(err);
     TIMDBImport importer(prompts);
@@ -133,7 +138,7 @@ int RunSearchCommand(const SearchOptions& options, std::ostream& out, std::ostre
             PrintList(importer, out);
             CreditSource(importer.Source(), err);
         }
-        if (options.xml_file || options.csv_file) {
+        if (options.xml_file || options.csv_file || options.nfo_file) {
             err << MessagePrefix << "several films match; choose one with --pick N to save it\n";
             return ExitNotFound;
         }
@@ -159,6 +164,10 @@ int RunSearchCommand(const SearchOptions& options, std::ostream& out, std::ostre
     }
     if (options.csv_file) {
         importer.SaveCsv(*options.csv_file);
+    }
+    if (options.nfo_file) {
+        SaveFileSafely(*options.nfo_file,
+                       NfoDocument(importer.Texts(), importer.Source(), KORVID_VERSION));
     }
     return ExitOk;
 }

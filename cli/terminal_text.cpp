@@ -107,6 +107,40 @@ std::string FileNameForJson(const std::string& name) {
     return out;
 }
 
+std::optional<std::string> FileNameFromJson(std::string_view text) {
+    const auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9') {
+            return c - '0';
+        }
+        return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    };
+    std::string name;
+    name.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            name += text[i];
+            continue;
+        }
+        if (i + 1 < text.size() && text[i + 1] == '\\') {
+            name += '\\';
+            ++i;
+            continue;
+        }
+        if (i + 3 >= text.size() || text[i + 1] != 'x' || hex(text[i + 2]) < 0 ||
+            hex(text[i + 3]) < 0) {
+            return std::nullopt;
+        }
+        name += static_cast<char>(hex(text[i + 2]) * 16 + hex(text[i + 3]));
+        i += 3;
+    }
+    // The escapes stand only for bytes that are not part of valid UTF-8: any other form is
+    // not what FileNameForJson writes.
+    if (FileNameForJson(name) != text) {
+        return std::nullopt;
+    }
+    return name;
+}
+
 std::string Utf8ForTerminal(const std::string& text) {
     std::string out;
     out.reserve(text.size());

@@ -3,7 +3,9 @@
 // speaks UTF-8: what the user types is taken into Latin-1, and what Korvid prints goes out
 // as UTF-8 with control bytes shown as "?" so that page or tag text cannot act on the terminal.
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "common/latin1.h"
 
@@ -31,5 +33,9 @@ std::string EscapedFileName(const std::string& name);
 // byte that is not part of valid UTF-8 as "\xHH" (two upper-case hex digits), and each
 // backslash doubled, so that the name's bytes can be read back exactly.
 std::string FileNameForJson(const std::string& name);
+
+// The file name's bytes back from FileNameForJson's form; nothing when the text is not one
+// ("\\" and "\xHH" are its only escapes, and an escaped byte is never part of valid UTF-8).
+std::optional<std::string> FileNameFromJson(std::string_view text);
 
 }  // namespace korvid::cli

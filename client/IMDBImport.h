@@ -287,6 +287,8 @@ class TIMDBImport {
     std::vector<std::string> local_document_head_;
     FilmTexts local_texts_;
     std::vector<ResultEntryText> local_results_;
+    // The votes a film page's rating line gives, when it gives them.
+    std::optional<std::int64_t> page_votes_;
     ResultEntryText local_matched_;
     std::string typed_title_;
 };

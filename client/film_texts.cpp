@@ -76,6 +76,8 @@ FilmTexts TIMDBImport::Texts() const {
         texts.running_time = utf8(RunningTime);
         texts.tagline = utf8(TagLine);
         texts.plot = utf8(Plot);
+        texts.votes = page_votes_;
+        texts.cover_address = utf8(PosterUrl);
     } else {
         return texts;
     }

@@ -34,6 +34,9 @@ struct FilmTexts {
     std::string cover;    // the cover file's path; empty without a cover
     std::string address;  // the film page's address
     std::optional<std::int64_t> votes;  // where the source gives them
+    // The cover's address on the image host where the source names it (a film page's cover
+    // line); empty otherwise, also when the cover file was had another way.
+    std::string cover_address;
 };
 
 // The texts of a film of the local film data, before a cover and an address are known.

@@ -64,6 +64,7 @@ void TIMDBImport::ClearFilmFields() {
     Year = "";
     RunningTime = "";
     Rated = "";
+    page_votes_.reset();
     TagLine = "";
     Plot = "";
     PosterFile = "";

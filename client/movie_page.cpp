@@ -5,6 +5,7 @@
 // then tag line, then plot, then running time. Everything else is searched from line 0.
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -73,6 +74,35 @@ std::string PosterAddress(std::string_view line) {
     }
     const std::size_t from = start + start_text.size();
     return std::string(line.substr(from, end - from));
+}
+
+// The votes after the rating on its line ("<b>7.9/10</b> <a ...>2,814 votes</a>",
+// "<b>6.8/10</b> (954 votes)"): the number before the first "votes" past the rating, its
+// thousands separated by commas. Nothing when the line gives none.
+std::optional<std::int64_t> VotesOfRatingLine(std::string_view line) {
+    const std::size_t rating = line.find(RatingMarker);
+    const std::size_t votes = line.find("votes", rating == std::string_view::npos ? 0 : rating);
+    if (rating == std::string_view::npos || votes == std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::size_t start = line.find_last_not_of(' ', votes - 1);
+    std::int64_t count = 0;
+    std::int64_t scale = 1;
+    bool digits = false;
+    for (; start != std::string_view::npos && start > rating; --start) {
+        const char c = line[start];
+        if (c >= '0' && c <= '9') {
+            if (scale > 1'000'000'000'000) {
+                return std::nullopt;  // more votes than people
+            }
+            count += (c - '0') * scale;
+            scale *= 10;
+            digits = true;
+        } else if (c != ',') {
+            break;
+        }
+    }
+    return digits ? std::optional<std::int64_t>(count) : std::nullopt;
 }
 
 }  // namespace
@@ -236,6 +266,7 @@ void TIMDBImport::ParseMoviePage() {
     FindLine(RatingMarker, 0);
     if (LineIndex >= 0) {
         Rated = ExtractLinkText(PageLines[LineIndex], "<b>", "</b>");
+        page_votes_ = VotesOfRatingLine(PageLines[LineIndex]);
     }
     document.Rating(if_found(Rated));
 

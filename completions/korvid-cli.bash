@@ -24,7 +24,7 @@ _korvid_cli() {
             COMPREPLY=($(compgen -W "local site" -- "$cur"))
             return
             ;;
-        --db | -x | --xml | -c | --csv)
+        --db | -x | --xml | -c | --csv | --nfo)
             _filedir
             return
             ;;
@@ -40,7 +40,7 @@ _korvid_cli() {
             return
             ;;
         --host | -p | --pick | --delay | --title | --director | --comment | --imdb | --year | \
-            -s | --search)
+            -s | --search | --name-format)
             return
             ;;
     esac
@@ -48,12 +48,13 @@ _korvid_cli() {
     local options
     case $command in
         "")
-            COMPREPLY=($(compgen -W "search tag show-tag scan dataset -h --help -V --version" \
+            COMPREPLY=($(compgen -W "search tag show-tag scan undo-rename dataset -h --help -V
+                --version" \
                 -- "$cur"))
             return
             ;;
         search)
-            options="-h --help -p --pick -x --xml -c --csv -j --json --no-cover $common"
+            options="-h --help -p --pick -x --xml -c --csv --nfo -j --json --no-cover $common"
             ;;
         tag)
             options="-h --help --title --director --comment --imdb --year --genre -s --search
@@ -62,8 +63,12 @@ _korvid_cli() {
         show-tag)
             options="-h --help -j --json"
             ;;
+        undo-rename)
+            options="-h --help"
+            ;;
         scan)
-            options="-h --help -r --recursive --replace -n --dry-run -j --json --delay $common"
+            options="-h --help -r --recursive --replace -n --dry-run -j --json --nfo --replace-nfo
+                     --rename --name-format --portable --delay $common"
             ;;
         dataset)
             case $sub in
@@ -83,7 +88,8 @@ _korvid_cli() {
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
-    elif [[ $command == tag || $command == show-tag || $command == scan ]]; then
+    elif [[ $command == tag || $command == show-tag || $command == scan ||
+        $command == undo-rename ]]; then
         _filedir
     fi
 } && complete -F _korvid_cli korvid-cli

@@ -1,11 +1,12 @@
 # fish completion for korvid-cli: commands, their options, --source values and file names.
 
-set -l commands search tag show-tag scan dataset
+set -l commands search tag show-tag scan undo-rename dataset
 complete -c korvid-cli -f
 complete -c korvid-cli -n "not __fish_seen_subcommand_from $commands" -a search -d 'look a film up by its title'
 complete -c korvid-cli -n "not __fish_seen_subcommand_from $commands" -a tag -d 'write the EKT tag of movie files'
 complete -c korvid-cli -n "not __fish_seen_subcommand_from $commands" -a show-tag -d 'show the EKT tag of movie files'
 complete -c korvid-cli -n "not __fish_seen_subcommand_from $commands" -a scan -d 'look up and tag every movie file in folders'
+complete -c korvid-cli -n "not __fish_seen_subcommand_from $commands" -a undo-rename -d 'put back the names a scan --rename gave'
 complete -c korvid-cli -n "not __fish_seen_subcommand_from $commands" -a dataset -d 'the local film database'
 complete -c korvid-cli -s h -l help -d 'print the help'
 complete -c korvid-cli -n "not __fish_seen_subcommand_from $commands" -s V -l version -d 'print the version'
@@ -21,6 +22,7 @@ end
 complete -c korvid-cli -n '__fish_seen_subcommand_from search' -s p -l pick -x -d 'read entry N'
 complete -c korvid-cli -n '__fish_seen_subcommand_from search' -s x -l xml -r -F -d 'save the XML document'
 complete -c korvid-cli -n '__fish_seen_subcommand_from search' -s c -l csv -r -F -d 'save the CSV document'
+complete -c korvid-cli -n '__fish_seen_subcommand_from search' -l nfo -r -F -d 'save the NFO document'
 complete -c korvid-cli -n '__fish_seen_subcommand_from search' -s j -l json -d 'print JSON'
 complete -c korvid-cli -n '__fish_seen_subcommand_from search' -l no-cover -d 'do not fetch the cover online'
 
@@ -43,6 +45,13 @@ complete -c korvid-cli -n '__fish_seen_subcommand_from scan' -l replace -d 'repl
 complete -c korvid-cli -n '__fish_seen_subcommand_from scan' -s n -l dry-run -d 'write nothing'
 complete -c korvid-cli -n '__fish_seen_subcommand_from scan' -s j -l json -d 'print JSON'
 complete -c korvid-cli -n '__fish_seen_subcommand_from scan' -l delay -x -d 'seconds between requests'
+complete -c korvid-cli -n '__fish_seen_subcommand_from scan' -l nfo -d 'write NAME.nfo beside each file matched'
+complete -c korvid-cli -n '__fish_seen_subcommand_from scan' -l replace-nfo -d 'replace NFO files Korvid did not write'
+complete -c korvid-cli -n '__fish_seen_subcommand_from scan' -l rename -d 'give each file matched the name of its film'
+complete -c korvid-cli -n '__fish_seen_subcommand_from scan' -l name-format -x -d 'the new name ({title} ({year}))'
+complete -c korvid-cli -n '__fish_seen_subcommand_from scan' -l portable -d 'leave out the characters Windows refuses'
+
+complete -c korvid-cli -n '__fish_seen_subcommand_from undo-rename' -F
 
 complete -c korvid-cli -n '__fish_seen_subcommand_from dataset; and not __fish_seen_subcommand_from update status' -a update -d 'download and build'
 complete -c korvid-cli -n '__fish_seen_subcommand_from dataset; and not __fish_seen_subcommand_from update status' -a status -d 'show the database'

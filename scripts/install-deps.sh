@@ -12,6 +12,7 @@ packages=(
     libcli11-dev           # the command line of korvid-cli
     libgtest-dev libgmock-dev libbenchmark-dev
     id3v2                  # writes real ID3v1 tags for the tag tests
+    libxml2-utils          # xmllint, which reads the NFO documents back in the tests
     qt6-base-dev qt6-qpa-plugins libgl-dev   # the desktop window (Qt 6 Widgets, offscreen tests)
     xvfb xdotool libx11-dev  # the benchmark of the window answering under an X server
     libjpeg62-turbo-dev    # covers and the banner logo

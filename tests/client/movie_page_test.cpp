@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -623,6 +624,34 @@ TEST_F(FilmPageTest, ApostrophesLeaveTheRowOnly) {
     EXPECT_EQ(importer_.CsvLines[1], "Maams Day ~1~~~~5.5/10~");
     EXPECT_EQ(importer_.XmlLines[11], "<Movie_Title>Ma'am's 'Day' </Movie_Title>");
     EXPECT_EQ(importer_.Title, "Ma'am's 'Day' ");
+}
+
+// ---- The texts whole ----
+
+// The votes after the rating, for the film's texts (the NFO document's votes), in the forms
+// film pages print them; a page without them gives none.
+TEST_F(FilmPageTest, VotesOfTheRatingLineReachTheTexts) {
+    const std::vector<std::pair<std::string, std::optional<std::int64_t>>> lines = {
+        {"<b>7.9/10</b> <a href=\"ratings\" class=\"tn15more\">2,814 votes</a>", 2814},
+        {"<b>6.8/10</b> (954 votes)", 954},
+        {"<b>6.8/10</b> (1,234,567 votes)", 1234567},
+        {"<b>6.8/10</b>", std::nullopt},
+        {"<b>6.8/10</b> (no votes yet)", std::nullopt},
+        {"12 votes <b>6.8/10</b>", std::nullopt},
+    };
+    for (const auto& [line, votes] : lines) {
+        ParseText("<title>Voted (1990)</title>\n" + line + "\n");
+        EXPECT_EQ(importer_.Texts().votes, votes) << line;
+    }
+    ParseText("<title>Unrated (1991)</title>\n");
+    EXPECT_EQ(importer_.Texts().votes, std::nullopt) << "nothing of the film before survives";
+}
+
+TEST_F(FilmPageTest, TheCoverAddressReachesTheTexts) {
+    ImportFilm("film-complete.html");
+    EXPECT_EQ(importer_.Texts().cover_address,
+              "http://" + server_.HostPort() + "/covers/silent-orchard.jpg");
+    EXPECT_EQ(importer_.Texts().cover, app_dir_.Dir() + "The Silent Orchard .jpg");
 }
 
 // ---- The cover ----

@@ -46,6 +46,9 @@ korvid-cli dataset update --f|--force --from
 korvid-cli search --so|--source
 korvid-cli search --source |local site
 korvid-cli search --no|--no-cover
+korvid-cli search --nf|--nfo
+korvid-cli scan --re|--recursive --rename --replace --replace-nfo
+korvid-cli u|undo-rename
 korvid-cli tag --ti|--title
 korvid-cli tag fi|film.avi films.sqlite
 korvid-cli search --db films.s|films.sqlite
