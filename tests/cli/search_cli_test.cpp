@@ -268,6 +268,11 @@ TEST_F(SearchCliTest, APageThatIsNoFilmsExitsWithOne) {
                     "<title>IMDb Search</title>\r\n<h2>Popular Results</h2>\r\n"
                     "<li><a href=\"/title/tt0000001/\">Alien</a> (1979)</li>\r\n");
             }
+            // A page read at a film's address would be that film: the entry's address
+            // leads elsewhere.
+            if (request.target == "/title/tt0000001/") {
+                return loopback::HttpResponse::Redirect("/registration/signin");
+            }
             return loopback::HttpResponse::Ok("<html><head><title>" + std::string(title) +
                                               "</title></head>\r\n<b>7.1/10</b>\r\n");
         });
