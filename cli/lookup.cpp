@@ -16,6 +16,11 @@ namespace {
 LookupResult DownloadFailed(const TIMDBImport& importer, std::ostream& err) {
     const std::string& cause = importer.DownloadFailure();
     err << MessagePrefix << (cause.empty() ? "the download failed" : ForTerminal(cause)) << '\n';
+    if (cause == NoConnectionCause) {
+        err << MessagePrefix
+            << "the film data answers without a network once it is here; run \"korvid-cli "
+               "dataset update\" where there is one (or with --from, a folder of the files)\n";
+    }
     if (cause == BrowserCheckCause) {
         err << MessagePrefix
             << "the site's pages are closed to programs; run \"korvid-cli dataset update\" "

@@ -214,7 +214,7 @@ bool TIMDBImport::FetchPage(const ShortString& address) {
         const DownloadOptions options{
             .max_bytes = MaxPageBytes, .whole_body_only = true, .http = http_options_};
         if (!DownloadToFile(address, path, progress_, &info, options)) {
-            download_failure_ = info.error;
+            download_failure_ = info.error == HostNotFoundCause ? NoConnectionCause : info.error;
             ReleaseTempPage(true);  // no earlier page stays behind
             return false;
         }

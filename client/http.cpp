@@ -246,7 +246,7 @@ std::string FailureCause(const CurlFunctions& curl, CURL* handle, CURLcode code,
         case CURLE_HTTP_RETURNED_ERROR:
             return "the site answered " + std::to_string(status);
         case CURLE_COULDNT_RESOLVE_HOST:
-            return "host name not found";
+            return HostNotFoundCause;
         case CURLE_COULDNT_RESOLVE_PROXY:
             return "proxy name not found";
         case CURLE_COULDNT_CONNECT: {

@@ -52,6 +52,11 @@ using KeepGoingCallback = std::function<bool()>;
 // The cause of a download the site answered with its browser check.
 inline constexpr const char* BrowserCheckCause = "the site asked for a browser check";
 
+// A transfer's cause when the host's name could not be looked up, and the cause a lookup
+// gives for it in words: most often there is no network at all.
+inline constexpr const char* HostNotFoundCause = "host name not found";
+inline constexpr const char* NoConnectionCause = "no connection to the site (host name not found)";
+
 // True when the site answered with its browser check instead of the page: HTTP 202 with an
 // empty body, or any answer with the header x-amzn-waf-action.
 bool IsBrowserCheck(const TransferInfo& info, std::uint64_t body_bytes);

@@ -32,6 +32,10 @@ FilmDataOffer::FilmDataOffer(Prompts& inner, std::function<bool()> wanted,
       accepted_(std::move(accepted)) {}
 
 void FilmDataOffer::ShowFailure(const std::string& message, const std::string& cause) {
+    if (cause == NoConnectionCause && wanted_ && wanted_()) {
+        inner_.ShowFailure(message, cause + "; " + OfflinePointer);
+        return;
+    }
     if (cause != BrowserCheckCause || !wanted_ || !wanted_()) {
         inner_.ShowFailure(message, cause);
         return;

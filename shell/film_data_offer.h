@@ -20,6 +20,9 @@ std::string FilmDataOfferText(const std::string& damage = "");
 
 // What a browser-check failure adds to its cause once the offer was declined.
 inline constexpr const char* FilmDataPointer = "Help! \xBB Get the film data";
+// What a lookup without a network adds to its cause while no film data answers.
+inline constexpr const char* OfflinePointer =
+    "the film data answers without a network once it is here: Help! \xBB Get the film data";
 
 class FilmDataOffer : public Prompts {
   public:
