@@ -270,68 +270,52 @@ std::vector<SearchEntry> FilmDatabase::SearchEntries(std::string_view words,
     if (terms.empty() || entries.size() >= limit) {
         return entries;
     }
-    // 3. Every word in the titles, or in an alternative title: the word index's rows are
-    // numbered in the order of votes, so each list comes best first; the two are merged.
-    const std::int64_t word_limit = sql_limit + static_cast<std::int64_t>(entries.size());
-    std::vector<std::pair<std::int64_t, SearchEntry>> lists[2];
-    // All the words in one of its own titles, or in its alternative titles.
-    const std::string queries[2] = {
-        "{primary_title primary_pairs} : " + terms + " OR {original_title original_pairs} : " +
-            terms,
-        "{alternative alternative_pairs} : " + terms};
-    for (int k = 0; k < 2; ++k) {
-        SqliteStatement matching(
-            db_, std::string("SELECT ") + kEntryColumns +
-                     " FROM title_words w CROSS JOIN titles t ON t.id = w.rowid"
-                     " WHERE title_words MATCH ?1 ORDER BY w.rowid LIMIT ?2");
-        matching.Bind(1, queries[k]);  // bound as it stands, not copied
-        matching.Bind(2, word_limit);
-        while (matching.Step()) {
-            lists[k].emplace_back(matching.Int(0), ReadEntry(matching, false));
-        }
-    }
-    std::size_t p = 0;
-    std::size_t a = 0;
-    while (entries.size() < limit && (p < lists[0].size() || a < lists[1].size())) {
-        const bool from_titles =
-            a == lists[1].size() || (p < lists[0].size() && lists[0][p].first <= lists[1][a].first);
-        if (from_titles) {
-            if (a < lists[1].size() && lists[1][a].first == lists[0][p].first) {
-                ++a;  // in both lists: its own title matched
+    // 3. Every word in one of its own titles, or in its alternative titles: the word index's
+    // rows are numbered in the order of votes, so its first matches are the best ones. Which
+    // of the two matched is told by the same test on the title's own folded keys; only for a
+    // film found by its alternative titles are those read, to name the one that matched.
+    const std::string match = "{primary_title primary_pairs} : " + terms +
+                              " OR {original_title original_pairs} : " + terms +
+                              " OR {alternative alternative_pairs} : " + terms;
+    SqliteStatement matching(
+        db_, std::string("SELECT ") + kEntryColumns +
+                 ", t.primary_key, coalesce(t.original_key, '')"
+                 " FROM title_words w CROSS JOIN titles t ON t.id = w.rowid"
+                 " WHERE title_words MATCH ?1 ORDER BY w.rowid LIMIT ?2");
+    matching.Bind(1, match);  // bound as it stands, not copied
+    matching.Bind(2, sql_limit + static_cast<std::int64_t>(entries.size()));
+    std::optional<SqliteStatement> alternatives;
+    while (entries.size() < limit && matching.Step()) {
+        SearchEntry entry = ReadEntry(matching, false);
+        if (!TextMatchesTerms(matching.Text(6), folded) &&
+            !TextMatchesTerms(matching.Text(7), folded)) {
+            if (!alternatives) {
+                alternatives.emplace(db_,
+                                     "SELECT key, coalesce(title, key), region"
+                                     " FROM alternative_titles WHERE title_key = ?1");
             }
-            take(std::move(lists[0][p].second), lists[0][p].first);
-            ++p;
-            continue;
+            NameMatchedAlternative(*alternatives, folded, entry);
         }
-        SearchEntry entry = std::move(lists[1][a].second);
-        for (const Alternative& alternative : Alternatives(entry.tconst)) {
-            if (TextMatchesTerms(alternative.key, folded)) {
-                entry.matched_title = alternative.title;
-                entry.matched_region = alternative.region;
-                break;
-            }
-        }
-        take(std::move(entry), lists[1][a].first);
-        ++a;
+        take(std::move(entry), matching.Int(0));
     }
     return entries;
 }
 
-std::vector<FilmDatabase::Alternative> FilmDatabase::Alternatives(std::string_view tconst) const {
-    std::vector<Alternative> alternatives;
-    const std::optional<std::uint32_t> key = IdKey(tconst, "tt");
+void FilmDatabase::NameMatchedAlternative(SqliteStatement& alternatives, std::string_view folded,
+                                          SearchEntry& entry) const {
+    const std::optional<std::uint32_t> key = IdKey(entry.tconst, "tt");
     if (!key) {
-        return alternatives;
+        return;
     }
-    SqliteStatement rows(db_,
-                         "SELECT key, coalesce(title, key), region FROM alternative_titles"
-                         " WHERE title_key = ?1");
-    rows.Bind(1, static_cast<std::int64_t>(*key));
-    while (rows.Step()) {
-        alternatives.push_back(
-            {std::string(rows.Text(0)), std::string(rows.Text(1)), std::string(rows.Text(2))});
+    alternatives.Bind(1, static_cast<std::int64_t>(*key));
+    while (alternatives.Step()) {
+        if (TextMatchesTerms(alternatives.Text(0), folded)) {
+            entry.matched_title = alternatives.Text(1);
+            entry.matched_region = alternatives.Text(2);
+            break;
+        }
     }
-    return alternatives;
+    sqlite3_reset(alternatives.Handle());
 }
 
 std::vector<SearchEntry> FilmDatabase::SearchLegacy(std::string_view words,

@@ -99,6 +99,7 @@ struct DatabaseStatus {
 std::string AlternativeTitlesText(const DatabaseStatus& status);
 
 class AnswerDeadline;
+class SqliteStatement;
 
 class FilmDatabase {
   public:
@@ -132,13 +133,10 @@ class FilmDatabase {
     DatabaseStatus ReadStatus() const;
 
     std::vector<SearchEntry> SearchLegacy(std::string_view words, std::size_t limit) const;
-    // The alternative titles of a title (by its identifier), as (folded key, title, region).
-    struct Alternative {
-        std::string key;
-        std::string title;
-        std::string region;
-    };
-    std::vector<Alternative> Alternatives(std::string_view tconst) const;
+    // Names in the entry the first of its alternative titles that holds the folded search,
+    // asked through the statement given (title_key -> key, title, region).
+    void NameMatchedAlternative(SqliteStatement& alternatives, std::string_view folded,
+                                SearchEntry& entry) const;
 
     std::string path_;
     sqlite3* db_ = nullptr;
