@@ -1,5 +1,7 @@
 #include "dataset/text_fold.h"
 
+#include <algorithm>
+
 #include <utf8proc.h>
 
 #include <cstdint>
@@ -310,7 +312,35 @@ bool IsCjkLetter(char32_t c) {
     return false;
 }
 
+namespace {
+
+// FoldTitle of plain ASCII, most titles: letters in lower case, control characters and
+// spaces run together into one space, the ends trimmed; the same key as the full passes give.
+std::string FoldAscii(std::string_view text) {
+    std::string key;
+    key.reserve(text.size());
+    bool space_pending = false;
+    for (const char c : text) {
+        if (c <= ' ' || c == 0x7F) {
+            space_pending = !key.empty();
+            continue;
+        }
+        if (space_pending) {
+            key += ' ';
+            space_pending = false;
+        }
+        key += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return key;
+}
+
+}  // namespace
+
 std::string FoldTitle(std::string_view utf8) {
+    if (std::all_of(utf8.begin(), utf8.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return FoldAscii(utf8);
+    }
     // ё, ß and ς need no rule of their own: case folding gives е with a mark, ss and σ.
     const std::string text = ValidUtf8(utf8);
     const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.data());

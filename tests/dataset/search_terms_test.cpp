@@ -239,3 +239,25 @@ TEST_F(WordIndexTest, TakesQuerySyntaxAsPlainText) {
 
 }  // namespace
 }  // namespace korvid::dataset
+
+namespace korvid::dataset {
+namespace {
+
+// Plain ASCII takes a shorter way to its key: the same key as the full passes give, which a
+// letter outside ASCII after it makes the text take.
+TEST(FoldTitle, PlainAsciiFoldsAsTheFullPassesDo) {
+    for (const std::string& text : std::vector<std::string>{
+             "Alien", "  The  LORD of the\tRings ", "Don't Look Now!", "M*A*S*H", "Se7en",
+             std::string("a\x01"
+                         "b\x7F"
+                         "c\nd\r\n"),
+             std::string(), std::string("\x1F \x7F"), "O'Brien & Co. (1999)",
+             "{curly} [square] <angle> ~tilde~ `tick` ^caret^"}) {
+        SCOPED_TRACE(text);
+        const std::string ascii = FoldTitle(text);
+        EXPECT_EQ(FoldTitle(text + " \xC3\xA9"), ascii.empty() ? "e" : ascii + " e");
+    }
+}
+
+}  // namespace
+}  // namespace korvid::dataset
