@@ -167,9 +167,11 @@ FilmDatabase::FilmDatabase(const std::string& path, std::chrono::milliseconds an
     }
     deadline_ = std::move(deadline);
     db_ = connection.Release();
+    statements_ = std::make_unique<StatementCache>(db_);
 }
 
 FilmDatabase::~FilmDatabase() {
+    statements_.reset();
     deadline_.reset();
     sqlite3_close(db_);
 }
@@ -223,42 +225,42 @@ std::vector<SearchEntry> FilmDatabase::SearchEntries(std::string_view words,
     // 1. The primary or original title equals the search: the two key indexes' lists, each in
     // id order, merged. A title's original key is NULL where it equals the primary one.
     {
-        SqliteStatement exact(db_, std::string("SELECT ") + kEntryColumns +
-                                       " FROM titles t WHERE t.primary_key = ?1"
-                                       " UNION ALL SELECT " + kEntryColumns +
-                                       " FROM titles t WHERE t.original_key = ?1"
-                                       " ORDER BY 1 LIMIT ?2");
-        exact.Bind(1, folded);
-        exact.Bind(2, sql_limit);
-        while (exact.Step()) {
-            take(ReadEntry(exact, true), exact.Int(0));
+        const auto exact = statements_->Get(std::string("SELECT ") + kEntryColumns +
+                                            " FROM titles t WHERE t.primary_key = ?1"
+                                            " UNION ALL SELECT " + kEntryColumns +
+                                            " FROM titles t WHERE t.original_key = ?1"
+                                            " ORDER BY 1 LIMIT ?2");
+        exact->Bind(1, folded);
+        exact->Bind(2, sql_limit);
+        while (exact->Step()) {
+            take(ReadEntry(*exact, true), exact->Int(0));
         }
     }
     // 2. One of its alternative titles equals the search, in id order.
     {
-        SqliteStatement exact(db_,
-                              "SELECT title_key, coalesce(title, key), region"
-                              " FROM alternative_titles WHERE key = ?1 LIMIT ?2");
-        exact.Bind(1, folded);
-        exact.Bind(2, sql_limit);
-        SqliteStatement title(db_, std::string("SELECT ") + kEntryColumns +
-                                       " FROM titles t WHERE t.tconst = ?1");
+        const auto exact = statements_->Get(
+            "SELECT title_key, coalesce(title, key), region"
+            " FROM alternative_titles WHERE key = ?1 LIMIT ?2");
+        exact->Bind(1, folded);
+        exact->Bind(2, sql_limit);
+        const auto title = statements_->Get(std::string("SELECT ") + kEntryColumns +
+                                            " FROM titles t WHERE t.tconst = ?1");
         std::vector<std::pair<std::int64_t, SearchEntry>> found;
-        while (exact.Step()) {
-            const auto key = exact.Int(0);
+        while (exact->Step()) {
+            const auto key = exact->Int(0);
             if (key <= 0 || key >= kIdKeyLimit) {
                 continue;
             }
             const std::string tconst = IdText("tt", static_cast<std::uint32_t>(key));
-            title.Bind(1, tconst);  // bound as it stands, not copied
-            if (title.Step()) {
-                SearchEntry entry = ReadEntry(title, false);
-                entry.matched_title = exact.Text(1);
-                entry.matched_region = exact.Text(2);
+            title->Bind(1, tconst);  // bound as it stands, not copied
+            if (title->Step()) {
+                SearchEntry entry = ReadEntry(*title, false);
+                entry.matched_title = exact->Text(1);
+                entry.matched_region = exact->Text(2);
                 entry.exact_alternative = true;
-                found.emplace_back(title.Int(0), std::move(entry));
+                found.emplace_back(title->Int(0), std::move(entry));
             }
-            sqlite3_reset(title.Handle());
+            sqlite3_reset(title->Handle());
         }
         std::sort(found.begin(), found.end(),
                   [](const auto& x, const auto& y) { return x.first < y.first; });
@@ -277,26 +279,22 @@ std::vector<SearchEntry> FilmDatabase::SearchEntries(std::string_view words,
     const std::string match = "{primary_title primary_pairs} : " + terms +
                               " OR {original_title original_pairs} : " + terms +
                               " OR {alternative alternative_pairs} : " + terms;
-    SqliteStatement matching(
-        db_, std::string("SELECT ") + kEntryColumns +
-                 ", t.primary_key, coalesce(t.original_key, '')"
-                 " FROM title_words w CROSS JOIN titles t ON t.id = w.rowid"
-                 " WHERE title_words MATCH ?1 ORDER BY w.rowid LIMIT ?2");
-    matching.Bind(1, match);  // bound as it stands, not copied
-    matching.Bind(2, sql_limit + static_cast<std::int64_t>(entries.size()));
-    std::optional<SqliteStatement> alternatives;
-    while (entries.size() < limit && matching.Step()) {
-        SearchEntry entry = ReadEntry(matching, false);
-        if (!TextMatchesTerms(matching.Text(6), folded) &&
-            !TextMatchesTerms(matching.Text(7), folded)) {
-            if (!alternatives) {
-                alternatives.emplace(db_,
-                                     "SELECT key, coalesce(title, key), region"
-                                     " FROM alternative_titles WHERE title_key = ?1");
-            }
+    const auto matching =
+        statements_->Get(std::string("SELECT ") + kEntryColumns +
+                         ", t.primary_key, coalesce(t.original_key, '')"
+                         " FROM title_words w CROSS JOIN titles t ON t.id = w.rowid"
+                         " WHERE title_words MATCH ?1 ORDER BY w.rowid LIMIT ?2");
+    matching->Bind(1, match);  // bound as it stands, not copied
+    matching->Bind(2, sql_limit + static_cast<std::int64_t>(entries.size()));
+    const auto alternatives = statements_->Get(
+        "SELECT key, coalesce(title, key), region FROM alternative_titles WHERE title_key = ?1");
+    while (entries.size() < limit && matching->Step()) {
+        SearchEntry entry = ReadEntry(*matching, false);
+        if (!TextMatchesTerms(matching->Text(6), folded) &&
+            !TextMatchesTerms(matching->Text(7), folded)) {
             NameMatchedAlternative(*alternatives, folded, entry);
         }
-        take(std::move(entry), matching.Int(0));
+        take(std::move(entry), matching->Int(0));
     }
     return entries;
 }

@@ -100,7 +100,9 @@ std::string AlternativeTitlesText(const DatabaseStatus& status);
 
 class AnswerDeadline;
 class SqliteStatement;
+class StatementCache;
 
+// One thread at a time: the searches keep their prepared statements.
 class FilmDatabase {
   public:
     // Opens a database read-only. Raises DatasetError when the file is missing, unreadable,
@@ -141,6 +143,8 @@ class FilmDatabase {
     std::string path_;
     sqlite3* db_ = nullptr;
     int schema_version_ = 0;
+    // The searches' statements, prepared once.
+    std::unique_ptr<StatementCache> statements_;
     std::unique_ptr<AnswerDeadline> deadline_;
 };
 

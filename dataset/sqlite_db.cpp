@@ -179,4 +179,13 @@ bool SqliteStatement::IsNull(int column) const {
     return sqlite3_column_type(statement_, column) == SQLITE_NULL;
 }
 
+StatementCache::Use StatementCache::Get(const std::string& sql) {
+    auto& statement = statements_[sql];
+    if (!statement) {
+        statement = std::make_unique<SqliteStatement>(db_, sql);
+    }
+    sqlite3_reset(statement->Handle());
+    return Use(*statement);
+}
+
 }  // namespace korvid::dataset

@@ -9,7 +9,9 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <string_view>
 
 namespace korvid::dataset {
@@ -91,6 +93,37 @@ class SqliteStatement {
   private:
     sqlite3* db_;
     sqlite3_stmt* statement_ = nullptr;
+};
+
+// Statements prepared once for a connection and used again: preparing one costs as much as a
+// small search. Get gives the statement for the text, reset and without bindings; the Use it
+// comes in resets it again when it goes, so that no statement keeps a read open between
+// questions. Not for two threads at once.
+class StatementCache {
+  public:
+    explicit StatementCache(sqlite3* db) : db_(db) {}
+
+    class Use {
+      public:
+        explicit Use(SqliteStatement& statement) : statement_(statement) {}
+        ~Use() {
+            sqlite3_reset(statement_.Handle());
+            sqlite3_clear_bindings(statement_.Handle());
+        }
+        Use(const Use&) = delete;
+        Use& operator=(const Use&) = delete;
+        SqliteStatement& operator*() const { return statement_; }
+        SqliteStatement* operator->() const { return &statement_; }
+
+      private:
+        SqliteStatement& statement_;
+    };
+
+    Use Get(const std::string& sql);
+
+  private:
+    sqlite3* db_;
+    std::unordered_map<std::string, std::unique_ptr<SqliteStatement>> statements_;
 };
 
 }  // namespace korvid::dataset
