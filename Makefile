@@ -47,7 +47,7 @@ bench: deps
 # run for FUZZ_SECONDS; the first finding stops with its input in $(FUZZ_BUILD)/artifacts/.
 FUZZ_TARGETS = fuzz_line_finder fuzz_page_parser fuzz_search_import fuzz_movie_tag \
                fuzz_text_codecs fuzz_jpeg_picture fuzz_line_search_differential \
-               fuzz_dataset_rows fuzz_dataset_build
+               fuzz_dataset_rows fuzz_dataset_build fuzz_cover_address
 fuzz: deps
 	cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)

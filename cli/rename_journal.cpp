@@ -15,6 +15,7 @@
 #include <stdexcept>
 
 #include "cli/terminal_text.h"
+#include "dataset/database_path.h"
 #include "common/errors.h"
 #include "common/output_file.h"
 
@@ -94,19 +95,9 @@ std::string PathField(const Json& line, const char* name) {
 }  // namespace
 
 std::string RenameJournalFolder() {
-    std::string state = Env("XDG_STATE_HOME");
-    if (state.empty() || state.front() != '/') {
-        const std::string home = Env("HOME");
-        if (home.empty() || home.front() != '/') {
-            throw std::runtime_error(
-                "no folder for the rename journal: neither XDG_STATE_HOME nor HOME names one");
-        }
-        state = home + "/.local/state";
-    }
-    if (state.back() != '/') {
-        state += '/';
-    }
-    return state + "korvid/renames/";
+    // The one resolver of Korvid's folders: relative XDG values ignored, links and other
+    // users' folders refused.
+    return dataset::StateFolder() + "renames/";
 }
 
 RenameJournal::RenameJournal(const std::string& folder)

@@ -24,11 +24,9 @@
 namespace korvid::cli {
 
 // The folder of the rename journals, with a trailing "/": $XDG_STATE_HOME/korvid/renames/,
-// by default ~/.local/state/korvid/renames/ (a relative XDG_STATE_HOME is not valid and is
-// ignored). Not created here. Raises std::runtime_error when neither variable gives a folder.
-//
-// The one place korvid-cli resolves its state folder: it moves to the state folder function of
-// dataset/database_path.h once that is there.
+// by default ~/.local/state/korvid/renames/, as dataset::StateFolder resolves it (a relative
+// XDG_STATE_HOME is ignored; a link or another user's folder refused). Not created here.
+// Raises dataset::UserFolderError when no folder can be had.
 std::string RenameJournalFolder();
 
 // One rename of a journal.

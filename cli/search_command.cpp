@@ -4,8 +4,10 @@
 // document; --json prints either
 // answer as one JSON document, naming the source that gave it.
 
+#include <chrono>
 #include <nlohmann/json.hpp>
 #include <ostream>
+#include <stop_token>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/lookup.h"
+#include "cli/stop_on_signals.h"
 #include "cli/terminal_text.h"
 #include "client/IMDBImport.h"
 #include "client/nfo_document.h"
@@ -148,7 +151,18 @@ int RunSearchCommand(const SearchOptions& options, std::ostream& out, std::ostre
     // The documents and the output name the cover once it is known.
     std::string no_cover;
     if (FactsOf(importer.Source()).cover_comes_later && !options.no_cover) {
+        // Ctrl-C or SIGTERM ends the cover's download through its own stop path, which removes
+        // the part it was writing; the exit code is then the signal's.
+        std::stop_source stop;
+        const StopOnSignals signals(stop);
+        importer.SetKeepGoing([token = stop.get_token()] { return !token.stop_requested(); },
+                              std::chrono::milliseconds(100));
         no_cover = importer.FetchLocalCover().failure;
+        importer.SetKeepGoing({});
+        if (signals.Signal() != 0) {
+            err << MessagePrefix << "the cover download was cancelled\n";
+            return 128 + signals.Signal();
+        }
     }
     if (options.json) {
         PrintJson(FilmJson(importer), importer, out);

@@ -72,7 +72,12 @@ std::optional<CurlFunctions> OpenCurlLibrary(const char* file_name, std::string*
         Resolve(library, file_name, "curl_multi_poll", &f.MultiPoll, error) &&
         Resolve(library, file_name, "curl_multi_info_read", &f.MultiInfoRead, error) &&
         Resolve(library, file_name, "curl_multi_cleanup", &f.MultiCleanup, error) &&
-        Resolve(library, file_name, "curl_multi_strerror", &f.MultiStrerror, error);
+        Resolve(library, file_name, "curl_multi_strerror", &f.MultiStrerror, error) &&
+        Resolve(library, file_name, "curl_url", &f.UrlInit, error) &&
+        Resolve(library, file_name, "curl_url_cleanup", &f.UrlCleanup, error) &&
+        Resolve(library, file_name, "curl_url_set", &f.UrlSet, error) &&
+        Resolve(library, file_name, "curl_url_get", &f.UrlGet, error) &&
+        Resolve(library, file_name, "curl_free", &f.Free, error);
     if (!resolved) {
         return std::nullopt;  // the library is closed as it goes out of scope
     }

@@ -28,6 +28,12 @@ struct CurlFunctions {
     decltype(&curl_multi_info_read) MultiInfoRead = nullptr;
     decltype(&curl_multi_cleanup) MultiCleanup = nullptr;
     decltype(&curl_multi_strerror) MultiStrerror = nullptr;
+    // libcurl's URL parser: an address is checked as the transfer will read it.
+    decltype(&curl_url) UrlInit = nullptr;
+    decltype(&curl_url_cleanup) UrlCleanup = nullptr;
+    decltype(&curl_url_set) UrlSet = nullptr;
+    decltype(&curl_url_get) UrlGet = nullptr;
+    decltype(&curl_free) Free = nullptr;
 };
 
 // The file name the process's libcurl is loaded from.

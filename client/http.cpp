@@ -336,7 +336,18 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
     easy.SetOption(CURLOPT_CONNECTTIMEOUT, 30L);
     easy.SetOption(CURLOPT_LOW_SPEED_LIMIT, 1L);
     easy.SetOption(CURLOPT_LOW_SPEED_TIME, options.low_speed_seconds);
-    easy.SetOption(CURLOPT_TIMEOUT, options.deadline_seconds);
+    // The time this transfer may take: its own deadline, shortened to what is left before
+    // ends_by (at least a millisecond: 0 would mean no limit at all).
+    const auto started = std::chrono::steady_clock::now();
+    std::int64_t timeout_ms = std::int64_t{options.deadline_seconds} * 1000;
+    if (options.ends_by) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(*options.ends_by - started)
+                .count();
+        const std::int64_t allowed = std::max<std::int64_t>(left, 1);
+        timeout_ms = timeout_ms > 0 ? std::min(timeout_ms, allowed) : allowed;
+    }
+    easy.SetOption(CURLOPT_TIMEOUT_MS, static_cast<long>(timeout_ms));
     easy.SetOption(CURLOPT_NOSIGNAL, 1L);
     easy.SetOption(CURLOPT_WRITEFUNCTION, &WriteChunk);
     easy.SetOption(CURLOPT_WRITEDATA, static_cast<void*>(&state));
@@ -344,17 +355,19 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
     easy.SetOption(CURLOPT_HEADERDATA, static_cast<void*>(&state));
     easy.SetOption(CURLOPT_ERRORBUFFER, error_buffer);
 
-    const auto started = std::chrono::steady_clock::now();
     bool cancelled = false;
     const CURLcode code = MultiTransfer(*curl, easy.Get())
                               .Run(options.keep_going, options.keep_going_every, &cancelled);
     // The same time-out code ends a slow connect, a stall and the overall deadline; only the
     // deadline comes when the whole time has gone by. libcurl's timer may fire a few
     // milliseconds before this clock says so: a tenth of a second counts as the whole.
-    const bool past_deadline =
+    const auto ended = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+    const bool past_own_deadline =
         code == CURLE_OPERATION_TIMEDOUT && options.deadline_seconds > 0 &&
-        std::chrono::steady_clock::now() - started + std::chrono::milliseconds(100) >=
-            std::chrono::seconds(options.deadline_seconds);
+        ended - started >= std::chrono::seconds(options.deadline_seconds);
+    const bool past_ends_by =
+        code == CURLE_OPERATION_TIMEDOUT && options.ends_by && ended >= *options.ends_by;
+    const bool past_deadline = past_own_deadline || past_ends_by;
 
     long status = 0;
     curl->EasyGetinfo(easy.Get(), CURLINFO_RESPONSE_CODE, &status);
@@ -376,9 +389,12 @@ TransferInfo HttpGet(std::string_view address, const ChunkSink& sink,
     info.connected = !no_connection;
     info.cancelled = cancelled;
     info.stopped = cancelled || past_deadline;
-    if (past_deadline) {
+    info.timed_out = past_deadline;
+    if (past_own_deadline) {
         info.error =
             "the download took longer than " + std::to_string(options.deadline_seconds) + " s";
+    } else if (past_ends_by) {
+        info.error = "the time allowed ran out";
     } else if (code != CURLE_OK) {
         info.error = FailureCause(*curl, easy.Get(), code, status, error_buffer);
     } else if (cut_in_header) {

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,8 @@ struct TransferInfo {
     bool cancelled = false;   // the keep-going callback ended it
     // The deadline or the keep-going callback ended it: the part that arrived is no page.
     bool stopped = false;
+    // The deadline ended it (deadline_seconds or ends_by).
+    bool timed_out = false;
 };
 
 // Asked again and again while a transfer runs, also while nothing arrives (at least every
@@ -68,6 +71,10 @@ struct HttpOptions {
     // A transfer that has not ended this many seconds after it began ends, however steadily
     // its bytes arrive: "the download took longer than N s".
     long deadline_seconds = 120;
+    // A transfer still running at this time ends as past its deadline, whatever is left of
+    // deadline_seconds: the one deadline of several transfers that make one whole (a cover's
+    // answer and its pictures). Unset: only deadline_seconds applies.
+    std::optional<std::chrono::steady_clock::time_point> ends_by;
     // Empty: the transfer is never cancelled.
     KeepGoingCallback keep_going;
     // The longest time between two calls of keep_going, however long the server stays

@@ -2,6 +2,7 @@
 
 #include "client/suggest_cover.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,14 +10,19 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <nlohmann/json.hpp>
 
 #include "client/cover_name.h"
 #include "client/fetch.h"
+#include "client/jpeg_check.h"
+#include "client/web_address.h"
 #include "common/errors.h"
 #include "common/file_descriptor.h"
 #include "common/short_string.h"
@@ -37,23 +43,6 @@ std::string LowerAscii(std::string_view text) {
     return lower;
 }
 
-// The scheme (lower case) and the authority ("host[:port]", lower case) of an absolute
-// address; both empty when it is not one.
-struct AddressParts {
-    std::string scheme;
-    std::string authority;
-};
-
-AddressParts SplitAddress(std::string_view address) {
-    const std::size_t colon = address.find("://");
-    if (colon == std::string_view::npos || colon == 0) {
-        return {};
-    }
-    const std::string_view rest = address.substr(colon + 3);
-    const std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
-    return {LowerAscii(address.substr(0, colon)), LowerAscii(authority)};
-}
-
 bool IsTitleId(std::string_view id) {
     return id.size() >= 9 && id.size() <= 12 && id.substr(0, 2) == "tt" &&
            std::all_of(id.begin() + 2, id.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -71,11 +60,68 @@ std::string PictureAddress(const Json& picture) {
     return "";
 }
 
-bool StartsLikeJpeg(const std::string& path) {
+// What is wrong with the picture in the part, or empty when it is a whole JPEG picture. The
+// part holds at most a cover's limit of bytes.
+std::string PictureProblem(const std::string& path) {
     const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    unsigned char head[3] = {};
-    return file.IsOpen() && ::read(file.Get(), head, sizeof head) == 3 && head[0] == 0xFF &&
-           head[1] == 0xD8 && head[2] == 0xFF;
+    std::string bytes;
+    if (file.IsOpen()) {
+        char buffer[64 * 1024];
+        for (;;) {
+            const ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got < 0) {
+                return ErrnoText(errno);
+            }
+            if (got == 0) {
+                break;
+            }
+            bytes.append(buffer, static_cast<std::size_t>(got));
+        }
+    } else {
+        return ErrnoText(errno);
+    }
+    const std::string problem = JpegStructureProblem(bytes);
+    return problem.empty() ? "" : "the cover is " + problem;
+}
+
+constexpr std::string_view PartPrefix = ".korvid-cover-";
+constexpr std::string_view PartSuffix = ".part";
+
+// The process id in a part's name (".korvid-cover-PID-N.part"), or 0 for any other name.
+pid_t PartOwner(std::string_view name) {
+    if (name.substr(0, PartPrefix.size()) != PartPrefix || name.size() < PartSuffix.size() ||
+        name.substr(name.size() - PartSuffix.size()) != PartSuffix) {
+        return 0;
+    }
+    name = name.substr(PartPrefix.size(), name.size() - PartPrefix.size() - PartSuffix.size());
+    const std::size_t dash = name.find('-');
+    if (dash == std::string_view::npos || dash + 1 >= name.size() ||
+        !std::all_of(name.begin() + static_cast<std::ptrdiff_t>(dash) + 1, name.end(),
+                     [](char c) { return c >= '0' && c <= '9'; })) {
+        return 0;
+    }
+    pid_t pid = 0;
+    const auto [end, error] = std::from_chars(name.data(), name.data() + dash, pid);
+    return error == std::errc() && end == name.data() + dash && pid > 0 ? pid : 0;
+}
+
+// Removes the parts that fetches of processes no longer running left in the folder (a fetch
+// ended by a kill or a crash has no chance to remove its own). A part of a running process,
+// this one's among them, stays: its fetch may still be writing it.
+void RemoveStaleParts(const std::string& app_dir) {
+    const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(app_dir.c_str()), &::closedir);
+    if (!folder) {
+        return;
+    }
+    while (const dirent* entry = ::readdir(folder.get())) {
+        const pid_t owner = PartOwner(entry->d_name);
+        if (owner != 0 && owner != ::getpid() && ::kill(owner, 0) != 0 && errno == ESRCH) {
+            ::unlinkat(::dirfd(folder.get()), entry->d_name, 0);
+        }
+    }
 }
 
 // A name in the folder that no other fetch, of this process or another, uses at once.
@@ -85,13 +131,27 @@ std::string PartPath(const std::string& app_dir) {
            std::to_string(next.fetch_add(1)) + ".part";
 }
 
+// How the fetch is going: why there is no cover yet, and whether the deadline ended it.
+struct FetchState {
+    HttpOptions http;  // the request's, with the whole fetch's deadline
+    std::string failure;
+    bool timed_out = false;
+
+    // Takes the failure of a transfer.
+    void Failed(const TransferInfo& info) {
+        failure = info.error.empty() ? "the transfer failed" : info.error;
+        timed_out = timed_out || info.timed_out;
+    }
+};
+
 // The service's answer for the film, or why there is none.
-std::string AskService(const SuggestedCoverRequest& request, std::string* failure) {
+std::string AskService(const SuggestedCoverRequest& request, FetchState& state) {
     const std::string base = request.base.empty() ? SuggestBase() : request.base;
     std::string body;
     bool too_long = false;
-    HttpOptions options = request.http;
+    HttpOptions options = state.http;
     options.chunk_bytes = 16 * 1024;
+    std::string* failure = &state.failure;
     const TransferInfo info = HttpGet(
         SuggestAddress(base, request.film_id),
         [&](const char* data, std::size_t size) {
@@ -105,6 +165,8 @@ std::string AskService(const SuggestedCoverRequest& request, std::string* failur
         {}, options);
     if (too_long) {
         *failure = "the service's answer is too long";
+    } else if (info.timed_out) {
+        state.Failed(info);
     } else if (IsBrowserCheck(info, body.size())) {
         *failure = BrowserCheckCause;
     } else if (info.status >= 300 || (info.connected && info.status != 200)) {
@@ -117,27 +179,42 @@ std::string AskService(const SuggestedCoverRequest& request, std::string* failur
     return "";
 }
 
-// Downloads the picture into part; false with the reason when it is no JPEG picture from the
-// image host that arrived whole.
-bool DownloadPicture(const std::string& address, const std::string& part,
-                     const SuggestedCoverRequest& request, std::string* failure) {
-    DownloadOptions options{.max_bytes = MaxCoverBytes, .whole_body_only = true, .http = request.http};
+// Downloads the picture into part; false with the reason when it is no whole JPEG picture
+// from the image host. address is one that AllowedCoverAddress gave.
+bool DownloadPicture(const std::string& address, const std::string& part, FetchState& state) {
+    DownloadOptions options{
+        .max_bytes = MaxCoverBytes, .whole_body_only = true, .http = state.http};
     // A redirect could lead off the image host: the picture is taken where it was named.
     options.http.follow_redirects = false;
     TransferInfo info;
     if (!DownloadToFile(address, part, {}, &info, options)) {
-        *failure = info.error.empty() ? "the transfer failed" : info.error;
+        state.Failed(info);
         return false;
     }
     if (info.status != 200) {
-        *failure = "the image host answered " + std::to_string(info.status);
-    } else if (!StartsLikeJpeg(part)) {
-        *failure = "the cover is not a JPEG picture";
+        state.failure = "the image host answered " + std::to_string(info.status);
+    } else if (std::string problem = PictureProblem(part); !problem.empty()) {
+        state.failure = std::move(problem);
     } else {
         return true;
     }
     ::unlink(part.c_str());
     return false;
+}
+
+// The host that pictures may come from for the base: the default image host, over https, for
+// the default base; otherwise the base's own scheme, host and port.
+std::optional<WebAddress> ImageOrigin(std::string_view base) {
+    while (!base.empty() && base.back() == '/') {
+        base.remove_suffix(1);
+    }
+    return base == DefaultSuggestBase ? ParseWebAddress(std::string("https://") + DefaultImageHost)
+                                      : ParseWebAddress(base);
+}
+
+// "N s", the deadline in whole seconds (rounded up).
+std::string Seconds(std::chrono::milliseconds deadline) {
+    return std::to_string((deadline.count() + 999) / 1000) + " s";
 }
 
 }  // namespace
@@ -198,18 +275,16 @@ std::string SizedCoverAddress(std::string_view address, int height) {
            std::to_string(height) + "_.jpg";
 }
 
+std::optional<std::string> AllowedCoverAddress(std::string_view address, std::string_view base) {
+    const std::optional<WebAddress> origin = ImageOrigin(base);
+    if (!origin) {
+        return std::nullopt;
+    }
+    return AddressOnOrigin(address, *origin);
+}
+
 bool IsAllowedCoverAddress(std::string_view address, std::string_view base) {
-    const AddressParts cover = SplitAddress(address);
-    if ((cover.scheme != "http" && cover.scheme != "https") ||
-        cover.authority.find('@') != std::string::npos || cover.authority.empty()) {
-        return false;
-    }
-    while (!base.empty() && base.back() == '/') {
-        base.remove_suffix(1);
-    }
-    const std::string allowed =
-        base == DefaultSuggestBase ? std::string(DefaultImageHost) : SplitAddress(base).authority;
-    return !allowed.empty() && cover.authority == allowed;
+    return AllowedCoverAddress(address, base).has_value();
 }
 
 SuggestedCover FetchSuggestedCover(const SuggestedCoverRequest& request) {
@@ -231,23 +306,36 @@ SuggestedCover FetchSuggestedCover(const SuggestedCoverRequest& request) {
         return result;
     }
 
-    const std::string address = AskService(request, &result.failure);
-    if (address.empty()) {
+    FetchState state{.http = request.http, .failure = {}, .timed_out = false};
+    state.http.ends_by = std::chrono::steady_clock::now() + request.deadline;
+    const auto ended = [&] {
+        result.failure = state.timed_out ? "the cover took longer than " + Seconds(request.deadline)
+                                         : state.failure;
+        result.timed_out = state.timed_out;
         return result;
+    };
+    const std::string address = AskService(request, state);
+    if (address.empty()) {
+        return ended();
     }
     const std::string base = request.base.empty() ? SuggestBase() : request.base;
-    if (!IsAllowedCoverAddress(address, base)) {
+    // Each address is checked as the transfer reads it, and the transfer is handed the
+    // address as the check wrote it.
+    const std::optional<std::string> plain = AllowedCoverAddress(address, base);
+    const std::optional<std::string> sized =
+        AllowedCoverAddress(SizedCoverAddress(address, 2 * request.box_height), base);
+    if (!plain || !sized) {
         result.failure = "the cover is not on the image host";
         return result;
     }
+    RemoveStaleParts(request.app_dir);
     try {
-        const std::string sized = SizedCoverAddress(address, 2 * request.box_height);
-        bool fetched = DownloadPicture(sized, part, request, &result.failure);
-        if (!fetched && sized != address) {
-            fetched = DownloadPicture(address, part, request, &result.failure);
+        bool fetched = DownloadPicture(*sized, part, state);
+        if (!fetched && *sized != *plain && !state.timed_out) {
+            fetched = DownloadPicture(*plain, part, state);
         }
         if (!fetched) {
-            return result;
+            return ended();
         }
         // A link at the name is replaced by the rename; a FIFO or a device stays untouched.
         struct stat existing {};

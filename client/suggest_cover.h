@@ -10,6 +10,8 @@
 // The base is https://v3.sg.media-imdb.com, or KORVID_SUGGEST_URL when that is set; the
 // pictures are taken from m.media-amazon.com only, or from the host of KORVID_SUGGEST_URL.
 
+#include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,10 +45,18 @@ std::string CoverAddressFromSuggestion(std::string_view body, std::string_view f
 // without "._V1_" or not ending in ".jpg" comes back as it is.
 std::string SizedCoverAddress(std::string_view address, int height);
 
-// True when the address is http or https on the image host allowed for the base: the
-// default host for the default base, otherwise the base's own host and port. An address with
-// user information ("http://host@other/") is never allowed.
+// The address to download the picture from, as libcurl's URL parser reads and writes it
+// (AddressOnOrigin), when the picture may come from there: the image host allowed for the
+// base (the default host, over https, for the default base; otherwise the base's own host and
+// port), with the base's scheme, and without a user name or password ("http://host#@other/"
+// and "http://host@other/" name another host). Empty for any other address.
+std::optional<std::string> AllowedCoverAddress(std::string_view address, std::string_view base);
+
+// True when AllowedCoverAddress gives an address.
 bool IsAllowedCoverAddress(std::string_view address, std::string_view base);
+
+// The time one cover fetch may take, the service's answer and the pictures together.
+inline constexpr std::chrono::milliseconds CoverDeadline = std::chrono::minutes(2);
 
 // What a cover fetch asks for.
 struct SuggestedCoverRequest {
@@ -57,6 +67,8 @@ struct SuggestedCoverRequest {
     std::string base;  // empty: SuggestBase()
     // Time-outs and the keep-going callback; redirects are never followed for the picture.
     HttpOptions http;
+    // The whole fetch ends when it has run this long, however its transfers are going.
+    std::chrono::milliseconds deadline = CoverDeadline;
 };
 
 // How a cover fetch ended: the cover's path, or why there is none, in a few words ("the
@@ -64,14 +76,17 @@ struct SuggestedCoverRequest {
 struct SuggestedCover {
     std::string file;
     std::string failure;
+    bool timed_out = false;  // the request's deadline ended the fetch
 };
 
 // Asks the service for the film and downloads its picture: the sized form first, then the
-// plain address. The picture keeps the limits of a page's cover (http or https, at most
-// 32 MiB, whole; a link at the cover's name is replaced, a FIFO or a device refused) and must
-// come from the image host and hold JPEG bytes. It is downloaded beside its name and renamed
-// over it only when it passed every check, so a failed fetch leaves an earlier file as it
-// was. Never raises; safe to run on a thread of its own.
+// plain address, all within the request's deadline. The picture keeps the limits of a page's
+// cover (http or https, at most 32 MiB, whole; a link at the cover's name is replaced, a FIFO
+// or a device refused), must come from the image host (AllowedCoverAddress) and must be a
+// whole JPEG picture (JpegStructureProblem). It is downloaded beside its name, as
+// ".korvid-cover-PID-N.part", and renamed over it only when it passed every check, so a
+// failed fetch leaves an earlier file as it was; before it, the parts that processes no longer
+// running left in the folder are removed. Never raises; safe to run on a thread of its own.
 SuggestedCover FetchSuggestedCover(const SuggestedCoverRequest& request);
 
 }  // namespace korvid

@@ -15,6 +15,8 @@ options=(-max_total_time="$seconds" -print_final_stats=1
 case $target in
     fuzz_line_finder | fuzz_page_parser | fuzz_search_import | fuzz_line_search_differential)
         options+=(-dict="$here/pages.dict") ;;
+    fuzz_cover_address)
+        options+=(-dict="$here/cover_address.dict") ;;
 esac
 log="$build/artifacts/$target.log"
 echo "== $target, ${seconds} s"

@@ -191,8 +191,13 @@ HttpResponse ServeEntity(const HttpRequest& request, const std::string& body,
     return with_validators(HttpResponse::Ok(body, content_type));
 }
 
-LoopbackServer::LoopbackServer(HttpHandler handler, std::uint16_t port)
-    : handler_(std::move(handler)) {
+LoopbackServer::LoopbackServer(HttpHandler handler, std::uint16_t port, const std::string& host)
+    : handler_(std::move(handler)), host_(host) {
+    in_addr listen_address{};
+    if (::inet_pton(AF_INET, host.c_str(), &listen_address) != 1 ||
+        (ntohl(listen_address.s_addr) >> 24) != 127) {
+        throw std::runtime_error("not a loopback address: " + host);
+    }
     listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (listen_fd_ < 0) {
         throw std::runtime_error("socket failed");
@@ -201,13 +206,13 @@ LoopbackServer::LoopbackServer(HttpHandler handler, std::uint16_t port)
     ::setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_addr = listen_address;
     address.sin_port = htons(port);
     if (::bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(listen_fd_, 16) != 0 || ::pipe(wake_pipe_) != 0) {
         const std::string reason = std::strerror(errno);
         ::close(listen_fd_);
-        throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port) + ": " +
+        throw std::runtime_error("cannot listen on " + host + ":" + std::to_string(port) + ": " +
                                  reason);
     }
     socklen_t length = sizeof address;
@@ -226,7 +231,7 @@ LoopbackServer::~LoopbackServer() {
 }
 
 std::string LoopbackServer::HostPort() const {
-    return "127.0.0.1:" + std::to_string(port_);
+    return host_ + ":" + std::to_string(port_);
 }
 
 std::string LoopbackServer::BaseUrl() const {

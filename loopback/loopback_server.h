@@ -58,13 +58,16 @@ using HttpHandler = std::function<HttpResponse(const HttpRequest&)>;
 
 class LoopbackServer {
   public:
-    explicit LoopbackServer(HttpHandler handler, std::uint16_t port = 0);
+    // host is the loopback address to listen on ("127.0.0.2" stands for a second host);
+    // any address outside 127.0.0.0/8 is refused.
+    explicit LoopbackServer(HttpHandler handler, std::uint16_t port = 0,
+                            const std::string& host = "127.0.0.1");
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     std::uint16_t Port() const { return port_; }
-    // "127.0.0.1:PORT", what Korvid takes as its site host.
+    // "127.0.0.1:PORT" (the host it listens on), what Korvid takes as its site host.
     std::string HostPort() const;
     // "http://127.0.0.1:PORT"
     std::string BaseUrl() const;
@@ -84,6 +87,7 @@ class LoopbackServer {
     int listen_fd_ = -1;
     int wake_pipe_[2] = {-1, -1};
     std::uint16_t port_ = 0;
+    std::string host_;
     mutable std::mutex mutex_;
     std::vector<HttpRequest> requests_;
     std::thread thread_;

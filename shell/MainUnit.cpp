@@ -652,7 +652,11 @@ void Tmovieform::ShowLocalCover() {
     // The fields are shown; the cover follows when it arrives, or the status says why not.
     local_cover_->Start([this](const SuggestedCover& cover) {
         RunGuarded([&] {
-            if (!cover.file.empty()) {
+            if (std::unique_ptr<TGraphic> picture = local_cover_->TakePicture()) {
+                // Decoded on the fetch's thread: the window only paints it.
+                Image1->Picture().Assign(std::move(picture));
+                Image1->PictureChanged();
+            } else if (!cover.file.empty()) {
                 LoadCover();
             } else {
                 SetStatus(LookupDoneStatus(importer_) + " no cover: " + cover.failure);

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "common/errors.h"
+#include "dataset/database_path.h"
 
 namespace korvid {
 namespace {
@@ -60,14 +61,15 @@ AppDirChoice ChooseAppDir(const std::string& exe_folder, const char* xdg_data_ho
     if (!exe_folder.empty() && !IsInstalledBinFolder(exe_folder) && IsWritableFolder(exe_folder)) {
         return {exe_folder.back() == '/' ? exe_folder : exe_folder + "/", {}};
     }
-    std::filesystem::path data_home;
-    if (xdg_data_home != nullptr && *xdg_data_home != '\0') {
-        data_home = xdg_data_home;
-    } else {
-        data_home = std::filesystem::path(home != nullptr ? home : "") / ".local" / "share";
+    AppDirChoice choice;
+    try {
+        choice.folder = dataset::KorvidFolderFrom(dataset::UserFolderKind::Data, xdg_data_home,
+                                                  home, ::geteuid());
+    } catch (const dataset::UserFolderError& refused) {
+        choice.problem = refused.what();
+        return choice;
     }
-    const std::filesystem::path folder = data_home / "korvid";
-    AppDirChoice choice{folder.string() + "/", {}};
+    const std::filesystem::path folder = choice.folder;
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) {

@@ -24,11 +24,13 @@ struct AppDirChoice {
 };
 
 // The folder to work in: exe_folder when it is a writable folder and no installed binary
-// folder (IsInstalledBinFolder), else data_home +
-// "/korvid/" (data_home is $XDG_DATA_HOME, or $HOME/.local/share when that is unset or
-// empty), created on demand. When that folder cannot be created or written, it is the
-// folder all the same (downloads into it then fail as usual), and the problem names it:
-// "Cannot create folder F (reason)" or "Cannot write to folder F (File access denied)".
+// folder (IsInstalledBinFolder), else Korvid's data folder (dataset::KorvidFolderFrom with
+// xdg_data_home and home: $XDG_DATA_HOME/korvid/, or $HOME/.local/share/korvid/ when that is
+// not an absolute path), created on demand. When that folder cannot be created or written, it
+// is the folder all the same (downloads into it then fail as usual), and the problem names it:
+// "Cannot create folder F (reason)" or "Cannot write to folder F (File access denied)". When
+// there is no data folder to be found, or it is refused (a symbolic link, another user's), the
+// folder is empty and the problem says why: nothing may be written there.
 AppDirChoice ChooseAppDir(const std::string& exe_folder, const char* xdg_data_home,
                           const char* home);
 

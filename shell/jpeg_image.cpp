@@ -180,6 +180,7 @@ void TJPEGImage::LoadFromData(const std::string& bytes) {
     height_ = height;
     image_ = QImage();
     state_ = DecodeState::Pending;
+    decoded_on_ = {};
 }
 
 void TJPEGImage::SaveToFile(const std::string& file_name) const {
@@ -188,15 +189,33 @@ void TJPEGImage::SaveToFile(const std::string& file_name) const {
 
 void TJPEGImage::Draw(QPainter& painter, const QRect& target) {
     if (state_ == DecodeState::Pending) {
-        Decode();
+        DecodeAhead();
+    }
+    if (state_ == DecodeState::FailedUnreported) {
+        // Whatever happens below, a failure is reported by this one call only.
+        state_ = DecodeState::Failed;
+        throw JpegError(error_code_, error_cause_);
     }
     if (state_ == DecodeState::Decoded) {
         painter.drawImage(target, image_);
     }
 }
 
+void TJPEGImage::DecodeAhead() {
+    if (state_ != DecodeState::Pending) {
+        return;
+    }
+    decoded_on_ = std::this_thread::get_id();
+    try {
+        Decode();
+    } catch (const JpegError& error) {
+        error_code_ = error.MessageCode();
+        error_cause_ = error.Cause();
+        state_ = DecodeState::FailedUnreported;
+    }
+}
+
 void TJPEGImage::Decode() {
-    // Whatever happens below, a failure is reported by this one call only.
     state_ = DecodeState::Failed;
     QImage image;
     JpegOutcome outcome;

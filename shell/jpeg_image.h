@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <string>
+#include <thread>
 
 #include "shell/picture.h"
 
@@ -23,8 +24,16 @@ class TJPEGImage : public TGraphic {
     int Width() const override { return width_; }
     int Height() const override { return height_; }
 
+    // Decodes now, on the calling thread (a thread of its own, so that a large or slow
+    // picture never holds the window), and keeps the image for the draws. A decoding error is
+    // kept too: the first draw throws it, as a decode there would have. Does nothing once the
+    // picture was decoded.
+    void DecodeAhead();
+    // The thread that decoded the picture; no thread's id before it was decoded.
+    std::thread::id DecodedOn() const { return decoded_on_; }
+
   private:
-    enum class DecodeState { Pending, Decoded, Failed };
+    enum class DecodeState { Pending, Decoded, FailedUnreported, Failed };
 
     void Decode();
 
@@ -33,6 +42,9 @@ class TJPEGImage : public TGraphic {
     int height_ = 0;
     QImage image_;
     DecodeState state_ = DecodeState::Pending;
+    int error_code_ = 0;  // the kept decoding error (FailedUnreported)
+    std::string error_cause_;
+    std::thread::id decoded_on_;
 };
 
 }  // namespace korvid

@@ -2,8 +2,10 @@
 
 #include <QPlainTextEdit>
 #include <algorithm>
+#include <exception>
 #include <utility>
 
+#include "shell/jpeg_image.h"
 #include "shell/user_settings.h"
 
 namespace korvid {
@@ -14,6 +16,24 @@ void ShowLocalPlotNote(QPlainTextEdit* plot, const TIMDBImport& importer) {
     plot->setPlaceholderText(film_without_plot ? QString::fromLatin1(LocalPlotPlaceholder)
                                                : QString());
 }
+
+namespace {
+
+// The cover's picture, read and decoded on the calling thread; null when its file cannot be
+// read or holds no JPEG header. A picture that fails later in its decode keeps that error for
+// its first draw.
+std::unique_ptr<TGraphic> DecodedCover(const std::string& file) {
+    auto picture = std::make_unique<TJPEGImage>();
+    try {
+        picture->LoadFromFile(file);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+    picture->DecodeAhead();
+    return picture;
+}
+
+}  // namespace
 
 LocalCoverFlow::LocalCoverFlow(TIMDBImport& importer, QObject* parent)
     : QObject(parent), importer_(importer) {}
@@ -55,6 +75,9 @@ void LocalCoverFlow::Start(Arrived arrived) {
         // another thread asks only whether it was stopped.
         request.http.keep_going = [stop] { return !stop.stop_requested(); };
         SuggestedCover cover = FetchSuggestedCover(request);
+        if (!cover.file.empty() && !stop.stop_requested()) {
+            started->picture = DecodedCover(cover.file);
+        }
         QMetaObject::invokeMethod(
             this, [this, started, cover = std::move(cover)] { Finished(started, cover); },
             Qt::QueuedConnection);
@@ -71,6 +94,7 @@ void LocalCoverFlow::Finished(Job* job, const SuggestedCover& cover) {
     const bool current = job == current_ && job->generation == generation_ &&
                          job->film_id == importer_.LocalFilmId();
     const std::string film_id = job->film_id;
+    std::unique_ptr<TGraphic> picture = std::move(job->picture);
     jobs_.erase(found);
     if (!current) {
         return;
@@ -81,7 +105,9 @@ void LocalCoverFlow::Finished(Job* job, const SuggestedCover& cover) {
         attached_ = true;
     }
     if (arrived_) {
+        picture_ = std::move(picture);
         arrived_(cover);
+        picture_.reset();
     }
 }
 

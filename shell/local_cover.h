@@ -3,7 +3,8 @@
 // the film's fields, its cover is fetched from the site's suggestion service on a thread of
 // its own (the core's FetchSuggestedCover), so the window keeps answering meanwhile. When it
 // arrives for the film still shown, the importer attaches it (the documents then name it) and
-// the window is told; a new lookup drops a cover in flight.
+// the window is told, with the picture decoded on the fetch's thread; a new lookup drops a
+// cover in flight.
 
 #include <QObject>
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include <thread>
 
 #include "client/IMDBImport.h"
+#include "shell/picture.h"
 
 class QPlainTextEdit;
 
@@ -51,6 +53,10 @@ class LocalCoverFlow : public QObject {
     bool Drop();
     // True while a fetch for the current film runs.
     bool Running() const { return current_ != nullptr; }
+    // While arrived runs for a cover that arrived: the picture, already decoded on the job's
+    // thread, so that the window only paints it. Null when the file could not be read or its
+    // header is no JPEG header; the window then loads the file itself and says so.
+    std::unique_ptr<TGraphic> TakePicture() { return std::move(picture_); }
 
   private:
     struct Job {
@@ -58,6 +64,8 @@ class LocalCoverFlow : public QObject {
         std::string film_id;
         // Its stop token is the fetch's keep-going test: a stop ends the transfer.
         std::jthread thread;
+        // The cover's picture, decoded by the job (set before it posts Finished).
+        std::unique_ptr<TGraphic> picture;
     };
     // Called on this object's thread when a job's fetch has ended.
     void Finished(Job* job, const SuggestedCover& cover);
@@ -68,6 +76,7 @@ class LocalCoverFlow : public QObject {
     Arrived arrived_;
     std::uint64_t generation_ = 0;
     bool attached_ = false;
+    std::unique_ptr<TGraphic> picture_;  // the arrived cover's, for TakePicture
 };
 
 }  // namespace korvid

@@ -16,8 +16,20 @@ namespace korvid {
 
 FilmDataPlaces FilmDataPlaces::FromEnvironment() {
     const char* source = std::getenv("KORVID_DATASETS_URL");
-    return {dataset::DatabasePath(""), dataset::DatasetCacheFolder(),
-            source != nullptr ? source : ""};
+    FilmDataPlaces places;
+    places.source = source != nullptr ? source : "";
+    // A refused folder is never used: the site answers, and an update cannot start.
+    try {
+        places.db_path = dataset::DatabasePath("");
+    } catch (const dataset::UserFolderError& refused) {
+        places.problem = refused.what();
+    }
+    try {
+        places.cache_folder = dataset::DatasetCacheFolder();
+    } catch (const dataset::UserFolderError& refused) {
+        places.problem = refused.what();
+    }
+    return places;
 }
 
 TLocalFilmData::TLocalFilmData(TIMDBImport& importer, QWidget& window, StatusCallback status)
@@ -48,6 +60,11 @@ void TLocalFilmData::SetPlaces(FilmDataPlaces places) {
 }
 
 void TLocalFilmData::Watch() {
+    if (places_.db_path.empty()) {
+        importer_.UserPrompts().ShowError("Cannot read the film database\n" + places_.problem +
+                                          "\nThe site answers the lookups instead.");
+        return;
+    }
     watch_.emplace(importer_, places_.db_path);
     if (watch_->Check() == FilmDatabaseWatch::Change::Unreadable) {
         importer_.UserPrompts().ShowError("Cannot read the film database\n" + watch_->Problem() +
@@ -57,7 +74,7 @@ void TLocalFilmData::Watch() {
 
 bool TLocalFilmData::DatabaseThere() const {
     struct stat info {};
-    return ::stat(places_.db_path.c_str(), &info) == 0;
+    return !places_.db_path.empty() && ::stat(places_.db_path.c_str(), &info) == 0;
 }
 
 std::string TLocalFilmData::BeforeLookup() {
@@ -101,6 +118,10 @@ void TLocalFilmData::StartUpdate() {
             return;
         }
         update_->close();
+    }
+    if (places_.db_path.empty() || places_.cache_folder.empty()) {
+        importer_.UserPrompts().ShowError("Cannot update the film data\n" + places_.problem);
+        return;
     }
     DatasetDownloadOptions options;
     options.source = places_.source;

@@ -24,11 +24,13 @@ class TUpdateDialog;
 
 // Where the window's film data lives and comes from, as korvid-cli finds them.
 struct FilmDataPlaces {
-    std::string db_path;       // DatabasePath("")
-    std::string cache_folder;  // DatasetCacheFolder()
+    std::string db_path;       // DatabasePath(""); empty when its folder is refused
+    std::string cache_folder;  // DatasetCacheFolder(); empty when it is refused
     // KORVID_DATASETS_URL (a base address or a folder, as --from), else empty: the site's
     // official address.
     std::string source;
+    // Why a folder above is empty (dataset::UserFolderError's message), else empty.
+    std::string problem = {};
 
     static FilmDataPlaces FromEnvironment();
 };

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "client/IMDBImport.h"
 #include "korvid_version.h"
@@ -22,6 +23,7 @@
 #include "shell/picture.h"
 #include "shell/qt_prompts.h"
 #include "shell/startup_options.h"
+#include "shell/user_settings.h"
 #include "theme/mdTHEMES.h"
 
 namespace {
@@ -100,6 +102,11 @@ int main(int argc, char** argv) {
     // folder where nothing can be written does not stop it: the message names the folder
     // once the window shows, and each lookup then fails as a download does.
     const korvid::AppDirChoice app_dir = korvid::ProgramAppDir();
+    if (app_dir.folder.empty()) {
+        // No folder that may be written: a lookup would have nowhere to put its page.
+        prompts.ShowError(app_dir.problem);
+        return 1;
+    }
     std::unique_ptr<korvid::Tmovieform> movieform;
     try {
         movieform = std::make_unique<korvid::Tmovieform>(*importer, prompts, app_dir.folder,
@@ -124,6 +131,11 @@ int main(int argc, char** argv) {
     if (!app_dir.problem.empty()) {
         QTimer::singleShot(0, movieform.get(),
                            [&prompts, &app_dir] { prompts.ShowError(app_dir.problem); });
+    }
+    if (const std::string settings = korvid::UserSettingsProblem(); !settings.empty()) {
+        QTimer::singleShot(0, movieform.get(), [&prompts, settings] {
+            prompts.ShowError(settings + "\nYour settings are not read or kept.");
+        });
     }
     const int exit_code = QApplication::exec();
 

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace korvid {
 
@@ -51,6 +52,8 @@ class TPicture {
     bool LoadFromData(const std::string& bytes, std::string_view extension);
     // Writes the graphic in its own format; writes nothing when the picture is empty.
     void SaveToFile(const std::string& file_name) const;
+    // Takes a graphic loaded elsewhere (a cover decoded on its job's thread).
+    void Assign(std::unique_ptr<TGraphic> graphic) { graphic_ = std::move(graphic); }
     void Clear() { graphic_.reset(); }
     bool Empty() const { return graphic_ == nullptr; }
     TGraphic* Graphic() const { return graphic_.get(); }

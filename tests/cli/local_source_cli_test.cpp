@@ -96,6 +96,8 @@ TEST_F(LocalSourceCliTest, SearchJsonNamesTheLocalSourceAndItsCredit) {
 // search fetches a local film's cover from the suggestion service and writes the documents
 // once it is known; --no-cover, tag --search and scan ask the service nothing.
 TEST_F(LocalSourceCliTest, SearchFetchesALocalFilmsCoverAndNothingElseDoes) {
+    const std::string picture =
+        ReadFileBytes(KORVID_SOURCE_DIR "/sample-site/pages/covers/tt9000003.jpg");
     std::unique_ptr<loopback::LoopbackServer> service;
     service = std::make_unique<loopback::LoopbackServer>([&](const loopback::HttpRequest& request) {
         if (request.target.rfind("/suggestion/x/", 0) == 0) {
@@ -103,7 +105,7 @@ TEST_F(LocalSourceCliTest, SearchFetchesALocalFilmsCoverAndNothingElseDoes) {
             return loopback::HttpResponse::Ok(R"({"d":[{"i":{"imageUrl":")" + service->BaseUrl() +
                                               R"(/images/M/A@._V1_.jpg"},"id":")" + id + R"("}]})");
         }
-        return loopback::HttpResponse::Ok("\xFF\xD8\xFF\xE0 picture", "image/jpeg");
+        return loopback::HttpResponse::Ok(picture, "image/jpeg");
     });
     const test_support::ScopedEnv suggest("KORVID_SUGGEST_URL", service->BaseUrl());
     const std::string cover = dir_.File("Lantern Road Home .jpg");
@@ -113,7 +115,7 @@ TEST_F(LocalSourceCliTest, SearchFetchesALocalFilmsCoverAndNothingElseDoes) {
     ASSERT_EQ(run.exit_code, 0) << run.err;
     EXPECT_EQ(Json::parse(run.out)["film"]["cover"], cover);
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(ReadFileBytes(cover), "\xFF\xD8\xFF\xE0 picture");
+    EXPECT_EQ(ReadFileBytes(cover), picture);
     EXPECT_NE(
         ReadFileBytes(dir_.File("film.xml")).find("<Poster_Image>" + cover + "</Poster_Image>"),
         std::string::npos);

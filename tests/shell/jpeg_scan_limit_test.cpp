@@ -3,15 +3,16 @@
 
 #include <gtest/gtest.h>
 // jpeglib.h needs the size types of stdio.h declared before it.
-#include <cstdio>
 #include <jerror.h>
 #include <jpeglib.h>
 
 #include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/errors.h"
@@ -94,6 +95,20 @@ TEST(JpegScanLimitTest, ThreeHundredScansDecodeAndMoreAreADamagedImage) {
         EXPECT_EQ(DrawError(picture), c.error) << c.scans;
         // Reported once; afterwards the picture draws nothing.
         EXPECT_EQ(DrawError(picture), "") << c.scans;
+    }
+}
+
+// A picture decoded ahead on another thread keeps its decoding error for its first draw.
+TEST(JpegScanLimitTest, ADecodeAheadsErrorIsRaisedByTheFirstDrawOnly) {
+    for (const int scans : {11, 694}) {
+        TJPEGImage picture;
+        picture.LoadFromData(ProgressiveJpeg(scans));
+        std::thread([&picture] { picture.DecodeAhead(); }).join();
+        EXPECT_NE(picture.DecodedOn(), std::this_thread::get_id()) << scans;
+        EXPECT_EQ(DrawError(picture),
+                  scans > 300 ? "JPEG error #" + std::to_string(JERR_BAD_PROGRESSION) : "")
+            << scans;
+        EXPECT_EQ(DrawError(picture), "") << scans;
     }
 }
 

@@ -19,12 +19,14 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "dataset/database_build.h"
 #include "dataset/film_database.h"
 #include "loopback/loopback_server.h"
 #include "shell/MainUnit.h"
 #include "shell/application.h"
+#include "shell/jpeg_image.h"
 #include "shell/local_cover.h"
 #include "shell/picture.h"
 #include "shell/user_settings.h"
@@ -139,6 +141,19 @@ TEST_F(LocalCoverWindowTest, TheCoverFollowsTheFieldsAndTheDocumentsNameIt) {
     Search("lantern road");
     EXPECT_TRUE(form_.Image1->Picture().Empty());
     EXPECT_TRUE(prompts_.messages.empty());
+}
+
+// The picture is decoded on the cover fetch's thread, not the window's: the window only
+// paints the image it is handed.
+TEST_F(LocalCoverWindowTest, TheCoverIsDecodedOffTheWindowsThread) {
+    answer_ = [](const std::string& base) { return OwnEntry(base + "/images/M/J@._V1_.jpg"); };
+    Search("joelle");
+    ASSERT_TRUE(CoverFetchEnded()) << form_.StatusText().toStdString();
+    const auto* picture = dynamic_cast<const TJPEGImage*>(form_.Image1->Picture().Graphic());
+    ASSERT_NE(picture, nullptr);
+    EXPECT_NE(picture->DecodedOn(), std::thread::id());
+    EXPECT_NE(picture->DecodedOn(), std::this_thread::get_id());
+    EXPECT_GT(picture->Width(), 0);
 }
 
 TEST_F(LocalCoverWindowTest, NoCoverSaysWhyAfterTheCreditAndTheLookupStaysOK) {
