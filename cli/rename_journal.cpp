@@ -15,9 +15,9 @@
 #include <stdexcept>
 
 #include "cli/terminal_text.h"
-#include "dataset/database_path.h"
 #include "common/errors.h"
 #include "common/output_file.h"
+#include "dataset/database_path.h"
 
 namespace korvid::cli {
 namespace {
@@ -28,11 +28,6 @@ using Json = nlohmann::json;
 constexpr const char* JournalKind = "korvid renames";
 constexpr const char* JournalPrefix = "renames-";
 constexpr const char* JournalExtension = ".jsonl";
-
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
 
 // Makes each missing folder of the path, for the user alone.
 void MakeFolders(const std::string& folder) {
