@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <utility>
@@ -26,7 +27,9 @@ QLabel* MakeLine(QWidget* parent, const char* name) {
 }  // namespace
 
 TUpdateDialog::TUpdateDialog(DatasetDownloadOptions options, QWidget* parent)
-    : QDialog(parent), worker_(new TUpdateWorker(std::move(options), this)) {
+    : QDialog(parent),
+      database_path_(options.db_path),
+      worker_(new TUpdateWorker(std::move(options), this)) {
     setObjectName("UpdateDialog");
     setWindowTitle(QString::fromLatin1(UpdateDialogCaption));
     setMinimumWidth(460);
@@ -38,13 +41,21 @@ TUpdateDialog::TUpdateDialog(DatasetDownloadOptions options, QWidget* parent)
     DetailLabel = MakeLine(this, "DetailLabel");
     CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     CancelButton->setObjectName("CancelButton");
+    ReplaceButton = new QPushButton(QStringLiteral("&Replace anyway"), this);
+    ReplaceButton->setObjectName("ReplaceButton");
+    ReplaceButton->hide();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(StepLabel);
     layout->addWidget(ProgressBar);
     layout->addWidget(DetailLabel);
-    layout->addWidget(CancelButton, 0, Qt::AlignRight);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ReplaceButton);
+    buttons->addWidget(CancelButton);
+    layout->addLayout(buttons);
 
     connect(CancelButton, &QPushButton::clicked, this, &TUpdateDialog::reject);
+    connect(ReplaceButton, &QPushButton::clicked, this, &TUpdateDialog::ReplaceAnyway);
     connect(worker_, &TUpdateWorker::Progressed, this, &TUpdateDialog::ShowProgress,
             Qt::QueuedConnection);
     connect(worker_, &TUpdateWorker::Finished, this, &TUpdateDialog::ShowEnd,
@@ -98,10 +109,30 @@ void TUpdateDialog::ShowEnd(TUpdateWorker::End end, const QString& summary) {
             StepLabel->setText(QStringLiteral("The update failed; the film data is as it was."));
             DetailLabel->setText(summary);
             break;
+        case TUpdateWorker::End::Refused:
+            // The files may have been cut or emptied at their source, or the user may want
+            // a smaller selection: the choice is the user's, with what would be replaced named.
+            ProgressBar->setValue(0);
+            StepLabel->setText(QStringLiteral("The new film data was not put in place; the film "
+                                              "data is as it was."));
+            DetailLabel->setText(summary + QStringLiteral("\nReplace anyway replaces ") +
+                                 QString::fromStdString(database_path_) +
+                                 QStringLiteral(" with the new database."));
+            ReplaceButton->show();
+            break;
     }
     CancelButton->setText(QStringLiteral("Close"));
     CancelButton->setEnabled(true);
     emit Ended(end);
+}
+
+void TUpdateDialog::ReplaceAnyway() {
+    ReplaceButton->hide();
+    CancelButton->setText(QStringLiteral("Cancel"));
+    StepLabel->setText(QStringLiteral("Starting"));
+    DetailLabel->clear();
+    ProgressBar->setRange(0, 0);
+    worker_->StartReplacing();
 }
 
 }  // namespace korvid

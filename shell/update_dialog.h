@@ -4,6 +4,7 @@
 // dialog does not block the window; when the update ends it says how, in one line.
 
 #include <QDialog>
+#include <string>
 
 #include "client/update_meter.h"
 #include "shell/update_worker.h"
@@ -30,6 +31,8 @@ class TUpdateDialog : public QDialog {
     QProgressBar* ProgressBar;
     QLabel* DetailLabel;
     QPushButton* CancelButton;  // "Cancel" while the update runs, then "Close"
+    // Shown when the new database was refused for its size: puts it in place all the same.
+    QPushButton* ReplaceButton;
 
   signals:
     void Ended(korvid::TUpdateWorker::End end);
@@ -41,7 +44,9 @@ class TUpdateDialog : public QDialog {
   private:
     void ShowProgress(const UpdateProgress& progress);
     void ShowEnd(TUpdateWorker::End end, const QString& summary);
+    void ReplaceAnyway();
 
+    std::string database_path_;
     TUpdateWorker* worker_;
     UpdateMeter meter_;
 };

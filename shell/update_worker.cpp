@@ -45,6 +45,14 @@ void TUpdateWorker::Start() {
     thread_ = std::jthread([this](std::stop_token stop) { Run(std::move(stop)); });
 }
 
+void TUpdateWorker::StartReplacing() {
+    if (running_) {
+        return;
+    }
+    options_.force = true;
+    Start();
+}
+
 void TUpdateWorker::Cancel() {
     thread_.request_stop();
 }
@@ -68,6 +76,8 @@ void TUpdateWorker::Run(std::stop_token stop) {
         emit Finished(End::Done, UpdateSummary(report));
     } catch (const UpdateCancelled& cancelled) {
         emit Finished(End::Cancelled, QString::fromUtf8(cancelled.what()));
+    } catch (const dataset::TooFewTitles& refused) {
+        emit Finished(End::Refused, QString::fromUtf8(refused.what()));
     } catch (const std::exception& error) {
         emit Finished(End::Failed, QString::fromUtf8(error.what()));
     }

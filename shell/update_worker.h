@@ -15,7 +15,9 @@ class TUpdateWorker : public QObject {
     Q_OBJECT
 
   public:
-    enum class End { Done, Cancelled, Failed };
+    // Refused: the new database holds far fewer titles than the one it would replace, which
+    // is kept (TooFewTitles); StartReplacing puts it in place all the same.
+    enum class End { Done, Cancelled, Failed, Refused };
     Q_ENUM(End)
 
     explicit TUpdateWorker(DatasetDownloadOptions options, QObject* parent = nullptr);
@@ -25,6 +27,8 @@ class TUpdateWorker : public QObject {
     TUpdateWorker& operator=(const TUpdateWorker&) = delete;
 
     void Start();
+    // Starts the update again, putting the new database in place whatever its size.
+    void StartReplacing();
     // Asks the update to stop; Finished follows with End::Cancelled once it has.
     void Cancel();
     bool Running() const { return running_; }

@@ -387,6 +387,30 @@ TEST_F(FilmDataWindowTest, QuittingDuringAnUpdateAsksFirst) {
     ASSERT_TRUE(WaitFor([&] { return !update->Running(); }));
 }
 
+// A new database far smaller than the one there is refused, and the dialog offers to put it
+// in place all the same, naming what it replaces.
+TEST_F(FilmDataWindowTest, ANewDatabaseRefusedForItsSizeCanReplaceTheOldOneAnyway) {
+    test_support::DatasetRows many;
+    for (int i = 0; i < 30; ++i) {
+        many.basics += "tt93000" + std::to_string(10 + i) + "\tmovie\tOld Film " +
+                       std::to_string(i) + "\tOld Film " + std::to_string(i) +
+                       "\t0\t1990\t\\N\t90\tDrama\n";
+    }
+    PutDatabase(many);
+    TUpdateDialog* update = StartUpdate();
+    ASSERT_NE(update, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return !update->Running(); }));
+    EXPECT_TRUE(update->ReplaceButton->isVisible());
+    EXPECT_THAT(update->DetailLabel->text().toStdString(), HasSubstr("fewer than half the 30"));
+    EXPECT_THAT(update->DetailLabel->text().toStdString(), HasSubstr("replaces " + DbPath()));
+    EXPECT_EQ(dataset::FilmDatabase(DbPath()).Status().titles, 30);
+
+    QTest::mouseClick(update->ReplaceButton, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return !update->Running() && !update->ReplaceButton->isVisible() &&
+                                     update->StepLabel->text().startsWith("The film data is"); }));
+    EXPECT_EQ(dataset::FilmDatabase(DbPath()).Status().titles, 9);
+}
+
 TEST_F(FilmDataWindowTest, ASecondUpdateOnTheSameCacheSaysAnotherIsRunning) {
     site_.Slow(16, std::chrono::milliseconds(50));
     TUpdateDialog* first = StartUpdate();
