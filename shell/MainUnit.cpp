@@ -253,6 +253,12 @@ Tmovieform::Tmovieform(TIMDBImport& importer, Prompts& prompts, std::string app_
     setObjectName("movieform");
     film_data_ =
         new TLocalFilmData(importer_, *this, [this](const std::string& text) { SetStatus(text); });
+    // The search that led to the offer of the film data answers again once the data is there.
+    film_data_->SetRetry([this] {
+        if (!Title->text().isEmpty() && !download_wait_.Running()) {
+            RunGuarded([this] { Button1Click(); });
+        }
+    });
     BuildLayout();
     ConnectHandlers();
 

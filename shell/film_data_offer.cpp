@@ -25,13 +25,22 @@ std::string FilmDataOfferText(const std::string& damage) {
 }
 
 FilmDataOffer::FilmDataOffer(Prompts& inner, std::function<bool()> wanted,
-                             std::function<std::string()> damage, std::function<void()> accepted)
+                             std::function<std::string()> damage, std::function<void()> accepted,
+                             std::function<std::string()> coming)
     : inner_(inner),
       wanted_(std::move(wanted)),
       damage_(std::move(damage)),
-      accepted_(std::move(accepted)) {}
+      accepted_(std::move(accepted)),
+      coming_(std::move(coming)) {}
 
 void FilmDataOffer::ShowFailure(const std::string& message, const std::string& cause) {
+    if (cause == BrowserCheckCause && coming_) {
+        if (const std::string stage = coming_(); !stage.empty()) {
+            inner_.ShowFailure(message, cause + "; the film data is on its way (" + stage + ")" +
+                                            OnItsWayNote);
+            return;
+        }
+    }
     if (cause == NoConnectionCause && wanted_ && wanted_()) {
         inner_.ShowFailure(message, cause + "; " + OfflinePointer);
         return;

@@ -20,6 +20,10 @@ std::string FilmDataOfferText(const std::string& damage = "");
 
 // What a browser-check failure adds to its cause once the offer was declined.
 inline constexpr const char* FilmDataPointer = "Help! \xBB Get the film data";
+// What a browser-check failure adds while the film data is on its way, after where the update
+// stands ("file 2 of 6").
+inline constexpr const char* OnItsWayNote =
+    "; lookups answer from it as soon as it is ready";
 // What a lookup without a network adds to its cause while no film data answers.
 inline constexpr const char* OfflinePointer =
     "the film data answers without a network once it is here: Help! \xBB Get the film data";
@@ -28,9 +32,10 @@ class FilmDataOffer : public Prompts {
   public:
     // wanted: whether the offer is to be made now (no database answers, no update running);
     // damage: why the database there cannot be used, empty when there is none;
-    // accepted: runs once the message is closed with "Download".
+    // accepted: runs once the message is closed with "Download";
+    // coming: where a running update stands ("file 2 of 6"), empty when none runs.
     FilmDataOffer(Prompts& inner, std::function<bool()> wanted, std::function<std::string()> damage,
-                  std::function<void()> accepted);
+                  std::function<void()> accepted, std::function<std::string()> coming = {});
 
     Prompts& Inner() const { return inner_; }
 
@@ -65,6 +70,7 @@ class FilmDataOffer : public Prompts {
     std::function<bool()> wanted_;
     std::function<std::string()> damage_;
     std::function<void()> accepted_;
+    std::function<std::string()> coming_;
     bool asked_ = false;  // the offer was made this run
 };
 

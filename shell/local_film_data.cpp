@@ -43,8 +43,11 @@ TLocalFilmData::TLocalFilmData(TIMDBImport& importer, QWidget& window, StatusCal
           [this] { return !importer_.HasFilmDatabase() && !UpdateRunning(); },
           [this] { return DatabaseThere() && watch_ ? watch_->Problem() : std::string(); },
           // Started from the message loop's next turn, once the lookup has returned.
-          [this] { QMetaObject::invokeMethod(this, &TLocalFilmData::StartUpdate,
-                                             Qt::QueuedConnection); }) {
+          [this] {
+              retry_pending_ = true;
+              QMetaObject::invokeMethod(this, &TLocalFilmData::StartUpdate, Qt::QueuedConnection);
+          },
+          [this] { return UpdateRunning() ? update_->Stage() : std::string(); }) {
     importer_.SetPrompts(offer_);
 }
 
@@ -139,6 +142,12 @@ void TLocalFilmData::UpdateEnded(TUpdateWorker::End end) {
         watch_->Check();
         status_(importer_.HasFilmDatabase() ? "The film data is ready: lookups answer from it"
                                             : watch_->Problem());
+        // The lookup that led to the offer answers now, from the new data.
+        if (std::exchange(retry_pending_, false) && retry_ && importer_.HasFilmDatabase()) {
+            QMetaObject::invokeMethod(this, retry_, Qt::QueuedConnection);
+        }
+    } else if (end == TUpdateWorker::End::Cancelled || end == TUpdateWorker::End::Failed) {
+        retry_pending_ = false;  // a refused database may still be put in place
     }
     if (about_) {
         about_->ShowState();

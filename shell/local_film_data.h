@@ -61,6 +61,9 @@ class TLocalFilmData : public QObject {
     // LookWithFallBack with the watch.
     bool Look(const std::function<bool()>& lookup, std::string& note);
 
+    // What runs the lookup that led to the offer again once the update it started is done.
+    void SetRetry(std::function<void()> retry) { retry_ = std::move(retry); }
+
     // About Korvid, opened by the Help! button (or raised when it is open).
     void ShowAbout();
     // Gets or updates the film data on a worker thread, with its progress dialog.
@@ -83,6 +86,8 @@ class TLocalFilmData : public QObject {
     std::optional<FilmDatabaseWatch> watch_;
     QPointer<TAboutDialog> about_;
     QPointer<TUpdateDialog> update_;
+    std::function<void()> retry_;
+    bool retry_pending_ = false;  // the offer started the update: its lookup runs again
 };
 
 }  // namespace korvid

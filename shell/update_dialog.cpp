@@ -126,6 +126,18 @@ void TUpdateDialog::ShowEnd(TUpdateWorker::End end, const QString& summary) {
     emit Ended(end);
 }
 
+std::string TUpdateDialog::Stage() const {
+    const UpdateProgress& last = meter_.Last();
+    if (last.step == UpdateProgress::Step::Index) {
+        return "making its indexes";
+    }
+    if (last.file_number == 0) {
+        return "starting";
+    }
+    return std::string(last.step == UpdateProgress::Step::Build ? "building, file " : "file ") +
+           std::to_string(last.file_number) + " of " + std::to_string(last.file_count);
+}
+
 void TUpdateDialog::ReplaceAnyway() {
     ReplaceButton->hide();
     CancelButton->setText(QStringLiteral("Cancel"));

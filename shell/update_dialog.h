@@ -25,6 +25,8 @@ class TUpdateDialog : public QDialog {
     TUpdateDialog(DatasetDownloadOptions options, QWidget* parent);
 
     bool Running() const { return worker_->Running(); }
+    // Where the running update stands, in words: "file 2 of 6", "building the database".
+    std::string Stage() const;
     TUpdateWorker& Worker() const { return *worker_; }
 
     QLabel* StepLabel;
