@@ -26,7 +26,9 @@
 #include <limits>
 
 #include "client/film_page.h"
+#include "client/nfo_document.h"
 #include "common/errors.h"
+#include "common/safe_save.h"
 #include "dataset/film_database.h"
 #include "shell/EditTagUnit.h"
 #include "shell/application.h"
@@ -41,6 +43,7 @@
 #include "shell/replace_question.h"
 #include "shell/user_settings.h"
 #include "shell/png_image.h"
+#include "korvid_version.h"
 #include "tag/tag_routines.h"
 
 namespace korvid {
@@ -49,8 +52,10 @@ namespace {
 constexpr int KeyEnter = 13;
 constexpr int KeyEscape = 27;
 
-// Each document's dialog lists its own type first.
-constexpr const char* XmlFilter = "XML Files|*.xml|All Files|*.*";
+// Each document's dialog lists its own type first; the XML one also the media centres' NFO
+// document, which the type chosen (not the extension typed) picks.
+constexpr const char* XmlFilter = "XML Files|*.xml|Media centre NFO|*.nfo|All Files|*.*";
+constexpr int NfoFilterIndex = 2;
 constexpr const char* CsvFilter = "CSV Files|*.csv|All Files|*.*";
 // The message of a lookup that found a page of another kind than a film's.
 constexpr const char* NotFilmPageMessage = "Cannot Download Page From Website !";
@@ -682,9 +687,16 @@ void Tmovieform::ReportNotFilmPage() {
 // Each document's button opens its own dialog, on its own file type and its own last name;
 // a file already there is replaced only when the user says so.
 void Tmovieform::xmlsavebutClick() {
-    if (prompts_.ExecuteSaveDialog(XmlSaveDialog) &&
-        MayReplace(prompts_, XmlSaveDialog.file_name)) {
-        importer_.SaveXml(ChosenDocumentName(XmlSaveDialog.file_name));
+    if (!prompts_.ExecuteSaveDialog(XmlSaveDialog) ||
+        !MayReplace(prompts_, XmlSaveDialog.file_name)) {
+        return;
+    }
+    const ShortString name = ChosenDocumentName(XmlSaveDialog.file_name);
+    if (XmlSaveDialog.filter_index == NfoFilterIndex) {
+        SaveFileSafely(name.str(),
+                       NfoDocument(importer_.Texts(), importer_.Source(), KORVID_VERSION));
+    } else {
+        importer_.SaveXml(name);
     }
 }
 

@@ -47,6 +47,7 @@ using test_support::ScriptedPrompts;
 using test_support::TempDir;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 std::string Page(const std::vector<std::string>& lines) {
     std::string text;
@@ -443,6 +444,21 @@ TEST_F(MainWindowTest, SaveCommandsWriteThroughTheirOwnDialogsAndAskBeforeReplac
         EXPECT_EQ(prompts_.questions.back().default_choice, DefaultChoice::Second);
         EXPECT_EQ(ReadFileBytes(csv) != "mine", a.replaced);
     }
+
+    // The XML dialog also lists the media centres' NFO document: the type chosen, not the
+    // extension typed, picks the writer.
+    EXPECT_EQ(prompts_.dialogs[0].filter,
+              "XML Files|*.xml|Media centre NFO|*.nfo|All Files|*.*");
+    const std::string nfo = dir_.File("film.nfo");
+    const std::string typed_xml = dir_.File("for the centre.xml");
+    prompts_.file_names = {typed_xml, nfo};
+    prompts_.file_types = {2, 1};
+    QTest::mouseClick(form_.ToolButton5, Qt::LeftButton);
+    QTest::mouseClick(form_.ToolButton5, Qt::LeftButton);
+    EXPECT_THAT(ReadFileBytes(typed_xml), HasSubstr("<movie>"));
+    EXPECT_THAT(ReadFileBytes(typed_xml), HasSubstr("<title>The Silent Orchard</title>"));
+    EXPECT_THAT(ReadFileBytes(nfo), HasSubstr("The Silent Orchard"));
+    EXPECT_THAT(ReadFileBytes(nfo), Not(HasSubstr("<movie>")));
 
     // A cover saved under a bitmap name holds the JPEG bytes as they arrived; the dialog
     // offers the cover's own name.

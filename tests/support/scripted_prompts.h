@@ -27,6 +27,9 @@ class ScriptedPrompts : public Prompts {
     std::vector<Question> questions;
     std::deque<PromptAnswer> answers;
     std::deque<std::optional<std::string>> file_names;
+    // The file type chosen in each file dialog (its filter_index); the one it opened on when
+    // empty.
+    std::deque<int> file_types;
 
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
 
@@ -63,6 +66,7 @@ class ScriptedPrompts : public Prompts {
         if (!name) {
             return false;
         }
+        dialog.filter_index = Next(file_types, dialog.filter_index);
         dialog.file_name = std::move(*name);
         return true;
     }
