@@ -276,7 +276,14 @@ struct DatasetCommand {
             ->add_option("--from", update_options.from,
                          "another base address, or a local folder holding the files "
                          "(title.akas may be missing there)")
-            ->type_name("SOURCE");
+            ->type_name("SOURCE")
+            // An empty value would quietly mean the official address.
+            ->check(CLI::Validator(
+                [](const std::string& value) {
+                    return value.empty() ? std::string("names no address and no folder")
+                                         : std::string();
+                },
+                ""));
         update->add_option("--db", update_options.db, "the database file")->type_name("FILE");
         update->add_flag("--force", update_options.force,
                          "put the new database in place even when it holds fewer than half "

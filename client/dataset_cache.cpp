@@ -154,7 +154,8 @@ int CreateFreshFile(const std::string& path) {
     if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
         return -1;
     }
-    return CreateOutputFile(path, O_EXCL, 0644);
+    // The user's own: a record may name a private mirror's address.
+    return CreateOutputFile(path, O_EXCL, 0600);
 }
 
 std::string GzipDamage(const std::string& path, const std::stop_token& stop) {

@@ -20,6 +20,7 @@
 #include "client/dataset_cache.h"
 #include "client/part_writer.h"
 #include "client/update_lock.h"
+#include "client/web_address.h"
 #include "common/file_descriptor.h"
 #include "common/output_file.h"
 #include "dataset/build_file.h"
@@ -100,13 +101,14 @@ std::optional<CopyRecord> TrustedCopy(const std::string& path, const std::string
 // One file fetched into the cache, resumed or skipped where the server allows.
 class CachedDownload {
   public:
-    CachedDownload(const DatasetDownloadOptions& options, std::string base, std::string name,
-                   int number, std::optional<CopyRecord> cached)
+    CachedDownload(const DatasetDownloadOptions& options, const std::string& address_base,
+                   std::string base, std::string name, int number,
+                   std::optional<CopyRecord> cached)
         : options_(options),
           base_(std::move(base)),
           name_(std::move(name)),
           number_(number),
-          address_(base_ + name_),
+          address_(address_base + name_),
           path_(options.cache_folder + name_),
           part_(path_ + ".part"),
           cached_(std::move(cached)) {}
@@ -310,6 +312,28 @@ class CachedDownload {
     std::string failure_;  // why the last transfer was cut
 };
 
+// A remote base address as a download may use it, checked as the transfer reads it (libcurl's
+// own parser, so a "#" or "@" cannot lead elsewhere), and returned without its user name and
+// password, as the records name it. A base with a query or a fragment would put the file's
+// name inside them: refused.
+std::string RemoteBase(const std::string& base) {
+    if (base.find_first_of("?#") != std::string::npos) {
+        throw DatasetError(base + ": a base address with a query or a fragment");
+    }
+    std::string failure;
+    const std::optional<WebAddress> parsed = ParseWebAddress(base, &failure);
+    if (!parsed) {
+        throw DatasetError(base + ": " + failure);
+    }
+    if (!parsed->user_info) {
+        return base;
+    }
+    const std::size_t authority = base.find("://") + 3;
+    const std::size_t path = base.find('/', authority);
+    const std::size_t at = base.rfind('@', path);
+    return base.substr(0, authority) + base.substr(at + 1);
+}
+
 // The file as it lies in a local folder.
 UpdatedFile LocalFile(const std::string& folder, const std::string& name) {
     const std::string path = folder + name;
@@ -420,6 +444,12 @@ std::string IsoDateFromHttpDate(const std::string& http_date) {
 
 DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
     std::string source = options.source.empty() ? DatasetBaseUrl : options.source;
+    // Schemes in any letter case.
+    const std::size_t scheme_end = source.find("://");
+    if (scheme_end != std::string::npos) {
+        std::transform(source.begin(), source.begin() + static_cast<std::ptrdiff_t>(scheme_end),
+                       source.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
+    }
     const bool remote = StartsWith(source, "http://") || StartsWith(source, "https://");
     if (StartsWith(source, "file://")) {
         source.erase(0, 7);
@@ -427,6 +457,12 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
         throw DatasetError(source + ": not an http or https address, nor a folder");
     }
     source = WithSlash(source);
+    // What the records name: the base without a user name or password, which the cache's
+    // files never hold.
+    std::string record_source = source;
+    if (remote) {
+        record_source = RemoteBase(source);
+    }
     // A folder, a FIFO or a device at the database's path is refused before anything is
     // fetched.
     dataset::DatabaseFilePresent(options.db_path);
@@ -442,7 +478,7 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
     std::vector<std::optional<CopyRecord>> trusted;
     if (remote) {
         for (const char* name : DatasetFileNames) {
-            trusted.push_back(TrustedCopy(options.cache_folder + name, source));
+            trusted.push_back(TrustedCopy(options.cache_folder + name, record_source));
         }
     }
     DatasetUpdateReport report;
@@ -456,7 +492,9 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
             continue;  // a folder without the alternative titles builds without them
         }
         report.files.push_back(
-            remote ? CachedDownload(options, source, name, index + 1, trusted[index]).Run()
+            remote ? CachedDownload(options, source, record_source, name, index + 1,
+                                    trusted[index])
+                         .Run()
                    : LocalFile(source, name));
     }
 

@@ -840,3 +840,50 @@ TEST(IsoDateFromHttpDateTest, ReadsTheHttpDateForm) {
 
 }  // namespace
 }  // namespace korvid
+
+namespace korvid {
+namespace {
+
+// Odd forms of the source: a scheme in capitals is a scheme; a query or a fragment (where a
+// "#@" would lead the transfer to another host) is refused; a user name and password are
+// used, but no file of the cache holds them, and the cache's records are the user's alone.
+TEST_F(DatasetUpdateTest, OddSourcesAreReadAsTheTransferReadsThemAndNoPasswordIsKept) {
+    const std::string base = server_.Base();  // "http://127.0.0.1:PORT/datasets/"
+    const std::string after_scheme = base.substr(7);
+    const struct {
+        std::string source;
+        const char* refused;  // nullptr: the update runs
+    } cases[] = {
+        {"HTTP://" + after_scheme, nullptr},
+        {base + "?x=1", "a query or a fragment"},
+        {"http://" + after_scheme.substr(0, after_scheme.find('/')) + "#@127.0.0.2" +
+             after_scheme.substr(after_scheme.find(':')),
+         "a query or a fragment"},
+        {"http://user:secret@" + after_scheme, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        DatasetDownloadOptions options = Options();
+        options.source = c.source;
+        if (c.refused != nullptr) {
+            try {
+                UpdateDatasets(options);
+                ADD_FAILURE() << "updated";
+            } catch (const dataset::DatasetError& error) {
+                EXPECT_THAT(error.what(), HasSubstr(c.refused));
+            }
+            continue;
+        }
+        UpdateDatasets(options);
+        for (const char* name : DatasetFileNames) {
+            const std::string meta = cache_.File(std::string(name) + ".meta");
+            EXPECT_THAT(ReadFileBytes(meta), Not(HasSubstr("secret"))) << name;
+            struct stat info {};
+            ASSERT_EQ(::stat(meta.c_str(), &info), 0);
+            EXPECT_EQ(info.st_mode & 0777, 0600u) << name;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace korvid
