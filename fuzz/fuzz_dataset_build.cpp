@@ -113,17 +113,20 @@ std::vector<std::string> Identifiers(const std::string& path) {
 }
 
 void FuzzBuild(std::uint8_t flags, std::string_view rows) {
-    static constexpr std::array<std::string_view, 5> kNames = {
+    // The sixth part, the alternative titles, makes a title.akas file only when the input has
+    // one; without it a database is built without them, as from a folder that lacks it.
+    static constexpr std::array<std::string_view, 6> kNames = {
         "title.basics.tsv.gz", "title.ratings.tsv.gz", "title.crew.tsv.gz",
-        "title.principals.tsv.gz", "name.basics.tsv.gz"};
-    static constexpr std::array<std::string_view, 5> kHeaders = {
-        kBasicsHeader, kRatingsHeader, kCrewHeader, kPrincipalsHeader, kNamesHeader};
+        "title.principals.tsv.gz", "name.basics.tsv.gz", "title.akas.tsv.gz"};
+    static constexpr std::array<std::string_view, 6> kHeaders = {
+        kBasicsHeader, kRatingsHeader, kCrewHeader, kPrincipalsHeader, kNamesHeader, kAkasHeader};
     std::vector<std::string_view> parts = Split(rows, "\n==\n");
-    parts.resize(5);
+    const std::size_t file_count = parts.size() >= 6 ? 6 : 5;
+    parts.resize(6);
 
     test_support::TempDir dir;
-    std::array<SourceFile, 5> files;
-    for (std::size_t i = 0; i < 5; ++i) {
+    std::array<SourceFile, 6> files;
+    for (std::size_t i = 0; i < file_count; ++i) {
         std::string bytes;
         if ((flags >> i) & 1) {
             bytes = std::string(parts[i]);
@@ -139,7 +142,7 @@ void FuzzBuild(std::uint8_t flags, std::string_view rows) {
         files[i] = {dir.File(std::string(kNames[i])), "2026-12-06T00:00:00Z"};
         test_support::WriteFileBytes(files[i].path, bytes);
     }
-    const BuildSources sources{files[0], files[1], files[2], files[3], files[4]};
+    const BuildSources sources{files[0], files[1], files[2], files[3], files[4], files[5]};
     const std::string db_path = dir.File("films.sqlite");
     BuildReport report;
     try {
