@@ -169,6 +169,8 @@ std::string AskService(const SuggestedCoverRequest& request, FetchState& state) 
         state.Failed(info);
     } else if (IsBrowserCheck(info, body.size())) {
         *failure = BrowserCheckCause;
+    } else if (info.connected && info.status == 0) {
+        *failure = "the service closed the connection without an answer";
     } else if (info.status >= 300 || (info.connected && info.status != 200)) {
         *failure = "the service answered " + std::to_string(info.status);
     } else if (!info.complete) {

@@ -218,6 +218,11 @@ TEST_P(SuggestedCoverFetchTest, ACoverOrNoneWithItsReason) {
             if (c.status == 202) {
                 return HttpResponse::WithStatus(202, "Accepted", "");
             }
+            if (c.status == 0) {
+                HttpResponse closed;
+                closed.close_without_answer = true;
+                return closed;
+            }
             HttpResponse answer = HttpResponse::WithStatus(c.status, "Answer",
                                                            Replace(c.answer, "@BASE@", base));
             answer.headers.emplace_back("Content-Type", "application/json");
@@ -279,6 +284,8 @@ INSTANTIATE_TEST_SUITE_P(
                   .failure = "the service answered 403"},
         FetchCase{.name = "BrowserCheck", .answer = "", .status = 202,
                   .failure = "browser check"},
+        FetchCase{.name = "ServiceClosesTheConnection", .answer = "", .status = 0,
+                  .failure = "the service closed the connection without an answer"},
         FetchCase{.name = "Html", .answer = "<html><body>Oops</body></html>",
                   .failure = "not JSON"},
         FetchCase{.name = "EntryForAnotherId",
