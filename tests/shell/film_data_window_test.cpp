@@ -371,7 +371,6 @@ TEST_F(FilmDataWindowTest, CancelKeepsTheOldDatabaseAndThePartsDownloaded) {
     EXPECT_EQ(Status(), LocalStatus);
 }
 
-// Closing the window or Go Away (Ctrl+Q) while an update runs asks first; "Go on" (Enter) keeps both.
 // Download in the offer: once the update is done, the search that led to it answers again
 // by itself, from the new data.
 TEST_F(FilmDataWindowTest, TheSearchThatLedToTheOfferAnswersOnceTheDataIsThere) {
@@ -403,6 +402,7 @@ TEST_F(FilmDataWindowTest, ALookupDuringTheFirstDownloadSaysTheFilmDataIsOnItsWa
     ASSERT_TRUE(WaitFor([&] { return !update->Running(); }));
 }
 
+// Closing the window or Go Away (Ctrl+Q) while an update runs asks first; "Go on" (Enter) keeps both.
 TEST_F(FilmDataWindowTest, QuittingDuringAnUpdateAsksFirst) {
     site_.Slow(16, std::chrono::milliseconds(50));
     TUpdateDialog* update = StartUpdate();
