@@ -96,13 +96,24 @@ demo-pages: demo-build
 	         KORVID_DATASETS_URL=$(DEMO_SITE)/datasets/ KORVID_SUGGEST_URL=$(DEMO_SITE); \
 	  KORVID_HOST=127.0.0.1:$(DEMO_PORT) $(BUILD)/shell/korvid
 
-# The Debian package korvid_<version>_<arch>.deb in $(DEB_BUILD)/ (CPack), checked by lintian.
+# The Debian package korvid_<version>_<arch>.deb in $(DEB_BUILD)/ (CPack), its binaries built
+# with Debian's hardening flags (dpkg-buildflags: fortify, stack protector, relro, bind-now;
+# only this build takes them), checked by lintian, which must not find them missing.
+DEB_HARDENING_TAGS = hardening-no-fortify-functions|hardening-no-bindnow|hardening-no-relro
 deb: deps
+	export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
 	cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-	  -DKORVID_TESTS=OFF $(CMAKE_ARGS)
+	  -DKORVID_TESTS=OFF \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	  -DCMAKE_SHARED_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	  -DCMAKE_MODULE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" $(CMAKE_ARGS)
 	cmake --build $(DEB_BUILD) -j $(JOBS)
 	cd $(DEB_BUILD) && rm -f korvid_*.deb && cpack -G DEB
-	lintian --fail-on error $(DEB_BUILD)/korvid_*.deb
+	lintian --fail-on error --display-info $(DEB_BUILD)/korvid_*.deb > $(DEB_BUILD)/lintian.txt; \
+	  status=$$?; cat $(DEB_BUILD)/lintian.txt; exit $$status
+	@if grep -E '$(DEB_HARDENING_TAGS)' $(DEB_BUILD)/lintian.txt; then \
+	  echo "deb: the package's binaries lack hardening (above)" >&2; exit 1; fi
 
 # The package as a user meets it (as root): installed with apt-get, its programs, man pages and
 # completions tried, then removed again. Leaves the system as it found it.

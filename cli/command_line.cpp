@@ -45,7 +45,8 @@ struct SiteArgs {
     std::string source;
     std::string db;
 
-    void AddTo(CLI::App& app) {
+    // dir_help: what -d holds for the command (a search also saves the cover there).
+    void AddTo(CLI::App& app, const std::string& dir_help) {
         app.add_option("--source", source,
                        "local (the film database) or site (default: the site with --host, "
                        "else local when the database is present)")
@@ -57,8 +58,7 @@ struct SiteArgs {
             ->type_name("FILE");
         app.add_option("--host", host, "the site (default: KORVID_HOST, else www.imdb.com)")
             ->type_name("HOST");
-        app.add_option("-d,--dir", dir, "the folder for the temporary page and the cover")
-            ->type_name("DIR");
+        app.add_option("-d,--dir", dir, dir_help)->type_name("DIR");
     }
     SiteOptions Options() const { return {host, dir, source, db}; }
 };
@@ -91,9 +91,10 @@ struct SearchCommand {
     CLI::App* command = nullptr;
 
     void Register(CLI::App& app) {
-        command = AddCommand(app, "search", "look a film up on the site by its title",
+        command = AddCommand(app, "search",
+                             "look a film up by its title (in the film database, else on the site)",
                              "Prints the result list, numbered from 0, or the film's fields when "
-                             "the site\nanswers with the film's page.");
+                             "the film database\nor the site answers with one film.");
         command->add_option("TITLE", options.title, "the title (quote one of several words)")
             ->required()
             ->type_name("");
@@ -106,7 +107,7 @@ struct SearchCommand {
         command->add_flag("--no-cover", options.no_cover,
                           "no cover for a film from the local film data (it is fetched from "
                           "the site's suggestion service otherwise)");
-        site.AddTo(*command);
+        site.AddTo(*command, "the folder for the temporary page and the cover");
     }
     int Run(std::ostream& out, std::ostream& err) {
         options.pick = pick.Get();
@@ -141,7 +142,7 @@ struct TagCommand {
         Add(*command, genre, "--genre", "NAME", "a genre, any letter case (\"\" for none)");
         Add(*command, lookup, "-s,--search", "TITLE", "look TITLE up and tag the film found");
         Add(*command, pick, "-p,--pick", "N", "with --search: take entry N of the list");
-        site.AddTo(*command);
+        site.AddTo(*command, "the folder for the temporary page (a tag fetches no cover)");
     }
     int Run(std::istream& in, std::ostream& out, std::ostream& err) {
         options.fields = {title.Get(), director.Get(), comment.Get(),
@@ -216,7 +217,7 @@ struct ScanCommand {
                          "seconds between requests to the site (default 1; none locally)")
             ->type_name("SECONDS")
             ->check(CLI::NonNegativeNumber);
-        site.AddTo(*command);
+        site.AddTo(*command, "the folder for the temporary page (a scan fetches no cover)");
     }
     int Run(std::ostream& out, std::ostream& err) {
         options.site = site.Options();
@@ -326,8 +327,9 @@ std::vector<std::string> ForParser(const std::vector<std::string>& args) {
 int RunCommandLine(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
                    std::ostream& err) {
     CLI::App app(
-        "Looks up films on the movie database site and reads and writes the EKT tag "
-        "of movie files.",
+        "Looks up films by title in the local film database that dataset update builds from\n"
+        "IMDb's official data sets (else on the movie database site, which answers programs\n"
+        "with a browser check), and reads and writes the EKT tag of movie files.",
         "korvid-cli");
     app.set_version_flag("-V,--version", std::string("korvid-cli (Korvid ") + KORVID_VERSION + ")");
     app.require_subcommand(1);

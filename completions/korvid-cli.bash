@@ -37,6 +37,9 @@ _korvid_cli() {
             return
             ;;
         --genre)
+            # The genre names of tag/movie_tag.h, in their order.
+            local genres="Action Adventure Animation Biography Comedy Crime Documentary Drama Family Fantasy Film-Noir Game-Show History Horror Music Musical Mystery News Reality-TV Romance Sci-Fi Short Sport Talk-Show Thriller War Western"
+            COMPREPLY=($(compgen -W "$genres" -- "$cur"))
             return
             ;;
         --host | -p | --pick | --delay | --title | --director | --comment | --imdb | --year | \

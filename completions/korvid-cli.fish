@@ -1,6 +1,8 @@
 # fish completion for korvid-cli: commands, their options, --source values and file names.
 
 set -l commands search tag show-tag scan undo-rename dataset
+# The genre names of tag/movie_tag.h, in their order.
+set -l genres Action Adventure Animation Biography Comedy Crime Documentary Drama Family Fantasy Film-Noir Game-Show History Horror Music Musical Mystery News Reality-TV Romance Sci-Fi Short Sport Talk-Show Thriller War Western
 complete -c korvid-cli -f
 complete -c korvid-cli -n "not __fish_seen_subcommand_from $commands" -a search -d 'look a film up by its title'
 complete -c korvid-cli -n "not __fish_seen_subcommand_from $commands" -a tag -d 'write the EKT tag of movie files'
@@ -32,7 +34,7 @@ complete -c korvid-cli -n '__fish_seen_subcommand_from tag' -l director -x -d 't
 complete -c korvid-cli -n '__fish_seen_subcommand_from tag' -l comment -x -d 'the comment'
 complete -c korvid-cli -n '__fish_seen_subcommand_from tag' -l imdb -x -d 'the IMDB ID'
 complete -c korvid-cli -n '__fish_seen_subcommand_from tag' -l year -x -d 'the year'
-complete -c korvid-cli -n '__fish_seen_subcommand_from tag' -l genre -x -d 'a genre'
+complete -c korvid-cli -n '__fish_seen_subcommand_from tag' -l genre -x -a "$genres" -d 'a genre'
 complete -c korvid-cli -n '__fish_seen_subcommand_from tag' -s s -l search -x -d 'look a title up'
 complete -c korvid-cli -n '__fish_seen_subcommand_from tag' -s p -l pick -x -d 'take entry N'
 

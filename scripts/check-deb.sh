@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the package built by `make deb` as a user would (apt-get, as root), tries what it
-# installed (the programs, the man pages, the completions, the desktop metadata), then removes
+# installed (the programs, also without a display, the man pages, the completions, the
+# desktop metadata), then removes
 # it again. Refuses to run where korvid is installed already, so a user's own copy is never
 # replaced or removed.
 #   check-deb.sh DEB_BUILD_FOLDER
@@ -22,6 +23,15 @@ dpkg-query -W -f='${Package} ${Version} ${Architecture}\nDepends: ${Depends}\n' 
 /usr/bin/korvid-cli --version
 env -u DISPLAY -u WAYLAND_DISPLAY /usr/bin/korvid --version
 env -u DISPLAY -u WAYLAND_DISPLAY /usr/bin/korvid --help >/dev/null
+# Without a display the window says so in words and exits 1 (not the toolkit's abort).
+status=0
+message=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM /usr/bin/korvid 2>&1) || status=$?
+if [ "$status" -ne 1 ] ||
+    ! grep -qF 'korvid: no display (DISPLAY / WAYLAND_DISPLAY is not set)' <<<"$message"; then
+    echo "check-deb: korvid without a display exited $status: $message" >&2
+    exit 1
+fi
+dpkg-query -W -f='${Recommends}\n' korvid | grep -q fonts-liberation2
 man -w korvid-cli
 man -w korvid
 man korvid-cli 2>/dev/null | grep -q 'dataset update'

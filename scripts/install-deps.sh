@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake make pkg-config
+    dpkg-dev               # dpkg-buildflags: the hardening flags of make deb
     libcurl4-openssl-dev   # HTTP
     libsqlite3-dev zlib1g-dev   # the local film database and its gzip files
     nlohmann-json3-dev     # JSON output of korvid-cli

@@ -55,8 +55,14 @@ void TApplication::ReportErrorLater(std::exception_ptr error) {
 void NameApplication(const char* version) {
     QApplication::setApplicationName(QStringLiteral("Korvid"));
     QApplication::setApplicationVersion(QString::fromLatin1(version));
-    // Decoded here: Qt's own readers would load its image-format plugins first.
-    QApplication::setWindowIcon(QIcon(BuiltInPng(QStringLiteral(":/korvid/korvid-32.png"))));
+    // The icon in the installed theme's sizes, for window switchers and task bars that take
+    // the window's own icon. Decoded here: Qt's own readers would load its image-format
+    // plugins first.
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        icon.addPixmap(BuiltInPng(QStringLiteral(":/korvid/window-%1.png").arg(size)));
+    }
+    QApplication::setWindowIcon(icon);
 }
 
 void RunGuarded(const std::function<void()>& handler) {

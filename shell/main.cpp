@@ -73,11 +73,18 @@ int main(int argc, char** argv) {
             std::puts(VersionText);
             return 0;
         case korvid::StartupOptions::Action::UsageError:
-            std::fprintf(stderr, "korvid: unknown option %s\n%s\n", options.problem.c_str(),
-                         korvid::StartupUsageLine);
+            std::fprintf(stderr, "%s\n%s\n", options.problem.c_str(), korvid::StartupUsageLine);
             return 2;
         case korvid::StartupOptions::Action::Run:
             break;
+    }
+    // Without a display the toolkit would abort with a core dump; a sentence and status 1.
+    if (const std::string problem =
+            korvid::DisplayProblem(options, std::getenv("QT_QPA_PLATFORM"), std::getenv("DISPLAY"),
+                                   std::getenv("WAYLAND_DISPLAY"));
+        !problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 1;
     }
     // The toolkit's application object exists before the program's own objects and is
     // taken down after them.

@@ -58,6 +58,28 @@ TEST(CommandLine, EveryCommandHasItsHelpAndTheVersionIsTheProjects) {
     EXPECT_NE(text.find("Korvid " KORVID_VERSION), std::string::npos) << "README's version";
 }
 
+// The help says first what answers today (the film database), and -d names the cover only
+// for the command that fetches one.
+TEST(CommandLine, EachHelpSaysWhatItsCommandDoes) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* has;
+        const char* lacks;
+    };
+    const Case cases[] = {
+        {{"--help"}, "Looks up films by title in the local film database", "on the site by"},
+        {{"search", "--help"}, "(in the film database, else on the site)", "on the site by"},
+        {{"search", "--help"}, "the folder for the temporary page and the cover", "fetches no"},
+        {{"scan", "--help"}, "the temporary page (a scan fetches no cover)", "and the cover"},
+        {{"tag", "--help"}, "the temporary page (a tag fetches no cover)", "and the cover"},
+    };
+    for (const Case& c : cases) {
+        const std::string help = RunInProcess(c.args).out;
+        EXPECT_NE(help.find(c.has), std::string::npos) << help;
+        EXPECT_EQ(help.find(c.lacks), std::string::npos) << help;
+    }
+}
+
 TEST(CommandLine, AUsageErrorIsOneLineNamingTheHelpToRead) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "korvid-cli --help"},

@@ -51,6 +51,8 @@ korvid-cli scan --re|--recursive --rename --replace --replace-nfo
 korvid-cli u|undo-rename
 korvid-cli tag --ti|--title
 korvid-cli tag fi|film.avi films.sqlite
+korvid-cli tag --genre S|Sci-Fi Short Sport
+korvid-cli tag --genre Fi|Film-Noir
 korvid-cli search --db films.s|films.sqlite
 korvid-cli scan -d co|covers
 korvid-cli show-tag -|--help --json -h -j

@@ -12,7 +12,10 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QIcon>
+#include <QList>
 #include <QObject>
+#include <QSize>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -272,6 +275,17 @@ TEST(QuestionBoxTest, EnterPressesTheDefaultButtonAndEscapeTheSecond) {
         EXPECT_EQ(prompts.AskChoice("Korvid", "Download?", "&Download", "Not now", c.default_choice),
                   c.answer);
     }
+}
+
+// The window icon comes in every size the installed icon theme has, each a picture of its
+// own, so that a window switcher asking for 256 pixels gets no 32-pixel one blown up.
+TEST(ApplicationNameTest, TheWindowIconHasEverySizeOfTheIconTheme) {
+    NameApplication("9.8.7.6");
+    QList<QSize> sizes;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        sizes.append(QSize(size, size));
+    }
+    EXPECT_EQ(QApplication::windowIcon().availableSizes(), sizes);
 }
 
 TEST(ApplicationNameTest, NoDisplayNameOfItsOwnIsAppendedToTheCaptions) {

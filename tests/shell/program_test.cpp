@@ -26,30 +26,45 @@ TEST(ProgramTest, PrintsItsVersion) {
 }
 
 // --help and --version answer before any display is opened (none is set here: opening one
-// would abort); the toolkit's own options still reach it; any other option is a usage error.
-TEST(ProgramTest, ReadsItsCommandLineBeforeOpeningTheDisplay) {
+// would abort); the toolkit's own options still reach it; any other option or a file name is
+// a usage error; a start with neither a display nor a platform that needs none says so in
+// words before the toolkit starts (QT_QPA_PLATFORM names the platform unless -platform does).
+TEST(ProgramTest, ReadsItsCommandLineAndLooksForADisplayBeforeOpeningIt) {
     struct Case {
         std::vector<std::string> args;
+        const char* platform_variable;  // QT_QPA_PLATFORM, or nullptr for none
         int exit_code;
         const char* out_begins;
         const char* err_has;
     };
+    const char* const help_begins =
+        "Usage: korvid [--help] [--version] [Qt options]\n\nLooks up films by title in a local";
+    const char* const no_display = "korvid: no display (DISPLAY / WAYLAND_DISPLAY is not set)";
     const Case cases[] = {
-        {{"--help"}, 0, "Usage: korvid [--help] [--version] [Qt options]\n", ""},
-        {{"-h"}, 0, "Usage: korvid", ""},
-        {{"-platform", "offscreen", "--help"}, 0, "Usage: korvid", ""},
-        {{"--version"}, 0, "Korvid 1.1.1.0\n", ""},
-        {{"--frobnicate"}, 2, "", "unknown option --frobnicate\nUsage: korvid"},
-        {{"film.avi"}, 2, "", "unknown option film.avi"},
-        {{"-style"}, 2, "", "unknown option -style"},
-        {{"-platform", "offscreen", "-style=Fusion", "--reverse"}, 0, "", ""},
-        {{"--platform", "offscreen", "-style", "Fusion"}, 0, "", ""},
-        {{"-platform=offscreen"}, 2, "", "unknown option -platform=offscreen"},
+        {{"--help"}, nullptr, 0, help_begins, ""},
+        {{"-h"}, nullptr, 0, "Usage: korvid", ""},
+        {{"-platform", "offscreen", "--help"}, nullptr, 0, "Usage: korvid", ""},
+        {{"--version"}, nullptr, 0, "Korvid 1.1.1.0\n", ""},
+        {{"--frobnicate"}, nullptr, 2, "", "korvid: unknown option --frobnicate\nUsage: korvid"},
+        {{"film.avi"}, nullptr, 2, "", "korvid takes no file argument: film.avi"},
+        {{"-style"}, nullptr, 2, "", "unknown option -style"},
+        {{"-platform", "offscreen", "-style=Fusion", "--reverse"}, nullptr, 0, "", ""},
+        {{"--platform", "offscreen", "-style", "Fusion"}, nullptr, 0, "", ""},
+        {{"-platform=offscreen"}, nullptr, 2, "", "unknown option -platform=offscreen"},
+        {{}, nullptr, 1, "", no_display},
+        {{"-platform", "xcb"}, "offscreen", 1, "", no_display},
+        {{}, "wayland;xcb", 1, "", no_display},
+        {{}, "xcb;offscreen:fontengine=freetype", 0, "", ""},
     };
     for (const Case& run : cases) {
-        SCOPED_TRACE(run.args.front());
+        SCOPED_TRACE(::testing::PrintToString(run.args) + " " +
+                     (run.platform_variable ? run.platform_variable : "-"));
         TempDir dir;
-        ::unsetenv("QT_QPA_PLATFORM");
+        if (run.platform_variable != nullptr) {
+            ::setenv("QT_QPA_PLATFORM", run.platform_variable, 1);
+        } else {
+            ::unsetenv("QT_QPA_PLATFORM");
+        }
         ::unsetenv("DISPLAY");
         ::unsetenv("WAYLAND_DISPLAY");
         ::setenv("KORVID_QUIT_AFTER_FIRST_PAINT", "1", 1);
