@@ -530,9 +530,11 @@ TooFewTitles::TooFewTitles(std::int64_t new_titles, std::int64_t old_titles)
       old_titles_(old_titles) {}
 
 TooFewRows::TooFewRows(std::string file, std::uint64_t new_rows, std::uint64_t old_rows)
-    : SmallerThanBefore(file + ": the new file holds fewer than half the rows of the copy "
-                        "the film database was built from (" + std::to_string(new_rows) +
-                        " of " + std::to_string(old_rows) + "); the old database is kept"),
+    : SmallerThanBefore(file +
+                        ": the new file holds fewer than half the rows of the copy "
+                        "the film database was built from (" +
+                        std::to_string(new_rows) + " of " + std::to_string(old_rows) +
+                        "); the old database is kept"),
       file_(std::move(file)) {}
 
 BuildReport BuildDatabase(const BuildSources& sources, const std::string& db_path,
@@ -547,12 +549,12 @@ BuildReport BuildDatabase(const BuildSources& sources, const std::string& db_pat
     // numbered in the order they are read.
     RowReader ratings_file(sources.title_ratings.path, kRatingsName, 1, kRatingsHeader, progress,
                            stop, replaced);
-    RowReader basics_file(sources.title_basics.path, kBasicsName, 2, kBasicsHeader, progress,
-                          stop, replaced);
+    RowReader basics_file(sources.title_basics.path, kBasicsName, 2, kBasicsHeader, progress, stop,
+                          replaced);
     RowReader crew_file(sources.title_crew.path, kCrewName, 3, kCrewHeader, progress, stop,
                         replaced);
-    RowReader principals_file(sources.title_principals.path, kPrincipalsName, 4,
-                              kPrincipalsHeader, progress, stop, replaced);
+    RowReader principals_file(sources.title_principals.path, kPrincipalsName, 4, kPrincipalsHeader,
+                              progress, stop, replaced);
     RowReader names_file(sources.name_basics.path, kNamesName, 5, kNamesHeader, progress, stop,
                          replaced);
     std::optional<RowReader> akas_file;

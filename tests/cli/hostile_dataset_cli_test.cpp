@@ -128,15 +128,15 @@ TEST_F(HostileDatasetCliTest, AnUpdateFarSmallerThanTheDatabaseKeepsItUnlessForc
     // kept no row counts; and title.basics cut to its first row (as at a gzip member's end).
     test_support::DatasetRows cut = test_support::LocalFilmRows;
     cut.basics.resize(cut.basics.find('\n') + 1);
-    const std::string basics_rows = std::to_string(
-        std::count(test_support::LocalFilmRows.basics.begin(),
-                   test_support::LocalFilmRows.basics.end(), '\n'));
+    const std::string basics_rows =
+        std::to_string(std::count(test_support::LocalFilmRows.basics.begin(),
+                                  test_support::LocalFilmRows.basics.end(), '\n'));
     for (const auto& [from, rows_known, titles_after] :
          {std::tuple{Sources("hollow", {}), false, 0}, std::tuple{Sources("cut", cut), true, 1}}) {
         SCOPED_TRACE(from);
-        ASSERT_EQ(RunInProcess({"dataset", "update", "--force", "--from", good, "--db", db})
-                      .exit_code,
-                  0);
+        ASSERT_EQ(
+            RunInProcess({"dataset", "update", "--force", "--from", good, "--db", db}).exit_code,
+            0);
         if (!rows_known) {
             dataset::SqliteConnection connection(db, SQLITE_OPEN_READWRITE);
             connection.Exec("DELETE FROM meta WHERE key LIKE 'rows:%'");
@@ -145,12 +145,12 @@ TEST_F(HostileDatasetCliTest, AnUpdateFarSmallerThanTheDatabaseKeepsItUnlessForc
         const std::int64_t titles = Titles(db);
         ASSERT_GT(titles, 2);
         const std::string refusal =
-            rows_known ? "title.basics.tsv.gz: the new file holds fewer than half the rows of "
-                         "the copy the film database was built from (1 of " +
-                             basics_rows + "); the old database is kept"
-                       : "the new film database holds 0 titles, fewer than half the " +
-                             std::to_string(titles) +
-                             " of the one it would replace; the old one is kept";
+            rows_known
+                ? "title.basics.tsv.gz: the new file holds fewer than half the rows of "
+                  "the copy the film database was built from (1 of " +
+                      basics_rows + "); the old database is kept"
+                : "the new film database holds 0 titles, fewer than half the " +
+                      std::to_string(titles) + " of the one it would replace; the old one is kept";
 
         const auto refused = RunInProcess({"dataset", "update", "--from", from, "--db", db});
         EXPECT_EQ(refused.exit_code, 3);

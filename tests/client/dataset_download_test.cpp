@@ -199,8 +199,7 @@ TEST_F(DatasetUpdateTest, DownloadsTheSixFilesAndBuildsTheDatabase) {
 TEST_F(DatasetUpdateTest, UnchangedFilesAreAnswered304AndNotFetchedAgain) {
     UpdateDatasets(Options());
     ASSERT_EQ(server_.RequestCount(), 6u);
-    server_.Replace("title.ratings.tsv.gz",
-                    NewCopy("title.ratings.tsv", "tt9000099\t9.9\t5\n"));
+    server_.Replace("title.ratings.tsv.gz", NewCopy("title.ratings.tsv", "tt9000099\t9.9\t5\n"));
 
     const DatasetUpdateReport again = UpdateDatasets(Options());
     EXPECT_EQ(server_.RequestCount(), 12u) << "one request a file";
@@ -232,8 +231,7 @@ TEST_F(DatasetUpdateTest, WithEveryFileUnchangedTheDatabaseIsKeptWithoutABuild) 
     EXPECT_EQ(after.st_ino, before.st_ino) << "the database was replaced";
 
     // One file changed: the database is built again from the new copy.
-    server_.Replace("title.ratings.tsv.gz",
-                    NewCopy("title.ratings.tsv", "tt9000099\t9.9\t5\n"));
+    server_.Replace("title.ratings.tsv.gz", NewCopy("title.ratings.tsv", "tt9000099\t9.9\t5\n"));
     EXPECT_TRUE(UpdateDatasets(Options()).rebuilt);
 
     // A database of other copies' dates is not taken for up to date.
@@ -330,8 +328,7 @@ TEST_F(DatasetUpdateTest, AFullDiskKeepsTheOldDatabase) {
     UpdateDatasets(Options(disk.Dir()));
     const std::string old_database = ReadFileBytes(disk.Dir() + "films.sqlite");
     // A changed file, so that the update builds the database again.
-    server_.Replace("title.ratings.tsv.gz",
-                    NewCopy("title.ratings.tsv", "tt9000099\t9.9\t5\n"));
+    server_.Replace("title.ratings.tsv.gz", NewCopy("title.ratings.tsv", "tt9000099\t9.9\t5\n"));
     disk.Fill(0);
 
     EXPECT_THAT(FailedUpdate(Options(disk.Dir())), HasSubstr("Disk full"));
@@ -474,8 +471,7 @@ TEST_F(DatasetUpdateTest, AWholePartIsKeptWithoutFetchingItAgain) {
 TEST_F(DatasetUpdateTest, ACancelledBuildKeepsTheOldDatabaseAndEveryCopy) {
     UpdateDatasets(Options());
     const std::string old_database = ReadFileBytes(data_.File("films.sqlite"));
-    const std::string ratings =
-        NewCopy("title.ratings.tsv", "tt9000099\t9.9\t5\n");
+    const std::string ratings = NewCopy("title.ratings.tsv", "tt9000099\t9.9\t5\n");
     server_.Replace("title.ratings.tsv.gz", ratings, "Mon, 07 Dec 2026 00:00:00 GMT");
 
     const std::vector<std::pair<UpdateProgress::Step, int>> stops = {
@@ -735,8 +731,7 @@ TEST_F(DatasetUpdateTest, LinksAndFifosInTheCacheAreReplacedNotUsed) {
     TempDir outside;
     WriteFileBytes(outside.File("precious"), "precious");
     WriteFileBytes(outside.File("linked"), "linked");
-    const std::string ratings =
-        NewCopy("title.ratings.tsv", "tt9000099\t9.9\t5\n");
+    const std::string ratings = NewCopy("title.ratings.tsv", "tt9000099\t9.9\t5\n");
     server_.Replace("title.ratings.tsv.gz", ratings, "Mon, 07 Dec 2026 00:00:00 GMT");
     // A part that the update would resume, hard-linked to a file outside the cache.
     const std::string part = cache_.File("title.ratings.tsv.gz.part");
@@ -808,8 +803,7 @@ TEST_F(DatasetUpdateTest, CopiesCutShortSinceTheirRecordAreAllFetchedWholeAtOnce
         const std::string copy = ReadFileBytes(cache_.File(name));
         WriteFileBytes(cache_.File(name), copy.substr(0, copy.size() - 10));
     }
-    server_.Replace("title.ratings.tsv.gz",
-                    NewCopy("title.ratings.tsv", "tt9000099\t9.9\t5\n"),
+    server_.Replace("title.ratings.tsv.gz", NewCopy("title.ratings.tsv", "tt9000099\t9.9\t5\n"),
                     "Mon, 07 Dec 2026 00:00:00 GMT");
 
     const DatasetUpdateReport report = UpdateDatasets(Options());

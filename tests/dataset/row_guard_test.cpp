@@ -61,9 +61,9 @@ TEST(RowGuard, AFileOfFewerThanHalfItsRowsIsRefusedByNameUnlessForced) {
     struct Case {
         const char* file;
         std::string DatasetRows::*rows;
-        int kept;              // of kRows, in the new copy
-        bool old_has_akas;     // the old database was built with the alternative titles
-        bool old_rows_known;   // the old database recorded its files' rows
+        int kept;             // of kRows, in the new copy
+        bool old_has_akas;    // the old database was built with the alternative titles
+        bool old_rows_known;  // the old database recorded its files' rows
         bool refused;
     };
     const Case cases[] = {
