@@ -288,7 +288,7 @@ struct DatasetCommand {
         update->add_option("--db", update_options.db, "the database file")->type_name("FILE");
         update->add_flag("--force", update_options.force,
                          "put the new database in place even when it holds fewer than half "
-                         "the titles of the old one");
+                         "the titles of the old one, or a file fewer than half its rows");
         status = AddCommand(
             *command, "status", "show the local film database",
             "Prints where the database is, when it was built, the date of each file it was\n"

@@ -156,7 +156,7 @@ int RunDatasetUpdateCommand(const DatasetUpdateOptions& options, std::ostream& o
         const StopOnSignals signals(stop);
         try {
             report = UpdateDatasets(download);
-        } catch (const dataset::TooFewTitles& error) {
+        } catch (const dataset::SmallerThanBefore& error) {
             line.Clear();
             err << MessagePrefix << error.what() << '\n'
                 << MessagePrefix << "\"korvid-cli dataset update --force\" puts it in place all "

@@ -72,8 +72,8 @@ struct DatasetDownloadOptions {
     // the build (its index statements included), with UpdateCancelled. The old database is
     // kept, and so are the parts downloaded, so that the next update resumes them.
     std::stop_token stop;
-    // Puts a new database in place even when it holds far fewer titles than the one it
-    // replaces (which an update otherwise refuses).
+    // Puts a new database in place even when it holds far fewer titles, or a file far fewer
+    // rows, than the one it replaces (which an update otherwise refuses).
     bool force = false;
 };
 

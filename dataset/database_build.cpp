@@ -4,9 +4,12 @@
 #include <chrono>
 #include <ctime>
 #include <functional>
+#include <initializer_list>
+#include <map>
 #include <memory>
 #include <optional>
 #include <stop_token>
+#include <utility>
 
 #include "dataset/build_file.h"
 #include "dataset/build_limits.h"
@@ -31,17 +34,48 @@ constexpr const char* kCrewName = "title.crew.tsv.gz";
 constexpr const char* kPrincipalsName = "title.principals.tsv.gz";
 constexpr const char* kNamesName = "name.basics.tsv.gz";
 
+// What a build keeps of the database it would replace, to refuse one far smaller: its titles
+// and the rows each file gave it. Nothing (no guard) when there is none, it cannot be read,
+// or the build is forced.
+struct Replaced {
+    std::int64_t titles = 0;
+    std::map<std::string, std::uint64_t, std::less<>> rows;
+
+    std::uint64_t RowsOf(std::string_view name) const {
+        const auto found = rows.find(name);
+        return found != rows.end() ? found->second : 0;
+    }
+};
+
+Replaced ToReplace(const std::string& db_path) {
+    Replaced replaced;
+    try {
+        const DatabaseStatus status = FilmDatabase(db_path).Status();
+        replaced.titles = status.titles;
+        replaced.rows.insert(status.file_rows.begin(), status.file_rows.end());
+    } catch (const DatasetError&) {
+        // It protects nothing then.
+    }
+    return replaced;
+}
+
 // Reads the rows of one file after its header, telling the progress a few times a second.
+// Refuses the file once read when it gave fewer than half of rows_before (TooFewRows).
 class RowReader {
   public:
     RowReader(const std::string& path, const char* name, int number, std::string_view header,
-              const BuildProgressCallback& progress, const std::stop_token& stop)
+              const BuildProgressCallback& progress, const std::stop_token& stop,
+              const Replaced& replaced)
         : lines_(path, name),
           number_(number),
           header_(header),
           progress_(progress),
           stop_(stop),
-          count_(name) {}
+          count_(name),
+          rows_before_(replaced.RowsOf(name)) {}
+
+    const std::string& Name() const { return lines_.Name(); }
+    std::uint64_t Rows() const { return rows_; }
 
     // Calls on_row with each row's text, without its line end; a blank line is a malformed
     // row. on_row counts the malformed rows in skipped.
@@ -51,6 +85,9 @@ class RowReader {
             ReadRows(skipped, on_row);
         } catch (const LimitReached& limit) {
             throw DatasetError(lines_.Name() + ": " + limit.what());
+        }
+        if (rows_ < rows_before_ - rows_before_ / 2) {
+            throw TooFewRows(lines_.Name(), rows_, rows_before_);
         }
     }
 
@@ -104,6 +141,7 @@ class RowReader {
     const std::stop_token& stop_;
     std::uint64_t rows_ = 0;
     RowCount count_;
+    std::uint64_t rows_before_;
 };
 
 // Ends the connection's statements once a stop is asked: a running one at once (interrupted
@@ -445,7 +483,10 @@ void FillWordIndex(sqlite3* db) {
     }
 }
 
-void WriteMeta(sqlite3* db, const BuildSources& sources, const BuildReport& report) {
+// Writes what the database holds and where it came from: the counts, and each file's date,
+// size and rows (the files read, a null for the alternative titles when there were none).
+void WriteMeta(sqlite3* db, const BuildSources& sources, const BuildReport& report,
+               std::initializer_list<const RowReader*> read) {
     SqliteStatement insert(db, "INSERT INTO meta(key, value) VALUES(?1, ?2)");
     const auto put = [&](const std::string& key, const std::string& value) {
         insert.Bind(1, key);
@@ -471,49 +512,55 @@ void WriteMeta(sqlite3* db, const BuildSources& sources, const BuildReport& repo
             put(std::string("size:") + name, std::to_string(file->size));
         }
     }
-    put("complete", "1");
-}
-
-// The titles of the database a build would replace; 0 when there is none or it cannot be
-// read (it protects nothing then).
-std::int64_t TitlesToReplace(const std::string& db_path) {
-    try {
-        return FilmDatabase(db_path).Status().titles;
-    } catch (const DatasetError&) {
-        return 0;
+    for (const RowReader* reader : read) {
+        if (reader != nullptr) {
+            put("rows:" + reader->Name(), std::to_string(reader->Rows()));
+        }
     }
+    put("complete", "1");
 }
 
 }  // namespace
 
 TooFewTitles::TooFewTitles(std::int64_t new_titles, std::int64_t old_titles)
-    : DatasetError("the new film database holds " + std::to_string(new_titles) +
-                   " titles, fewer than half the " + std::to_string(old_titles) +
-                   " of the one it would replace; the old one is kept"),
+    : SmallerThanBefore("the new film database holds " + std::to_string(new_titles) +
+                        " titles, fewer than half the " + std::to_string(old_titles) +
+                        " of the one it would replace; the old one is kept"),
       new_titles_(new_titles),
       old_titles_(old_titles) {}
+
+TooFewRows::TooFewRows(std::string file, std::uint64_t new_rows, std::uint64_t old_rows)
+    : SmallerThanBefore(file +
+                        ": the new file holds fewer than half the rows of the copy "
+                        "the film database was built from (" +
+                        std::to_string(new_rows) + " of " + std::to_string(old_rows) +
+                        "); the old database is kept"),
+      file_(std::move(file)) {}
 
 BuildReport BuildDatabase(const BuildSources& sources, const std::string& db_path,
                           const BuildProgressCallback& progress, std::stop_token stop,
                           bool force) {
     // A folder, a FIFO or a device at the path is refused before any work: it is never
     // opened nor renamed over.
-    const std::int64_t old_titles =
-        DatabaseFilePresent(db_path) && !force ? TitlesToReplace(db_path) : 0;
+    const Replaced replaced =
+        DatabaseFilePresent(db_path) && !force ? ToReplace(db_path) : Replaced{};
 
     // Every file is opened first: a missing one fails before anything is written. They are
     // numbered in the order they are read.
     RowReader ratings_file(sources.title_ratings.path, kRatingsName, 1, kRatingsHeader, progress,
-                           stop);
-    RowReader basics_file(sources.title_basics.path, kBasicsName, 2, kBasicsHeader, progress,
-                          stop);
-    RowReader crew_file(sources.title_crew.path, kCrewName, 3, kCrewHeader, progress, stop);
-    RowReader principals_file(sources.title_principals.path, kPrincipalsName, 4,
-                              kPrincipalsHeader, progress, stop);
-    RowReader names_file(sources.name_basics.path, kNamesName, 5, kNamesHeader, progress, stop);
+                           stop, replaced);
+    RowReader basics_file(sources.title_basics.path, kBasicsName, 2, kBasicsHeader, progress, stop,
+                          replaced);
+    RowReader crew_file(sources.title_crew.path, kCrewName, 3, kCrewHeader, progress, stop,
+                        replaced);
+    RowReader principals_file(sources.title_principals.path, kPrincipalsName, 4, kPrincipalsHeader,
+                              progress, stop, replaced);
+    RowReader names_file(sources.name_basics.path, kNamesName, 5, kNamesHeader, progress, stop,
+                         replaced);
     std::optional<RowReader> akas_file;
     if (!sources.title_akas.path.empty()) {
-        akas_file.emplace(sources.title_akas.path, AkasFileName, 6, kAkasHeader, progress, stop);
+        akas_file.emplace(sources.title_akas.path, AkasFileName, 6, kAkasHeader, progress, stop,
+                          replaced);
     }
 
     BuildFile file(db_path);
@@ -553,15 +600,17 @@ BuildReport BuildDatabase(const BuildSources& sources, const std::string& db_pat
         }
         db.Exec(kCreateIndexes);
         FillWordIndex(db.Get());
-        WriteMeta(db.Get(), sources, report);
+        WriteMeta(db.Get(), sources, report,
+                  {&ratings_file, &basics_file, &crew_file, &principals_file, &names_file,
+                   akas_file ? &*akas_file : nullptr});
         db.Exec("COMMIT");
         if (stop.stop_requested()) {
             throw BuildCancelled();
         }
         statement_stop.reset();
         db.Close();
-        if (report.titles * 2 < old_titles) {
-            throw TooFewTitles(report.titles, old_titles);
+        if (report.titles * 2 < replaced.titles) {
+            throw TooFewTitles(report.titles, replaced.titles);
         }
         DatabaseFilePresent(db_path);  // nothing else has taken the path during the build
         file.Commit();

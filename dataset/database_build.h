@@ -62,9 +62,15 @@ struct BuildReport {
     std::int64_t alternative_titles = 0;  // alternative titles kept
 };
 
-// A new database with fewer than half the titles of the one it would replace (files cut
-// short or emptied at their source): it is not put in place, and the old one is kept.
-class TooFewTitles : public DatasetError {
+// A new database that would replace one far larger (files cut short or emptied at their
+// source): it is not put in place, and the old one is kept. A forced build puts it in place.
+class SmallerThanBefore : public DatasetError {
+  public:
+    using DatasetError::DatasetError;
+};
+
+// The new database holds fewer than half the titles of the one it would replace.
+class TooFewTitles : public SmallerThanBefore {
   public:
     TooFewTitles(std::int64_t new_titles, std::int64_t old_titles);
     std::int64_t NewTitles() const { return new_titles_; }
@@ -75,11 +81,24 @@ class TooFewTitles : public DatasetError {
     std::int64_t old_titles_;
 };
 
+// One file yields fewer than half the rows its copy gave the database it would replace (a
+// file cut at a gzip member's end reads as whole). Files the old database was built without,
+// and databases that did not record their rows, are not compared.
+class TooFewRows : public SmallerThanBefore {
+  public:
+    TooFewRows(std::string file, std::uint64_t new_rows, std::uint64_t old_rows);
+    const std::string& File() const { return file_; }
+
+  private:
+    std::string file_;
+};
+
 // Builds the database at db_path from the sources. Raises DatasetError with a one-line
 // cause ("title.crew.tsv.gz: not a gzip file", "Disk full", ...) when the build fails, at
 // once when db_path is something other than a regular file (a folder, a FIFO, a device);
-// TooFewTitles when the new database holds fewer than half the titles of the one at db_path,
-// unless force is set; and BuildCancelled within a second of a stop asked through stop
+// TooFewRows as soon as a file yields fewer than half the rows of its copy in the database at
+// db_path, and TooFewTitles when the new database holds fewer than half its titles, unless
+// force is set; and BuildCancelled within a second of a stop asked through stop
 // (while reading a file as while making the indexes).
 BuildReport BuildDatabase(const BuildSources& sources, const std::string& db_path,
                           const BuildProgressCallback& progress = {}, std::stop_token stop = {},

@@ -415,6 +415,7 @@ DatabaseStatus FilmDatabase::ReadStatus() const {
     SqliteStatement meta(db_, "SELECT key, value FROM meta ORDER BY key");
     const std::string_view date_prefix = "date:";
     const std::string_view size_prefix = "size:";
+    const std::string_view rows_prefix = "rows:";
     while (meta.Step()) {
         const std::string_view key = meta.Text(0);
         const std::string_view value = meta.Text(1);
@@ -436,6 +437,10 @@ DatabaseStatus FilmDatabase::ReadStatus() const {
         } else if (key.starts_with(size_prefix) && known(key.substr(size_prefix.size()))) {
             status.file_sizes.emplace_back(key.substr(size_prefix.size()),
                                            static_cast<std::uint64_t>(Count(value)));
+        } else if (key.starts_with(rows_prefix) && known(key.substr(rows_prefix.size()))) {
+            status.file_rows.emplace_back(
+                key.substr(rows_prefix.size()),
+                static_cast<std::uint64_t>(std::max<std::int64_t>(Count(value), 0)));
         }
     }
     status.has_alternative_titles =

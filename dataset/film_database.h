@@ -82,6 +82,8 @@ struct DatabaseStatus {
     std::vector<std::pair<std::string, std::string>> file_dates;
     // Each source file whose size was recorded, with that size in bytes.
     std::vector<std::pair<std::string, std::uint64_t>> file_sizes;
+    // Each source file whose rows (after its header) the build recorded, with that count.
+    std::vector<std::pair<std::string, std::uint64_t>> file_rows;
     // The database's schema: 1 for a database of an earlier Korvid (no alternative titles),
     // 2 for today's.
     int schema_version = 0;

@@ -76,7 +76,7 @@ void TUpdateWorker::Run(std::stop_token stop) {
         emit Finished(End::Done, UpdateSummary(report));
     } catch (const UpdateCancelled& cancelled) {
         emit Finished(End::Cancelled, QString::fromUtf8(cancelled.what()));
-    } catch (const dataset::TooFewTitles& refused) {
+    } catch (const dataset::SmallerThanBefore& refused) {
         emit Finished(End::Refused, QString::fromUtf8(refused.what()));
     } catch (const std::exception& error) {
         emit Finished(End::Failed, QString::fromUtf8(error.what()));

@@ -15,8 +15,9 @@ class TUpdateWorker : public QObject {
     Q_OBJECT
 
   public:
-    // Refused: the new database holds far fewer titles than the one it would replace, which
-    // is kept (TooFewTitles); StartReplacing puts it in place all the same.
+    // Refused: the new database holds far fewer titles, or a file far fewer rows, than the one
+    // it would replace, which is kept (SmallerThanBefore); StartReplacing puts it in place all
+    // the same.
     enum class End { Done, Cancelled, Failed, Refused };
     Q_ENUM(End)
 

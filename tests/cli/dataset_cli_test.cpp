@@ -192,7 +192,9 @@ TEST_F(DatasetCliTest, AFolderUpdatedAgainIsBuiltAgainOnlyWhenAFileChanged) {
          [&] {
              test_support::WriteFileBytes(
                  ratings,
-                 sample::GzipCompress("tconst\taverageRating\tnumVotes\ntt9000001\t9.9\t5\n"));
+                 sample::GzipCompress(test_support::ReadFileBytes(sample::DefaultDatasetsDir() +
+                                                                  "/title.ratings.tsv") +
+                                      "tt9000099\t9.9\t5\n"));
              SetModified(ratings, dated);
          },
          true},

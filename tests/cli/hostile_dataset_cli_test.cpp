@@ -1,12 +1,13 @@
 // korvid-cli with a film database path someone else prepared: special files at the path are
 // refused by search, dataset status and dataset update before anything is opened, read or
-// built; the status shows the database's texts as search shows page text; an update that
-// would put far fewer titles in place keeps the old database unless forced.
+// built; the status shows the database's texts as search shows page text; an update from
+// files of far fewer rows keeps the old database unless forced.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -119,7 +120,7 @@ TEST_F(HostileDatasetCliTest, StatusShowsTheDatabasesTextsAsSearchShowsPageText)
     EXPECT_EQ(object["files"].size(), 6u);
 }
 
-TEST_F(HostileDatasetCliTest, AnUpdateWithFarFewerTitlesKeepsTheOldDatabaseUnlessForced) {
+TEST_F(HostileDatasetCliTest, AnUpdateFromFarSmallerFilesKeepsTheOldDatabaseUnlessForced) {
     const std::string db = dir_.File("films.sqlite");
     ASSERT_EQ(RunInProcess({"dataset", "update", "--from",
                             Sources("good", test_support::LocalFilmRows), "--db", db})
@@ -133,11 +134,16 @@ TEST_F(HostileDatasetCliTest, AnUpdateWithFarFewerTitlesKeepsTheOldDatabaseUnles
     const auto refused = RunInProcess({"dataset", "update", "--from", hollow, "--db", db});
     EXPECT_EQ(refused.exit_code, 3);
     EXPECT_EQ(refused.out, "");
-    EXPECT_EQ(refused.err, "korvid-cli: the new film database holds 0 titles, fewer than half "
-                           "the " + std::to_string(titles) +
-                               " of the one it would replace; the old one is kept\n"
-                               "korvid-cli: \"korvid-cli dataset update --force\" puts it in "
-                               "place all the same\n");
+    // Refused at the first file read, by name.
+    const auto ratings = std::count(test_support::LocalFilmRows.ratings.begin(),
+                                    test_support::LocalFilmRows.ratings.end(), '\n');
+    EXPECT_EQ(refused.err,
+              "korvid-cli: title.ratings.tsv.gz: the new file holds fewer than half "
+              "the rows of the copy the film database was built from (0 of " +
+                  std::to_string(ratings) +
+                  "); the old database is kept\n"
+                  "korvid-cli: \"korvid-cli dataset update --force\" puts it in "
+                  "place all the same\n");
     EXPECT_EQ(Titles(db), titles);
 
     const auto forced =

@@ -48,6 +48,13 @@ using test_support::WriteFileBytes;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
+// A new version of one of the sample site's data-set files ("title.ratings.tsv"), gzipped:
+// its rows and one more, so that the database built from it is no smaller.
+std::string NewCopy(const std::string& plain_name, const std::string& row) {
+    return sample::GzipCompress(ReadFileBytes(sample::DefaultDatasetsDir() + "/" + plain_name) +
+                                row);
+}
+
 // The sample site's data-set files, served with what each test asks for.
 class DatasetServer {
   public:
@@ -192,8 +199,7 @@ TEST_F(DatasetUpdateTest, DownloadsTheSixFilesAndBuildsTheDatabase) {
 TEST_F(DatasetUpdateTest, UnchangedFilesAreAnswered304AndNotFetchedAgain) {
     UpdateDatasets(Options());
     ASSERT_EQ(server_.RequestCount(), 6u);
-    server_.Replace("title.ratings.tsv.gz",
-                    sample::GzipCompress("tconst\taverageRating\tnumVotes\ntt9000001\t9.9\t5\n"));
+    server_.Replace("title.ratings.tsv.gz", NewCopy("title.ratings.tsv", "tt9000099\t9.9\t5\n"));
 
     const DatasetUpdateReport again = UpdateDatasets(Options());
     EXPECT_EQ(server_.RequestCount(), 12u) << "one request a file";
@@ -225,8 +231,7 @@ TEST_F(DatasetUpdateTest, WithEveryFileUnchangedTheDatabaseIsKeptWithoutABuild) 
     EXPECT_EQ(after.st_ino, before.st_ino) << "the database was replaced";
 
     // One file changed: the database is built again from the new copy.
-    server_.Replace("title.ratings.tsv.gz",
-                    sample::GzipCompress("tconst\taverageRating\tnumVotes\ntt9000001\t9.9\t5\n"));
+    server_.Replace("title.ratings.tsv.gz", NewCopy("title.ratings.tsv", "tt9000099\t9.9\t5\n"));
     EXPECT_TRUE(UpdateDatasets(Options()).rebuilt);
 
     // A database of other copies' dates is not taken for up to date.
@@ -262,7 +267,7 @@ TEST_F(DatasetUpdateTest, ADownloadCutEveryTimeFailsAndTheNextUpdateResumes) {
     UpdateDatasets(Options());
     const std::string old_database = ReadFileBytes(data_.File("films.sqlite"));
     const std::string name = "title.crew.tsv.gz";
-    const std::string new_crew = sample::GzipCompress("tconst\tdirectors\twriters\n");
+    const std::string new_crew = NewCopy("title.crew.tsv", "tt9000099\tnm9100171\t\\N\n");
     server_.Replace(name, new_crew);
     server_.Cut(name, 5, 3);  // three transfers of 5 bytes each, resumed each time
 
@@ -323,8 +328,7 @@ TEST_F(DatasetUpdateTest, AFullDiskKeepsTheOldDatabase) {
     UpdateDatasets(Options(disk.Dir()));
     const std::string old_database = ReadFileBytes(disk.Dir() + "films.sqlite");
     // A changed file, so that the update builds the database again.
-    server_.Replace("title.ratings.tsv.gz",
-                    sample::GzipCompress("tconst\taverageRating\tnumVotes\ntt9000001\t9.9\t5\n"));
+    server_.Replace("title.ratings.tsv.gz", NewCopy("title.ratings.tsv", "tt9000099\t9.9\t5\n"));
     disk.Fill(0);
 
     EXPECT_THAT(FailedUpdate(Options(disk.Dir())), HasSubstr("Disk full"));
@@ -467,8 +471,7 @@ TEST_F(DatasetUpdateTest, AWholePartIsKeptWithoutFetchingItAgain) {
 TEST_F(DatasetUpdateTest, ACancelledBuildKeepsTheOldDatabaseAndEveryCopy) {
     UpdateDatasets(Options());
     const std::string old_database = ReadFileBytes(data_.File("films.sqlite"));
-    const std::string ratings =
-        sample::GzipCompress("tconst\taverageRating\tnumVotes\ntt9000001\t9.9\t5\n");
+    const std::string ratings = NewCopy("title.ratings.tsv", "tt9000099\t9.9\t5\n");
     server_.Replace("title.ratings.tsv.gz", ratings, "Mon, 07 Dec 2026 00:00:00 GMT");
 
     const std::vector<std::pair<UpdateProgress::Step, int>> stops = {
@@ -728,8 +731,7 @@ TEST_F(DatasetUpdateTest, LinksAndFifosInTheCacheAreReplacedNotUsed) {
     TempDir outside;
     WriteFileBytes(outside.File("precious"), "precious");
     WriteFileBytes(outside.File("linked"), "linked");
-    const std::string ratings =
-        sample::GzipCompress("tconst\taverageRating\tnumVotes\ntt9000001\t9.9\t5\n");
+    const std::string ratings = NewCopy("title.ratings.tsv", "tt9000099\t9.9\t5\n");
     server_.Replace("title.ratings.tsv.gz", ratings, "Mon, 07 Dec 2026 00:00:00 GMT");
     // A part that the update would resume, hard-linked to a file outside the cache.
     const std::string part = cache_.File("title.ratings.tsv.gz.part");
@@ -801,8 +803,7 @@ TEST_F(DatasetUpdateTest, CopiesCutShortSinceTheirRecordAreAllFetchedWholeAtOnce
         const std::string copy = ReadFileBytes(cache_.File(name));
         WriteFileBytes(cache_.File(name), copy.substr(0, copy.size() - 10));
     }
-    server_.Replace("title.ratings.tsv.gz",
-                    sample::GzipCompress("tconst\taverageRating\tnumVotes\ntt9000001\t9.9\t5\n"),
+    server_.Replace("title.ratings.tsv.gz", NewCopy("title.ratings.tsv", "tt9000099\t9.9\t5\n"),
                     "Mon, 07 Dec 2026 00:00:00 GMT");
 
     const DatasetUpdateReport report = UpdateDatasets(Options());

@@ -1,7 +1,9 @@
 // A build that fails keeps the old database as it was and leaves no partial file: a corrupt
 // or cut gzip, a file that is not gzip or not a data-set file, a missing file, a file of
-// blank lines, a file of more rows than a real one holds.
+// blank lines, a file of more rows than a real one holds. A file of fewer than half the rows
+// its copy gave the old database is refused too, unless the build is forced.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -14,8 +16,10 @@
 #include "dataset/build_limits.h"
 #include "dataset/database_build.h"
 #include "dataset/film_database.h"
+#include "dataset/sqlite_db.h"
 #include "dataset/tsv_row.h"
 #include "tests/dataset/dataset_files.h"
+#include "tests/support/local_films.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvid::dataset {
@@ -144,6 +148,67 @@ INSTANTIATE_TEST_SUITE_P(
         Breakage{"TooManyRows", "title.ratings.tsv.gz", RepeatedRating,
                  "more rows than a data-set file holds (over 6,400,000)"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Not compared: a file the old database was built without, and any file of an old database
+// that recorded no rows.
+TEST(RowGuard, AFileOfFewerThanHalfItsRowsIsRefusedByNameUnlessForced) {
+    using Rows = test_support::DatasetRows;
+    const struct {
+        const char* file;
+        std::string Rows::*rows;
+        std::uint64_t kept;  // its first rows, in the new copy
+        bool old_has_akas;
+        bool old_rows_known;
+        bool refused;
+    } cases[] = {
+        {"title.basics.tsv.gz", &Rows::basics, 4, true, true, true},  // of 9
+        {"title.basics.tsv.gz", &Rows::basics, 5, true, true, false},
+        {"title.ratings.tsv.gz", &Rows::ratings, 3, true, true, true},
+        {"title.crew.tsv.gz", &Rows::crew, 1, true, true, true},
+        {"title.principals.tsv.gz", &Rows::principals, 2, true, true, true},
+        {"name.basics.tsv.gz", &Rows::names, 3, true, true, true},
+        {"title.akas.tsv.gz", &Rows::akas, 5, true, true, true},
+        {"title.akas.tsv.gz", &Rows::akas, 1, false, true, false},
+        {"title.crew.tsv.gz", &Rows::crew, 0, true, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + std::to_string(c.kept));
+        TempDir dir;
+        std::filesystem::create_directories(dir.File("old"));
+        std::filesystem::create_directories(dir.File("new"));
+        const std::string db_path = dir.File("films.sqlite");
+        Rows rows = test_support::LocalFilmRows;
+        if (!c.old_has_akas) {
+            rows.akas.clear();
+        }
+        BuildDatabase(test_support::WriteDataset(dir.File("old"), rows), db_path);
+        if (!c.old_rows_known) {
+            SqliteConnection(db_path, SQLITE_OPEN_READWRITE)
+                .Exec("DELETE FROM meta WHERE key LIKE 'rows:%'");
+        }
+        const auto before = FilmDatabase(db_path).Status().file_rows;
+        rows = test_support::LocalFilmRows;
+        std::string& cut = rows.*c.rows;
+        std::size_t end = 0;
+        for (std::uint64_t i = 0; i < c.kept; ++i) {
+            end = cut.find('\n', end) + 1;
+        }
+        cut.resize(end);
+        const BuildSources sources = test_support::WriteDataset(dir.File("new"), rows);
+
+        try {
+            BuildDatabase(sources, db_path);
+            EXPECT_FALSE(c.refused);
+        } catch (const TooFewRows& refusal) {
+            EXPECT_TRUE(c.refused) << refusal.what();
+            EXPECT_EQ(refusal.File(), c.file);
+            EXPECT_EQ(FilmDatabase(db_path).Status().file_rows, before);
+            BuildDatabase(sources, db_path, {}, {}, true);
+        }
+        EXPECT_THAT(FilmDatabase(db_path).Status().file_rows,
+                    ::testing::Contains(::testing::Pair(c.file, c.kept)));
+    }
+}
 
 }  // namespace
 }  // namespace korvid::dataset

@@ -25,6 +25,7 @@
 #include "client/http.h"
 #include "dataset/database_build.h"
 #include "dataset/film_database.h"
+#include "dataset/sqlite_db.h"
 #include "korvid_version.h"
 #include "loopback/loopback_server.h"
 #include "shell/MainUnit.h"
@@ -423,8 +424,9 @@ TEST_F(FilmDataWindowTest, QuittingDuringAnUpdateAsksFirst) {
     ASSERT_TRUE(WaitFor([&] { return !update->Running(); }));
 }
 
-// A new database far smaller than the one there is refused, and the dialog offers to put it
-// in place all the same, naming what it replaces.
+// A new database far smaller than the one there, in titles (against a database that kept no
+// row counts) or in one file's rows, is refused, and the dialog offers to put it in place all
+// the same, naming what it replaces.
 TEST_F(FilmDataWindowTest, ANewDatabaseRefusedForItsSizeCanReplaceTheOldOneAnyway) {
     test_support::DatasetRows many;
     for (int i = 0; i < 30; ++i) {
@@ -432,19 +434,32 @@ TEST_F(FilmDataWindowTest, ANewDatabaseRefusedForItsSizeCanReplaceTheOldOneAnywa
                        std::to_string(i) + "\tOld Film " + std::to_string(i) +
                        "\t0\t1990\t\\N\t90\tDrama\n";
     }
-    PutDatabase(many);
-    TUpdateDialog* update = StartUpdate();
-    ASSERT_NE(update, nullptr);
-    ASSERT_TRUE(WaitFor([&] { return !update->Running(); }));
-    EXPECT_TRUE(update->ReplaceButton->isVisible());
-    EXPECT_THAT(update->DetailLabel->text().toStdString(), HasSubstr("fewer than half the 30"));
-    EXPECT_THAT(update->DetailLabel->text().toStdString(), HasSubstr("replaces " + DbPath()));
-    EXPECT_EQ(dataset::FilmDatabase(DbPath()).Status().titles, 30);
+    for (const auto& [rows_known, refusal] :
+         {std::pair{false, "the new film database holds 9 titles, fewer than half the 30"},
+          std::pair{true, "title.basics.tsv.gz: the new file holds fewer than half the rows "
+                          "of the copy the film database was built from (9 of 30)"}}) {
+        SCOPED_TRACE(refusal);
+        PutDatabase(many);
+        if (!rows_known) {
+            dataset::SqliteConnection db(DbPath(), SQLITE_OPEN_READWRITE);
+            db.Exec("DELETE FROM meta WHERE key LIKE 'rows:%'");
+            db.Close();
+        }
+        TUpdateDialog* update = StartUpdate();
+        ASSERT_NE(update, nullptr);
+        ASSERT_TRUE(WaitFor([&] { return !update->Running(); }));
+        EXPECT_TRUE(update->ReplaceButton->isVisible());
+        EXPECT_THAT(update->DetailLabel->text().toStdString(), StartsWith(refusal));
+        EXPECT_THAT(update->DetailLabel->text().toStdString(), HasSubstr("replaces " + DbPath()));
+        EXPECT_EQ(dataset::FilmDatabase(DbPath()).Status().titles, 30);
 
-    QTest::mouseClick(update->ReplaceButton, Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return !update->Running() && !update->ReplaceButton->isVisible() &&
-                                     update->StepLabel->text().startsWith("The film data is"); }));
-    EXPECT_EQ(dataset::FilmDatabase(DbPath()).Status().titles, 9);
+        QTest::mouseClick(update->ReplaceButton, Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] {
+            return !update->Running() && !update->ReplaceButton->isVisible() &&
+                   update->StepLabel->text().startsWith("The film data is");
+        }));
+        EXPECT_EQ(dataset::FilmDatabase(DbPath()).Status().titles, 9);
+    }
 }
 
 TEST_F(FilmDataWindowTest, ASecondUpdateOnTheSameCacheSaysAnotherIsRunning) {
