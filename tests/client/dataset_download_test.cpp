@@ -45,6 +45,7 @@ using test_support::ReadFileBytes;
 using test_support::SmallDisk;
 using test_support::TempDir;
 using test_support::WriteFileBytes;
+using ::testing::Contains;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
@@ -247,6 +248,38 @@ TEST_F(DatasetUpdateTest, ACutDownloadResumesWithARangeRequest) {
     EXPECT_FALSE(requests[1].Header("If-Range").empty());
     EXPECT_EQ(ReadFileBytes(cache_.File(name)), server_.Gzip(name));
     EXPECT_FALSE(test_support::FileExists(cache_.File(name + ".part")));
+}
+
+// The progress tells the bytes held from before apart from those received: a resumed part's,
+// and at each file's end its whole size, also for a copy found unchanged.
+TEST_F(DatasetUpdateTest, TheProgressTellsTheBytesHeldFromBefore) {
+    const std::string name = "title.principals.tsv.gz";
+    const std::size_t cut = server_.Gzip(name).size() / 2;
+    server_.Cut(name, cut, 1);
+    for (const bool again : {false, true}) {
+        std::map<std::string, UpdateProgress> last;
+        std::set<std::uint64_t> held_while_resumed;
+        DatasetDownloadOptions options = Options();
+        options.progress = [&](const UpdateProgress& progress) {
+            if (progress.step == UpdateProgress::Step::Download) {
+                if (progress.file == name && progress.held < progress.bytes) {
+                    held_while_resumed.insert(progress.held);
+                }
+                last[progress.file] = progress;
+            }
+        };
+        const DatasetUpdateReport report = UpdateDatasets(options);
+        ASSERT_EQ(last.size(), report.files.size());
+        for (const UpdatedFile& file : report.files) {
+            const UpdateProgress& end = last[file.name];
+            EXPECT_EQ(std::vector({end.bytes, end.total, end.held}),
+                      std::vector<std::uint64_t>(3, file.size))
+                << file.name;
+        }
+        if (!again) {
+            EXPECT_THAT(held_while_resumed, Contains(cut));
+        }
+    }
 }
 
 TEST_F(DatasetUpdateTest, AServerWithoutRangesSendsTheWholeFileAgain) {
