@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstdio>
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <ostream>
 #include <stop_token>
 #include <string>
@@ -24,8 +23,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The one progress line of an update on a terminal, redrawn a few times a second: the step
-// and file, the bytes of the total, the rows read, the rate and the time left.
+// The one progress line of an update on a terminal, redrawn a few times a second: the
+// meter's step and detail (the whole download's bytes, or the file built and its rows).
 class ProgressLine {
   public:
     explicit ProgressLine(std::ostream& err) : err_(err) {}
@@ -39,26 +38,7 @@ class ProgressLine {
             return;
         }
         drawn_ = now;
-        if (progress.step == UpdateProgress::Step::Index) {
-            Draw("making the indexes");
-            return;
-        }
-        const bool download = progress.step == UpdateProgress::Step::Download;
-        std::string line = progress.file + (download ? ": downloading " : ": reading ") +
-                           MegabytesText(progress.bytes);
-        if (progress.total > 0) {
-            line += " of " + MegabytesText(progress.total);
-        }
-        if (!download) {
-            line += ", " + std::to_string(progress.rows) + " rows";
-        }
-        if (const std::optional<double> rate = meter_.Rate()) {
-            line += ", " + MegabytesText(static_cast<std::uint64_t>(*rate)) + "/s";
-            if (const std::optional<double> left = meter_.SecondsLeft()) {
-                line += ", " + DurationText(*left) + " left";
-            }
-        }
-        Draw(line);
+        Draw(meter_.LineText());
     }
 
     // Clears the line before anything else is printed.

@@ -120,10 +120,10 @@ class CachedDownload {
             }
             const Outcome outcome = Attempt();
             if (outcome == Outcome::Unchanged) {
-                return Finished(UpdatedFile::Origin::Unchanged, *cached_);
+                return Reported(Finished(UpdatedFile::Origin::Unchanged, *cached_));
             }
             if (outcome == Outcome::Complete) {
-                return Finished(UpdatedFile::Origin::Downloaded, Promote());
+                return Reported(Finished(UpdatedFile::Origin::Downloaded, Promote()));
             }
             if (attempt >= options_.attempts) {
                 throw FileFailure(name_, failure_);
@@ -153,10 +153,12 @@ class CachedDownload {
         };
         const TransferInfo info = HttpGet(
             address_, [&part](const char* data, std::size_t length) { return part.Write(data, length); },
-            [&](std::uint64_t) {
+            [&](std::uint64_t received) {
                 if (options_.progress) {
-                    options_.progress({UpdateProgress::Step::Download, name_, part.Size(),
-                                       part.Total(), 0, number_, FileCount});
+                    const std::uint64_t size = part.Size();
+                    options_.progress({UpdateProgress::Step::Download, name_, size, part.Total(),
+                                       0, number_, FileCount,
+                                       size > received ? size - received : 0});
                 }
             },
             http);
@@ -286,6 +288,15 @@ class CachedDownload {
     void Forget() {
         ::unlink(part_.c_str());
         ::unlink(PartMeta().c_str());
+    }
+
+    // The file's end, for the progress: all its bytes are held.
+    UpdatedFile Reported(UpdatedFile file) const {
+        if (options_.progress) {
+            options_.progress({UpdateProgress::Step::Download, name_, file.size, file.size, 0,
+                               number_, FileCount, file.size});
+        }
+        return file;
     }
 
     UpdatedFile Finished(UpdatedFile::Origin origin, const CopyRecord& record) const {

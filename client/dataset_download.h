@@ -33,9 +33,10 @@ inline constexpr auto DatasetFileNames = [] {
     return names;
 }();
 
-// Where an update stands: a download (bytes of the file received of its total), the build
+// Where an update stands: a download (bytes of the file held of its total), the build
 // reading a file (compressed bytes read of the file's size, and its rows read), or the build
-// making its indexes once every file is read (file empty, no bytes).
+// making its indexes once every file is read (file empty, no bytes). Each file's download
+// ends with a report of its size as bytes, total and held, also when it was found unchanged.
 struct UpdateProgress {
     enum class Step { Download, Build, Index };
     Step step = Step::Download;
@@ -45,6 +46,9 @@ struct UpdateProgress {
     std::uint64_t rows = 0;   // rows read (the build)
     int file_number = 0;      // 1 to file_count for Download and Build; 0 for Index
     int file_count = static_cast<int>(std::size(dataset::DatasetFiles));
+    // Download: the file's bytes that were there before this transfer (a part resumed, a copy
+    // found unchanged), not received now.
+    std::uint64_t held = 0;
 };
 using UpdateProgressCallback = std::function<void(const UpdateProgress&)>;
 

@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 #include <utility>
 
-#include "client/update_meter.h"
+#include "client/number_text.h"
 #include "dataset/film_database.h"
 #include "korvid_version.h"
 #include "shell/user_settings.h"

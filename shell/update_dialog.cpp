@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
-#include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "dataset/film_database.h"
@@ -80,13 +80,11 @@ void TUpdateDialog::ShowProgress(const UpdateProgress& progress) {
     meter_.Take(progress, UpdateMeter::Clock::now());
     StepLabel->setText(QString::fromStdString(meter_.StepText()));
     DetailLabel->setText(QString::fromStdString(meter_.DetailText()));
-    if (progress.step == UpdateProgress::Step::Index || progress.total == 0) {
-        ProgressBar->setRange(0, 0);  // no total to measure against
-    } else {
+    if (const std::optional<double> fraction = meter_.Fraction()) {
         ProgressBar->setRange(0, 1000);
-        ProgressBar->setValue(static_cast<int>(
-            1000.0 * static_cast<double>(std::min(progress.bytes, progress.total)) /
-            static_cast<double>(progress.total)));
+        ProgressBar->setValue(static_cast<int>(1000.0 * *fraction));
+    } else {
+        ProgressBar->setRange(0, 0);  // no total to measure against
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// The progress of an update of the film data, run by the window: the step (file k of 5, the
-// build, its indexes), the bytes of the total, the rate and the time left, and Cancel. The
+// The progress of an update of the film data, run by the window: the step (file k of 6, the
+// build, its indexes), the bytes of the whole download (or of the file built), the rate and
+// the time left, and Cancel. The
 // dialog does not block the window; when the update ends it says how, in one line.
 
 #include <QDialog>

@@ -65,7 +65,9 @@ void TUpdateWorker::Run(std::stop_token stop) {
     options.progress = [&](const UpdateProgress& progress) {
         const Clock::time_point now = Clock::now();
         const bool new_step = progress.step != last.step || progress.file != last.file;
-        if (new_step || now - reported >= ReportInterval) {
+        // A file's end always comes through: the dialog counts the file at its size.
+        const bool file_end = progress.total > 0 && progress.bytes == progress.total;
+        if (new_step || file_end || now - reported >= ReportInterval) {
             reported = now;
             emit Progressed(progress);
         }

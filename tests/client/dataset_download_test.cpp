@@ -45,6 +45,7 @@ using test_support::ReadFileBytes;
 using test_support::SmallDisk;
 using test_support::TempDir;
 using test_support::WriteFileBytes;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
@@ -252,6 +253,30 @@ TEST_F(DatasetUpdateTest, ACutDownloadResumesWithARangeRequest) {
     EXPECT_FALSE(requests[1].Header("If-Range").empty());
     EXPECT_EQ(ReadFileBytes(cache_.File(name)), server_.Gzip(name));
     EXPECT_FALSE(test_support::FileExists(cache_.File(name + ".part")));
+}
+
+// The progress tells the bytes held from before apart from those received: a resumed part's,
+// and at each file's end its whole size, also for a copy found unchanged.
+TEST_F(DatasetUpdateTest, TheProgressTellsTheBytesHeldFromBefore) {
+    const std::string name = "title.principals.tsv.gz";
+    const std::uint64_t cut = server_.Gzip(name).size() / 2;
+    server_.Cut(name, cut, 1);
+    std::set<std::uint64_t> held;
+    std::map<std::string, UpdateProgress> last;
+    DatasetDownloadOptions options = Options();
+    options.progress = [&](const UpdateProgress& progress) {
+        if (progress.step == UpdateProgress::Step::Download) {
+            if (progress.file == name) {
+                held.insert(progress.held);
+            }
+            last[progress.file] = progress;
+        }
+    };
+    UpdateDatasets(options);
+    for (const UpdatedFile& file : UpdateDatasets(options).files) {
+        EXPECT_EQ(last[file.name].held, file.size) << file.name;
+    }
+    EXPECT_THAT(held, ElementsAre(std::uint64_t{0}, cut, server_.Gzip(name).size()));
 }
 
 TEST_F(DatasetUpdateTest, AServerWithoutRangesSendsTheWholeFileAgain) {
