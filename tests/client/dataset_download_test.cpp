@@ -320,15 +320,15 @@ TEST_F(DatasetUpdateTest, AFullDiskKeepsTheOldDatabase) {
         GTEST_SKIP() << "a full disk needs a tmpfs, which only root can mount here ("
                      << disk.Reason() << ")";
     }
-    UpdateDatasets(Options(disk.Dir()));
+    // Past the check of the room before the update: the disk fills while it runs.
+    DatasetDownloadOptions options = Options(disk.Dir());
+    options.free_space = [](const std::string&) { return std::uint64_t{1} << 40; };
+    UpdateDatasets(options);
     const std::string old_database = ReadFileBytes(disk.Dir() + "films.sqlite");
     // A changed file, so that the update builds the database again.
     server_.Replace("title.ratings.tsv.gz",
                     sample::GzipCompress("tconst\taverageRating\tnumVotes\ntt9000001\t9.9\t5\n"));
     disk.Fill(0);
-    // Past the check of the room before the update: the disk fills while it runs.
-    DatasetDownloadOptions options = Options(disk.Dir());
-    options.free_space = [](const std::string&) { return std::uint64_t{1} << 40; };
 
     EXPECT_THAT(FailedUpdate(options), HasSubstr("Disk full"));
     EXPECT_EQ(ReadFileBytes(disk.Dir() + "films.sqlite"), old_database);

@@ -40,7 +40,7 @@ TEST(FilmDataDiskTest, AnUpdateNeedsRoomForWhatItDownloadsAndForTheNewDatabase) 
          Expected - Basics - 1000,
          Expected,
          -1,
-         "the downloads 1.5 GB"},
+         "the downloads 1.5 GB, the database 2.6 GB)"},
         {"a folder of files", {}, {{"title.basics.tsv.gz", 4000}, {"title.crew.tsv.gz", 2000}}, 0, 6000, -1,
          "the update needs about 9 kB (the database)"},
     };

@@ -33,11 +33,11 @@ TEST(FilmDataRemovalTest, RemovesKorvidsFilesAndNothingElseAndNotesWhen) {
     TempDir cache;
     TempDir elsewhere;
     const std::string db = data.File("films.sqlite");
-    for (const std::string& name : {"films.sqlite", "films.sqlite-wal", "films.sqlite-shm",
+    for (const char* name : {"films.sqlite", "films.sqlite-wal", "films.sqlite-shm",
                                      "films.sqlite.bak", "notes.txt"}) {
         WriteFileBytes(data.File(name), "1234");
     }
-    for (const std::string& name : {"title.basics.tsv.gz", "title.basics.tsv.gz.meta",
+    for (const char* name : {"title.basics.tsv.gz", "title.basics.tsv.gz.meta",
                                      "title.akas.tsv.gz.part", "title.akas.tsv.gz.part.meta",
                                      "mine.tsv.gz"}) {
         WriteFileBytes(cache.File(name), "12345678");
