@@ -271,8 +271,9 @@ struct DatasetCommand {
             "SOURCE into $XDG_CACHE_HOME/korvid/datasets/ (files the server reports\n"
             "unchanged are not fetched again), then builds the database beside the old one\n"
             "and puts it in its place, unless it was built from the same files already.\n"
-            "A failed update keeps the old database. The data sets are for personal and\n"
-            "non-commercial use.",
+            "A failed update keeps the old database. An update is refused before it starts\n"
+            "when the disk lacks room for its downloads and the new database. The data sets\n"
+            "are for personal and non-commercial use.",
             "Exit codes: 0 success, 2 usage error, 3 the update failed (the cause in one line).");
         update
             ->add_option("--from", update_options.from,

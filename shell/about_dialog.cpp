@@ -103,7 +103,7 @@ std::string FilmDataStateText(const FilmDataPlaces& places) {
                        "\nTitles: " + std::to_string(status.titles) +
                        ", names: " + std::to_string(status.names) +
                        "\nAlternative titles: " + dataset::AlternativeTitlesText(status) +
-                       "\nFiles of:";
+                       "\nBuilt from the files of:";
     for (const auto& [file, date] : status.file_dates) {
         text += "\n  " + file + "  " + LocalDateText(date);
     }
@@ -169,6 +169,8 @@ void TAboutDialog::ShowState() {
     UpdateButton->setText(DatabaseThere(places_.db_path) ? QStringLiteral("Update the film data")
                                                          : QStringLiteral("Get the film data"));
     RemoveButton->setEnabled(!FilmDataFiles(places_.db_path, places_.cache_folder).empty());
+    // A shorter state leaves no gaps.
+    adjustSize();
 }
 
 void TAboutDialog::AskToRemove() {
