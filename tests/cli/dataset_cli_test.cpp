@@ -144,7 +144,6 @@ TEST_F(DatasetCliTest, RemoveTakesOnlyTheFilmDataAndNothingWhileAnUpdateRuns) {
     const auto removed = RunInProcess({"dataset", "remove"});
     EXPECT_EQ(removed.exit_code, 0) << removed.err;
     EXPECT_THAT(removed.out, HasSubstr("removed " + Db() + " ("));
-    EXPECT_THAT(removed.out, HasSubstr("removed " + cache + "title.akas.tsv.gz.meta ("));
     EXPECT_FALSE(test_support::FileExists(Db()));
     EXPECT_FALSE(test_support::FileExists(cache + "title.basics.tsv.gz"));
     EXPECT_EQ(ReadFileBytes(cache + "notes.txt"), "mine");

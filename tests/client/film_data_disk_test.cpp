@@ -33,16 +33,12 @@ TEST(FilmDataDiskTest, AnUpdateNeedsRoomForWhatItDownloadsAndForTheNewDatabase) 
         const char* refusal;            // a part of the refusal; empty: there is room
     } cases[] = {
         {"nothing cached", {}, {}, Expected, Expected, 0, ""},
-        {"a byte short", {}, {}, Expected, Expected, -1, "the update needs about 4.3 GB (the downloads 1.7 GB, the database 2.6 GB)"},
-        {"a copy and a part cached",
-         {{"title.basics.tsv.gz", 10}, {"title.crew.tsv.gz.part", 1000}},
-         {},
-         Expected - Basics - 1000,
-         Expected,
-         -1,
-         "the downloads 1.5 GB, the database 2.6 GB)"},
-        {"a folder of files", {}, {{"title.basics.tsv.gz", 4000}, {"title.crew.tsv.gz", 2000}}, 0, 6000, -1,
-         "the update needs about 9 kB (the database)"},
+        {"a byte short", {}, {}, Expected, Expected, -1,
+         "the update needs about 4.3 GB (the downloads 1.7 GB, the database 2.6 GB)"},
+        {"a copy and a part cached", {{"title.basics.tsv.gz", 10}, {"title.crew.tsv.gz.part", 1000}},
+         {}, Expected - Basics - 1000, Expected, -1, "the downloads 1.5 GB, the database 2.6 GB)"},
+        {"a folder of files", {}, {{"title.basics.tsv.gz", 4000}, {"title.crew.tsv.gz", 2000}}, 0,
+         6000, -1, "the update needs about 9 kB (the database)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -59,7 +55,6 @@ TEST(FilmDataDiskTest, AnUpdateNeedsRoomForWhatItDownloadsAndForTheNewDatabase) 
         EXPECT_EQ(need.downloads, c.downloads);
         EXPECT_EQ(need.files, c.files);
         EXPECT_EQ(need.database, DatabaseEstimate(c.files));
-        EXPECT_EQ(need.All(), c.files + 2 * need.database);
 
         // The cache and the database share the disk: what both need counts against one free
         // figure, asked of the nearest folder that exists.
