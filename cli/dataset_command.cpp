@@ -236,7 +236,8 @@ int RunDatasetRemoveCommand(const DatasetRemoveOptions& options, std::ostream& o
             << " (" << file.bytes << " bytes)\n";
         bytes += file.bytes;
     }
-    out << (options.dry_run ? "Would remove " : "Removed ") << files.size() << " files, "
+    out << (options.dry_run ? "Would remove " : "Removed ") << files.size()
+        << (files.size() == 1 ? " file, " : " files, ")
         << DiskSizeText(bytes) << (options.dry_run ? "; nothing was removed.\n" : ".\n");
     return ExitOk;
 }
