@@ -251,9 +251,11 @@ struct UndoRenameCommand {
 struct DatasetCommand {
     DatasetUpdateOptions update_options;
     DatasetStatusOptions status_options;
+    DatasetRemoveOptions remove_options;
     CLI::App* command = nullptr;
     CLI::App* update = nullptr;
     CLI::App* status = nullptr;
+    CLI::App* remove = nullptr;
 
     void Register(CLI::App& app) {
         command = app.add_subcommand(
@@ -270,8 +272,9 @@ struct DatasetCommand {
             "SOURCE into $XDG_CACHE_HOME/korvid/datasets/ (files the server reports\n"
             "unchanged are not fetched again), then builds the database beside the old one\n"
             "and puts it in its place, unless it was built from the same files already.\n"
-            "A failed update keeps the old database. The data sets are for personal and\n"
-            "non-commercial use.",
+            "A failed update keeps the old database. An update is refused before it starts\n"
+            "when the disk lacks room for its downloads and the new database. The data sets\n"
+            "are for personal and non-commercial use.",
             "Exit codes: 0 success, 2 usage error, 3 the update failed (the cause in one line).");
         update
             ->add_option("--from", update_options.from,
@@ -296,12 +299,27 @@ struct DatasetCommand {
             "Exit codes: 0 a database is there, 1 none, 2 usage error.");
         status->add_flag("-j,--json", status_options.json, "print the status as JSON");
         status->add_option("--db", status_options.db, "the database file")->type_name("FILE");
+        remove = AddCommand(
+            *command, "remove", "remove the film data to free the disk",
+            "Removes the database (with SQLite's -journal, -wal and -shm files beside it)\n"
+            "and the downloaded data-set files of $XDG_CACHE_HOME/korvid/datasets/ with\n"
+            "their records and unfinished parts, and prints each file removed. Nothing else\n"
+            "is touched: no folder, no other file, nothing a link points to. Refused while an\n"
+            "update runs. \"korvid-cli dataset update\" gets the film data again.",
+            "Exit codes: 0 removed, 1 no film data there, 2 usage error, 3 refused or a file\n"
+            "could not be removed.");
+        remove->add_option("--db", remove_options.db, "the database file")->type_name("FILE");
+        remove->add_flag("-n,--dry-run", remove_options.dry_run,
+                         "print what would be removed, remove nothing");
     }
     int Run(std::ostream& out, std::ostream& err) {
         if (update->parsed()) {
             // The progress line is for a person watching the real standard error.
             update_options.progress = &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
             return RunDatasetUpdateCommand(update_options, out, err);
+        }
+        if (remove->parsed()) {
+            return RunDatasetRemoveCommand(remove_options, out, err);
         }
         return RunDatasetStatusCommand(status_options, out, err);
     }

@@ -90,6 +90,11 @@ struct DatasetStatusOptions {
     bool json = false;
 };
 
+struct DatasetRemoveOptions {
+    std::string db;        // empty: KORVID_DATASET, else the default place
+    bool dry_run = false;  // only say what would be removed
+};
+
 int RunSearchCommand(const SearchOptions& options, std::ostream& out, std::ostream& err);
 int RunTagCommand(const TagOptions& options, std::istream& in, std::ostream& out,
                   std::ostream& err);
@@ -100,6 +105,8 @@ int RunUndoRenameCommand(const UndoRenameOptions& options, std::ostream& out, st
 int RunDatasetUpdateCommand(const DatasetUpdateOptions& options, std::ostream& out,
                             std::ostream& err);
 int RunDatasetStatusCommand(const DatasetStatusOptions& options, std::ostream& out,
+                            std::ostream& err);
+int RunDatasetRemoveCommand(const DatasetRemoveOptions& options, std::ostream& out,
                             std::ostream& err);
 
 }  // namespace korvid::cli

@@ -1,5 +1,5 @@
-// korvid-cli dataset update and dataset status: the local film database built from the site's
-// data-set files, and what it holds.
+// korvid-cli dataset update, status and remove: the local film database built from the site's
+// data-set files, what it holds, and the film data's files removed.
 
 #include <chrono>
 #include <cstdio>
@@ -8,12 +8,14 @@
 #include <stop_token>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/stop_on_signals.h"
 #include "cli/terminal_text.h"
 #include "client/dataset_download.h"
+#include "client/film_data_removal.h"
 #include "client/update_meter.h"
 #include "dataset/database_path.h"
 #include "dataset/film_database.h"
@@ -184,6 +186,39 @@ int RunDatasetStatusCommand(const DatasetStatusOptions& options, std::ostream& o
     } else {
         PrintStatusText(status, out);
     }
+    return ExitOk;
+}
+
+int RunDatasetRemoveCommand(const DatasetRemoveOptions& options, std::ostream& out,
+                            std::ostream& err) {
+    const std::string db_path = dataset::DatabasePath(options.db);
+    const std::string cache_folder = dataset::DatasetCacheFolder();
+    std::vector<FilmDataFile> files = FilmDataFiles(db_path, cache_folder);
+    if (files.empty()) {
+        err << MessagePrefix << "there is no film data to remove at " << EscapedFileName(db_path)
+            << " nor in " << EscapedFileName(cache_folder) << '\n';
+        return ExitNotFound;
+    }
+    if (!options.dry_run) {
+        try {
+            files = RemoveFilmData(db_path, cache_folder);
+        } catch (const UpdateBusy& busy) {
+            err << MessagePrefix << busy.what() << "; nothing was removed\n";
+            return ExitFailure;
+        } catch (const dataset::DatasetError& error) {
+            err << MessagePrefix << Utf8ForTerminal(error.what()) << '\n';
+            return ExitFailure;
+        }
+    }
+    std::uint64_t bytes = 0;
+    for (const FilmDataFile& file : files) {
+        out << (options.dry_run ? "would remove " : "removed ") << EscapedFileName(file.path)
+            << " (" << file.bytes << " bytes)\n";
+        bytes += file.bytes;
+    }
+    out << (options.dry_run ? "Would remove " : "Removed ") << files.size()
+        << (files.size() == 1 ? " file, " : " files, ")
+        << DiskSizeText(bytes) << (options.dry_run ? "; nothing was removed.\n" : ".\n");
     return ExitOk;
 }
 

@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "client/dataset_cache.h"
+#include "client/film_data_removal.h"
 #include "client/part_writer.h"
 #include "client/update_lock.h"
 #include "client/web_address.h"
@@ -483,6 +484,12 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
     const UpdateLock lock(options.cache_folder);
     // Partial databases of an update that was killed: nobody holds them any more.
     dataset::RemoveStaleBuildFiles(options.db_path);
+    if (const std::string lacking =
+            DiskShortfall(EstimateDiskNeed(options.cache_folder, remote ? "" : source),
+                          options.cache_folder, options.db_path, options.free_space);
+        !lacking.empty()) {
+        throw NotEnoughDisk(lacking);
+    }
 
     // Every copy is judged before anything is fetched, so that all the copies spoilt or
     // changed since their record are fetched whole by this one update.
@@ -519,6 +526,7 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
         if (const auto counts = BuiltFromTheseCopies(options.db_path, report.files)) {
             report.build = *counts;
             report.rebuilt = false;
+            ForgetFilmDataRemoval(options.cache_folder);
             return report;
         }
     }
@@ -572,6 +580,8 @@ DatasetUpdateReport UpdateDatasets(const DatasetDownloadOptions& options) {
     } catch (const std::exception& error) {
         throw DatasetError(error.what());
     }
+    // The film data is there again: no longer "removed".
+    ForgetFilmDataRemoval(options.cache_folder);
     return report;
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "client/film_data_disk.h"
 #include "client/http.h"
 #include "client/update_lock.h"
 #include "dataset/database_build.h"
@@ -79,6 +80,10 @@ struct DatasetDownloadOptions {
     // Puts a new database in place even when it holds far fewer titles, or a file far fewer
     // rows, than the one it replaces (which an update otherwise refuses).
     bool force = false;
+    // The free bytes of a folder's disk; empty: std::filesystem::space. An update that lacks
+    // room for its downloads and its new database (EstimateDiskNeed) is refused with
+    // NotEnoughDisk before anything is fetched.
+    FreeSpaceQuery free_space;
 };
 
 // An update stopped through DatasetDownloadOptions::stop: "the update was cancelled".

@@ -76,11 +76,12 @@ _korvid_cli() {
         dataset)
             case $sub in
                 "")
-                    COMPREPLY=($(compgen -W "update status -h --help" -- "$cur"))
+                    COMPREPLY=($(compgen -W "update status remove -h --help" -- "$cur"))
                     return
                     ;;
                 update) options="-h --help --from --db --force" ;;
                 status) options="-h --help -j --json --db" ;;
+                remove) options="-h --help -n --dry-run --db" ;;
                 *) return ;;
             esac
             ;;

@@ -55,9 +55,11 @@ complete -c korvid-cli -n '__fish_seen_subcommand_from scan' -l portable -d 'lea
 
 complete -c korvid-cli -n '__fish_seen_subcommand_from undo-rename' -F
 
-complete -c korvid-cli -n '__fish_seen_subcommand_from dataset; and not __fish_seen_subcommand_from update status' -a update -d 'download and build'
-complete -c korvid-cli -n '__fish_seen_subcommand_from dataset; and not __fish_seen_subcommand_from update status' -a status -d 'show the database'
+complete -c korvid-cli -n '__fish_seen_subcommand_from dataset; and not __fish_seen_subcommand_from update status remove' -a update -d 'download and build'
+complete -c korvid-cli -n '__fish_seen_subcommand_from dataset; and not __fish_seen_subcommand_from update status remove' -a status -d 'show the database'
 complete -c korvid-cli -n '__fish_seen_subcommand_from update' -l from -r -a '(__fish_complete_directories)' -d 'another source'
-complete -c korvid-cli -n '__fish_seen_subcommand_from update status' -l db -r -F -d 'the database file'
+complete -c korvid-cli -n '__fish_seen_subcommand_from dataset; and not __fish_seen_subcommand_from update status remove' -a remove -d 'remove the film data'
+complete -c korvid-cli -n '__fish_seen_subcommand_from update status remove' -l db -r -F -d 'the database file'
 complete -c korvid-cli -n '__fish_seen_subcommand_from update' -l force -d 'put a much smaller database in place'
 complete -c korvid-cli -n '__fish_seen_subcommand_from status' -s j -l json -d 'print JSON'
+complete -c korvid-cli -n '__fish_seen_subcommand_from remove' -s n -l dry-run -d 'print what would be removed'

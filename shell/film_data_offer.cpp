@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "client/film_data_disk.h"
 #include "client/http.h"
 #include "dataset/film_database.h"
 #include "dataset/source_files.h"
@@ -13,6 +14,14 @@ std::string FilmDataOfferText(const std::string& damage) {
     const std::uint64_t tenths_of_gb = (dataset::ExpectedDatasetBytes() + 50'000'000) / 100'000'000;
     const std::string size = "about " + std::to_string(tenths_of_gb / 10) + "." +
                              std::to_string(tenths_of_gb % 10) + " GB";
+    // What the downloads kept in the cache and the database take, and the new database beside
+    // the old one while an update builds it.
+    DiskNeed need;
+    need.files = dataset::ExpectedDatasetBytes();
+    need.database = DatabaseEstimate(need.files);
+    const std::string disk = " The film data then takes about " +
+                             DiskSizeText(need.files + need.database) + " of disk, and about " +
+                             DiskSizeText(need.All()) + " while an update builds it anew.";
     const std::string what =
         damage.empty()
             ? "The site publishes its film data as files instead. Korvid can download the "
@@ -21,7 +30,8 @@ std::string FilmDataOfferText(const std::string& damage) {
             : "The film database cannot be used (" + damage + "). Korvid can download the "
               "official files again where needed (" + size + ") and rebuild it, which takes a "
               "few minutes.";
-    return what + " The data are for personal and non-commercial use.\n" + dataset::CreditLine;
+    return what + disk + " The data are for personal and non-commercial use.\n" +
+           dataset::CreditLine;
 }
 
 FilmDataOffer::FilmDataOffer(Prompts& inner, std::function<bool()> wanted,

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <QFile>
 #include <QWidget>
 #include <cstdlib>
 #include <utility>
@@ -13,24 +14,6 @@
 #include "shell/update_dialog.h"
 
 namespace korvid {
-
-FilmDataPlaces FilmDataPlaces::FromEnvironment() {
-    const char* source = std::getenv("KORVID_DATASETS_URL");
-    FilmDataPlaces places;
-    places.source = source != nullptr ? source : "";
-    // A refused folder is never used: the site answers, and an update cannot start.
-    try {
-        places.db_path = dataset::DatabasePath("");
-    } catch (const dataset::UserFolderError& refused) {
-        places.problem = refused.what();
-    }
-    try {
-        places.cache_folder = dataset::DatasetCacheFolder();
-    } catch (const dataset::UserFolderError& refused) {
-        places.problem = refused.what();
-    }
-    return places;
-}
 
 TLocalFilmData::TLocalFilmData(TIMDBImport& importer, QWidget& window, StatusCallback status)
     : QObject(&window),
@@ -95,10 +78,21 @@ void TLocalFilmData::ShowAbout() {
         about_->activateWindow();
         return;
     }
-    about_ = new TAboutDialog(places_.db_path, &window_);
+    about_ = new TAboutDialog(places_, importer_.UserPrompts(), &window_);
     about_->setAttribute(Qt::WA_DeleteOnClose);
     connect(about_, &TAboutDialog::UpdateRequested, this, &TLocalFilmData::StartUpdate);
+    connect(about_, &TAboutDialog::FolderUpdateRequested, this,
+            [this](const QString& folder) { StartUpdateFrom(QFile::encodeName(folder).toStdString()); });
+    connect(about_, &TAboutDialog::FilmDataRemoved, this, &TLocalFilmData::FilmDataRemoved);
     about_->show();
+}
+
+void TLocalFilmData::FilmDataRemoved() {
+    // Lookups go to the site at once, not only at the next lookup's check.
+    if (watch_) {
+        watch_->Check();
+    }
+    status_("The film data was removed: the site answers the lookups");
 }
 
 TAboutDialog* TLocalFilmData::About() const {
@@ -114,6 +108,10 @@ bool TLocalFilmData::UpdateRunning() const {
 }
 
 void TLocalFilmData::StartUpdate() {
+    StartUpdateFrom(places_.source);
+}
+
+void TLocalFilmData::StartUpdateFrom(const std::string& source) {
     if (update_) {
         if (update_->Running()) {
             update_->raise();
@@ -127,7 +125,7 @@ void TLocalFilmData::StartUpdate() {
         return;
     }
     DatasetDownloadOptions options;
-    options.source = places_.source;
+    options.source = source;
     options.cache_folder = places_.cache_folder;
     options.db_path = places_.db_path;
     update_ = new TUpdateDialog(std::move(options), &window_);

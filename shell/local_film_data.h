@@ -12,6 +12,7 @@
 
 #include "client/database_watch.h"
 #include "shell/film_data_offer.h"
+#include "shell/film_data_places.h"
 #include "shell/update_worker.h"
 
 class QWidget;
@@ -21,19 +22,6 @@ namespace korvid {
 class TAboutDialog;
 class TIMDBImport;
 class TUpdateDialog;
-
-// Where the window's film data lives and comes from, as korvid-cli finds them.
-struct FilmDataPlaces {
-    std::string db_path;       // DatabasePath(""); empty when its folder is refused
-    std::string cache_folder;  // DatasetCacheFolder(); empty when it is refused
-    // KORVID_DATASETS_URL (a base address or a folder, as --from), else empty: the site's
-    // official address.
-    std::string source;
-    // Why a folder above is empty (dataset::UserFolderError's message), else empty.
-    std::string problem = {};
-
-    static FilmDataPlaces FromEnvironment();
-};
 
 class TLocalFilmData : public QObject {
     Q_OBJECT
@@ -68,6 +56,8 @@ class TLocalFilmData : public QObject {
     void ShowAbout();
     // Gets or updates the film data on a worker thread, with its progress dialog.
     void StartUpdate();
+    // The same with the files read from a folder (as --from FOLDER).
+    void StartUpdateFrom(const std::string& source);
     bool UpdateRunning() const;
 
     // The dialogs while they are open, else null.
@@ -77,6 +67,7 @@ class TLocalFilmData : public QObject {
   private:
     bool DatabaseThere() const;
     void UpdateEnded(TUpdateWorker::End end);
+    void FilmDataRemoved();
 
     TIMDBImport& importer_;
     QWidget& window_;

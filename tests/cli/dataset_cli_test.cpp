@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "client/update_lock.h"
 #include "dataset/database_schema.h"
 #include "dataset/film_database.h"
 #include "dataset/sqlite_db.h"
@@ -121,6 +122,35 @@ TEST_F(DatasetCliTest, AFailedUpdateIsOneLineAndExitThreeAndKeepsTheDatabase) {
     EXPECT_EQ(no_folder.exit_code, 3);
     EXPECT_EQ(no_folder.err, "korvid-cli: " + data_.File("none") +
                                  "/title.basics.tsv.gz: No such file or directory\n");
+}
+
+TEST_F(DatasetCliTest, RemoveTakesOnlyTheFilmDataAndNothingWhileAnUpdateRuns) {
+    ASSERT_EQ(RunInProcess({"dataset", "update", "--from", From()}).exit_code, 0);
+    const std::string cache = cache_.File("korvid/datasets/");
+    test_support::WriteFileBytes(cache + "notes.txt", "mine");
+
+    const auto dry = RunInProcess({"dataset", "remove", "--dry-run"});
+    EXPECT_EQ(dry.exit_code, 0) << dry.err;
+    EXPECT_THAT(dry.out, HasSubstr("would remove " + Db() + " ("));
+    EXPECT_THAT(dry.out, HasSubstr("; nothing was removed.\n"));
+    {
+        const UpdateLock update(cache);
+        const auto busy = RunInProcess({"dataset", "remove"});
+        EXPECT_EQ(busy.exit_code, 3);
+        EXPECT_EQ(busy.err, "korvid-cli: another update is running; nothing was removed\n");
+    }
+    EXPECT_TRUE(test_support::FileExists(Db()));
+
+    const auto removed = RunInProcess({"dataset", "remove"});
+    EXPECT_EQ(removed.exit_code, 0) << removed.err;
+    EXPECT_THAT(removed.out, HasSubstr("removed " + Db() + " ("));
+    EXPECT_FALSE(test_support::FileExists(Db()));
+    EXPECT_FALSE(test_support::FileExists(cache + "title.basics.tsv.gz"));
+    EXPECT_EQ(ReadFileBytes(cache + "notes.txt"), "mine");
+
+    const auto nothing = RunInProcess({"dataset", "remove"});
+    EXPECT_EQ(nothing.exit_code, 1);
+    EXPECT_THAT(nothing.err, HasSubstr("there is no film data to remove at " + Db()));
 }
 
 TEST_F(DatasetCliTest, UsageErrorsNameTheHelpToRead) {

@@ -41,7 +41,8 @@ while IFS='|' read -r line expected; do
 done <<'CASES'
 korvid-cli s|scan search show-tag
 korvid-cli da|dataset
-korvid-cli dataset |--help -h status update
+korvid-cli dataset |--help -h remove status update
+korvid-cli dataset remove --d|--db --dry-run
 korvid-cli dataset update --f|--force --from
 korvid-cli search --so|--source
 korvid-cli search --source |local site

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
@@ -18,12 +19,15 @@
 #include <QToolButton>
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "client/film_data_disk.h"
 #include "client/http.h"
 #include "dataset/database_build.h"
 #include "dataset/film_database.h"
@@ -35,10 +39,12 @@
 #include "shell/application.h"
 #include "shell/film_data_offer.h"
 #include "shell/local_film_data.h"
+#include "shell/remove_film_data.h"
 #include "shell/update_dialog.h"
 #include "shell/user_settings.h"
 #include "tests/dataset/dataset_files.h"
 #include "tests/support/local_films.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_dir.h"
 
@@ -132,6 +138,16 @@ class FilmDataSite {
     LoopbackServer server_{[this](const HttpRequest& request) { return Answer(request); }};
 };
 
+// About's dates read the same on every machine: Central European Time, in English.
+struct FixedZone {
+    test_support::ScopedEnv zone{"TZ", "CET-1"};
+    FixedZone() {
+        ::tzset();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    }
+    ~FixedZone() { QLocale::setDefault(QLocale::system()); }
+};
+
 class FilmDataWindowTest : public ::testing::Test {
   protected:
     FilmDataWindowTest()
@@ -175,6 +191,7 @@ class FilmDataWindowTest : public ::testing::Test {
         return form_.FilmData().Update();
     }
 
+    FixedZone zone_;
     TempDir dir_;
     TempDir data_;
     TempDir cache_;
@@ -246,6 +263,7 @@ TEST_F(FilmDataWindowTest, TheBrowserCheckWithoutADatabaseOffersTheFilmDataAndDo
     EXPECT_THAT(offer.text, StartsWith("Cannot Download Page From Website !\n" +
                                        std::string(BrowserCheckCause) + "\n\n"));
     EXPECT_THAT(offer.text, HasSubstr("the official files (about 1.7 GB)"));
+    EXPECT_THAT(offer.text, HasSubstr("takes about 4.3 GB of disk, and about 6.9 GB while"));
     EXPECT_THAT(offer.text, HasSubstr("personal and non-commercial use"));
     EXPECT_THAT(offer.text, EndsWith(dataset::CreditLine));
     EXPECT_EQ(offer.ok_button, "&Download");  // Alt+D
@@ -308,11 +326,56 @@ TEST_F(FilmDataWindowTest, AboutKorvidTellsTheVersionTheCreditAndTheFilmDataStat
     about = OpenAbout();
     ASSERT_NE(about, nullptr);
     const std::string state = about->StateLabel->text().toStdString();
-    EXPECT_THAT(state, StartsWith("Film database: " + DbPath() + "\nBuilt: 20"));
-    EXPECT_THAT(state, HasSubstr("\nTitles: 9, names: 6, size: "));
-    EXPECT_THAT(state, HasSubstr("\n  title.basics.tsv.gz  2026-12-06T00:00:00Z"));
-    EXPECT_THAT(state, HasSubstr("\n  name.basics.tsv.gz  2026-12-06T00:00:00Z"));
+    EXPECT_THAT(state, StartsWith("Film database built "));
+    EXPECT_THAT(state, HasSubstr("\nTitles: 9, names: 6\n"));
+    EXPECT_THAT(state, HasSubstr("\n  title.basics.tsv.gz  6 December 2026, 01:00"));
+    EXPECT_THAT(state, HasSubstr("\n  name.basics.tsv.gz  6 December 2026, 01:00"));
     EXPECT_EQ(about->UpdateButton->text(), "Update the film data");
+}
+
+TEST_F(FilmDataWindowTest, AboutTellsWhereTheFilmDataIsRemovesItOnYesAndBuildsFromAFolder) {
+    PutDatabase(test_support::LocalFilmRows);
+    test_support::WriteFileBytes(cache_.File("title.basics.tsv.gz"), std::string(2'000'000, 'x'));
+    test_support::WriteFileBytes(cache_.File("notes.txt"), "mine");
+    TAboutDialog* about = OpenAbout();
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(about->PlacesLabel->text().toStdString(),
+              "The database: " + DbPath() + " (" +
+                  DiskSizeText(std::filesystem::file_size(DbPath())) + ")\nThe downloads: " +
+                  cache_.Dir() + " (2 MB)");
+    EXPECT_THAT(about->DiskLabel->text().toStdString(),
+                StartsWith("The film data needs about 6.9 GB of disk: the downloads 1.7 GB, the "
+                           "database about 2.6 GB, and as much again while an update builds the "
+                           "new one.\nFree: "));
+
+    // Asked first, with Keep as what Enter presses; only Remove removes.
+    for (const PromptAnswer answer : {PromptAnswer::Cancel, PromptAnswer::Ok}) {
+        prompts_.answers.push_back(answer);
+        QTest::mouseClick(about->RemoveButton, Qt::LeftButton);
+        ASSERT_FALSE(prompts_.questions.empty());
+        EXPECT_EQ(prompts_.questions.back().caption, RemoveQuestionCaption);
+        EXPECT_EQ(prompts_.questions.back().default_choice, DefaultChoice::Second);
+        EXPECT_THAT(prompts_.questions.back().text, HasSubstr(DbPath()));
+        EXPECT_EQ(FileExists(DbPath()), answer == PromptAnswer::Cancel);
+    }
+    EXPECT_FALSE(FileExists(cache_.File("title.basics.tsv.gz")));
+    EXPECT_EQ(ReadFileBytes(cache_.File("notes.txt")), "mine");
+    EXPECT_FALSE(importer_.HasFilmDatabase());
+    EXPECT_THAT(about->StateLabel->text().toStdString(),
+                StartsWith("The film data was removed on "));
+    EXPECT_FALSE(about->RemoveButton->isEnabled());
+    EXPECT_EQ(about->UpdateButton->text(), "Get the film data");
+
+    // Files fetched elsewhere: the folder picked builds the film data from them.
+    about->PickFolder = [this] { return std::optional<std::string>(datasets_.Path()); };
+    QTest::mouseClick(about->FolderButton, Qt::LeftButton);
+    TUpdateDialog* update = form_.FilmData().Update();
+    ASSERT_NE(update, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return !update->Running(); }));
+    EXPECT_THAT(update->StepLabel->text().toStdString(), StartsWith("The film data is ready"));
+    EXPECT_TRUE(importer_.HasFilmDatabase());
+    EXPECT_THAT(about->StateLabel->text().toStdString(), StartsWith("Film database built "));
+    EXPECT_FALSE(FileExists(cache_.File("title.basics.tsv.gz")));
 }
 
 // ---- The update from the window ----
