@@ -40,7 +40,7 @@ std::string FilmDataStateText(const std::string& db_path) {
     }
     dataset::DatabaseStatus status;
     try {
-        status = dataset::FilmDatabase(db_path).Status();
+        status = dataset::OpenFilmDatabase(db_path)->Status();
     } catch (const dataset::DatasetError& error) {
         return std::string("The film database cannot be read: ") + error.what();
     }

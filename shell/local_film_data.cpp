@@ -32,20 +32,22 @@ FilmDataPlaces FilmDataPlaces::FromEnvironment() {
     return places;
 }
 
-TLocalFilmData::TLocalFilmData(TIMDBImport& importer, QWidget& window, StatusCallback status)
+TLocalFilmData::TLocalFilmData(TIMDBImport& importer, QWidget& window, DownloadWait& wait,
+                               StatusCallback status)
     : QObject(&window),
       importer_(importer),
       window_(window),
+      wait_(wait),
       status_(std::move(status)),
       places_(FilmDataPlaces::FromEnvironment()),
       offer_(
           importer.UserPrompts(),
           [this] { return !importer_.HasFilmDatabase() && !UpdateRunning(); },
           [this] { return DatabaseThere() && watch_ ? watch_->Problem() : std::string(); },
-          // Started from the message loop's next turn, once the lookup has returned.
+          // Started once the lookup that made the offer has returned.
           [this] {
               retry_pending_ = true;
-              QMetaObject::invokeMethod(this, &TLocalFilmData::StartUpdate, Qt::QueuedConnection);
+              StartUpdate();
           },
           [this] { return UpdateRunning() ? update_->Stage() : std::string(); }) {
     importer_.SetPrompts(offer_);
@@ -114,6 +116,10 @@ bool TLocalFilmData::UpdateRunning() const {
 }
 
 void TLocalFilmData::StartUpdate() {
+    wait_.AfterDownload([this] { OpenUpdate(); });
+}
+
+void TLocalFilmData::OpenUpdate() {
     if (update_) {
         if (update_->Running()) {
             update_->raise();
@@ -132,7 +138,9 @@ void TLocalFilmData::StartUpdate() {
     options.db_path = places_.db_path;
     update_ = new TUpdateDialog(std::move(options), &window_);
     update_->setAttribute(Qt::WA_DeleteOnClose);
-    connect(update_, &TUpdateDialog::Ended, this, &TLocalFilmData::UpdateEnded);
+    connect(update_, &TUpdateDialog::Ended, this, [this](TUpdateWorker::End end) {
+        wait_.AfterDownload([this, end] { UpdateEnded(end); });
+    });
     update_->show();
 }
 
