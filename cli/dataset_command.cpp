@@ -170,7 +170,7 @@ int RunDatasetStatusCommand(const DatasetStatusOptions& options, std::ostream& o
     const std::string path = dataset::DatabasePath(options.db);
     dataset::DatabaseStatus status;
     try {
-        status = dataset::FilmDatabase(path).Status();
+        status = dataset::OpenFilmDatabase(path)->Status();
     } catch (const dataset::DatasetError& error) {
         if (options.json) {
             const nlohmann::ordered_json object = {{"database", FileNameForJson(path)},

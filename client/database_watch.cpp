@@ -38,8 +38,10 @@ FilmDatabaseWatch::Change FilmDatabaseWatch::Check() {
     open_ = false;
     importer_.UseFilmDatabase(nullptr);
     // A FIFO or a device is refused unopened by the database itself: opening it could block.
+    // The open runs on a thread of its own: one that does not end within the open limit
+    // leaves the site to answer, and its thread to end by itself.
     try {
-        importer_.UseFilmDatabase(std::make_shared<const dataset::FilmDatabase>(path_));
+        importer_.UseFilmDatabase(dataset::OpenFilmDatabase(path_));
     } catch (const dataset::DatasetError& error) {
         problem_ = error.what();
         return Change::Unreadable;

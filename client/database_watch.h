@@ -3,7 +3,9 @@
 // before each lookup, Check() compares the file's identity (device, inode, size, modification
 // time) with the one last looked at, and opens, reopens or drops the database. So a database
 // that another program built, replaced or removed meanwhile answers, or stops answering, at
-// the next lookup. When the database fails during a lookup, the site answers instead.
+// the next lookup. When the database fails during a lookup, the site answers instead. The
+// database is opened with dataset::OpenFilmDatabase: the caller waits for it no longer than
+// the open limit, after which the file counts as unreadable until it changes.
 
 #include <cstdint>
 #include <functional>

@@ -43,7 +43,7 @@ std::shared_ptr<const dataset::FilmDatabase> OpenFilmDatabaseIfPresent(const std
     if (::stat(path.c_str(), &info) != 0) {
         return nullptr;
     }
-    return std::make_shared<const dataset::FilmDatabase>(path);
+    return dataset::OpenFilmDatabase(path);
 }
 
 std::string LocalEntryText(const dataset::SearchEntry& entry) {

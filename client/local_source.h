@@ -17,7 +17,8 @@ namespace korvid {
 inline constexpr std::size_t MaxLocalEntries = 200;
 
 // The film database at the path when a file is there, else nothing (the site answers).
-// Raises DatasetError when the file is there but cannot be opened as one.
+// Raises DatasetError when the file is there but cannot be opened as one, and
+// DatabaseNotOpening when it does not open within the open limit (dataset::OpenFilmDatabase).
 std::shared_ptr<const dataset::FilmDatabase> OpenFilmDatabaseIfPresent(const std::string& path);
 
 // A search entry as the site's result list read it, in Latin-1: "Title (Year)", with the kind

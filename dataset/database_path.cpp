@@ -125,7 +125,7 @@ std::string DatabasePath(const std::string& db_option) {
     return KorvidFolder(UserFolderKind::Data) + "films.sqlite";
 }
 
-bool DatabaseFilePresent(const std::string& path) {
+bool DatabaseFilePresent(const std::string& path, struct stat* found) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         if (errno == ENOENT) {
@@ -134,6 +134,9 @@ bool DatabaseFilePresent(const std::string& path) {
         throw DatasetError(path + ": " + ErrnoText(errno));
     }
     if (S_ISREG(info.st_mode)) {
+        if (found != nullptr) {
+            *found = info;
+        }
         return true;
     }
     const char* kind = S_ISDIR(info.st_mode)                              ? "a folder"

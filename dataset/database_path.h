@@ -3,6 +3,7 @@
 // window's settings and data, all in Korvid's folders of the user's XDG base folders, found
 // here for both programs.
 
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -50,8 +51,9 @@ std::string DatabasePath(const std::string& db_option);
 // Whether a database file is at the path: false when nothing is there, true for a regular file
 // (or a link to one). Raises DatasetError for anything else there (a folder, a FIFO, a device,
 // a socket: "PATH: a FIFO, not a film database file") and when the path cannot be looked at,
-// so that such a thing is never opened, which could block, nor renamed over.
-bool DatabaseFilePresent(const std::string& path);
+// so that such a thing is never opened, which could block, nor renamed over. With info, the
+// file's own details when it is there (stat: a link is followed).
+bool DatabaseFilePresent(const std::string& path, struct stat* info = nullptr);
 
 // The folder of the downloaded data-set files, with a trailing "/":
 // KorvidFolder(Cache, "datasets/") (by default ~/.cache/korvid/datasets/). Not created here;

@@ -3,9 +3,14 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <future>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "common/errors.h"
 #include "dataset/database_path.h"
@@ -127,15 +132,97 @@ std::vector<std::string> SplitGenres(std::string_view genres) {
     return list;
 }
 
+// The before-open hook of the tests, taken under its lock by each open.
+std::mutex hook_mutex;
+std::shared_ptr<const std::function<void(const std::string&)>> before_sqlite_open;
+
+std::atomic<std::int64_t> open_limit_ms{DefaultOpenLimit.count()};
+std::atomic<int> opens_running{0};
+
+// "5 seconds", "1 second", "0.2 seconds".
+std::string SecondsText(std::chrono::milliseconds limit) {
+    const std::int64_t tenths = (limit.count() + 50) / 100;
+    std::string text = std::to_string(tenths / 10);
+    if (tenths % 10 != 0) {
+        text += "." + std::to_string(tenths % 10);
+    }
+    return text + (tenths == 10 ? " second" : " seconds");
+}
+
 }  // namespace
+
+DatabaseNotOpening::DatabaseNotOpening(const std::string& path, std::chrono::milliseconds limit)
+    : DatasetError(path + ": the film database did not open within " + SecondsText(limit)) {}
+
+std::chrono::milliseconds OpenLimit() {
+    return std::chrono::milliseconds(open_limit_ms.load());
+}
+
+void SetOpenLimit(std::chrono::milliseconds limit) {
+    open_limit_ms = (limit.count() > 0 ? limit : DefaultOpenLimit).count();
+}
+
+void SetBeforeSqliteOpen(std::function<void(const std::string& path)> hook) {
+    const std::lock_guard lock(hook_mutex);
+    before_sqlite_open =
+        hook ? std::make_shared<const std::function<void(const std::string&)>>(std::move(hook))
+             : nullptr;
+}
+
+int OpensRunning() {
+    return opens_running.load();
+}
+
+std::shared_ptr<const FilmDatabase> OpenFilmDatabase(const std::string& path,
+                                                     std::chrono::milliseconds answer_limit) {
+    using Opened = std::shared_ptr<const FilmDatabase>;
+    std::promise<Opened> promise;
+    std::future<Opened> opened = promise.get_future();
+    ++opens_running;
+    try {
+        std::thread([path, answer_limit, promise = std::move(promise)]() mutable {
+            {
+                // Gone at the end of this block: with it the database, when nobody waits.
+                std::promise<Opened> answer = std::move(promise);
+                try {
+                    answer.set_value(std::make_shared<const FilmDatabase>(path, answer_limit));
+                } catch (...) {
+                    answer.set_exception(std::current_exception());
+                }
+            }
+            --opens_running;
+        }).detach();
+    } catch (const std::system_error& error) {
+        --opens_running;
+        throw DatasetError(path + ": " + error.what());
+    }
+    const std::chrono::milliseconds limit = OpenLimit();
+    if (opened.wait_for(limit) != std::future_status::ready) {
+        throw DatabaseNotOpening(path, limit);
+    }
+    return opened.get();
+}
 
 FilmDatabase::FilmDatabase(const std::string& path, std::chrono::milliseconds answer_limit)
     : path_(path) {
-    // Anything but a regular file is refused before it is opened: a FIFO would block.
-    if (!DatabaseFilePresent(path)) {
+    // Anything but a regular file is refused before it is opened: a FIFO would block. No
+    // descriptor of Korvid's own is opened on it: closing one would end the locks that SQLite
+    // holds on the same file for the process's other connections.
+    struct stat info {};
+    if (!DatabaseFilePresent(path, &info)) {
         throw DatasetError(path + ": " + ErrnoText(ENOENT));
     }
-    SqliteConnection connection(path, SQLITE_OPEN_READONLY);
+    {
+        std::shared_ptr<const std::function<void(const std::string&)>> hook;
+        {
+            const std::lock_guard lock(hook_mutex);
+            hook = before_sqlite_open;
+        }
+        if (hook) {
+            (*hook)(path);
+        }
+    }
+    SqliteConnection connection(path, FileIdentity{info.st_dev, info.st_ino});
     ReadDefensively(connection.Get(), kMaxValueLength);
     auto deadline = std::make_unique<AnswerDeadline>(connection.Get(), answer_limit);
     const std::string not_ours = path + ": not a Korvid film database";

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -39,6 +40,22 @@ class DatabaseNotAnswering : public DatasetError {
 // How long one question to the film database may take; a database Korvid built answers in
 // milliseconds, so only a tampered or broken one reaches it.
 inline constexpr std::chrono::milliseconds AnswerLimit{5000};
+
+// The film database did not open within the open limit (OpenFilmDatabase): "PATH: the film
+// database did not open within 5 seconds". The site can answer instead.
+class DatabaseNotOpening : public DatasetError {
+  public:
+    DatabaseNotOpening(const std::string& path, std::chrono::milliseconds limit);
+};
+
+// How long a program waits for the film database to open. A file opens in milliseconds;
+// only a file system that does not answer (a network share, a stuck disk) reaches it.
+inline constexpr std::chrono::milliseconds DefaultOpenLimit{5000};
+// The open limit in force: DefaultOpenLimit unless SetOpenLimit changed it.
+std::chrono::milliseconds OpenLimit();
+// Another open limit from now on, for the whole process (tests shorten it); zero or less goes
+// back to DefaultOpenLimit.
+void SetOpenLimit(std::chrono::milliseconds limit);
 
 // One title's facts, as the files give them.
 struct FilmRecord {
@@ -110,8 +127,12 @@ class FilmDatabase {
     // Opens a database read-only. Raises DatasetError when the file is missing, unreadable,
     // not a regular file, or not a complete Korvid film database: every table it reads must
     // be a table defined as the build defines it (a database someone else made may hold
-    // anything). Each of the calls below that runs longer than answer_limit raises
-    // DatabaseNotAnswering, as does this opening.
+    // anything). The file is looked at (stat) before SQLite opens it by its path, and the file
+    // SQLite opened must be that one: a file put in its place meanwhile raises DatasetError
+    // ("the file was replaced while it was being opened"), and a FIFO put there never blocks
+    // (SqliteConnection). Each of the calls below that runs longer than answer_limit raises
+    // DatabaseNotAnswering, as does this opening. It runs on the caller's thread without a
+    // time limit of its own: a program that must not wait opens with OpenFilmDatabase.
     explicit FilmDatabase(const std::string& path,
                           std::chrono::milliseconds answer_limit = AnswerLimit);
     ~FilmDatabase();
@@ -149,5 +170,21 @@ class FilmDatabase {
     std::unique_ptr<StatementCache> statements_;
     std::unique_ptr<AnswerDeadline> deadline_;
 };
+
+// Opens the database at the path as FilmDatabase does, on a thread of its own, and waits up to
+// OpenLimit() for it. When the limit passes first, raises DatabaseNotOpening; the open goes on
+// on its own thread, which owns everything it uses, and drops the database when it ends, so
+// it touches nothing of the caller's. Any other failure is the open's own (DatasetError).
+std::shared_ptr<const FilmDatabase> OpenFilmDatabase(const std::string& path,
+                                                     std::chrono::milliseconds answer_limit =
+                                                         AnswerLimit);
+
+// How many opens of OpenFilmDatabase are still running, those given up on included.
+int OpensRunning();
+
+// For tests: runs on the opening thread between the first look at the file and SQLite's own
+// open of it, where another program may put another file at the path; an empty function
+// removes it.
+void SetBeforeSqliteOpen(std::function<void(const std::string& path)> hook);
 
 }  // namespace korvid::dataset

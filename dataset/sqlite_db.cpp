@@ -1,10 +1,78 @@
 #include "dataset/sqlite_db.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "dataset/film_database.h"
 
 namespace korvid::dataset {
+namespace {
+
+// SQLite's unix file layer opens every file through its "open" system call, which a program
+// may replace (sqlite3_vfs.xSetSystemCall, one table for the whole process). Korvid's
+// replacement is SQLite's own call; only while a thread opens a file it must check (the
+// connection with an expected file) it adds O_NONBLOCK, so that a FIFO never blocks, and
+// notes the descriptor, so that the file SQLite holds is known exactly. SQLite opens the main
+// database file in sqlite3_open_v2 itself, and no other file there.
+using OpenCall = int (*)(const char* path, int flags, int mode);
+OpenCall system_open = nullptr;
+// Where the check running on this thread notes the descriptor; null when none runs.
+thread_local int* checked_descriptor = nullptr;
+
+int OpenNoted(const char* path, int flags, int mode) {
+    int* const noted = checked_descriptor;
+    if (noted == nullptr) {
+        return system_open(path, flags, mode);
+    }
+    const int fd = system_open(path, flags | O_NONBLOCK, mode);
+    // SQLite opens /dev/null in place of a descriptor below 3, then the file again.
+    if (fd >= 0 && std::strcmp(path, "/dev/null") != 0) {
+        *noted = fd;
+    }
+    return fd;
+}
+
+bool InstallOpenNoted() {
+    sqlite3_initialize();
+    sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
+    if (vfs == nullptr || vfs->iVersion < 3 || vfs->xGetSystemCall == nullptr ||
+        vfs->xSetSystemCall == nullptr) {
+        return false;
+    }
+    system_open = reinterpret_cast<OpenCall>(vfs->xGetSystemCall(vfs, "open"));
+    return system_open != nullptr &&
+           vfs->xSetSystemCall(vfs, "open", reinterpret_cast<sqlite3_syscall_ptr>(&OpenNoted)) ==
+               SQLITE_OK;
+}
+
+// Installed before the first connection of the process opens, since every connection Korvid
+// makes starts here: the table is never changed while another thread reads it.
+bool OpenNotedInstalled() {
+    static const bool installed = InstallOpenNoted();
+    return installed;
+}
+
+// Notes the descriptor SQLite opens on this thread while it lives.
+class NoteOpen {
+  public:
+    explicit NoteOpen(int& fd) { checked_descriptor = &fd; }
+    ~NoteOpen() { checked_descriptor = nullptr; }
+    NoteOpen(const NoteOpen&) = delete;
+    NoteOpen& operator=(const NoteOpen&) = delete;
+};
+
+// The file at the path, or the one the descriptor holds: whether it is a regular file, and
+// which.
+std::optional<FileIdentity> RegularFile(int stat_result, const struct stat& info) {
+    if (stat_result != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    return FileIdentity{info.st_dev, info.st_ino};
+}
+
+}  // namespace
 
 void RaiseSqliteError(sqlite3* db, int code) {
     if ((code & 0xFF) == SQLITE_FULL) {
@@ -15,6 +83,44 @@ void RaiseSqliteError(sqlite3* db, int code) {
 }
 
 SqliteConnection::SqliteConnection(const std::string& path, int flags) {
+    OpenNotedInstalled();
+    Open(path, flags);
+}
+
+SqliteConnection::SqliteConnection(const std::string& path, const FileIdentity& expected) {
+    const bool noted = OpenNotedInstalled();
+    int fd = -1;
+    const std::string replaced = path + ": the file was replaced while it was being opened";
+    const auto at_path = [&path] {
+        struct stat info {};
+        const int result = ::stat(path.c_str(), &info);
+        return RegularFile(result, info);
+    };
+    try {
+        const NoteOpen note(fd);
+        Open(path, SQLITE_OPEN_READONLY);
+    } catch (const DatasetError&) {
+        // A FIFO opened without waiting fails in SQLite: say what happened, not its words.
+        if (at_path() != expected) {
+            throw DatasetError(replaced);
+        }
+        throw;
+    }
+    // No descriptor noted: SQLite took again one it kept of a connection closed earlier on the
+    // same file (a file opened and checked before, so no FIFO), chosen by the path's file as it
+    // looked then; or the open call could not be replaced. The path's file then stands in for
+    // it.
+    struct stat info {};
+    const std::optional<FileIdentity> opened =
+        noted && fd >= 0 ? RegularFile(::fstat(fd, &info), info) : at_path();
+    if (opened != expected) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw DatasetError(replaced);
+    }
+}
+
+void SqliteConnection::Open(const std::string& path, int flags) {
     const int code = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
     if (code != SQLITE_OK) {
         // The system's own words where it refused ("permission denied"), rather than

@@ -4,6 +4,7 @@
 // the database's own message.
 
 #include <sqlite3.h>
+#include <sys/types.h>
 
 #include <atomic>
 #include <chrono>
@@ -18,10 +19,24 @@ namespace korvid::dataset {
 
 [[noreturn]] void RaiseSqliteError(sqlite3* db, int code);
 
+// A file as the system tells it apart from every other file there is now.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 class SqliteConnection {
   public:
     // flags as for sqlite3_open_v2. Raises DatasetError when the file cannot be opened.
     SqliteConnection(const std::string& path, int flags);
+    // Opens read-only the regular file `expected`, which the caller found at the path. SQLite
+    // opens the file by its path again (after following its links), so another program may
+    // have put something else there meanwhile: SQLite's own open of it does not wait (a FIFO
+    // put there fails at once instead of blocking), and the file SQLite holds open is compared
+    // with `expected`. Anything else raises DatasetError "PATH: the file was replaced while it
+    // was being opened".
+    SqliteConnection(const std::string& path, const FileIdentity& expected);
     ~SqliteConnection();
     SqliteConnection(const SqliteConnection&) = delete;
     SqliteConnection& operator=(const SqliteConnection&) = delete;
@@ -34,6 +49,8 @@ class SqliteConnection {
     sqlite3* Release();
 
   private:
+    void Open(const std::string& path, int flags);
+
     sqlite3* db_ = nullptr;
 };
 

@@ -256,8 +256,8 @@ Tmovieform::Tmovieform(TIMDBImport& importer, Prompts& prompts, std::string app_
       host_(std::move(host)),
       download_wait_(*this) {
     setObjectName("movieform");
-    film_data_ =
-        new TLocalFilmData(importer_, *this, [this](const std::string& text) { SetStatus(text); });
+    film_data_ = new TLocalFilmData(importer_, *this, download_wait_,
+                                    [this](const std::string& text) { SetStatus(text); });
     // The search that led to the offer of the film data answers again once the data is there.
     film_data_->SetRetry([this] {
         if (!Title->text().isEmpty() && !download_wait_.Running()) {

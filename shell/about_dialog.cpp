@@ -96,7 +96,7 @@ std::string FilmDataStateText(const FilmDataPlaces& places) {
     }
     dataset::DatabaseStatus status;
     try {
-        status = dataset::FilmDatabase(db_path).Status();
+        status = dataset::OpenFilmDatabase(db_path)->Status();
     } catch (const dataset::DatasetError& error) {
         return std::string("The film database cannot be read: ") + error.what();
     }

@@ -5,6 +5,7 @@
 #include <QMetaObject>
 
 #include "common/errors.h"
+#include "shell/download_wait.h"
 #include "shell/png_image.h"
 
 namespace korvid {
@@ -20,7 +21,12 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
     }
 }
 
+// Never in the middle of a lookup: the box waits for its end (shell/download_wait.h).
 void TApplication::ShowError(std::exception_ptr error) {
+    DownloadWait::AfterAnyDownload([this, error = std::move(error)] { ShowErrorNow(error); });
+}
+
+void TApplication::ShowErrorNow(const std::exception_ptr& error) {
     std::string text;
     try {
         std::rethrow_exception(error);

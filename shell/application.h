@@ -1,7 +1,8 @@
 #pragma once
 // The application object of the desktop program. Its notify() is the message loop's error
 // box: an error that leaves an event handler is shown with its text (error icon, one OK
-// button) and the program goes on; SilentAbort is swallowed without a word.
+// button) and the program goes on; SilentAbort is swallowed without a word. While a lookup
+// of the main window runs, the box waits until it has ended (DownloadWait::AfterAnyDownload).
 //
 // Qt Widgets is built without exception support, so an error must not unwind through its
 // frames: every handler the windows connect is entered through Guarded(), which catches at
@@ -36,6 +37,7 @@ class TApplication : public QApplication {
 
   private:
     void ShowError(std::exception_ptr error);
+    void ShowErrorNow(const std::exception_ptr& error);
 
     Prompts* prompts_ = nullptr;
 };

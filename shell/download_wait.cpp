@@ -6,6 +6,9 @@
 #include <QKeyEvent>
 #include <QMetaObject>
 #include <algorithm>
+#include <utility>
+
+#include "shell/application.h"
 
 namespace korvid {
 
@@ -90,24 +93,57 @@ bool DownloadWait::DeferClose() {
     return running_;
 }
 
+void DownloadWait::AfterDownload(std::function<void()> work) {
+    if (running_) {
+        held_.push_back(std::move(work));
+    } else {
+        work();
+    }
+}
+
+void DownloadWait::AfterAnyDownload(std::function<void()> work) {
+    if (running_wait_ != nullptr) {
+        running_wait_->AfterDownload(std::move(work));
+    } else {
+        work();
+    }
+}
+
 DownloadWait::Scope::Scope(DownloadWait& wait) : wait_(wait), outer_(wait.running_) {
     if (!outer_) {
         wait_.running_ = true;
         wait_.cancel_requested_ = false;
+        if (running_wait_ == nullptr) {
+            running_wait_ = &wait_;
+        }
     }
 }
 
 // A close request that came meanwhile is carried out from the message loop's next turn, once
-// the download's caller has returned.
+// the download's caller has returned; then the work held meanwhile, each piece on its own,
+// so that one that fails (its error box) leaves the others to run.
 DownloadWait::Scope::~Scope() {
     if (outer_) {
         return;
     }
     wait_.running_ = false;
     wait_.cancel_requested_ = false;
+    if (running_wait_ == &wait_) {
+        running_wait_ = nullptr;
+    }
     if (wait_.close_requested_) {
         wait_.close_requested_ = false;
         QMetaObject::invokeMethod(&wait_.window_, &QWidget::close, Qt::QueuedConnection);
+    }
+    if (!wait_.held_.empty()) {
+        QMetaObject::invokeMethod(
+            &wait_.window_,
+            [wait = &wait_, held = std::exchange(wait_.held_, {})]() mutable {
+                for (std::function<void()>& work : held) {
+                    RunGuarded([&] { wait->AfterDownload(std::move(work)); });
+                }
+            },
+            Qt::QueuedConnection);
     }
 }
 

@@ -15,20 +15,22 @@
 
 namespace korvid {
 
-TLocalFilmData::TLocalFilmData(TIMDBImport& importer, QWidget& window, StatusCallback status)
+TLocalFilmData::TLocalFilmData(TIMDBImport& importer, QWidget& window, DownloadWait& wait,
+                               StatusCallback status)
     : QObject(&window),
       importer_(importer),
       window_(window),
+      wait_(wait),
       status_(std::move(status)),
       places_(FilmDataPlaces::FromEnvironment()),
       offer_(
           importer.UserPrompts(),
           [this] { return !importer_.HasFilmDatabase() && !UpdateRunning(); },
           [this] { return DatabaseThere() && watch_ ? watch_->Problem() : std::string(); },
-          // Started from the message loop's next turn, once the lookup has returned.
+          // Started once the lookup that made the offer has returned.
           [this] {
               retry_pending_ = true;
-              QMetaObject::invokeMethod(this, &TLocalFilmData::StartUpdate, Qt::QueuedConnection);
+              StartUpdate();
           },
           [this] { return UpdateRunning() ? update_->Stage() : std::string(); }) {
     importer_.SetPrompts(offer_);
@@ -112,6 +114,10 @@ void TLocalFilmData::StartUpdate() {
 }
 
 void TLocalFilmData::StartUpdateFrom(const std::string& source) {
+    wait_.AfterDownload([this, source] { OpenUpdate(source); });
+}
+
+void TLocalFilmData::OpenUpdate(const std::string& source) {
     if (update_) {
         if (update_->Running()) {
             update_->raise();
@@ -130,7 +136,9 @@ void TLocalFilmData::StartUpdateFrom(const std::string& source) {
     options.db_path = places_.db_path;
     update_ = new TUpdateDialog(std::move(options), &window_);
     update_->setAttribute(Qt::WA_DeleteOnClose);
-    connect(update_, &TUpdateDialog::Ended, this, &TLocalFilmData::UpdateEnded);
+    connect(update_, &TUpdateDialog::Ended, this, [this](TUpdateWorker::End end) {
+        wait_.AfterDownload([this, end] { UpdateEnded(end); });
+    });
     update_->show();
 }
 

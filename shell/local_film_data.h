@@ -2,7 +2,9 @@
 // The window's side of the local film data: where the database and the downloads live, the
 // offer of the film data after the site's browser check, About Korvid, and the update run
 // from the window. Keeping the database in step with its file and falling back to the site
-// are the core's (client/database_watch), forwarded here for the window.
+// are the core's (client/database_watch), forwarded here for the window. Nothing here changes
+// the importer's database or opens a dialog in the middle of a lookup: the start and the end
+// of an update wait for the window's lookup to end (DownloadWait::AfterDownload).
 
 #include <QObject>
 #include <QPointer>
@@ -11,6 +13,7 @@
 #include <string>
 
 #include "client/database_watch.h"
+#include "shell/download_wait.h"
 #include "shell/film_data_offer.h"
 #include "shell/film_data_places.h"
 #include "shell/update_worker.h"
@@ -30,8 +33,10 @@ class TLocalFilmData : public QObject {
     using StatusCallback = std::function<void(const std::string&)>;
 
     // Puts the film data offer in front of the importer's prompts while it lives. The
-    // window is the dialogs' parent; status shows a text in its status bar.
-    TLocalFilmData(TIMDBImport& importer, QWidget& window, StatusCallback status);
+    // window is the dialogs' parent, and wait how it waits for its lookups; status shows a
+    // text in its status bar.
+    TLocalFilmData(TIMDBImport& importer, QWidget& window, DownloadWait& wait,
+                   StatusCallback status);
     ~TLocalFilmData() override;
     TLocalFilmData(const TLocalFilmData&) = delete;
     TLocalFilmData& operator=(const TLocalFilmData&) = delete;
@@ -54,7 +59,8 @@ class TLocalFilmData : public QObject {
 
     // About Korvid, opened by the Help! button (or raised when it is open).
     void ShowAbout();
-    // Gets or updates the film data on a worker thread, with its progress dialog.
+    // Gets or updates the film data on a worker thread, with its progress dialog; asked for
+    // during a lookup, once the lookup has ended.
     void StartUpdate();
     // The same with the files read from a folder (as --from FOLDER).
     void StartUpdateFrom(const std::string& source);
@@ -66,11 +72,14 @@ class TLocalFilmData : public QObject {
 
   private:
     bool DatabaseThere() const;
+    void OpenUpdate(const std::string& source);
+    // The update's end, once no lookup runs: the new database answers from now on.
     void UpdateEnded(TUpdateWorker::End end);
     void FilmDataRemoved();
 
     TIMDBImport& importer_;
     QWidget& window_;
+    DownloadWait& wait_;
     StatusCallback status_;
     FilmDataPlaces places_;
     FilmDataOffer offer_;

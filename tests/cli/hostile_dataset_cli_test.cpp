@@ -1,7 +1,8 @@
 // korvid-cli with a film database path someone else prepared: special files at the path are
 // refused by search, dataset status and dataset update before anything is opened, read or
-// built; the status shows the database's texts as search shows page text; an update from
-// files of far fewer rows keeps the old database unless forced.
+// built; a database that does not open in time ends the command with an error; the status
+// shows the database's texts as search shows page text; an update from files of far fewer
+// rows keeps the old database unless forced.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include "tests/cli/in_process.h"
 #include "tests/dataset/dataset_files.h"
 #include "tests/support/fifo_guard.h"
+#include "tests/support/held_open.h"
 #include "tests/support/local_films.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
@@ -83,6 +85,28 @@ TEST_F(HostileDatasetCliTest, SpecialFilesAtTheDatabasePathAreRefusedBeforeAnyWo
             ASSERT_EQ(::lstat(path.c_str(), &info), 0);
             EXPECT_TRUE(is_kind(info.st_mode));
         }
+    }
+}
+
+// A database that does not open within the open limit (on a file system that does not
+// answer) ends the command with an error instead of a wait.
+TEST_F(HostileDatasetCliTest, ADatabaseThatDoesNotOpenInTimeEndsTheCommandWithAnError) {
+    const std::string db = dir_.File("films.sqlite");
+    ASSERT_EQ(RunInProcess({"dataset", "update", "--from",
+                            Sources("good", test_support::LocalFilmRows), "--db", db})
+                  .exit_code,
+              0);
+    const test_support::HeldOpen held(std::chrono::milliseconds(200));
+    const std::vector<std::pair<std::vector<std::string>, int>> commands = {
+        {{"search", "--db", db, "alien"}, 3},
+        {{"dataset", "status", "--db", db}, 1},
+    };
+    for (const auto& [args, exit_code] : commands) {
+        SCOPED_TRACE(args.front());
+        const auto run = RunInProcess(args);
+        EXPECT_EQ(run.exit_code, exit_code);
+        EXPECT_THAT(run.err, HasSubstr("korvid-cli: " + db +
+                                       ": the film database did not open within 0.2 seconds\n"));
     }
 }
 

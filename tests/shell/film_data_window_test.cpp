@@ -21,14 +21,18 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "client/film_data_disk.h"
 #include "client/http.h"
+#include "common/errors.h"
 #include "dataset/database_build.h"
 #include "dataset/film_database.h"
 #include "dataset/sqlite_db.h"
@@ -43,6 +47,8 @@
 #include "shell/update_dialog.h"
 #include "shell/user_settings.h"
 #include "tests/dataset/dataset_files.h"
+#include "tests/support/fifo_guard.h"
+#include "tests/support/held_open.h"
 #include "tests/support/local_films.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/scripted_prompts.h"
@@ -88,8 +94,9 @@ test_support::DatasetRows RenamedRows() {
     return rows;
 }
 
-// A loopback site that answers every search with one answer, and serves the five data-set
-// files of a folder at /datasets/ as a file server does, slowly when asked.
+// A loopback site that answers every search with one answer, and a server of its own that
+// serves the five data-set files of a folder at /datasets/ as a file server does, slowly when
+// asked. Each runs a test's step, when it has one, before it answers.
 class FilmDataSite {
   public:
     explicit FilmDataSite(const std::string& dataset_folder) {
@@ -99,11 +106,20 @@ class FilmDataSite {
     }
 
     std::string HostPort() const { return server_.HostPort(); }
-    std::string DatasetsUrl() const { return server_.BaseUrl() + "/datasets/"; }
+    std::string DatasetsUrl() const { return datasets_server_.BaseUrl() + "/datasets/"; }
 
     void AnswerSearchesWith(HttpResponse answer) {
         std::lock_guard lock(mutex_);
         search_answer_ = std::move(answer);
+    }
+    // Runs on the server's thread before each answer; an empty function ends that.
+    void BeforeSearchAnswers(std::function<void()> step) {
+        std::lock_guard lock(mutex_);
+        before_search_ = std::move(step);
+    }
+    void BeforeDatasetAnswers(std::function<void()> step) {
+        std::lock_guard lock(mutex_);
+        before_dataset_ = std::move(step);
     }
     // Each data-set answer in pieces of this size with this pause before each.
     void Slow(std::size_t piece, std::chrono::milliseconds delay) {
@@ -114,9 +130,18 @@ class FilmDataSite {
 
   private:
     HttpResponse Answer(const HttpRequest& request) {
-        std::lock_guard lock(mutex_);
         const std::string prefix = "/datasets/";
-        if (request.target.rfind(prefix, 0) != 0) {
+        const bool dataset = request.target.rfind(prefix, 0) == 0;
+        std::function<void()> step;
+        {
+            std::lock_guard lock(mutex_);
+            step = dataset ? before_dataset_ : before_search_;
+        }
+        if (step) {
+            step();
+        }
+        std::lock_guard lock(mutex_);
+        if (!dataset) {
             return search_answer_;
         }
         const auto file = files_.find(request.target.substr(prefix.size()));
@@ -135,7 +160,10 @@ class FilmDataSite {
     HttpResponse search_answer_ = HttpResponse::WithStatus(404, "Not Found", "");
     std::size_t piece_ = 0;
     std::chrono::milliseconds delay_{0};
+    std::function<void()> before_search_;
+    std::function<void()> before_dataset_;
     LoopbackServer server_{[this](const HttpRequest& request) { return Answer(request); }};
+    LoopbackServer datasets_server_{[this](const HttpRequest& request) { return Answer(request); }};
 };
 
 // About's dates read the same on every machine: Central European Time, in English.
@@ -459,6 +487,50 @@ TEST_F(FilmDataWindowTest, TheSearchThatLedToTheOfferAnswersOnceTheDataIsThere) 
     EXPECT_EQ(form_.Label4->text(), "Year : 2004");
 }
 
+// An update that ends in the middle of a lookup, and an error box asked for then: the window
+// takes its events during the lookup's download, so the update's end, queued by its worker,
+// reaches the window inside the lookup's progress callback. The importer's database changes,
+// and the box opens, only once the lookup has returned.
+TEST_F(FilmDataWindowTest, AnUpdateThatEndsDuringALookupChangesTheDatabaseOnlyAfterIt) {
+    site_.AnswerSearchesWith(HttpResponse::Ok("<html><head><title>The nothing</title>"));
+    test_support::Gate search_asked;
+    test_support::Gate update_ended;
+    // The update starts its downloads once the lookup has asked the site ...
+    site_.BeforeDatasetAnswers([&] { search_asked.Wait(); });
+    // ... and the site answers the lookup once the update has ended.
+    site_.BeforeSearchAnswers([&] {
+        search_asked.Open();
+        TApplication::ReportErrorLater(std::make_exception_ptr(FileCreateError("/x/y.xml")));
+        update_ended.Wait();
+    });
+    TUpdateDialog* update = StartUpdate();
+    ASSERT_NE(update, nullptr);
+    QObject::connect(
+        &update->Worker(), &TUpdateWorker::Finished, &update->Worker(),
+        [&] { update_ended.Open(); }, Qt::DirectConnection);
+    bool ended_during_lookup = false;
+    bool database_at_the_end = true;
+    QObject::connect(update, &TUpdateDialog::Ended, update, [&] {
+        ended_during_lookup = form_.LookupRunning();
+        database_at_the_end = importer_.HasFilmDatabase();
+    });
+
+    form_.Title->setText("joelle");
+    form_.Button1Click();
+    EXPECT_TRUE(ended_during_lookup);
+    EXPECT_FALSE(database_at_the_end);
+    EXPECT_FALSE(importer_.HasFilmDatabase());
+    EXPECT_EQ(Status(), "No film found");
+    EXPECT_TRUE(prompts_.errors.empty());
+
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(importer_.HasFilmDatabase());
+    EXPECT_EQ(Status(), "The film data is ready: lookups answer from it");
+    EXPECT_THAT(prompts_.errors, ElementsAre("Cannot create file /x/y.xml"));
+    site_.BeforeSearchAnswers({});
+    site_.BeforeDatasetAnswers({});
+}
+
 // A lookup while the first download runs says the film data is on its way.
 TEST_F(FilmDataWindowTest, ALookupDuringTheFirstDownloadSaysTheFilmDataIsOnItsWay) {
     HttpResponse check = HttpResponse::WithStatus(202, "Accepted", "");
@@ -580,6 +652,60 @@ TEST_F(FilmDataWindowTest, ADatabaseThatAppearsIsReplacedOrIsRemovedIsFollowedAt
     EXPECT_THAT(Status(), StartsWith("No film found (from the site: "));
     EXPECT_TRUE(prompts_.messages.empty());
 }
+
+// What keeps the database from opening at once, and what the lookup then says.
+struct OpenCase {
+    const char* name;
+    // Puts it at the path; the lookups that follow run while it is in force.
+    std::function<std::unique_ptr<test_support::HeldOpen>(const std::string& path)> put;
+    std::string note;  // after the path
+};
+
+void PrintTo(const OpenCase& open_case, std::ostream* out) {
+    *out << open_case.name;
+}
+
+class OpenCaseTest : public FilmDataWindowTest, public ::testing::WithParamInterface<OpenCase> {};
+
+// The window waits for its database no longer than the open limit, and never on a FIFO: the
+// site answers, and the file is not tried again until it changes.
+TEST_P(OpenCaseTest, TheSiteAnswersAndTheFileIsLeftAloneUntilItChanges) {
+    site_.AnswerSearchesWith(HttpResponse::Ok("<html><head><title>The nothing</title>"));
+    test_support::FifoGuard guard(DbPath());
+    {
+        PutDatabase(test_support::LocalFilmRows);
+        const std::unique_ptr<test_support::HeldOpen> held = GetParam().put(DbPath());
+        const std::string status = "No film found (from the site: " + DbPath() + GetParam().note + ")";
+        Search("joelle");
+        EXPECT_EQ(Status(), status);
+        Search("joelle");
+        EXPECT_EQ(Status(), status);
+        EXPECT_LE(dataset::OpensRunning(), 1);
+    }
+    // An open given up on has ended on its own and left the importer alone.
+    EXPECT_TRUE(test_support::HeldOpen::WaitForOpens());
+    EXPECT_FALSE(importer_.HasFilmDatabase());
+    EXPECT_FALSE(guard.Released()) << "blocked on the FIFO";
+    EXPECT_TRUE(prompts_.errors.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OpenCaseTest,
+    ::testing::Values(
+        OpenCase{"AFifo",
+                 [](const std::string& path) {
+                     EXPECT_EQ(::unlink(path.c_str()), 0);
+                     EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+                     return std::unique_ptr<test_support::HeldOpen>();
+                 },
+                 ": a FIFO, not a film database file"},
+        OpenCase{"AnOpenThatDoesNotEnd",
+                 [](const std::string&) {
+                     return std::make_unique<test_support::HeldOpen>(
+                         std::chrono::milliseconds(200));
+                 },
+                 ": the film database did not open within 0.2 seconds"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FilmDataWindowTest, ADatabaseThatFailsDuringALookupGivesWayToTheSite) {
     PutDatabase(test_support::LocalFilmRows);
