@@ -279,8 +279,9 @@ struct DatasetCommand {
         update
             ->add_option("--from", update_options.from,
                          "another base address, or a local folder holding the files "
-                         "(title.akas may be missing there)")
+                         "(title.akas may be missing there); default $KORVID_DATASETS_URL")
             ->type_name("SOURCE")
+            ->envname("KORVID_DATASETS_URL")
             // An empty value would quietly mean the official address.
             ->check(CLI::Validator(
                 [](const std::string& value) {

@@ -98,11 +98,14 @@ TEST_F(DatasetCliTest, UpdateThenStatusTellWhatTheDatabaseHolds) {
     EXPECT_THAT(text.out, HasSubstr(dataset::CreditLine));
 }
 
-TEST_F(DatasetCliTest, TheDbOptionComesBeforeTheEnvironment) {
+TEST_F(DatasetCliTest, TheOptionsComeBeforeTheEnvironment) {
+    // KORVID_DATASETS_URL stands for --from, and --from for it.
+    ScopedEnv source_env{"KORVID_DATASETS_URL", From()};
     TempDir other;
-    const auto update =
-        RunInProcess({"dataset", "update", "--from", From(), "--db", other.File("mine.sqlite")});
+    const auto update = RunInProcess({"dataset", "update", "--db", other.File("mine.sqlite")});
     ASSERT_EQ(update.exit_code, 0) << update.err;
+    const auto gone = RunInProcess({"dataset", "update", "--from", site_->BaseUrl() + "/gone/"});
+    EXPECT_EQ(gone.err, "korvid-cli: title.basics.tsv.gz: the site answered 404\n");
     EXPECT_TRUE(test_support::FileExists(other.File("mine.sqlite")));
     EXPECT_FALSE(test_support::FileExists(Db()));
     EXPECT_EQ(RunInProcess({"dataset", "status", "--db", other.File("mine.sqlite")}).exit_code, 0);
