@@ -31,14 +31,14 @@ check() {
 }
 
 check korvid-cli "korvid-cli" "$cli"
-for command in search tag show-tag scan undo-rename dataset "dataset update" "dataset status"; do
+for command in search tag show-tag scan undo-rename dataset "dataset update" "dataset status" "dataset remove"; do
     # shellcheck disable=SC2086
     check korvid-cli "korvid-cli $command" "$cli" $command
 done
 check korvid korvid env -u DISPLAY -u WAYLAND_DISPLAY "$gui"
 
 # Every command of korvid-cli has a section of its own.
-for command in search tag show-tag scan undo-rename "dataset update" "dataset status"; do
+for command in search tag show-tag scan undo-rename "dataset update" "dataset status" "dataset remove"; do
     grep -qE "^## $command( |$)" "$man/korvid-cli.1.scd" ||
         { echo "FAIL: korvid-cli $command has no section"; failed=1; }
 done
