@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "korvid_version.h"
@@ -50,34 +51,26 @@ TEST(CommandLine, EveryCommandHasItsHelpAndTheVersionIsTheProjects) {
         EXPECT_EQ(RunInProcess({command, "-h"}).out, help.out);
     }
     EXPECT_NE(RunInProcess({"--help"}).out.find("show-tag"), std::string::npos);
+    // The help says first what answers today (the film database), and -d names the cover only
+    // for the command that fetches one: what each help has and lacks.
+    for (const auto& [args, has, lacks] :
+         std::vector<std::tuple<std::vector<std::string>, std::string, std::string>>{
+             {{"--help"}, "Looks up films by title in the local film database", "on the site by"},
+             {{"search", "--help"}, "(in the film database, else on the site)", "on the site by"},
+             {{"search", "--help"}, "the folder for the temporary page and the cover",
+              "fetches no"},
+             {{"scan", "--help"}, "the temporary page (a scan fetches no cover)", "and the cover"},
+             {{"tag", "--help"}, "the temporary page (a tag fetches no cover)", "and the cover"}}) {
+        const std::string help = RunInProcess(args).out;
+        EXPECT_NE(help.find(has), std::string::npos) << help;
+        EXPECT_EQ(help.find(lacks), std::string::npos) << help;
+    }
     for (const std::string flag : {"-V", "--version"}) {
         EXPECT_EQ(RunInProcess({flag}).out, "korvid-cli (Korvid " KORVID_VERSION ")\n");
     }
     std::ifstream readme(KORVID_SOURCE_DIR "/README.md");
     const std::string text((std::istreambuf_iterator<char>(readme)), {});
     EXPECT_NE(text.find("Korvid " KORVID_VERSION), std::string::npos) << "README's version";
-}
-
-// The help says first what answers today (the film database), and -d names the cover only
-// for the command that fetches one.
-TEST(CommandLine, EachHelpSaysWhatItsCommandDoes) {
-    struct Case {
-        std::vector<std::string> args;
-        const char* has;
-        const char* lacks;
-    };
-    const Case cases[] = {
-        {{"--help"}, "Looks up films by title in the local film database", "on the site by"},
-        {{"search", "--help"}, "(in the film database, else on the site)", "on the site by"},
-        {{"search", "--help"}, "the folder for the temporary page and the cover", "fetches no"},
-        {{"scan", "--help"}, "the temporary page (a scan fetches no cover)", "and the cover"},
-        {{"tag", "--help"}, "the temporary page (a tag fetches no cover)", "and the cover"},
-    };
-    for (const Case& c : cases) {
-        const std::string help = RunInProcess(c.args).out;
-        EXPECT_NE(help.find(c.has), std::string::npos) << help;
-        EXPECT_EQ(help.find(c.lacks), std::string::npos) << help;
-    }
 }
 
 TEST(CommandLine, AUsageErrorIsOneLineNamingTheHelpToRead) {

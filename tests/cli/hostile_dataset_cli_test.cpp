@@ -40,6 +40,12 @@ class HostileDatasetCliTest : public ::testing::Test {
         test_support::WriteDataset(folder, rows);
         return folder;
     }
+    // Builds the database at the path from the local films; the exit code.
+    int Built(const std::string& db) {
+        return RunInProcess({"dataset", "update", "--from",
+                             Sources("good", test_support::LocalFilmRows), "--db", db})
+            .exit_code;
+    }
     std::int64_t Titles(const std::string& db) {
         const auto status = RunInProcess({"dataset", "status", "--json", "--db", db});
         return nlohmann::json::parse(status.out).value("titles", std::int64_t{-1});
@@ -92,16 +98,10 @@ TEST_F(HostileDatasetCliTest, SpecialFilesAtTheDatabasePathAreRefusedBeforeAnyWo
 // answer) ends the command with an error instead of a wait.
 TEST_F(HostileDatasetCliTest, ADatabaseThatDoesNotOpenInTimeEndsTheCommandWithAnError) {
     const std::string db = dir_.File("films.sqlite");
-    ASSERT_EQ(RunInProcess({"dataset", "update", "--from",
-                            Sources("good", test_support::LocalFilmRows), "--db", db})
-                  .exit_code,
-              0);
+    ASSERT_EQ(Built(db), 0);
     const test_support::HeldOpen held(std::chrono::milliseconds(200));
-    const std::vector<std::pair<std::vector<std::string>, int>> commands = {
-        {{"search", "--db", db, "alien"}, 3},
-        {{"dataset", "status", "--db", db}, 1},
-    };
-    for (const auto& [args, exit_code] : commands) {
+    for (const auto& [args, exit_code] : std::vector<std::pair<std::vector<std::string>, int>>{
+             {{"search", "--db", db, "alien"}, 3}, {{"dataset", "status", "--db", db}, 1}}) {
         SCOPED_TRACE(args.front());
         const auto run = RunInProcess(args);
         EXPECT_EQ(run.exit_code, exit_code);
@@ -112,10 +112,7 @@ TEST_F(HostileDatasetCliTest, ADatabaseThatDoesNotOpenInTimeEndsTheCommandWithAn
 
 TEST_F(HostileDatasetCliTest, StatusShowsTheDatabasesTextsAsSearchShowsPageText) {
     const std::string db = dir_.File("films\x1b[2J.sqlite");
-    ASSERT_EQ(RunInProcess({"dataset", "update", "--from",
-                            Sources("good", test_support::LocalFilmRows), "--db", db})
-                  .exit_code,
-              0);
+    ASSERT_EQ(Built(db), 0);
     {
         dataset::SqliteConnection connection(db, SQLITE_OPEN_READWRITE);
         connection.Exec(
@@ -146,10 +143,7 @@ TEST_F(HostileDatasetCliTest, StatusShowsTheDatabasesTextsAsSearchShowsPageText)
 
 TEST_F(HostileDatasetCliTest, AnUpdateFromFarSmallerFilesKeepsTheOldDatabaseUnlessForced) {
     const std::string db = dir_.File("films.sqlite");
-    ASSERT_EQ(RunInProcess({"dataset", "update", "--from",
-                            Sources("good", test_support::LocalFilmRows), "--db", db})
-                  .exit_code,
-              0);
+    ASSERT_EQ(Built(db), 0);
     const std::int64_t titles = Titles(db);
     ASSERT_GT(titles, 2);
 

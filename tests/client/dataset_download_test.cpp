@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "client/film_data_disk.h"
 #include "common/file_descriptor.h"
 #include "dataset/database_schema.h"
 #include "dataset/film_database.h"
@@ -183,6 +184,13 @@ class DatasetUpdateTest : public ::testing::Test {
 };
 
 TEST_F(DatasetUpdateTest, DownloadsTheSixFilesAndBuildsTheDatabase) {
+    // Without room, the update is refused before anything is fetched.
+    DatasetDownloadOptions no_room = Options();
+    no_room.free_space = [](const std::string&) { return std::uint64_t{1} << 30; };
+    EXPECT_THROW(UpdateDatasets(no_room), NotEnoughDisk);
+    EXPECT_THAT(FailedUpdate(no_room), HasSubstr("1.1 GB is free"));
+    EXPECT_EQ(server_.RequestCount(), 0u);
+
     const DatasetUpdateReport report = UpdateDatasets(Options());
     ASSERT_EQ(report.files.size(), 6u);
     for (const UpdatedFile& file : report.files) {
@@ -240,26 +248,11 @@ TEST_F(DatasetUpdateTest, WithEveryFileUnchangedTheDatabaseIsKeptWithoutABuild) 
     EXPECT_TRUE(elsewhere.rebuilt);
 }
 
+// The progress tells the bytes held from before apart from those received: a resumed part's,
+// and at each file's end its whole size, also for a copy found unchanged.
 TEST_F(DatasetUpdateTest, ACutDownloadResumesWithARangeRequest) {
     const std::string name = "title.principals.tsv.gz";
     const std::size_t cut = server_.Gzip(name).size() / 2;
-    server_.Cut(name, cut, 1);
-    UpdateDatasets(Options());
-
-    const std::vector<HttpRequest> requests = server_.RequestsFor(name);
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].Header("Range"), "");
-    EXPECT_EQ(requests[1].Header("Range"), "bytes=" + std::to_string(cut) + "-");
-    EXPECT_FALSE(requests[1].Header("If-Range").empty());
-    EXPECT_EQ(ReadFileBytes(cache_.File(name)), server_.Gzip(name));
-    EXPECT_FALSE(test_support::FileExists(cache_.File(name + ".part")));
-}
-
-// The progress tells the bytes held from before apart from those received: a resumed part's,
-// and at each file's end its whole size, also for a copy found unchanged.
-TEST_F(DatasetUpdateTest, TheProgressTellsTheBytesHeldFromBefore) {
-    const std::string name = "title.principals.tsv.gz";
-    const std::uint64_t cut = server_.Gzip(name).size() / 2;
     server_.Cut(name, cut, 1);
     std::set<std::uint64_t> held;
     std::map<std::string, UpdateProgress> last;
@@ -273,6 +266,15 @@ TEST_F(DatasetUpdateTest, TheProgressTellsTheBytesHeldFromBefore) {
         }
     };
     UpdateDatasets(options);
+
+    const std::vector<HttpRequest> requests = server_.RequestsFor(name);
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].Header("Range"), "");
+    EXPECT_EQ(requests[1].Header("Range"), "bytes=" + std::to_string(cut) + "-");
+    EXPECT_FALSE(requests[1].Header("If-Range").empty());
+    EXPECT_EQ(ReadFileBytes(cache_.File(name)), server_.Gzip(name));
+    EXPECT_FALSE(test_support::FileExists(cache_.File(name + ".part")));
+
     for (const UpdatedFile& file : UpdateDatasets(options).files) {
         EXPECT_EQ(last[file.name].held, file.size) << file.name;
     }

@@ -27,7 +27,7 @@ struct MeterCase {
     std::vector<Report> reports;
     std::string step;
     std::string detail;
-    std::optional<double> fraction;
+    std::optional<double> fraction;  // none: no bar
 };
 
 UpdateProgress Progress(Step step, const char* file, std::uint64_t bytes, std::uint64_t total,
@@ -49,10 +49,7 @@ TEST_P(UpdateMeterTest, TellsTheStepTheBytesTheRateTheTimeLeftAndTheBar) {
     }
     EXPECT_EQ(meter.StepText(), GetParam().step);
     EXPECT_EQ(meter.DetailText(), GetParam().detail);
-    ASSERT_EQ(meter.Fraction().has_value(), GetParam().fraction.has_value());
-    if (GetParam().fraction) {
-        EXPECT_DOUBLE_EQ(*meter.Fraction(), *GetParam().fraction);
-    }
+    EXPECT_DOUBLE_EQ(meter.Fraction().value_or(-1), GetParam().fraction.value_or(-1));
 }
 
 // The files of these downloads are expected at 215 MB (basics), 8 MB (ratings) and 1,500 MB

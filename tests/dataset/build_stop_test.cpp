@@ -44,14 +44,6 @@ test_support::DatasetRows ManyTitles() {
     return rows;
 }
 
-std::set<std::string> Files(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.insert(entry.path().filename().string());
-    }
-    return names;
-}
-
 // The stop is asked from another thread once the build tells the phase (and file) wanted.
 TEST(BuildStop, EndsTheBuildInEachPhaseAndKeepsTheOldDatabase) {
     TempDir dir;
@@ -82,7 +74,7 @@ TEST(BuildStop, EndsTheBuildInEachPhaseAndKeepsTheOldDatabase) {
         EXPECT_THROW(BuildDatabase(sources, db_path, progress, stop.get_token()), BuildCancelled)
             << point.file_number;
         EXPECT_EQ(ReadFileBytes(db_path), "the old database");
-        EXPECT_EQ(Files(data.Path()), std::set<std::string>{"films.sqlite"});
+        EXPECT_EQ(test_support::FileNames(data.Path()), std::set<std::string>{"films.sqlite"});
     }
 }
 
@@ -100,7 +92,7 @@ TEST(BuildStop, StaleBuildFilesAreRemovedUnlessABuildHoldsThem) {
 
     TempDir dir;
     BuildDatabase(test_support::WriteDataset(dir.Path(), {}), db_path);
-    EXPECT_EQ(Files(data.Path()),
+    EXPECT_EQ(test_support::FileNames(data.Path()),
               (std::set<std::string>{"films.sqlite", ".films.sqlite.new-held00",
                                      ".films.sqlite.new-toolong", ".other.sqlite.new-AbC123",
                                      ".films.sqlite.new-fifo00"}));

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -75,11 +76,7 @@ TEST_P(FailedBuild, KeepsTheOldDatabaseAndNoPartialFile) {
     }
 
     EXPECT_EQ(ReadFileBytes(db_path), before);
-    std::vector<std::string> entries;
-    for (const auto& entry : std::filesystem::directory_iterator(db_dir)) {
-        entries.push_back(entry.path().filename().string());
-    }
-    EXPECT_EQ(entries, std::vector<std::string>{"films.sqlite"});
+    EXPECT_EQ(test_support::FileNames(db_dir), std::set<std::string>{"films.sqlite"});
     EXPECT_TRUE(FilmDatabase(db_path).Film("tt0000007"));
 }
 
@@ -173,15 +170,11 @@ TEST(RowGuard, AFileOfFewerThanHalfItsRowsIsRefusedByNameUnlessForced) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.file) + " " + std::to_string(c.kept));
-        TempDir dir;
-        std::filesystem::create_directories(dir.File("old"));
-        std::filesystem::create_directories(dir.File("new"));
-        const std::string db_path = dir.File("films.sqlite");
+        TempDir old_files, new_files, data;
+        const std::string db_path = data.File("films.sqlite");
         Rows rows = test_support::LocalFilmRows;
-        if (!c.old_has_akas) {
-            rows.akas.clear();
-        }
-        BuildDatabase(test_support::WriteDataset(dir.File("old"), rows), db_path);
+        rows.akas.resize(c.old_has_akas ? rows.akas.size() : 0);
+        BuildDatabase(test_support::WriteDataset(old_files.Path(), rows), db_path);
         if (!c.old_rows_known) {
             SqliteConnection(db_path, SQLITE_OPEN_READWRITE)
                 .Exec("DELETE FROM meta WHERE key LIKE 'rows:%'");
@@ -194,7 +187,7 @@ TEST(RowGuard, AFileOfFewerThanHalfItsRowsIsRefusedByNameUnlessForced) {
             end = cut.find('\n', end) + 1;
         }
         cut.resize(end);
-        const BuildSources sources = test_support::WriteDataset(dir.File("new"), rows);
+        const BuildSources sources = test_support::WriteDataset(new_files.Path(), rows);
 
         try {
             BuildDatabase(sources, db_path);

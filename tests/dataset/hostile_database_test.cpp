@@ -1,14 +1,19 @@
 // A film database someone else made (a shared KORVID_DATASET): only a file whose tables are
 // the build's own is opened; views, other columns, other full-text settings, oversized values
 // and special files are refused at once, and a question that runs too long is ended with
-// DatabaseNotAnswering.
+// DatabaseNotAnswering. A file put in the path's place between the first look and SQLite's
+// open is refused, a FIFO among them without blocking; and an open that does not end within
+// the open limit is given up on, its thread left to end alone.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdio>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "dataset/database_build.h"
 #include "dataset/database_schema.h"
@@ -16,6 +21,7 @@
 #include "dataset/sqlite_db.h"
 #include "tests/dataset/dataset_files.h"
 #include "tests/support/fifo_guard.h"
+#include "tests/support/held_open.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvid::dataset {
@@ -183,6 +189,73 @@ TEST(HostileDatabaseTest, APathThatIsNoRegularFileIsRefusedUnopened) {
     } catch (const DatasetError& error) {
         EXPECT_THAT(error.what(), HasSubstr("none.sqlite: File not found"));
     }
+}
+
+// A small film database at the path, built in a folder of its own.
+void MakeFilmDatabase(const std::string& path) {
+    TempDir files;
+    test_support::DatasetRows rows;
+    rows.basics = "tt1000001\tmovie\tAlien\tAlien\t0\t1979\t\\N\t117\tHorror\n";
+    BuildDatabase(test_support::WriteDataset(files.Path(), rows), path);
+}
+
+TEST(OpenRaceTest, AFileReplacedWhileOpeningIsRefusedWithoutBlocking) {
+    // What another program puts at the path between the open's first look and SQLite's open.
+    const std::pair<const char*, std::function<void(const TempDir&, const std::string&)>>
+        replacements[] = {
+            {"another database",
+             [](const TempDir& dir, const std::string& path) {
+                 MakeFilmDatabase(dir.File("other.sqlite"));
+                 ASSERT_EQ(std::rename(dir.File("other.sqlite").c_str(), path.c_str()), 0);
+             }},
+            {"a FIFO",
+             [](const TempDir&, const std::string& path) {
+                 ASSERT_EQ(std::remove(path.c_str()), 0);
+                 ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+             }},
+        };
+    for (const auto& [name, put] : replacements) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        const std::string path = dir.File("films.sqlite");
+        MakeFilmDatabase(path);
+        SetBeforeSqliteOpen([&, put = put](const std::string& opened) {
+            SetBeforeSqliteOpen({});  // once
+            put(dir, opened);
+        });
+        test_support::FifoGuard guard(path);
+        try {
+            FilmDatabase database(path);
+            ADD_FAILURE() << "opened";
+        } catch (const DatasetError& error) {
+            EXPECT_EQ(std::string(error.what()),
+                      path + ": the file was replaced while it was being opened");
+        }
+        EXPECT_FALSE(guard.Released()) << "blocked on the FIFO";
+        SetBeforeSqliteOpen({});
+    }
+}
+
+TEST(OpenLimitTest, AnOpenThatDoesNotEndInTimeIsGivenUpAndEndsOnItsOwn) {
+    TempDir dir;
+    const std::string path = dir.File("films.sqlite");
+    MakeFilmDatabase(path);
+    {
+        test_support::HeldOpen held(std::chrono::milliseconds(200));
+        try {
+            OpenFilmDatabase(path);
+            ADD_FAILURE() << "opened";
+        } catch (const DatabaseNotOpening& error) {
+            EXPECT_EQ(std::string(error.what()),
+                      path + ": the film database did not open within 0.2 seconds");
+        }
+        EXPECT_EQ(OpensRunning(), 1);
+        // Released, the open ends on its own thread and drops the database nobody waits for.
+        held.Release();
+        EXPECT_TRUE(test_support::HeldOpen::WaitForOpens());
+    }
+    EXPECT_EQ(OpenLimit(), DefaultOpenLimit);
+    EXPECT_EQ(OpenFilmDatabase(path)->Search("alien").size(), 1u);
 }
 
 }  // namespace

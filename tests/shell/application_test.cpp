@@ -281,11 +281,9 @@ TEST(QuestionBoxTest, EnterPressesTheDefaultButtonAndEscapeTheSecond) {
 // own, so that a window switcher asking for 256 pixels gets no 32-pixel one blown up.
 TEST(ApplicationNameTest, TheWindowIconHasEverySizeOfTheIconTheme) {
     NameApplication("9.8.7.6");
-    QList<QSize> sizes;
-    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
-        sizes.append(QSize(size, size));
-    }
-    EXPECT_EQ(QApplication::windowIcon().availableSizes(), sizes);
+    EXPECT_EQ(QApplication::windowIcon().availableSizes(),
+              (QList<QSize>{{16, 16}, {24, 24}, {32, 32}, {48, 48}, {64, 64}, {128, 128},
+                            {256, 256}}));
 }
 
 TEST(ApplicationNameTest, NoDisplayNameOfItsOwnIsAppendedToTheCaptions) {

@@ -26,7 +26,6 @@
 #include <memory>
 #include <optional>
 #include <mutex>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -112,14 +111,11 @@ class FilmDataSite {
         std::lock_guard lock(mutex_);
         search_answer_ = std::move(answer);
     }
-    // Runs on the server's thread before each answer; an empty function ends that.
-    void BeforeSearchAnswers(std::function<void()> step) {
+    // Runs on the server's thread before each answer, told whether it is a data-set file's;
+    // an empty function ends that.
+    void BeforeAnswers(std::function<void(bool dataset)> step) {
         std::lock_guard lock(mutex_);
-        before_search_ = std::move(step);
-    }
-    void BeforeDatasetAnswers(std::function<void()> step) {
-        std::lock_guard lock(mutex_);
-        before_dataset_ = std::move(step);
+        before_ = std::move(step);
     }
     // Each data-set answer in pieces of this size with this pause before each.
     void Slow(std::size_t piece, std::chrono::milliseconds delay) {
@@ -132,13 +128,13 @@ class FilmDataSite {
     HttpResponse Answer(const HttpRequest& request) {
         const std::string prefix = "/datasets/";
         const bool dataset = request.target.rfind(prefix, 0) == 0;
-        std::function<void()> step;
+        std::function<void(bool)> step;
         {
             std::lock_guard lock(mutex_);
-            step = dataset ? before_dataset_ : before_search_;
+            step = before_;
         }
         if (step) {
-            step();
+            step(dataset);
         }
         std::lock_guard lock(mutex_);
         if (!dataset) {
@@ -160,8 +156,7 @@ class FilmDataSite {
     HttpResponse search_answer_ = HttpResponse::WithStatus(404, "Not Found", "");
     std::size_t piece_ = 0;
     std::chrono::milliseconds delay_{0};
-    std::function<void()> before_search_;
-    std::function<void()> before_dataset_;
+    std::function<void(bool)> before_;
     LoopbackServer server_{[this](const HttpRequest& request) { return Answer(request); }};
     LoopbackServer datasets_server_{[this](const HttpRequest& request) { return Answer(request); }};
 };
@@ -175,6 +170,14 @@ struct FixedZone {
     }
     ~FixedZone() { QLocale::setDefault(QLocale::system()); }
 };
+
+// The site's browser check: 202 with the header that asks for a browser.
+HttpResponse BrowserCheck() {
+    HttpResponse check = HttpResponse::WithStatus(202, "Accepted", "");
+    check.headers.emplace_back("x-amzn-waf-action", "challenge");
+    return check;
+}
+const HttpResponse NoFilmPage = HttpResponse::Ok("<html><head><title>The nothing</title>");
 
 class FilmDataWindowTest : public ::testing::Test {
   protected:
@@ -265,11 +268,7 @@ INSTANTIATE_TEST_SUITE_P(
     Answers, CauseLineTest,
     ::testing::Values(
         CauseCase{"BrowserCheck",
-                  [] {
-                      HttpResponse check = HttpResponse::WithStatus(202, "Accepted", "");
-                      check.headers.emplace_back("x-amzn-waf-action", "challenge");
-                      return check;
-                  }(),
+                  BrowserCheck(),
                   BrowserCheckCause},
         CauseCase{"NotFound", HttpResponse::WithStatus(404, "Not Found", "gone"),
                   "the site answered 404"},
@@ -280,9 +279,7 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- The offer, and the update it starts ----
 
 TEST_F(FilmDataWindowTest, TheBrowserCheckWithoutADatabaseOffersTheFilmDataAndDownloadGetsIt) {
-    HttpResponse check = HttpResponse::WithStatus(202, "Accepted", "");
-    check.headers.emplace_back("x-amzn-waf-action", "challenge");
-    site_.AnswerSearchesWith(check);
+    site_.AnswerSearchesWith(BrowserCheck());
 
     prompts_.answers = {PromptAnswer::Cancel};  // "Not now"
     Search("joelle");
@@ -349,6 +346,8 @@ TEST_F(FilmDataWindowTest, AboutKorvidTellsTheVersionTheCreditAndTheFilmDataStat
     EXPECT_EQ(FetchCoversOnline(), fetch);
 
     PutDatabase(test_support::LocalFilmRows);
+    test_support::WriteFileBytes(cache_.File("title.basics.tsv.gz"), std::string(2'000'000, 'x'));
+    test_support::WriteFileBytes(cache_.File("notes.txt"), "mine");
     about->close();
     QCoreApplication::processEvents();
     about = OpenAbout();
@@ -359,14 +358,8 @@ TEST_F(FilmDataWindowTest, AboutKorvidTellsTheVersionTheCreditAndTheFilmDataStat
     EXPECT_THAT(state, HasSubstr("\n  title.basics.tsv.gz  6 December 2026, 01:00"));
     EXPECT_THAT(state, HasSubstr("\n  name.basics.tsv.gz  6 December 2026, 01:00"));
     EXPECT_EQ(about->UpdateButton->text(), "Update the film data");
-}
 
-TEST_F(FilmDataWindowTest, AboutTellsWhereTheFilmDataIsRemovesItOnYesAndBuildsFromAFolder) {
-    PutDatabase(test_support::LocalFilmRows);
-    test_support::WriteFileBytes(cache_.File("title.basics.tsv.gz"), std::string(2'000'000, 'x'));
-    test_support::WriteFileBytes(cache_.File("notes.txt"), "mine");
-    TAboutDialog* about = OpenAbout();
-    ASSERT_NE(about, nullptr);
+    // Where the film data is, what it takes of the disk, its removal on Yes, a folder build.
     EXPECT_EQ(about->PlacesLabel->text().toStdString(),
               "The database: " + DbPath() + " (" +
                   DiskSizeText(std::filesystem::file_size(DbPath())) + ")\nThe downloads: " +
@@ -477,9 +470,7 @@ TEST_F(FilmDataWindowTest, CancelKeepsTheOldDatabaseAndThePartsDownloaded) {
 // Download in the offer: once the update is done, the search that led to it answers again
 // by itself, from the new data.
 TEST_F(FilmDataWindowTest, TheSearchThatLedToTheOfferAnswersOnceTheDataIsThere) {
-    HttpResponse check = HttpResponse::WithStatus(202, "Accepted", "");
-    check.headers.emplace_back("x-amzn-waf-action", "challenge");
-    site_.AnswerSearchesWith(check);
+    site_.AnswerSearchesWith(BrowserCheck());
     prompts_.answers = {PromptAnswer::Ok};  // "Download"
     Search("joelle");
     ASSERT_TRUE(WaitFor([&] { return form_.FilmData().Update() != nullptr; }));
@@ -492,13 +483,16 @@ TEST_F(FilmDataWindowTest, TheSearchThatLedToTheOfferAnswersOnceTheDataIsThere) 
 // reaches the window inside the lookup's progress callback. The importer's database changes,
 // and the box opens, only once the lookup has returned.
 TEST_F(FilmDataWindowTest, AnUpdateThatEndsDuringALookupChangesTheDatabaseOnlyAfterIt) {
-    site_.AnswerSearchesWith(HttpResponse::Ok("<html><head><title>The nothing</title>"));
+    site_.AnswerSearchesWith(NoFilmPage);
     test_support::Gate search_asked;
     test_support::Gate update_ended;
-    // The update starts its downloads once the lookup has asked the site ...
-    site_.BeforeDatasetAnswers([&] { search_asked.Wait(); });
-    // ... and the site answers the lookup once the update has ended.
-    site_.BeforeSearchAnswers([&] {
+    // The update starts its downloads once the lookup has asked the site, and the site answers
+    // the lookup once the update has ended.
+    site_.BeforeAnswers([&](bool dataset) {
+        if (dataset) {
+            search_asked.Wait();
+            return;
+        }
         search_asked.Open();
         TApplication::ReportErrorLater(std::make_exception_ptr(FileCreateError("/x/y.xml")));
         update_ended.Wait();
@@ -527,15 +521,12 @@ TEST_F(FilmDataWindowTest, AnUpdateThatEndsDuringALookupChangesTheDatabaseOnlyAf
     EXPECT_TRUE(importer_.HasFilmDatabase());
     EXPECT_EQ(Status(), "The film data is ready: lookups answer from it");
     EXPECT_THAT(prompts_.errors, ElementsAre("Cannot create file /x/y.xml"));
-    site_.BeforeSearchAnswers({});
-    site_.BeforeDatasetAnswers({});
+    site_.BeforeAnswers({});
 }
 
 // A lookup while the first download runs says the film data is on its way.
 TEST_F(FilmDataWindowTest, ALookupDuringTheFirstDownloadSaysTheFilmDataIsOnItsWay) {
-    HttpResponse check = HttpResponse::WithStatus(202, "Accepted", "");
-    check.headers.emplace_back("x-amzn-waf-action", "challenge");
-    site_.AnswerSearchesWith(check);
+    site_.AnswerSearchesWith(BrowserCheck());
     site_.Slow(16, std::chrono::milliseconds(50));
     TUpdateDialog* update = StartUpdate();
     ASSERT_NE(update, nullptr);
@@ -587,9 +578,8 @@ TEST_F(FilmDataWindowTest, ANewDatabaseRefusedForItsSizeCanReplaceTheOldOneAnywa
         SCOPED_TRACE(refusal);
         PutDatabase(many);
         if (!rows_known) {
-            dataset::SqliteConnection db(DbPath(), SQLITE_OPEN_READWRITE);
-            db.Exec("DELETE FROM meta WHERE key LIKE 'rows:%'");
-            db.Close();
+            dataset::SqliteConnection(DbPath(), SQLITE_OPEN_READWRITE)
+                .Exec("DELETE FROM meta WHERE key LIKE 'rows:%'");
         }
         TUpdateDialog* update = StartUpdate();
         ASSERT_NE(update, nullptr);
@@ -627,7 +617,7 @@ TEST_F(FilmDataWindowTest, ASecondUpdateOnTheSameCacheSaysAnotherIsRunning) {
 // ---- A database that changes under the window ----
 
 TEST_F(FilmDataWindowTest, ADatabaseThatAppearsIsReplacedOrIsRemovedIsFollowedAtTheNextLookup) {
-    site_.AnswerSearchesWith(HttpResponse::Ok("<html><head><title>The nothing</title>"));
+    site_.AnswerSearchesWith(NoFilmPage);
     Search("joelle");
     EXPECT_EQ(Status(), "No film found");
 
@@ -653,33 +643,33 @@ TEST_F(FilmDataWindowTest, ADatabaseThatAppearsIsReplacedOrIsRemovedIsFollowedAt
     EXPECT_TRUE(prompts_.messages.empty());
 }
 
-// What keeps the database from opening at once, and what the lookup then says.
-struct OpenCase {
-    const char* name;
-    // Puts it at the path; the lookups that follow run while it is in force.
-    std::function<std::unique_ptr<test_support::HeldOpen>(const std::string& path)> put;
-    std::string note;  // after the path
-};
-
-void PrintTo(const OpenCase& open_case, std::ostream* out) {
-    *out << open_case.name;
-}
-
-class OpenCaseTest : public FilmDataWindowTest, public ::testing::WithParamInterface<OpenCase> {};
+// What keeps the database from opening at once: a FIFO at its path (true), or an open that
+// does not end (false).
+class OpenCaseTest : public FilmDataWindowTest, public ::testing::WithParamInterface<bool> {};
 
 // The window waits for its database no longer than the open limit, and never on a FIFO: the
 // site answers, and the file is not tried again until it changes.
 TEST_P(OpenCaseTest, TheSiteAnswersAndTheFileIsLeftAloneUntilItChanges) {
-    site_.AnswerSearchesWith(HttpResponse::Ok("<html><head><title>The nothing</title>"));
+    const bool fifo = GetParam();
+    site_.AnswerSearchesWith(NoFilmPage);
     test_support::FifoGuard guard(DbPath());
     {
         PutDatabase(test_support::LocalFilmRows);
-        const std::unique_ptr<test_support::HeldOpen> held = GetParam().put(DbPath());
-        const std::string status = "No film found (from the site: " + DbPath() + GetParam().note + ")";
-        Search("joelle");
-        EXPECT_EQ(Status(), status);
-        Search("joelle");
-        EXPECT_EQ(Status(), status);
+        std::optional<test_support::HeldOpen> held;
+        if (fifo) {
+            EXPECT_EQ(::unlink(DbPath().c_str()), 0);
+            EXPECT_EQ(::mkfifo(DbPath().c_str(), 0600), 0);
+        } else {
+            held.emplace(std::chrono::milliseconds(200));
+        }
+        const std::string status =
+            "No film found (from the site: " + DbPath() +
+            (fifo ? ": a FIFO, not a film database file)"
+                  : ": the film database did not open within 0.2 seconds)");
+        for (int lookup = 0; lookup < 2; ++lookup) {
+            Search("joelle");
+            EXPECT_EQ(Status(), status);
+        }
         EXPECT_LE(dataset::OpensRunning(), 1);
     }
     // An open given up on has ended on its own and left the importer alone.
@@ -689,27 +679,13 @@ TEST_P(OpenCaseTest, TheSiteAnswersAndTheFileIsLeftAloneUntilItChanges) {
     EXPECT_TRUE(prompts_.errors.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, OpenCaseTest,
-    ::testing::Values(
-        OpenCase{"AFifo",
-                 [](const std::string& path) {
-                     EXPECT_EQ(::unlink(path.c_str()), 0);
-                     EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
-                     return std::unique_ptr<test_support::HeldOpen>();
-                 },
-                 ": a FIFO, not a film database file"},
-        OpenCase{"AnOpenThatDoesNotEnd",
-                 [](const std::string&) {
-                     return std::make_unique<test_support::HeldOpen>(
-                         std::chrono::milliseconds(200));
-                 },
-                 ": the film database did not open within 0.2 seconds"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, OpenCaseTest, ::testing::Bool(), [](const auto& info) {
+    return std::string(info.param ? "AFifo" : "AnOpenThatDoesNotEnd");
+});
 
 TEST_F(FilmDataWindowTest, ADatabaseThatFailsDuringALookupGivesWayToTheSite) {
     PutDatabase(test_support::LocalFilmRows);
-    site_.AnswerSearchesWith(HttpResponse::Ok("<html><head><title>The nothing</title>"));
+    site_.AnswerSearchesWith(NoFilmPage);
     // Opened by someone else's hand, then spoilt in place: the watch sees nothing new.
     form_.FilmData().SetPlaces({data_.File("elsewhere.sqlite"), cache_.Dir(), ""});
     form_.FilmData().Watch();

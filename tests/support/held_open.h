@@ -4,7 +4,7 @@
 // at its gate between the first look at the file and SQLite's open, with a short open limit.
 
 #include <chrono>
-#include <condition_variable>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,21 +19,14 @@ namespace korvid::test_support {
 class Gate {
   public:
     void Open() {
-        {
-            const std::lock_guard lock(mutex_);
-            open_ = true;
-        }
-        opened_.notify_all();
+        std::call_once(once_, [this] { promise_.set_value(); });
     }
-    bool Wait() {
-        std::unique_lock lock(mutex_);
-        return opened_.wait_for(lock, std::chrono::minutes(1), [this] { return open_; });
-    }
+    bool Wait() { return opened_.wait_for(std::chrono::minutes(1)) == std::future_status::ready; }
 
   private:
-    std::mutex mutex_;
-    std::condition_variable opened_;
-    bool open_ = false;
+    std::promise<void> promise_;
+    std::shared_future<void> opened_ = promise_.get_future().share();
+    std::once_flag once_;
 };
 
 // While it lives, every open of a film database waits at the gate until Release(), and the
@@ -41,7 +34,7 @@ class Gate {
 // so that no open outlives the test.
 class HeldOpen {
   public:
-    explicit HeldOpen(std::chrono::milliseconds limit = std::chrono::milliseconds(100)) {
+    explicit HeldOpen(std::chrono::milliseconds limit) {
         dataset::SetOpenLimit(limit);
         dataset::SetBeforeSqliteOpen([gate = gate_](const std::string&) { gate->Wait(); });
     }
@@ -53,20 +46,16 @@ class HeldOpen {
     }
     HeldOpen(const HeldOpen&) = delete;
     HeldOpen& operator=(const HeldOpen&) = delete;
-
     void Release() { gate_->Open(); }
 
     // Waits until every open has ended, those given up on too; false when one still runs
     // after a minute.
     static bool WaitForOpens() {
         const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-        while (dataset::OpensRunning() > 0) {
-            if (std::chrono::steady_clock::now() > give_up) {
-                return false;
-            }
+        while (dataset::OpensRunning() > 0 && std::chrono::steady_clock::now() < give_up) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        return true;
+        return dataset::OpensRunning() == 0;
     }
 
   private:

@@ -52,6 +52,14 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
     }
 }
 
+std::set<std::string> FileNames(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
 bool FileExists(const std::string& path) {
     return ::access(path.c_str(), F_OK) == 0;
 }

@@ -2,6 +2,7 @@
 // A fresh folder under the system's temporary folder, removed with everything in it when
 // the object goes away; plus small helpers to read and write whole files as bytes.
 
+#include <set>
 #include <string>
 
 namespace korvid::test_support {
@@ -26,6 +27,8 @@ class TempDir {
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+// The names of the entries of a folder.
+std::set<std::string> FileNames(const std::string& folder);
 bool RunningAsRoot();
 
 }  // namespace korvid::test_support
