@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -14,6 +13,7 @@
 #include "common/errors.h"
 #include "common/file_descriptor.h"
 #include "common/output_file.h"
+#include "common/safe_save.h"
 
 namespace korvid::cli {
 namespace {
@@ -29,35 +29,17 @@ std::string Head(const std::string& path) {
     return head;
 }
 
-// Writes the document into a new temporary file in the folder; its path, or why not.
-bool WriteTemporary(const fs::path& folder, const std::string& document, const struct stat* mode_of,
+// Writes the document into a new temporary file beside the NFO file; its path, or why not.
+bool WriteTemporary(const std::string& nfo, const std::string& document, const struct stat* mode_of,
                     std::string* temp, std::string* failure) {
-    static std::atomic<unsigned> counter{0};
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        *temp = (folder / (".korvid-nfo-" + std::to_string(::getpid()) + "-" +
-                           std::to_string(counter++) + ".tmp"))
-                    .string();
-        fd = CreateOutputFile(*temp, O_EXCL, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            break;
-        }
-    }
-    if (fd < 0) {
+    FileDescriptor file(CreateBeside(nfo, temp));
+    if (!file.IsOpen()) {
         *failure = "no temporary file beside it: " + ErrnoText(errno);
         return false;
     }
-    FileDescriptor file(fd);
-    int error = WriteAll(file.Get(), document.data(), document.size());
-    if (error == 0 && mode_of != nullptr && ::fchmod(file.Get(), mode_of->st_mode & 07777) != 0) {
-        error = errno;
-    }
-    if (error == 0 && ::fsync(file.Get()) != 0) {
-        error = errno;
-    }
-    if (const int close_error = file.Close(); error == 0) {
-        error = close_error;
-    }
+    const int error = WriteWholeAndClose(
+        file, document,
+        mode_of != nullptr ? std::optional<mode_t>(mode_of->st_mode & 0777) : std::nullopt);
     if (error != 0) {
         ::unlink(temp->c_str());
         *failure = WriteError(error).what();
@@ -73,14 +55,7 @@ bool WriteInPlace(const std::string& path, const std::string& document, std::str
         *failure = errno == EEXIST ? "the name is taken" : ErrnoText(errno);
         return false;
     }
-    int error = WriteAll(file.Get(), document.data(), document.size());
-    if (error == 0 && ::fsync(file.Get()) != 0) {
-        error = errno;
-    }
-    if (const int close_error = file.Close(); error == 0) {
-        error = close_error;
-    }
-    if (error != 0) {
+    if (const int error = WriteWholeAndClose(file, document); error != 0) {
         ::unlink(path.c_str());
         *failure = WriteError(error).what();
         return false;
@@ -130,7 +105,7 @@ NfoStep WriteNfoBeside(const std::string& movie, const std::string& document, bo
     const NfoAction planned = step.action;
     step.action = NfoAction::Failed;
     std::string temp;
-    if (!WriteTemporary(fs::path(movie).parent_path(), document, exists ? &existing : nullptr,
+    if (!WriteTemporary(nfo, document, exists ? &existing : nullptr,
                         &temp, &step.message)) {
         return step;
     }

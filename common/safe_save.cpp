@@ -32,22 +32,6 @@ std::string SaveTarget(const std::string& name) {
     return name;
 }
 
-// A temporary file beside the target, not there before (O_EXCL): its descriptor and name.
-int CreateBeside(const std::string& target, std::string* temp_name) {
-    static std::atomic<unsigned> counter{0};
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        *temp_name = folder + ".korvid-save-" + std::to_string(::getpid()) + "-" +
-                     std::to_string(counter++) + ".tmp";
-        const int fd = CreateOutputFile(*temp_name, O_EXCL, 0666);
-        if (fd >= 0 || errno != EEXIST) {
-            return fd;
-        }
-    }
-    return -1;
-}
-
 // Keeps SIGPIPE from ending the program while a FIFO whose reader has gone is written: the
 // write fails with EPIPE instead, and the SIGPIPE it raised is taken off the thread again.
 class SigpipeHeld {
@@ -142,6 +126,36 @@ void WriteToOwnStream(int fd, std::string_view bytes) {
 
 }  // namespace
 
+int CreateBeside(const std::string& target, std::string* temp_name) {
+    static std::atomic<unsigned> counter{0};
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        *temp_name = folder + ".korvid-save-" + std::to_string(::getpid()) + "-" +
+                     std::to_string(counter++) + ".tmp";
+        const int fd = CreateOutputFile(*temp_name, O_EXCL, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+int WriteWholeAndClose(FileDescriptor& file, std::string_view bytes,
+                       std::optional<mode_t> permissions) {
+    int error = WriteAll(file.Get(), bytes.data(), bytes.size());
+    if (error == 0 && permissions && ::fchmod(file.Get(), *permissions) != 0) {
+        error = errno;
+    }
+    if (error == 0 && ::fsync(file.Get()) != 0) {
+        error = errno;
+    }
+    if (const int close_error = file.Close(); error == 0) {
+        error = close_error;
+    }
+    return error;
+}
+
 void SaveFileSafely(const std::string& name, std::string_view bytes) {
     // A name the C library would cut at an embedded NUL names another file than the one
     // chosen; an empty name or a folder cannot take the document.
@@ -170,16 +184,8 @@ void SaveFileSafely(const std::string& name, std::string_view bytes) {
     if (!file.IsOpen()) {
         throw FileCreateError(name);
     }
-    int error = WriteAll(file.Get(), bytes.data(), bytes.size());
-    if (error == 0 && exists && ::fchmod(file.Get(), existing.st_mode & 0777) != 0) {
-        error = errno;
-    }
-    if (error == 0 && ::fsync(file.Get()) != 0) {
-        error = errno;
-    }
-    if (const int close_error = file.Close(); error == 0) {
-        error = close_error;
-    }
+    const int error = WriteWholeAndClose(
+        file, bytes, exists ? std::optional<mode_t>(existing.st_mode & 0777) : std::nullopt);
     if (error != 0) {
         ::unlink(temp_name.c_str());
         throw WriteError(error);
