@@ -11,16 +11,12 @@ failed=0
 for page in "$@"; do
     name=$(basename "$page" .1.gz)
     text=$(MANWIDTH=80 LC_ALL=C.UTF-8 man -l "$page" 2>/dev/null)
-    while IFS='|' read -r what pattern; do
-        if grep -qE -- "$pattern" <<<"$text"; then
-            echo "FAIL: $name(1): $what"
-            grep -nE -- "$pattern" <<<"$text" | head -3
-            failed=1
-        fi
-    done <<'CASES'
-a line ends in a hyphen|[-‐]$
-a Unicode hyphen|‐
-CASES
+    # A line that ends in a hyphen, or a Unicode hyphen anywhere.
+    if grep -qE -- '[-‐]$|‐' <<<"$text"; then
+        echo "FAIL: $name(1): a line ends in a hyphen, or a Unicode hyphen:"
+        grep -nE -- '[-‐]$|‐' <<<"$text" | head -3
+        failed=1
+    fi
     footer=$(tail -n 1 <<<"$text")
     date=$(date -u -d "@$SOURCE_DATE_EPOCH" +%Y-%m-%d)
     grep -qE "^Korvid $version +$date +$name\(1\)$" <<<"$footer" ||
