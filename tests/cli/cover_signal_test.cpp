@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +20,7 @@
 #include "loopback/loopback_server.h"
 #include "tests/dataset/dataset_files.h"
 #include "tests/support/local_films.h"
+#include "tests/support/child_process.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
@@ -79,17 +79,8 @@ TEST(CoverSignalTest, ASignalEndsTheCoverDownloadAndRemovesItsPart) {
                                          "-d",
                                          dir.Path(),
                                          "lantern road home"};
-        std::vector<char*> argv;
-        for (std::string& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT, 0600);
-        pid_t pid = 0;
-        ASSERT_EQ(::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        const pid_t pid = test_support::StartChild(args, err_path);
+        ASSERT_GT(pid, 0);
 
         for (int wait = 0; wait < 3000 && Parts(dir.Path()).empty(); ++wait) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));

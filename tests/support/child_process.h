@@ -30,6 +30,10 @@ struct ChildOptions {
 ChildResult RunChild(const std::string& program, const std::vector<std::string>& args,
                      const std::string& work_dir, const ChildOptions& options = {});
 
+// Starts the program (args[0]) with its standard error written to err_path and leaves it
+// running, for a test that signals it; its process id, or -1 when it could not start.
+pid_t StartChild(std::vector<std::string> args, const std::string& err_path);
+
 // Runs check and gives its result. When the tests run as root, who may open any file, check
 // runs in a forked child under the unprivileged user and group 65534 ("nobody") instead, so
 // that file permissions apply; 98 means check threw, 99 that the user could not be changed.
