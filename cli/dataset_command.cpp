@@ -16,6 +16,7 @@
 #include "cli/terminal_text.h"
 #include "client/dataset_download.h"
 #include "client/film_data_removal.h"
+#include "client/number_text.h"
 #include "client/update_meter.h"
 #include "dataset/database_path.h"
 #include "dataset/film_database.h"

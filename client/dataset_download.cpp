@@ -24,6 +24,7 @@
 #include "client/web_address.h"
 #include "common/file_descriptor.h"
 #include "common/output_file.h"
+#include "common/text.h"
 #include "dataset/build_file.h"
 #include "dataset/database_path.h"
 #include "dataset/database_schema.h"
@@ -362,13 +363,6 @@ UpdatedFile LocalFile(const std::string& folder, const std::string& name) {
 
 bool StartsWith(const std::string& text, const char* prefix) {
     return text.rfind(prefix, 0) == 0;
-}
-
-std::string WithSlash(std::string text) {
-    if (text.empty() || text.back() != '/') {
-        text += '/';
-    }
-    return text;
 }
 
 void CreateFolder(const std::string& folder, const char* what) {

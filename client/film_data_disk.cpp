@@ -3,10 +3,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <system_error>
+
+#include "client/number_text.h"
+#include "common/text.h"
 
 namespace korvid {
 namespace {
@@ -30,13 +32,6 @@ fs::path NearestExisting(const std::string& folder) {
         path = path.parent_path();
     }
     return path;
-}
-
-std::string WithSlash(std::string folder) {
-    if (!folder.empty() && folder.back() != '/') {
-        folder += '/';
-    }
-    return folder;
 }
 
 std::string Lacking(std::uint64_t needed, const std::string& what, const fs::path& where,
@@ -107,19 +102,6 @@ std::string DiskShortfall(const DiskNeed& need, const std::string& cache_folder,
         return Lacking(need.database, "the database", NearestExisting(database_folder), free);
     }
     return {};
-}
-
-std::string DiskSizeText(std::uint64_t bytes) {
-    const double value = static_cast<double>(bytes);
-    char text[32];
-    if (value >= 1e9) {
-        std::snprintf(text, sizeof text, "%.1f GB", value / 1e9);
-    } else if (value >= 1e6) {
-        std::snprintf(text, sizeof text, "%.0f MB", value / 1e6);
-    } else {
-        std::snprintf(text, sizeof text, "%.0f kB", value / 1e3);
-    }
-    return text;
 }
 
 }  // namespace korvid

@@ -58,7 +58,5 @@ class NotEnoughDisk : public dataset::DatasetError {
     using dataset::DatasetError::DatasetError;
 };
 
-// Bytes as a person reads a disk's figures: "2.6 GB", "350 MB", "12 kB".
-std::string DiskSizeText(std::uint64_t bytes);
 
 }  // namespace korvid

@@ -12,6 +12,7 @@
 
 #include "client/update_lock.h"
 #include "common/errors.h"
+#include "common/text.h"
 #include "dataset/build_file.h"
 #include "dataset/film_database.h"
 #include "dataset/source_files.h"
@@ -26,13 +27,6 @@ constexpr const char* RemovalNote = "film-data-removed";
 constexpr const char* DatabaseCompanions[] = {"", "-journal", "-wal", "-shm"};
 // A data-set copy's own files in the cache.
 constexpr const char* CopyCompanions[] = {"", ".meta", ".part", ".part.meta"};
-
-std::string WithSlash(std::string folder) {
-    if (!folder.empty() && folder.back() != '/') {
-        folder += '/';
-    }
-    return folder;
-}
 
 void AddIfOurs(std::vector<FilmDataFile>& files, const std::string& path, bool download) {
     struct stat info {};

@@ -36,4 +36,17 @@ std::string DurationText(double seconds) {
     return text;
 }
 
+std::string DiskSizeText(std::uint64_t bytes) {
+    const double value = static_cast<double>(bytes);
+    char text[32];
+    if (value >= 1e9) {
+        std::snprintf(text, sizeof text, "%.1f GB", value / 1e9);
+    } else if (value >= 1e6) {
+        std::snprintf(text, sizeof text, "%.0f MB", value / 1e6);
+    } else {
+        std::snprintf(text, sizeof text, "%.0f kB", value / 1e3);
+    }
+    return text;
+}
+
 }  // namespace korvid

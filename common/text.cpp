@@ -274,4 +274,11 @@ std::size_t FindIgnoringCase(std::string_view text, std::string_view upper_needl
     return std::string_view::npos;
 }
 
+std::string WithSlash(std::string folder) {
+    if (folder.empty() || folder.back() != '/') {
+        folder += '/';
+    }
+    return folder;
+}
+
 }  // namespace korvid

@@ -21,6 +21,9 @@ bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
 // The text without its leading and trailing bytes of value 32 and below.
 std::string TrimControls(std::string_view text);
 
+// The folder or base address ending with one "/", for a file name to follow.
+std::string WithSlash(std::string folder);
+
 // The offset of the first occurrence of upper_needle (already upper-cased) in the text at or
 // after from, ignoring a to z case; npos when there is none or the needle is empty.
 // Candidates are found by a filter on the needle's rarest pair of adjacent bytes (as HTML

@@ -5,6 +5,7 @@
 
 #include "client/film_data_disk.h"
 #include "client/http.h"
+#include "client/number_text.h"
 #include "dataset/film_database.h"
 #include "dataset/source_files.h"
 

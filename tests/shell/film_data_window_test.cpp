@@ -31,6 +31,7 @@
 
 #include "client/film_data_disk.h"
 #include "client/http.h"
+#include "client/number_text.h"
 #include "common/errors.h"
 #include "dataset/database_build.h"
 #include "dataset/film_database.h"
